@@ -1,0 +1,4 @@
+// The Visualisation window.
+#include "gui/visu_window.h"
+
+GtkWidget* domain_frame = nullptr;

@@ -1,0 +1,4 @@
+// The help command.
+#pragma once
+
+void print_help();

@@ -1,0 +1,4 @@
+// qarnest: an interactive calculator for polyhedral domains.
+#include "interpreter/entry.h"
+
+int main(int argc, char** argv) { return qarnest_main(argc, argv); }

@@ -1,0 +1,94 @@
+// The operation and analysis statements: definitions through the store's
+// operations, and the printing commands in PolyLib's own forms.
+#include <cstdio>
+
+#include "gui/visu_startup.h"
+#include "interpreter/error_report.h"
+#include "interpreter/locks.h"
+#include "interpreter/owned_name.h"
+#include "interpreter/statements.h"
+#include "store/analyses.h"
+#include "store/operations.h"
+
+void define_binop(char* result, char* first, char* second, const char* operation) {
+    std::string r = take_name(result), a = take_name(first), b = take_name(second);
+    GdkLock gdk;
+    DomainLock lock;
+    DomainList = gen_pol_binop(r, a, b, operation, DomainList);
+    refresh_visu();
+}
+
+void define_image(char* result, char* domain, char* matrix, const char* operation) {
+    std::string r = take_name(result), d = take_name(domain), m = take_name(matrix);
+    GdkLock gdk;
+    DomainLock lock;
+    DomainList = gen_pol_image(r, d, m, operation, DomainList);
+    refresh_visu();
+}
+
+void define_disjoint(char* result, char* domain) {
+    std::string r = take_name(result), d = take_name(domain);
+    GdkLock gdk;
+    DomainLock lock;
+    DomainList = gen_pol_disjoint(r, d, DomainList);
+    refresh_visu();
+}
+
+void define_convex(char* result, char* domain) {
+    std::string r = take_name(result), d = take_name(domain);
+    GdkLock gdk;
+    DomainLock lock;
+    DomainList = gen_pol_convex(r, d, DomainList);
+    refresh_visu();
+}
+
+void vertices_statement(char* domain, char* context) {
+    std::string d = take_name(domain), k = take_name(context);
+    DomainLock lock;
+    print_vertices(d, k, DomainList);
+}
+
+void ehrhart_statement(char* domain, char* context) {
+    std::string d = take_name(domain), k = take_name(context);
+    DomainLock lock;
+    print_ehrhart(d, k, DomainList);
+}
+
+void plprint_statement(char* text) {
+    std::string name = take_name(text);
+    DomainLock lock;
+    if (const DomainEntry* e = lookup_domain(name, DomainList)) {
+        std::printf("> Domain '%s':\n", name.c_str());
+        Polyhedron_Print(stdout, "%3ld", e->domain);
+        std::fputc('\n', stdout);
+    } else if (Matrix* m = lookup_matrix(name, MatrixList)) {
+        std::printf("> Matrix '%s':\n", name.c_str());
+        Matrix_Print(stdout, "%4ld ", m);
+    } else {
+        report_error(" '" + name + "' undeclared - PLprint: command ignored");
+    }
+}
+
+void plcons_statement(char* text) {
+    std::string name = take_name(text);
+    DomainLock lock;
+    if (const DomainEntry* e = lookup_domain(name, DomainList)) {
+        std::printf("> Domain '%s' - Constraints matrix:\n", name.c_str());
+        print_pl_cons(e->domain);
+        std::fputc('\n', stdout);
+    } else {
+        report_error(" '" + name + "' undeclared - PLcons: command ignored\n");
+    }
+}
+
+void plrays_statement(char* text) {
+    std::string name = take_name(text);
+    DomainLock lock;
+    if (const DomainEntry* e = lookup_domain(name, DomainList)) {
+        std::printf("> Domain '%s' - Rays matrix:\n", name.c_str());
+        print_pl_rays(e->domain);
+        std::fputc('\n', stdout);
+    } else {
+        report_error(" '" + name + "' undeclared - PLrays: command ignored\n");
+    }
+}

@@ -1,0 +1,7 @@
+// The statement parser.
+#pragma once
+
+// Parses and carries out statements until the input ends or "quit" is read.
+// 0: input ended after a complete statement; 1: parse abandoned at the end of
+// input; 2: parser stack limit reached; -1: quit.
+int parse_statements();

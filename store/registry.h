@@ -1,0 +1,61 @@
+// The named-domain and named-matrix registries, with the overwrite-or-rename
+// dialogue asked when a definition meets a taken name.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "store/polylib.h"
+
+typedef struct _GdkColor GdkColor;
+struct DomainView;
+
+struct VarNode {
+    std::string name;
+    int index;       // column in a constraint row: 1 for the first declared variable
+    VarNode* next;   // the previously declared variable
+};
+
+struct DomainEntry {
+    std::string name;
+    VarNode* vars;        // owned, newest variable first; length = dimension
+    Polyhedron* domain;   // owned union, released with Domain_Free; never absent
+    GdkColor* color;      // owned copy; none when black could not be allocated
+    DomainView* view;     // none while the domain is not shown
+    DomainEntry* next;    // the next older entry
+};
+
+struct MatrixEntry {
+    std::string name;
+    Matrix* matrix;       // owned; NbRows is the number of declared rows
+    MatrixEntry* next;
+};
+
+// Newest entry first. DomainList is guarded by domain_lock; MatrixList
+// belongs to the main thread.
+extern DomainEntry* DomainList;
+extern MatrixEntry* MatrixList;
+
+// Takes ownership of vars and domain. Expects the GDK lock and domain_lock held.
+DomainEntry* add_domain_in_list(const std::string& name, VarNode* vars, Polyhedron* domain,
+                                DomainEntry* list);
+DomainEntry* delete_domain_in_list(const std::string& name, DomainEntry* list);
+DomainEntry* lookup_domain(const std::string& name, DomainEntry* list);
+
+// Names in declaration order (element 0 has index 1); empty when vars is empty.
+std::vector<std::string> var_names_array(const VarNode* vars);
+// A null-terminated view of names for PolyLib's printers; null when names is empty.
+std::vector<const char*> c_names(const std::vector<std::string>& names);
+
+VarNode* copy_var_list(const VarNode* vars);
+void free_var_list(VarNode* vars);
+int var_list_length(const VarNode* vars);
+
+// Takes ownership of matrix.
+MatrixEntry* add_matrix_in_list(const std::string& name, Matrix* matrix, MatrixEntry* list);
+MatrixEntry* delete_matrix_in_list(const std::string& name, MatrixEntry* list);
+Matrix* lookup_matrix(const std::string& name, MatrixEntry* list);
+
+// Set by the Domains window once it exists: removes a deleted entry's row
+// (masking the domain first). Called with domain_lock held, before unlinking.
+extern void (*remove_row_of_deleted_domain)(DomainEntry* entry);
