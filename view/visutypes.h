@@ -1,5 +1,5 @@
-// Shared records of the viewer: the dimension bound, the view of a shown
-// domain and its marked points.
+// Shared records of the viewer: the dimension bound, the number of shown
+// dimensions, the view of a shown domain and its marked points.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,10 @@
 
 // Largest number of visualised dimensions; raise it and rebuild for more.
 constexpr int MAXDIM = 10;
+
+// Number of visualised (non-parameter) dimensions: 1 to MAXDIM once the
+// viewer runs; set only by init_visu.
+extern int DimNP;
 
 struct MarkedPoint {
     std::int64_t coords[MAXDIM];   // the first DimNP are the point's coordinates
