@@ -5,3 +5,9 @@
 // 0: input ended after a complete statement; 1: parse abandoned at the end of
 // input; 2: parser stack limit reached; -1: quit.
 int parse_statements();
+
+#include <cstdio>
+
+// Makes the scanner read `input` from its start, at line 1 (for running the
+// interpreter in-process on a script).
+void scanner_reset(FILE* input);

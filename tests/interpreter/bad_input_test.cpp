@@ -1,0 +1,159 @@
+// Hostile and oversized input through a pipe: each case gives its message,
+// stores nothing it should not, and the interpreter goes on (or ends cleanly).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "tests/support/run_program.h"
+
+namespace {
+
+std::string repeated(const std::string& piece, int count, const std::string& separator) {
+    std::string text;
+    for (int k = 0; k < count; ++k) text += (k ? separator : "") + piece;
+    return text;
+}
+
+bool contains(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
+
+TEST(ParserStack, SixThousandComparisonsOverflowTheStack) {
+    ProgramResult r = run_qarnest("P := { i | " + repeated("i", 6001, " <= ") + " } ;\nlist ;\n");
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, "<1> > Error - line 1 : parser stack overflow \nEnd.\n");
+}
+
+TEST(ParserStack, FourThousandComparisonsAreParsed) {
+    ProgramResult r = run_qarnest("P := { i | 0 <= " + repeated("i", 4000, " <= ") + " <= 2 } ;\n");
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, "<1> > P :=   { i | i <= 2, i >= 0 }\n<2> End.\n");
+}
+
+TEST(ParserStack, DeepBracketsAndMinusSignsOverflowToo) {
+    ProgramResult brackets = run_qarnest("P := { i | " + std::string(12000, '(') + "i" + std::string(12000, ')') + " >= 0 } ;\n");
+    EXPECT_EQ(brackets.out, "<1> > Error - line 1 : parser stack overflow \nEnd.\n");
+    ProgramResult minus = run_qarnest("P := { i | " + repeated("-", 4000, " ") + " i >= 0 } ;\n");
+    EXPECT_EQ(minus.out, "<1> > P :=   { i | i >= 0 }\n<2> End.\n");
+}
+
+TEST(Scanner, IdentifierLongerThanTheBufferIsReturnedWhole) {
+    const std::string name(20000, 'x');
+    ProgramResult r = run_qarnest(name + " := { i | i >= 0 } ;\nprint " + name + " ;\n");
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, "<1> > " + name + " :=   { i | i >= 0 }\n<2> > " + name + " :=   { i | i >= 0 }\n<3> End.\n");
+}
+
+TEST(Scanner, NulAndHighBytesAreEchoedAndIgnored) {
+    std::string input = std::string("P := { i |") + '\0' + " i >= 0 \xe9\xff} ;\nprint P ;\n";
+    ProgramResult r = run_qarnest(input);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, std::string("<1> ") + '\0' + "\xe9\xff> P :=   { i | i >= 0 }\n<2> > P :=   { i | i >= 0 }\n<3> End.\n");
+}
+
+TEST(Scanner, NulInsideAWordSplitsIt) {
+    std::string input = std::string("li") + '\0' + "st ;\n";
+    ProgramResult r = run_qarnest(input);
+    EXPECT_EQ(r.out, std::string("<1> ") + '\0' + "> Error - line 1 : parse error \n"
+                     ">> there must be a ':=' after identifier ! \n<2> End.\n");
+}
+
+TEST(Scanner, CarriageReturnsAreEchoed) {
+    ProgramResult r = run_qarnest("list ;\r\n");
+    EXPECT_EQ(r.out, "<1> > Domain List: \n\n> Matrix List : \n\t\n\r<2> End.\n");
+}
+
+struct OverflowCase {
+    const char* name;
+    const char* constraint;
+};
+
+void PrintTo(const OverflowCase& c, std::ostream* os) { *os << c.name; }
+
+class CoefficientOverflow : public ::testing::TestWithParam<OverflowCase> {};
+
+TEST_P(CoefficientOverflow, CancelsTheDeclarationAndGoesOn) {
+    ProgramResult r = run_qarnest(std::string("P := { i, j | ") + GetParam().constraint + " } ;\nlist ;\n");
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out,
+              "<1> > integer overflow in polyhedron declaration - Action cancelled !\n"
+              "<2> > Domain List: \n\n> Matrix List : \n\t\n<3> End.\n");
+}
+
+const OverflowCase overflow_cases[] = {
+    {"ProductOfCoefficients", "2147483647 * 2147483647 * 2147483647 * i >= 0"},
+    {"ProductOfConstants", "i >= 2147483647 * 2147483647 * 2147483647"},
+    {"SumOfTermsInOneColumn",
+     "2147483647 * 2147483647 * 2 i + 2147483647 * 2147483647 * 2 i >= 0"},
+    {"SumOfConstants", "i >= 2147483647 * 2147483647 * 2 + 2147483647 * 2147483647 * 2"},
+    {"StrictComparisonConstant", "i + 2147483647 * 2147483647 * 2 + 1 < 0 - 2147483647 * 2147483647 * 2"},
+    {"NegatedSmallestValue", "i = - (2147483647 * 2147483647 * 2 + 2147483647 * 2147483647 * 2 + 2)"},
+};
+INSTANTIATE_TEST_SUITE_P(Declarations, CoefficientOverflow, ::testing::ValuesIn(overflow_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CoefficientOverflowEdge, SumsThatFitReachPolyLibWhoseOverflowIsReported) {
+    ProgramResult r = run_qarnest("P := { i | 2147483647 * 2147483647 * 2 i >= 2147483647 * 2147483647 * 2 } ;\nlist ;\n");
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out,
+              "<1> > Error - line 1 : PolyLib failed on the declaration of 'P' (arithmetic overflow or work space "
+              "exceeded) - command ignored \n<2> > Domain List: \n\n> Matrix List : \n\t\n<3> End.\n");
+}
+
+TEST(Capacities, ConstraintRowsOnBothSidesOfOneThousand) {
+    for (int rows : {1000, 1001, 2500}) {
+        std::string constraints = repeated("i >= 0", rows - 1, ", ") + ", i <= 9";
+        ProgramResult r = run_qarnest("P := { i | " + constraints + " } ;\n");
+        EXPECT_EQ(r.out, "<1> > P :=   { i | i >= 0, i <= 9 }\n<2> End.\n") << rows << " rows";
+    }
+}
+
+TEST(Capacities, MatrixRowsOnBothSidesOfOneHundred) {
+    for (int rows : {100, 101, 300}) {
+        std::string matrix;
+        for (int k = 0; k < rows; ++k) matrix += (k ? ", (" : "(") + std::to_string(k) + ", 1)";
+        ProgramResult r = run_qarnest("M := (" + matrix + ") ;\nprint M ;\n");
+        EXPECT_EQ(r.exit_status, 0);
+        char last_row[64];
+        std::snprintf(last_row, sizeof last_row, "( %4d ,   1  )   )\n", rows - 1);
+        EXPECT_TRUE(contains(r.out, last_row)) << rows << " rows";
+        EXPECT_TRUE(contains(r.out, "             (    0 ,   1  ),\n")) << rows << " rows";
+    }
+}
+
+TEST(EndOfInput, InsideAStatementWritesOnlyTheNotice) {
+    ProgramResult r = run_qarnest("P := { i | 0 <= i\n");
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, "<1> <2> \nEnd of file parsing.\n\nEnd.\n");
+}
+
+TEST(EndOfInput, InsideTheDialogueLeavesTheOldDefinition) {
+    ProgramResult r = run_qarnest("P := { i | i >= 0 } ;\nP := { i | i <= 0 } ;\n");
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out,
+              "<1> > P :=   { i | i >= 0 }\n"
+              "<2> Warning : identifier 'P' is already used for another domain !\n"
+              "> Overwrite (o) , Choose another name (n) ?\n> No answer: 'P' is left as it was\n"
+              "<3> End.\n");
+}
+
+TEST(EndOfInput, InsideTheRenameLeavesTheOldDefinition) {
+    std::string first_block = "P := { i | i >= 0 } ;\nP := { i | i <= 0 } ;\n";
+    first_block += std::string(8192 - first_block.size(), ' ');
+    ProgramResult r = run_qarnest(first_block + "n   \n  ");
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_TRUE(contains(r.out, "> OK : rename : Please enter new name : \n> No answer: 'P' is left as it was\n")) << r.out;
+}
+
+TEST(PipedDialogue, AnswersComeFromBeyondTheBlockAlreadyRead) {
+    std::string first_block = "P := { i | i >= 0 } ;\nP := { i | i <= 0 } ;\n";
+    first_block += std::string(8192 - first_block.size(), ' ');
+    ProgramResult r = run_qarnest(first_block + "o\nprint P ;\n");
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out,
+              "<1> > P :=   { i | i >= 0 }\n"
+              "<2> Warning : identifier 'P' is already used for another domain !\n"
+              "> Overwrite (o) , Choose another name (n) ?> OK : overwrite 'P'\n"
+              "> P :=   { i | i <= 0 }\n"
+              "<3> <4> > P :=   { i | i <= 0 }\n<5> End.\n");
+}
+
+}  // namespace

@@ -1,0 +1,140 @@
+// Sessions on a terminal: prompts visible before each line is read, and the
+// overwrite-or-rename dialogue answered on the lines after the statement.
+#include <gtest/gtest.h>
+
+#include "tests/support/run_program.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class InteractiveSession : public ::testing::Test {
+protected:
+    PtySession session;
+
+    void type_line(const std::string& line, const std::string& then_shows) {
+        session.send(line + "\n");
+        ASSERT_TRUE(session.wait_for(then_shows)) << "after typing '" << line << "' the terminal shows:\n"
+                                                  << session.output();
+    }
+    void finish() {
+        session.send_eof();
+        ASSERT_TRUE(session.wait_for("End.\n"));
+        EXPECT_EQ(session.wait_exit(), 0);
+    }
+};
+
+TEST_F(InteractiveSession, PromptsAppearBeforeEachLineIsRead) {
+    ASSERT_TRUE(session.wait_for("<1> "));
+    type_line("P := { i | 0 <= i <= 3 } ;", "<2> ");
+    type_line("print P ;", "<3> ");
+    finish();
+    EXPECT_EQ(session.output(),
+              "<1> > P :=   { i | i <= 3, i >= 0 }\n<2> > P :=   { i | i <= 3, i >= 0 }\n<3> End.\n");
+}
+
+TEST_F(InteractiveSession, OverwriteReplacesTheEntryAndPutsItFirst) {
+    ASSERT_TRUE(session.wait_for("<1> "));
+    type_line("P := { i | i >= 0 } ;", "<2> ");
+    type_line("Q := { i | i >= 1 } ;", "<3> ");
+    type_line("P := { i | i <= 5 } ;", "> Overwrite (o) , Choose another name (n) ?");
+    type_line("o", "<4> <5> ");
+    type_line("list ;", "<6> ");
+    finish();
+    EXPECT_EQ(session.output(),
+              "<1> > P :=   { i | i >= 0 }\n"
+              "<2> > Q :=   { i | i >= 1 }\n"
+              "<3> Warning : identifier 'P' is already used for another domain !\n"
+              "> Overwrite (o) , Choose another name (n) ?> OK : overwrite 'P'\n"
+              "> P :=   { i | i <= 5 }\n"
+              "<4> <5> > Domain List: \n"
+              ">   P :=   { i | i <= 5 }\n"
+              ">   Q :=   { i | i >= 1 }\n"
+              "\n> Matrix List : \n\t\n"
+              "<6> End.\n");
+}
+
+TEST_F(InteractiveSession, OtherAnswersAreRefusedUntilRename) {
+    ASSERT_TRUE(session.wait_for("<1> "));
+    type_line("P := { i | i >= 0 } ;", "<2> ");
+    type_line("P := { i | i <= 5 } ;", "> Overwrite (o) , Choose another name (n) ?");
+    type_line("x", "(choose another name) !\n");
+    ASSERT_TRUE(session.wait_for("> Please answer 'o' (overwrite) or 'n' (choose another name) !\n"
+                                 "> Please answer 'o' (overwrite) or 'n' (choose another name) !\n"));
+    type_line("n", "> OK : rename : Please enter new name : ");
+    type_line("R", "<3> <4> ");
+    type_line("list ;", "<5> ");
+    finish();
+    EXPECT_NE(session.output().find("> OK : rename : Please enter new name : > R :=   { i | i <= 5 }\n<3> <4> "),
+              std::string::npos)
+        << session.output();
+    EXPECT_NE(session.output().find(">   R :=   { i | i <= 5 }\n>   P :=   { i | i >= 0 }\n"), std::string::npos);
+}
+
+TEST_F(InteractiveSession, RenameToATakenNameKeepsBothAndFindsTheNewer) {
+    ASSERT_TRUE(session.wait_for("<1> "));
+    type_line("P := { i | i >= 0 } ;", "<2> ");
+    type_line("P := { i | i <= 5 } ;", "?");
+    type_line("n", "Please enter new name : ");
+    type_line("P", "<3> <4> ");
+    type_line("print P ;", "<5> ");
+    type_line("del P ;", "<6> ");
+    type_line("print P ;", "<7> ");
+    finish();
+    const std::string& out = session.output();
+    EXPECT_NE(out.find("<4> > P :=   { i | i <= 5 }\n<5> "), std::string::npos) << out;
+    EXPECT_NE(out.find("<6> > P :=   { i | i >= 0 }\n<7> "), std::string::npos) << out;
+}
+
+TEST_F(InteractiveSession, LongRenameWordIsCutToSixtyThreeCharacters) {
+    const std::string long_name(100, 'a');
+    ASSERT_TRUE(session.wait_for("<1> "));
+    type_line("P := { i | i >= 0 } ;", "<2> ");
+    type_line("P := { i | i <= 5 } ;", "?");
+    type_line("n", "Please enter new name : ");
+    type_line(long_name, "<3> <4> ");
+    type_line("list ;", "<5> ");
+    finish();
+    const std::string cut(63, 'a');
+    EXPECT_NE(session.output().find("> New name cut to its first 63 characters: '" + cut + "'\n> " + cut + " :=   "),
+              std::string::npos)
+        << session.output();
+    EXPECT_EQ(session.output().find(std::string(64, 'a')), std::string::npos);
+}
+
+TEST_F(InteractiveSession, EndOfInputInTheDialogueChangesNothing) {
+    ASSERT_TRUE(session.wait_for("<1> "));
+    type_line("P := { i | i >= 0 } ;", "<2> ");
+    type_line("P := { i | i <= 5 } ;", "?");
+    session.send_eof();
+    ASSERT_TRUE(session.wait_for("End.\n"));
+    EXPECT_EQ(session.wait_exit(), 0);
+    EXPECT_NE(session.output().find("?\n> No answer: 'P' is left as it was\n"), std::string::npos)
+        << session.output();
+}
+
+TEST_F(InteractiveSession, MatrixDialogueHasItsOwnTexts) {
+    ASSERT_TRUE(session.wait_for("<1> "));
+    type_line("M := ((1, 2)) ;", "<1> <2> ");
+    type_line("M := ((3, 4)) ;", "Overwrite (o) , Choose another name (n) ?");
+    type_line("y", "!\n");
+    ASSERT_TRUE(session.wait_for("Please answer 'o' (overwrite)  or 'n' (choose another name) !\n", 5s, true));
+    type_line("o", "<3> <4> ");
+    type_line("print M ;", "<5> ");
+    type_line("N := ((5)) ;", "<6> ");
+    type_line("N := ((6)) ;", "?");
+    type_line("n", "Please enter new name :\n");
+    type_line("K", "<7> <8> ");
+    type_line("list ;", "<9> ");
+    finish();
+    const std::string& out = session.output();
+    EXPECT_NE(out.find("Warning : identifier M is already used for another matrix\n"
+                       "Overwrite (o) , Choose another name (n) ?"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("OK : overwrite 'M'\n<3> <4> > M := (\n             (    3 ,   4  )   )\n"), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("\tK, N, M\n"), std::string::npos) << out;
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+// DomainList and MatrixList operations without the dialogue (which the
+// interactive transcripts drive through a terminal).
+#include <gtest/gtest.h>
+
+#include "interpreter/locks.h"
+#include "store/registry.h"
+#include "tests/support/capture.h"
+
+namespace {
+
+VarNode* vars_of(std::initializer_list<const char*> names) {
+    VarNode* list = nullptr;
+    int index = 1;
+    for (const char* n : names) list = new VarNode{n, index++, list};
+    return list;
+}
+
+class RegistryTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        DomainLock lock;
+        capture_stdout([] {
+            while (DomainList) DomainList = delete_domain_in_list(DomainList->name, DomainList);
+            while (MatrixList) MatrixList = delete_matrix_in_list(MatrixList->name, MatrixList);
+        });
+    }
+    void add(const char* name, std::initializer_list<const char*> vars) {
+        DomainLock lock;
+        capture_stdout([&] {
+            DomainList = add_domain_in_list(name, vars_of(vars), universe_locked(vars.size()), DomainList);
+        });
+    }
+    static Polyhedron* universe_locked(std::size_t d) { return Universe_Polyhedron(static_cast<unsigned>(d)); }
+};
+
+TEST_F(RegistryTest, AddingEchoesTheDefinitionAndPutsItFirst) {
+    DomainLock lock;
+    std::string out = capture_stdout([] {
+        DomainList = add_domain_in_list("P", vars_of({"i", "j"}), Universe_Polyhedron(2), DomainList);
+    });
+    EXPECT_EQ(out, "> P :=   { i, j |  }\n");
+    ASSERT_NE(DomainList, nullptr);
+    EXPECT_EQ(DomainList->name, "P");
+    EXPECT_EQ(DomainList->view, nullptr);
+    EXPECT_NE(DomainList->color, nullptr);
+}
+
+TEST_F(RegistryTest, ZeroDimensionalEntryEchoesEmptyBraces) {
+    DomainLock lock;
+    std::string out = capture_stdout([] { DomainList = add_domain_in_list("E", nullptr, Empty_Polyhedron(0), DomainList); });
+    EXPECT_EQ(out, "> E := { | }\n");
+    EXPECT_EQ(DomainList->vars, nullptr);
+}
+
+TEST_F(RegistryTest, NewestEntriesComeFirst) {
+    add("A", {"i"});
+    add("B", {"i"});
+    DomainLock lock;
+    EXPECT_EQ(DomainList->name, "B");
+    EXPECT_EQ(DomainList->next->name, "A");
+    EXPECT_EQ(lookup_domain("A", DomainList), DomainList->next);
+    EXPECT_EQ(lookup_domain("a", DomainList), nullptr);
+}
+
+TEST_F(RegistryTest, DeletingAMiddleEntryKeepsTheOthersLinked) {
+    add("A", {"i"});
+    add("B", {"i"});
+    add("C", {"i"});
+    DomainLock lock;
+    DomainList = delete_domain_in_list("B", DomainList);
+    ASSERT_NE(DomainList, nullptr);
+    EXPECT_EQ(DomainList->name, "C");
+    EXPECT_EQ(DomainList->next->name, "A");
+    EXPECT_EQ(DomainList->next->next, nullptr);
+}
+
+TEST_F(RegistryTest, DeletingAnUnknownNameReportsAndKeepsTheList) {
+    add("A", {"i"});
+    DomainLock lock;
+    DomainEntry* before = DomainList;
+    std::string out = capture_stdout([] { DomainList = delete_domain_in_list("Z", DomainList); });
+    EXPECT_EQ(out, "> Error - line 1 : delete_domain_in_list: Domain Z undeclared! \n");
+    EXPECT_EQ(DomainList, before);
+}
+
+TEST_F(RegistryTest, VarNamesComeInDeclarationOrder) {
+    VarNode* vars = vars_of({"i", "j", "k"});
+    EXPECT_EQ(var_names_array(vars), (std::vector<std::string>{"i", "j", "k"}));
+    EXPECT_TRUE(var_names_array(nullptr).empty());
+    std::vector<std::string> names = var_names_array(vars);
+    std::vector<const char*> pointers = c_names(names);
+    ASSERT_EQ(pointers.size(), 4u);
+    EXPECT_STREQ(pointers[0], "i");
+    EXPECT_EQ(pointers[3], nullptr);
+    EXPECT_TRUE(c_names({}).empty());
+    free_var_list(vars);
+}
+
+TEST_F(RegistryTest, CopiedVariableListsShareNoNodes) {
+    VarNode* vars = vars_of({"a", "b"});
+    VarNode* copy = copy_var_list(vars);
+    EXPECT_NE(copy, vars);
+    EXPECT_NE(copy->next, vars->next);
+    EXPECT_EQ(var_names_array(copy), var_names_array(vars));
+    free_var_list(vars);
+    EXPECT_EQ(var_names_array(copy), (std::vector<std::string>{"a", "b"}));
+    free_var_list(copy);
+}
+
+TEST_F(RegistryTest, MatricesAreFoundByNameAndDeleted) {
+    Matrix* a;
+    Matrix* b;
+    {
+        DomainLock lock;
+        a = Matrix_Alloc(1, 1);
+        b = Matrix_Alloc(2, 2);
+    }
+    MatrixList = add_matrix_in_list("A", a, MatrixList);
+    MatrixList = add_matrix_in_list("B", b, MatrixList);
+    EXPECT_EQ(lookup_matrix("A", MatrixList), a);
+    EXPECT_EQ(lookup_matrix("B", MatrixList), b);
+    DomainLock lock;
+    MatrixList = delete_matrix_in_list("B", MatrixList);
+    EXPECT_EQ(lookup_matrix("B", MatrixList), nullptr);
+    EXPECT_EQ(MatrixList->name, "A");
+}
+
+TEST_F(RegistryTest, DeletingFromAnEmptyMatrixListReports) {
+    std::string out = capture_stdout([] { MatrixList = delete_matrix_in_list("M", MatrixList); });
+    EXPECT_EQ(out, "> Error - line 1 : delete matrix : Domain M undeclared : DomainList empty ! \n");
+    EXPECT_EQ(MatrixList, nullptr);
+}
+
+}  // namespace
