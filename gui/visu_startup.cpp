@@ -1,36 +1,133 @@
-// Viewer start-up and refresh.
+// Viewer start-up, restart and refresh: the dimension and context checks,
+// the context copy, the rebuilt Projection and Context windows, and the rows
+// that follow new definitions.
 #include "gui/visu_startup.h"
 
 #include <cstdio>
 
+#include "gui/context_window.h"
+#include "gui/domains_window.h"
+#include "gui/projection_window.h"
+#include "gui/resources.h"
 #include "gui/visu_window.h"
 #include "interpreter/locks.h"
 #include "store/registry.h"
+#include "view/context.h"
+#include "view/projection.h"
+#include "view/rendering.h"
 #include "view/visutypes.h"
 
 std::string requested_context_name;
+int context_redefined = 0;
 
-void init_visu(long dimension, const std::string& context_name) {
+namespace {
+
+bool dimension_accepted(long dimension) {
     if (dimension <= 0) {
         std::puts("Bad initialisation of 'init_visu': DimNP <= 0 ");
-        return;
+        return false;
     }
     if (dimension > MAXDIM) {
         std::puts("Bad initialisation of 'init_visu': DimNP > MAXDIM ");
         std::printf("Now MAXDIM = %d. ", MAXDIM);
         std::puts("If you want you can rebuild after increase MAXDIM in the file 'visutypes.h'");
-        return;
+        return false;
     }
+    return true;
+}
+
+// Takes a copy of the named context domain; false when it is not defined.
+bool adopt_context(const std::string& name) {
+    DomainLock lock;
+    const DomainEntry* entry = lookup_domain(name, DomainList);
+    if (!entry) return false;
+    if (Contexte) Domain_Free(Contexte);
+    Contexte = Domain_Copy(entry->domain);
+    context_name = name;
+    nb_params = emptyQ(Contexte) ? 0 : static_cast<int>(Contexte->Dimension);
+    return true;
+}
+
+void size_parameter_arrays() {
+    if (nb_params == 0) return;
+    param_set.assign(nb_params, 0);
+    param_values.assign(nb_params, 0);
+}
+
+void destroy_window(GtkWidget*& handle) {
+    if (!handle) return;
+    GtkWidget* window = handle;
+    handle = nullptr;
+    gtk_widget_destroy(window);
+}
+
+void rebuild_auxiliary_windows() {
+    destroy_window(rep_frame);
+    rep_frame = create_projection_window();
+    reset_axes();
+    destroy_window(context_window);
+    if (nb_params > 0) context_window = create_context_window();
+}
+
+// Expects domain_lock held: masks every shown domain and brings the rows in
+// line with the new dimension and context.
+void refresh_rows() {
+    gtk_clist_freeze(GTK_CLIST(domain_clist));
+    for (DomainEntry* e = DomainList; e; e = e->next) {
+        int row = gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), e);
+        if (row < 0) {
+            prepend_domain_row(e);
+            continue;
+        }
+        if (e->view) mask_domain_row(row);
+        if (!domain_fits_viewer(e)) remove_domain_row(e);
+    }
+    gtk_clist_thaw(GTK_CLIST(domain_clist));
+}
+
+void restart_viewer() {
+    close_colour_dialog();
     {
         DomainLock lock;
-        if (!lookup_domain(context_name, DomainList)) {
-            std::puts("The domain selected as context is not defined!");
-            return;
-        }
+        refresh_rows();
+        redraw_domains(domain_pixmap);
     }
-    // PLACEHOLDER: windows come with the viewer.
+    gtk_widget_show_all(domain_frame);
+}
+
+void first_start() {
+    create_domains_window();
+    create_visu_window();
+    gtk_widget_show_all(domain_frame);
+}
+
+}  // namespace
+
+void init_visu(long dimension, const std::string& context) {
+    if (!dimension_accepted(dimension)) return;
+    if (!adopt_context(context)) {
+        std::puts("The domain selected as context is not defined!");
+        return;
+    }
+    DimNP = static_cast<int>(dimension);
+    size_parameter_arrays();
+    rebuild_auxiliary_windows();
+    bool starting = domain_frame == nullptr;
+    if (starting)
+        first_start();
+    else
+        restart_viewer();
+    if (nb_params == 0) gtk_widget_hide(context_button);
+    if (starting) load_visu_resources();
 }
 
 void refresh_visu() {
-    if (!domain_frame) return;
+    if (domain_frame && DomainList) {
+        if (gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), DomainList) < 0) append_domain_row(DomainList);
+        if (DomainList->name == context_name) context_redefined = 1;
+    }
+    if (context_redefined) {
+        DomainUnlock unlock;
+        init_visu(DimNP, requested_context_name);
+    }
 }

@@ -11,3 +11,7 @@ void init_visu(long dimension, const std::string& context_name);
 // Run at the end of every statement that may have stored a new domain at the
 // head of DomainList. Expects the GDK lock and domain_lock held.
 void refresh_visu();
+
+// Set once a definition has redefined the context domain; from then on every
+// refresh restarts the viewer.
+extern int context_redefined;

@@ -1,4 +1,179 @@
-// The Visualisation window.
+// The Visualisation window: its widget tree, its built-in icon, the canvas
+// handlers and the quit sequence.
 #include "gui/visu_window.h"
 
+#include "gui/context_window.h"
+#include "gui/domains_window.h"
+#include "gui/projection_window.h"
+#include "gui/resources.h"
+#include "gui/visu_icon.h"
+#include "interpreter/locks.h"
+#include "view/picking.h"
+#include "view/rendering.h"
+
 GtkWidget* domain_frame = nullptr;
+GtkWidget* view_button = nullptr;
+GtkWidget* properties_button = nullptr;
+GtkWidget* context_button = nullptr;
+
+namespace {
+
+void on_visu_destroy(GtkObject*, gpointer) { visu_quit(); }
+
+// A close request only hides the window, so that it can be shown again by a
+// later initvisu and is never used once destroyed.
+gboolean on_visu_delete(GtkWidget*, GdkEvent*, gpointer) {
+    visu_quit();
+    return TRUE;
+}
+
+void on_quit_clicked(GtkWidget*) { visu_quit(); }
+
+void set_builtin_icon(GtkWidget* window) {
+    GdkBitmap* mask = nullptr;
+    GdkPixmap* icon = gdk_pixmap_create_from_xpm_d(window->window, &mask, &window->style->bg[GTK_STATE_NORMAL],
+                                                   const_cast<gchar**>(visu_icon_xpm));
+    gdk_window_set_icon(window->window, nullptr, icon, mask);
+    gdk_window_set_icon_name(window->window, "Domain");
+}
+
+GtkWidget* add_window_button(GtkWidget* column, GtkWidget* frame, GtkWidget* button, const char* key) {
+    g_object_set_data(G_OBJECT(frame), key, button);
+    gtk_widget_show(button);
+    gtk_box_pack_start(GTK_BOX(column), button, FALSE, FALSE, 1);
+    gtk_container_set_border_width(GTK_CONTAINER(button), 2);
+    return button;
+}
+
+GtkWidget* add_toggle(GtkWidget* column, GtkWidget* frame, const char* label, const char* key,
+                      void (*handler)()) {
+    GtkWidget* toggle = gtk_toggle_button_new_with_label(label);
+    g_signal_connect_swapped(toggle, "toggled", G_CALLBACK(handler), nullptr);
+    return add_window_button(column, frame, toggle, key);
+}
+
+bool shown(GtkWidget* window) { return window && gtk_widget_get_visible(window); }
+
+void flip_visibility(GtkWidget* window, bool with_children) {
+    if (!window) return;
+    if (gtk_widget_get_visible(window))
+        gtk_widget_hide(window);
+    else if (with_children)
+        gtk_widget_show_all(window);
+    else
+        gtk_widget_show(window);
+}
+
+void release(GtkWidget* toggle) {
+    if (toggle) gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(toggle), FALSE);
+}
+
+void destroy_cleared(GtkWidget*& handle) {
+    GtkWidget* window = handle;
+    handle = nullptr;
+    gtk_widget_destroy(window);
+}
+
+}  // namespace
+
+GtkWidget* create_visu_window() {
+    domain_frame = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWidget* frame = domain_frame;
+    gtk_window_set_wmclass(GTK_WINDOW(frame), "Qarnest", "Qarnest");
+    gtk_widget_realize(frame);
+    set_builtin_icon(frame);
+    g_object_set_data(G_OBJECT(frame), "domain_frame", frame);
+    gtk_container_set_border_width(GTK_CONTAINER(frame), 1);
+    g_signal_connect(frame, "destroy", G_CALLBACK(on_visu_destroy), nullptr);
+    g_signal_connect(frame, "delete_event", G_CALLBACK(on_visu_delete), nullptr);
+    gtk_window_set_title(GTK_WINDOW(frame), "Visualisation");
+    gtk_widget_set_size_request(frame, 400, 350);
+    gtk_window_set_policy(GTK_WINDOW(frame), TRUE, TRUE, FALSE);
+
+    GtkWidget* hbox = gtk_hbox_new(FALSE, 0);
+    GtkWidget* column = gtk_vbox_new(FALSE, 3);
+    g_object_set_data(G_OBJECT(frame), "vbox1", column);
+    gtk_widget_show(column);
+    gtk_box_pack_start(GTK_BOX(hbox), column, FALSE, FALSE, 0);
+
+    GtkWidget* quit = gtk_button_new_from_stock("gtk-quit");
+    g_signal_connect_swapped(quit, "clicked", G_CALLBACK(on_quit_clicked), frame);
+    add_window_button(column, frame, quit, "quit_button");
+    view_button = add_toggle(column, frame, "Projection", "view_button", toggle_projection_window);
+    properties_button = add_toggle(column, frame, "Domains", "properties_button", toggle_domains_window);
+    context_button = add_toggle(column, frame, "Context", "context_button", toggle_context_window);
+
+    domain_canvas = gtk_drawing_area_new();
+    g_object_set_data(G_OBJECT(frame), "domain_canvas", domain_canvas);
+    gtk_box_pack_start(GTK_BOX(hbox), domain_canvas, TRUE, TRUE, 0);
+    gtk_widget_set_size_request(domain_canvas, 200, 200);
+    gtk_widget_set_events(domain_canvas, GDK_EXPOSURE_MASK | GDK_BUTTON_PRESS_MASK);
+    g_signal_connect(domain_canvas, "expose_event", G_CALLBACK(domain_canvas_expose), nullptr);
+    g_signal_connect(domain_canvas, "configure_event", G_CALLBACK(domain_canvas_configure), nullptr);
+    g_signal_connect(domain_canvas, "button_press_event", G_CALLBACK(domain_canvas_press), nullptr);
+    gtk_widget_show(domain_canvas);
+
+    gtk_container_add(GTK_CONTAINER(frame), hbox);
+    gtk_widget_show(hbox);
+    return frame;
+}
+
+void visu_quit() {
+    if (shown(domain_frame)) gtk_widget_hide(domain_frame);
+    if (shown(domains_window)) release(properties_button);
+    if (shown(context_window)) {
+        release(context_button);
+        destroy_cleared(context_window);
+    }
+    if (shown(rep_frame)) {
+        release(view_button);
+        destroy_cleared(rep_frame);
+    }
+    gtk_main_quit();
+}
+
+void toggle_projection_window() { flip_visibility(rep_frame, false); }
+void toggle_domains_window() { flip_visibility(domains_window, true); }
+void toggle_context_window() { flip_visibility(context_window, true); }
+
+gboolean release_projection_toggle() {
+    release(view_button);
+    return TRUE;
+}
+
+gboolean release_domains_toggle() {
+    release(properties_button);
+    return TRUE;
+}
+
+gboolean release_context_toggle() {
+    release(context_button);
+    return TRUE;
+}
+
+gboolean domain_canvas_expose(GtkWidget* widget, GdkEventExpose* event, gpointer) {
+    if (domain_pixmap)
+        gdk_draw_drawable(widget->window, widget->style->fg_gc[gtk_widget_get_state(widget)], domain_pixmap,
+                          event->area.x, event->area.y, event->area.x, event->area.y, event->area.width,
+                          event->area.height);
+    return FALSE;
+}
+
+gboolean domain_canvas_configure(GtkWidget*, GdkEventConfigure*, gpointer) {
+    make_canvas_image();
+    DomainLock lock;
+    redraw_domains(domain_pixmap);
+    return TRUE;
+}
+
+gboolean domain_canvas_press(GtkWidget*, GdkEventButton* event, gpointer) {
+    pick_point(static_cast<int>(event->x), static_cast<int>(event->y));
+    return FALSE;
+}
+
+void set_icon_from_file(GtkWidget* window, const char* path) {
+    GdkBitmap* mask = nullptr;
+    GdkPixmap* icon =
+        gdk_pixmap_create_from_xpm(window->window, &mask, &window->style->bg[GTK_STATE_NORMAL], path);
+    if (icon) gdk_window_set_icon(window->window, nullptr, icon, mask);
+}

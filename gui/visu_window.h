@@ -1,7 +1,35 @@
-// The Visualisation window: the domain canvas and the window toggles.
+// The Visualisation window: the domain canvas, the Quit button and the three
+// toggles that show or hide the Projection, Domains and Context windows.
 #pragma once
 
 #include <gtk/gtk.h>
 
 // Empty until the viewer first starts; never rebuilt afterwards.
 extern GtkWidget* domain_frame;
+extern GtkWidget* view_button;
+extern GtkWidget* properties_button;
+extern GtkWidget* context_button;
+
+// Builds the window hidden; stores and returns domain_frame.
+GtkWidget* create_visu_window();
+
+// Hides every viewer window and ends the GUI main loop.
+void visu_quit();
+
+void toggle_projection_window();
+void toggle_domains_window();
+void toggle_context_window();
+
+// Close requests of the auxiliary windows: release the toggle, which hides the
+// window; TRUE keeps the window from being destroyed by the request.
+gboolean release_projection_toggle();
+gboolean release_domains_toggle();
+gboolean release_context_toggle();
+
+gboolean domain_canvas_expose(GtkWidget* widget, GdkEventExpose* event, gpointer data);
+gboolean domain_canvas_configure(GtkWidget* widget, GdkEventConfigure* event, gpointer data);
+gboolean domain_canvas_press(GtkWidget* widget, GdkEventButton* event, gpointer data);
+
+// Sets a window's icon and mask from an XPM file in the working directory;
+// a file that cannot be read leaves the window without an icon.
+void set_icon_from_file(GtkWidget* window, const char* path);

@@ -2,12 +2,19 @@
 // shows or masks a domain as a click on its Status cell does.
 #include <cstdio>
 
+#include "gui/domains_window.h"
 #include "gui/visu_startup.h"
 #include "interpreter/error_report.h"
 #include "interpreter/locks.h"
 #include "interpreter/owned_name.h"
 #include "interpreter/statements.h"
 #include "store/registry.h"
+
+namespace {
+
+constexpr int status_column = 1;
+
+}  // namespace
 
 void initvisu_statement(std::int64_t dimension, char* context) {
     requested_context_name = take_name(context);
@@ -22,11 +29,14 @@ void visu_statement(char* text) {
     int row = -1;
     {
         DomainLock lock;
-        found = lookup_domain(name, DomainList) != nullptr;
+        DomainEntry* entry = lookup_domain(name, DomainList);
+        found = entry != nullptr;
+        if (entry && domain_clist) row = gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), entry);
     }
-    if (!found) {
+    if (!found)
         report_error(" '" + name + "' undeclared - visu: command ignored");
-        return;
-    }
-    if (row == -1) std::puts("Can't visualize this domain (probably wrong dimension)!");
+    else if (row == -1)
+        std::puts("Can't visualize this domain (probably wrong dimension)!");
+    else
+        toggle_domain_row(row, status_column);
 }

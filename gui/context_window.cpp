@@ -1,0 +1,163 @@
+// The Context window and the check of typed parameter values.
+#include "gui/context_window.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "gui/domains_window.h"
+#include "gui/resources.h"
+#include "gui/visu_window.h"
+#include "interpreter/locks.h"
+#include "view/context.h"
+#include "view/point_scanner.h"
+#include "view/projection.h"
+#include "view/rendering.h"
+
+GtkWidget* context_window = nullptr;
+std::vector<GtkWidget*> panel_item;
+
+namespace {
+
+gboolean on_context_close(GtkWidget*, GdkEvent*, gpointer) { return release_context_toggle(); }
+void on_context_destroy(GtkObject*, gpointer) { release_context_toggle(); }
+void on_context_quit(GtkWidget*) { release_context_toggle(); }
+
+std::vector<std::string> parameter_names() {
+    DomainLock lock;
+    const DomainEntry* context = lookup_domain(context_name, DomainList);
+    return context ? var_names_array(context->vars) : std::vector<std::string>{};
+}
+
+GtkWidget* parameter_line(const std::string& name) {
+    GtkWidget* line = gtk_hbox_new(TRUE, 3);
+    GtkWidget* label = gtk_label_new(name.c_str());
+    gtk_widget_set_size_request(label, 50, -1);
+    gtk_box_pack_start(GTK_BOX(line), label, FALSE, FALSE, 2);
+    GtkWidget* entry = gtk_entry_new();
+    gtk_entry_set_max_length(GTK_ENTRY(entry), 3);
+    GTK_WIDGET_SET_FLAGS(entry, GTK_CAN_DEFAULT);
+    gtk_widget_set_size_request(entry, 50, -1);
+    gtk_box_pack_start(GTK_BOX(line), entry, FALSE, FALSE, 4);
+    g_signal_connect(entry, "activate", G_CALLBACK(parameter_changed), entry);
+    g_signal_connect(entry, "changed", G_CALLBACK(parameter_changed), entry);
+    panel_item.push_back(entry);
+    return line;
+}
+
+bool all_parameters_set() {
+    for (int k = 0; k < nb_params; ++k)
+        if (!param_set[k]) return false;
+    return true;
+}
+
+// Expects domain_lock held.
+void restrict_shown_domains() {
+    context_valid = 1;
+    for (DomainEntry* e = DomainList; e; e = e->next) {
+        if (!e->view || show_with_context(e)) continue;
+        int row = gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), e);
+        if (row < 0) {
+            std::puts("Internal problem: to mask a domain!");
+            continue;
+        }
+        gchar* status = nullptr;
+        gtk_clist_get_text(GTK_CLIST(domain_clist), row, 1, &status);
+        if (status && std::strcmp(status, "Visu") == 0) mask_domain_row(row);
+    }
+}
+
+// Expects domain_lock held.
+void accept_value(int i, const char* text) {
+    param_set[i] = 1;
+    param_values[i] = std::strtoll(text, nullptr, 10);
+    if (!all_parameters_set()) {
+        context_valid = 0;
+        drop_derived_domains();
+    } else if (!Contexte) {
+        std::puts("Problem: Contexte == NULL");
+        return;
+    } else if (point_in_domain(Contexte, param_values.data())) {
+        restrict_shown_domains();
+    } else {
+        context_valid = 0;
+        std::puts("Bad parameters for this context!");
+        mask_shown_rows();
+        drop_derived_domains();
+    }
+    redraw_domains(domain_pixmap);
+}
+
+}  // namespace
+
+bool well_formed_integer(const char* text) {
+    if (*text == '-' || *text == '+') ++text;
+    if (!*text) return false;
+    for (; *text; ++text)
+        if (!std::strchr("1234567890", *text)) return false;
+    return true;
+}
+
+GtkWidget* create_context_window() {
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_container_set_border_width(GTK_CONTAINER(window), 3);
+    gtk_window_set_title(GTK_WINDOW(window), "Context");
+    gtk_window_set_policy(GTK_WINDOW(window), FALSE, TRUE, FALSE);
+    gtk_widget_set_size_request(window, 150, 180);
+    gtk_widget_realize(window);
+    set_icon_from_file(window, "context_icon.xpm");
+    g_signal_connect(window, "destroy", G_CALLBACK(on_context_destroy), nullptr);
+    g_signal_connect(window, "delete_event", G_CALLBACK(on_context_close), nullptr);
+
+    GtkWidget* box = gtk_vbox_new(FALSE, 2);
+    gtk_container_set_border_width(GTK_CONTAINER(box), 3);
+    gtk_container_add(GTK_CONTAINER(window), box);
+    GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_box_pack_start(GTK_BOX(box), scrolled, TRUE, TRUE, 0);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
+    GtkWidget* parameters = gtk_vbox_new(TRUE, 2);
+    gtk_scrolled_window_add_with_viewport(GTK_SCROLLED_WINDOW(scrolled), parameters);
+
+    std::vector<std::string> names = parameter_names();
+    panel_item.clear();
+    for (int k = 0; k < nb_params; ++k) {
+        std::string name = k < static_cast<int>(names.size()) ? names[k] : std::string();
+        gtk_box_pack_start(GTK_BOX(parameters), parameter_line(name), TRUE, TRUE, 2);
+    }
+
+    GtkWidget* buttons = gtk_hbox_new(TRUE, 3);
+    gtk_box_pack_start(GTK_BOX(box), buttons, FALSE, FALSE, 3);
+    GtkWidget* quit = gtk_button_new_from_stock("gtk-quit");
+    GTK_WIDGET_SET_FLAGS(quit, GTK_CAN_DEFAULT);
+    gtk_button_set_relief(GTK_BUTTON(quit), GTK_RELIEF_NORMAL);
+    gtk_box_pack_end(GTK_BOX(buttons), quit, FALSE, FALSE, 3);
+    g_signal_connect_swapped(quit, "clicked", G_CALLBACK(on_context_quit), window);
+    return window;
+}
+
+void parameter_changed(GtkWidget* entry) {
+    int i = -1;
+    for (std::size_t k = 0; k < panel_item.size(); ++k)
+        if (panel_item[k] == entry) i = static_cast<int>(k);
+    if (i < 0) {
+        std::fputs("Internal error: Can't find parameter panel_item.\n", stderr);
+        return;
+    }
+    const char* text = gtk_entry_get_text(GTK_ENTRY(entry));
+    DomainLock lock;
+    if (well_formed_integer(text)) {
+        accept_value(i, text);
+    } else if (*text) {
+        param_set[i] = 0;
+        context_valid = 0;
+        drop_derived_domains();
+        redraw_domains(domain_pixmap);
+    } else {
+        context_valid = 1;
+        drop_derived_domains();
+        update_view_hull();
+        update_axes_bounds();
+        redraw_domains(domain_pixmap);
+    }
+}

@@ -1,0 +1,20 @@
+// The Projection window: the axis vectors of the shown dimensions, whose end
+// points are dragged with mouse button 1 to change the projection.
+#pragma once
+
+#include <gtk/gtk.h>
+
+extern GtkWidget* rep_frame;
+extern GtkWidget* rep_canvas;
+extern GdkPixmap* rep_pixmap;
+extern GdkGC* rep_gc;
+extern int axes_width;
+extern int axes_height;
+
+// Builds the window hidden; the caller stores it in rep_frame.
+GtkWidget* create_projection_window();
+void draw_axes(GdkPixmap* pixmap);
+
+gboolean rep_canvas_configure(GtkWidget* widget, GdkEventConfigure* event, gpointer data);
+gboolean rep_canvas_expose(GtkWidget* widget, GdkEventExpose* event, gpointer data);
+gboolean rep_canvas_motion(GtkWidget* widget, GdkEventMotion* event, gpointer data);
