@@ -2,8 +2,8 @@
 // polyhedron), its compiled loop nest, and membership of a point in a union.
 #include "view/point_scanner.h"
 
+#include <bit>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -119,10 +119,34 @@ Matrix* unit_lines_scanning_matrix(Polyhedron* polyhedron, bool& failed) {
 
 }  // namespace
 
+// The rows of the scanning matrix that bound variable `depth` by the earlier
+// ones only, of one kind, in matrix order, with the variable's sign folded in:
+// e x + f >= 0 is x >= -f / e when e > 0 and x <= f / -e when e < 0.
+void ScanPlan::compile_rows(const Matrix* matrix, unsigned depth, RowKind kind) {
+    const unsigned column = depth + 1;
+    const unsigned constant = matrix->NbColumns - 1;
+    for (unsigned r = 0; r < matrix->NbRows; ++r) {
+        const Value* row = matrix->p[r];
+        const std::int64_t e = value_of(row[column]);
+        if (e == 0) continue;
+        bool involves_later = false;
+        for (unsigned c = column + 1; c < constant; ++c) involves_later = involves_later || row[c] != 0;
+        if (involves_later) continue;
+        const RowKind row_kind = row[0] == 0 ? RowKind::equal : e > 0 ? RowKind::lower : RowKind::upper;
+        if (row_kind != kind) continue;
+        const std::int64_t sign = e > 0 ? -1 : 1;
+        const std::int64_t divisor = e > 0 ? e : -e;
+        rows_.push_back(divisor);
+        rows_.push_back(std::bit_cast<std::int64_t>(1.0 / static_cast<double>(divisor)));
+        rows_.push_back(sign * value_of(row[constant]));
+        for (unsigned k = 0; k < depth; ++k) rows_.push_back(sign * value_of(row[k + 1]));
+    }
+}
+
 ScanPlan::Build ScanPlan::build(Polyhedron* polyhedron) {
     dimension_ = 0;
     rows_.clear();
-    level_begin_.clear();
+    levels_.clear();
     matrix_.reset();
     if (!polyhedron || polyhedron->NbRays == 0) return Build::nothing_to_scan;
 
@@ -147,21 +171,16 @@ ScanPlan::Build ScanPlan::build(Polyhedron* polyhedron) {
                 return Build::failed;
             }
     dimension_ = static_cast<int>(d);
-    level_begin_.push_back(0);
     for (unsigned depth = 0; depth < d; ++depth) {
-        const unsigned column = depth + 1;
-        for (unsigned r = 0; r < matrix->NbRows; ++r) {
-            const Value* row = matrix->p[r];
-            if (row[column] == 0) continue;
-            bool involves_later = false;
-            for (unsigned c = column + 1; c < constant; ++c) involves_later = involves_later || row[c] != 0;
-            if (involves_later) continue;
-            rows_.push_back(row[0] == 0 ? 1 : 0);
-            rows_.push_back(value_of(row[column]));
-            rows_.push_back(value_of(row[constant]));
-            for (unsigned k = 0; k < depth; ++k) rows_.push_back(value_of(row[k + 1]));
-        }
-        level_begin_.push_back(rows_.size());
+        Level level{};
+        level.lower = rows_.size();
+        compile_rows(matrix, depth, RowKind::lower);
+        level.upper = rows_.size();
+        compile_rows(matrix, depth, RowKind::upper);
+        level.equal = rows_.size();
+        compile_rows(matrix, depth, RowKind::equal);
+        level.end = rows_.size();
+        levels_.push_back(level);
     }
     return Build::ready;
 }

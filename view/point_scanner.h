@@ -2,6 +2,7 @@
 // matrix built once per polyhedron, and membership in a union.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -49,9 +50,18 @@ public:
     }
 
 private:
-    // Row layout inside a level: equality flag, coefficient of the variable,
-    // constant, then the coefficients of the earlier variables.
+    // The rows of one variable, by kind. Each row states that the variable is
+    // at least (lower), at most (upper) or exactly (equal) g / divisor, with
+    // g = constant + sum of coefficient_k * x_k over the earlier variables: the
+    // sign of the variable's coefficient is folded into the others. Row layout:
+    // divisor, bits of 1.0 / divisor, constant, the earlier coefficients.
+    struct Level {
+        std::size_t lower, upper, equal, end;   // offsets into rows_
+    };
     static constexpr int row_head = 3;
+
+    enum class RowKind { lower, upper, equal };
+    void compile_rows(const Matrix* matrix, unsigned depth, RowKind kind);
 
     template <class Callback>
     ScanResult scan_level(int depth, std::int64_t* x, Callback& callback) const;
@@ -63,8 +73,8 @@ private:
 
     int dimension_ = 0;
     std::vector<std::int64_t> rows_;
-    std::vector<std::size_t> level_begin_;   // dimension_ + 1 offsets into rows_
-    MatrixPtr matrix_;                        // printed when a variable is unbounded
+    std::vector<Level> levels_;
+    MatrixPtr matrix_;   // printed when a variable is unbounded
 };
 
 namespace scan_detail {
@@ -73,14 +83,46 @@ inline std::int64_t clamp_to_int64(__int128 v) {
     constexpr __int128 limit = std::numeric_limits<std::int64_t>::max() / 2;
     return static_cast<std::int64_t>(v > limit ? limit : v < -limit ? -limit : v);
 }
-inline std::int64_t ceil_div(__int128 g, std::int64_t positive) {
-    __int128 q = g / positive;
-    if (g % positive != 0 && g > 0) ++q;
-    return clamp_to_int64(q);
+
+// constant + sum of coefficient_k * x_k for k < depth, exactly: in 64 bits
+// unless that overflows (coefficients and coordinates are 32-bit, so only
+// sums of several near-limit products do).
+[[gnu::always_inline]] inline __int128 row_value(const std::int64_t* row, int depth, const std::int64_t* x) {
+    std::int64_t sum = row[2];
+    bool overflow = false;
+    for (int k = 0; k < depth; ++k) {
+        std::int64_t term;
+        overflow |= __builtin_mul_overflow(row[3 + k], x[k], &term);
+        overflow |= __builtin_add_overflow(sum, term, &sum);
+    }
+    if (__builtin_expect(!overflow, 1)) return sum;
+    __int128 wide = row[2];
+    for (int k = 0; k < depth; ++k) wide += static_cast<__int128>(row[3 + k]) * x[k];
+    return wide;
 }
-inline std::int64_t floor_div(__int128 g, std::int64_t positive) {
-    __int128 q = g / positive;
-    if (g % positive != 0 && g < 0) --q;
+
+// g / divisor rounded down, and whether it was exact. A bound is computed
+// once per row and per value of the outer variables, so on thin sets it costs
+// as much as the points themselves: the quotient is estimated with the
+// reciprocal (off by at most one while |g| < 2^52) and corrected exactly,
+// instead of a hardware division.
+[[gnu::always_inline]] inline std::int64_t floor_quotient(__int128 g, const std::int64_t* row, bool& exact) {
+    const std::int64_t divisor = row[0];
+    constexpr __int128 exact_in_double = __int128{1} << 52;
+    if (__builtin_expect(g > -exact_in_double && g < exact_in_double, 1)) {
+        const std::int64_t n = static_cast<std::int64_t>(g);
+        std::int64_t q = static_cast<std::int64_t>(static_cast<double>(n) * std::bit_cast<double>(row[1]));
+        std::int64_t r = n - q * divisor;
+        const std::int64_t below = r < 0, above = r >= divisor;
+        q += above - below;
+        r += (below - above) * divisor;
+        exact = r == 0;
+        return q;
+    }
+    __int128 q = g / divisor;
+    const __int128 r = g % divisor;
+    if (r < 0) --q;
+    exact = r == 0;
     return clamp_to_int64(q);
 }
 
@@ -88,43 +130,40 @@ inline std::int64_t floor_div(__int128 g, std::int64_t positive) {
 
 // Bounds are rounded inward as soon as a row gives them: for integer points
 // this is the same as comparing the rational bounds and rounding at the end,
-// and it keeps every quantity an exact integer.
+// and it keeps every quantity an exact integer. A level is unbounded exactly
+// when it has no equality and lacks lower or upper rows.
 template <class Callback>
 ScanResult ScanPlan::scan_level(int depth, std::int64_t* x, Callback& callback) const {
-    bool has_lower = false, has_upper = false;
-    std::int64_t lower = 0, upper = 0;
-    const std::int64_t* row = rows_.data() + level_begin_[depth];
-    const std::int64_t* end = rows_.data() + level_begin_[depth + 1];
+    const Level& level = levels_[depth];
     const std::size_t width = row_head + static_cast<std::size_t>(depth);
-    for (; row != end; row += width) {
-        __int128 f = row[2];
-        for (int k = 0; k < depth; ++k) f += static_cast<__int128>(row[row_head + k]) * x[k];
-        const std::int64_t e = row[1];
-        const __int128 g = e > 0 ? -f : f;
-        const std::int64_t magnitude = e > 0 ? e : -e;
-        if (row[0]) {
-            if (g % magnitude != 0) return ScanResult::done;
-            const std::int64_t value = scan_detail::clamp_to_int64(g / magnitude);
-            if ((has_lower && value < lower) || (has_upper && value > upper)) return ScanResult::done;
-            lower = upper = value;
-            has_lower = has_upper = true;
-            continue;
-        }
-        if (e > 0) {
-            const std::int64_t bound = scan_detail::ceil_div(g, magnitude);
-            if (!has_lower || bound > lower) lower = bound;
-            has_lower = true;
-        } else {
-            const std::int64_t bound = scan_detail::floor_div(g, magnitude);
-            if (!has_upper || bound < upper) upper = bound;
-            has_upper = true;
-        }
-        if (has_lower && has_upper && upper < lower) return ScanResult::done;
-    }
-    if (!has_lower || !has_upper) {
+    const std::int64_t* rows = rows_.data();
+    const bool has_equal = level.end != level.equal;
+    if (!has_equal && (level.lower == level.upper || level.upper == level.equal)) {
         report_not_closed();
         return ScanResult::not_closed;
     }
+    std::int64_t lower = std::numeric_limits<std::int64_t>::min();
+    std::int64_t upper = std::numeric_limits<std::int64_t>::max();
+    bool exact;
+    for (std::size_t r = level.lower; r != level.upper; r += width) {
+        const std::int64_t* row = rows + r;
+        std::int64_t q = scan_detail::floor_quotient(scan_detail::row_value(row, depth, x), row, exact);
+        q += !exact;
+        lower = q > lower ? q : lower;
+    }
+    for (std::size_t r = level.upper; r != level.equal; r += width) {
+        const std::int64_t* row = rows + r;
+        const std::int64_t q = scan_detail::floor_quotient(scan_detail::row_value(row, depth, x), row, exact);
+        upper = q < upper ? q : upper;
+    }
+    for (std::size_t r = level.equal; r != level.end; r += width) {
+        const std::int64_t* row = rows + r;
+        const std::int64_t q = scan_detail::floor_quotient(scan_detail::row_value(row, depth, x), row, exact);
+        if (!exact) return ScanResult::done;
+        lower = q > lower ? q : lower;
+        upper = q < upper ? q : upper;
+    }
+    if (upper < lower) return ScanResult::done;
     if (lower < std::numeric_limits<std::int32_t>::min() || upper > std::numeric_limits<std::int32_t>::max()) {
         report_out_of_range();
         return ScanResult::out_of_range;
