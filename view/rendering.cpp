@@ -10,6 +10,9 @@
 #include "view/failure.h"
 #include "view/point_scanner.h"
 
+// Xlib's True, False and Bool macros must come after PolyLib's enum of those names.
+#include <gdk/gdkx.h>
+
 namespace {
 
 constexpr unsigned max_rays = 1000;
@@ -59,31 +62,42 @@ GdkGC* point_gc(GdkDrawable* drawable, const GdkColor& colour) {
 
 // ---- markers of consecutive points of one colour, sent together ----
 
+// The marker's pixels as three filled rectangles: the 7 x 5 middle band and
+// the 5-pixel rows above and below it.
+void marker_rectangles(CanvasPoint c, XRectangle* out) {
+    out[0] = XRectangle{static_cast<short>(c.column - 3), static_cast<short>(c.row - 2), 7, 5};
+    out[1] = XRectangle{static_cast<short>(c.column - 2), static_cast<short>(c.row - 3), 5, 1};
+    out[2] = XRectangle{static_cast<short>(c.column - 2), static_cast<short>(c.row + 3), 5, 1};
+}
+
 // Points are drawn in scan order and later markers cover earlier ones, so a
-// batch only ever holds a run of one colour and is sent when the colour changes.
+// batch only ever holds a run of one colour and is sent when the colour
+// changes. Markers lie on the canvas, well inside X's 16-bit coordinates.
 class MarkerBatch {
 public:
-    explicit MarkerBatch(GdkDrawable* drawable) : drawable_(drawable) {}
+    explicit MarkerBatch(GdkDrawable* drawable)
+        : display_(GDK_DRAWABLE_XDISPLAY(drawable)), target_(GDK_DRAWABLE_XID(drawable)) {}
     ~MarkerBatch() { flush(); }
     MarkerBatch(const MarkerBatch&) = delete;
     MarkerBatch& operator=(const MarkerBatch&) = delete;
 
     void add(GdkGC* gc, CanvasPoint centre) {
-        if (gc != gc_ || count_ == capacity) flush();
+        if (gc != gc_ || count_ + 3 > capacity) flush();
         gc_ = gc;
-        for (const MarkerColumn& m : marker_columns(centre))
-            segments_[count_++] = GdkSegment{m.column, m.top, m.column, m.bottom};
+        marker_rectangles(centre, rectangles_ + count_);
+        count_ += 3;
     }
     void flush() {
-        if (count_ > 0) gdk_draw_segments(drawable_, gc_, segments_, count_);
+        if (count_ > 0) XFillRectangles(display_, target_, gdk_x11_gc_get_xgc(gc_), rectangles_, count_);
         count_ = 0;
     }
 
 private:
-    static constexpr int capacity = 7 * 256;
-    GdkDrawable* drawable_;
+    static constexpr int capacity = 3 * 1024;
+    Display* display_;
+    Drawable target_;
     GdkGC* gc_ = nullptr;
-    GdkSegment segments_[capacity];
+    XRectangle rectangles_[capacity];
     int count_ = 0;
 };
 
