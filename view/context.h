@@ -24,7 +24,11 @@ extern Polyhedron* view_hull;
 extern Polyhedron* points_union;
 
 // All of these expect domain_lock held.
-Polyhedron* restrict_to_context(const Polyhedron* domain);
+// Null when the restriction is empty; also null, with *failed set, when it
+// could not be computed (arithmetic overflow, PolyLib failure).
+Polyhedron* restrict_to_context(const Polyhedron* domain, bool* failed = nullptr);
+// Whether every generator of every polyhedron of the union is a vertex.
+bool domain_is_bounded(const Polyhedron* domain);
 int show_with_context(DomainEntry* entry);
 int show_without_context(DomainEntry* entry);
 void drop_derived_domains();

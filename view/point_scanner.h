@@ -2,7 +2,10 @@
 // matrix built once per polyhedron, and membership in a union.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <limits>
+#include <vector>
 
 #include "store/polylib.h"
 
@@ -12,11 +15,170 @@ using point_callback = int (*)(const std::int64_t* coordinates, void* data);
 
 // Enumerates the integer points of one polyhedron (its `next` is ignored) in
 // lexicographic order. 1 when the enumeration ran to its end, 0 when the
-// callback stopped it or the polyhedron is not closed. Expects domain_lock held.
+// callback stopped it or the polyhedron is not closed (or its values leave the
+// 32-bit range). Expects domain_lock held.
 int scan_points(Polyhedron* polyhedron, std::int64_t* coordinates, point_callback callback, void* data);
 
-// Consumes the rows of `lines`. Null when no rows result.
+// Consumes the rows of `lines`. Null when no rows result. The working matrix
+// grows past `working_rows` rather than being written past its end.
+// Expects domain_lock held; PolyLib may throw.
 Matrix* Scanning_Matrix(Polyhedron* polyhedron, Matrix* lines, unsigned working_rows);
 
 // Whether the integer point lies in at least one polyhedron of the union.
+// Evaluated exactly: no constraint is misjudged through overflow.
 int point_in_domain(const Polyhedron* domain, const std::int64_t* coordinates);
+
+enum class ScanResult { done, stopped, not_closed, out_of_range };
+
+// The scanning matrix of one polyhedron compiled for the loop nest: for each
+// variable, the rows that bound it by the earlier variables only. Built once
+// (the PolyLib work), then run as often as wanted without allocating; the
+// callback may be any callable taking the coordinates and returning nonzero to
+// go on, so that callers who care can have it inlined in the innermost loop.
+class ScanPlan {
+public:
+    enum class Build { ready, nothing_to_scan, failed };
+
+    // Expects domain_lock held (PolyLib work), as does the destructor.
+    Build build(Polyhedron* polyhedron);
+    int dimension() const { return dimension_; }
+
+    template <class Callback>
+    ScanResult run(std::int64_t* coordinates, Callback&& callback) const {
+        if (dimension_ == 0) return ScanResult::done;
+        return scan_level(0, coordinates, callback);
+    }
+
+private:
+    // The rows of one variable, by kind. Each row states that the variable is
+    // at least (lower), at most (upper) or exactly (equal) g / divisor, with
+    // g = constant + sum of coefficient_k * x_k over the earlier variables: the
+    // sign of the variable's coefficient is folded into the others. Row layout:
+    // divisor, bits of 1.0 / divisor, constant, the earlier coefficients.
+    struct Level {
+        std::size_t lower, upper, equal, end;   // offsets into rows_
+    };
+    static constexpr int row_head = 3;
+
+    enum class RowKind { lower, upper, equal };
+    void compile_rows(const Matrix* matrix, unsigned depth, RowKind kind);
+
+    template <class Callback>
+    ScanResult scan_level(int depth, std::int64_t* x, Callback& callback) const;
+
+    // Messages of a variable found without a lower or upper bound, or with
+    // bounds beyond 32 bits; once, from the level that finds it.
+    void report_not_closed() const;
+    static void report_out_of_range();
+
+    int dimension_ = 0;
+    std::vector<std::int64_t> rows_;
+    std::vector<Level> levels_;
+    MatrixPtr matrix_;   // printed when a variable is unbounded
+};
+
+namespace scan_detail {
+
+inline std::int64_t clamp_to_int64(__int128 v) {
+    constexpr __int128 limit = std::numeric_limits<std::int64_t>::max() / 2;
+    return static_cast<std::int64_t>(v > limit ? limit : v < -limit ? -limit : v);
+}
+
+// constant + sum of coefficient_k * x_k for k < depth, exactly: in 64 bits
+// unless that overflows (coefficients and coordinates are 32-bit, so only
+// sums of several near-limit products do).
+[[gnu::always_inline]] inline __int128 row_value(const std::int64_t* row, int depth, const std::int64_t* x) {
+    std::int64_t sum = row[2];
+    bool overflow = false;
+    for (int k = 0; k < depth; ++k) {
+        std::int64_t term;
+        overflow |= __builtin_mul_overflow(row[3 + k], x[k], &term);
+        overflow |= __builtin_add_overflow(sum, term, &sum);
+    }
+    if (__builtin_expect(!overflow, 1)) return sum;
+    __int128 wide = row[2];
+    for (int k = 0; k < depth; ++k) wide += static_cast<__int128>(row[3 + k]) * x[k];
+    return wide;
+}
+
+// g / divisor rounded down, and whether it was exact. A bound is computed
+// once per row and per value of the outer variables, so on thin sets it costs
+// as much as the points themselves: the quotient is estimated with the
+// reciprocal (off by at most one while |g| < 2^52) and corrected exactly,
+// instead of a hardware division.
+[[gnu::always_inline]] inline std::int64_t floor_quotient(__int128 g, const std::int64_t* row, bool& exact) {
+    const std::int64_t divisor = row[0];
+    constexpr __int128 exact_in_double = __int128{1} << 52;
+    if (__builtin_expect(g > -exact_in_double && g < exact_in_double, 1)) {
+        const std::int64_t n = static_cast<std::int64_t>(g);
+        std::int64_t q = static_cast<std::int64_t>(static_cast<double>(n) * std::bit_cast<double>(row[1]));
+        std::int64_t r = n - q * divisor;
+        const std::int64_t below = r < 0, above = r >= divisor;
+        q += above - below;
+        r += (below - above) * divisor;
+        exact = r == 0;
+        return q;
+    }
+    __int128 q = g / divisor;
+    const __int128 r = g % divisor;
+    if (r < 0) --q;
+    exact = r == 0;
+    return clamp_to_int64(q);
+}
+
+}  // namespace scan_detail
+
+// Bounds are rounded inward as soon as a row gives them: for integer points
+// this is the same as comparing the rational bounds and rounding at the end,
+// and it keeps every quantity an exact integer. A level is unbounded exactly
+// when it has no equality and lacks lower or upper rows.
+template <class Callback>
+ScanResult ScanPlan::scan_level(int depth, std::int64_t* x, Callback& callback) const {
+    const Level& level = levels_[depth];
+    const std::size_t width = row_head + static_cast<std::size_t>(depth);
+    const std::int64_t* rows = rows_.data();
+    const bool has_equal = level.end != level.equal;
+    if (!has_equal && (level.lower == level.upper || level.upper == level.equal)) {
+        report_not_closed();
+        return ScanResult::not_closed;
+    }
+    std::int64_t lower = std::numeric_limits<std::int64_t>::min();
+    std::int64_t upper = std::numeric_limits<std::int64_t>::max();
+    bool exact;
+    for (std::size_t r = level.lower; r != level.upper; r += width) {
+        const std::int64_t* row = rows + r;
+        std::int64_t q = scan_detail::floor_quotient(scan_detail::row_value(row, depth, x), row, exact);
+        q += !exact;
+        lower = q > lower ? q : lower;
+    }
+    for (std::size_t r = level.upper; r != level.equal; r += width) {
+        const std::int64_t* row = rows + r;
+        const std::int64_t q = scan_detail::floor_quotient(scan_detail::row_value(row, depth, x), row, exact);
+        upper = q < upper ? q : upper;
+    }
+    for (std::size_t r = level.equal; r != level.end; r += width) {
+        const std::int64_t* row = rows + r;
+        const std::int64_t q = scan_detail::floor_quotient(scan_detail::row_value(row, depth, x), row, exact);
+        if (!exact) return ScanResult::done;
+        lower = q > lower ? q : lower;
+        upper = q < upper ? q : upper;
+    }
+    if (upper < lower) return ScanResult::done;
+    if (lower < std::numeric_limits<std::int32_t>::min() || upper > std::numeric_limits<std::int32_t>::max()) {
+        report_out_of_range();
+        return ScanResult::out_of_range;
+    }
+    if (depth == dimension_ - 1) {
+        for (std::int64_t v = lower; v <= upper; ++v) {
+            x[depth] = v;
+            if (!callback(static_cast<const std::int64_t*>(x))) return ScanResult::stopped;
+        }
+        return ScanResult::done;
+    }
+    for (std::int64_t v = lower; v <= upper; ++v) {
+        x[depth] = v;
+        ScanResult inner = scan_level(depth + 1, x, callback);
+        if (inner != ScanResult::done) return inner;
+    }
+    return ScanResult::done;
+}

@@ -2,6 +2,7 @@
 // rectangle, the canvas mapping, and the marker and segment primitives.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <gdk/gdk.h>
 
@@ -24,10 +25,24 @@ extern float view_bounds[4];
 extern int canvas_width;
 extern int canvas_height;
 
+// Ends the process (status 0) with a message when n exceeds MAXDIM.
+void check_dimension(long n);
+
 PlanePoint project_point(const std::int64_t* point, int n);
 PlanePoint project_vertex(const Value* row, int d);
 CanvasPoint to_canvas(float x, float y);
+// The canvas position before truncation (column, row as floats).
+PlanePoint canvas_position(float x, float y);
 PlanePoint from_canvas(int column, int row);
+
+// The point marker: a filled 7 x 7 pixel square without its corners, as seven
+// vertical runs (both ends included), left to right.
+struct MarkerColumn {
+    int column, top, bottom;
+};
+std::array<MarkerColumn, 7> marker_columns(CanvasPoint centre);
+// Markers are drawn only on a canvas of at least 60 x 60 pixels.
+bool canvas_takes_markers();
 
 void draw_marker(GdkDrawable* drawable, GdkGC* gc, float x, float y);
 void draw_point_marker(GdkDrawable* drawable, const std::int64_t* point, GdkGC* gc);

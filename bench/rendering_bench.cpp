@@ -1,0 +1,282 @@
+// Full redraws of the domain picture on an 800 x 600 canvas, each followed by
+// a round trip to the X server, against the literal way of drawing points (a
+// new colour and drawing context per point); picking on 100,000 points; and
+// the X resources the process holds over 1,000 redraws.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <gtk/gtk.h>
+#include <string>
+#include <vector>
+
+#include "gui/resources.h"
+#include "interpreter/locks.h"
+#include "store/registry.h"
+#include "view/context.h"
+#include "view/picking.h"
+#include "view/point_scanner.h"
+#include "view/projection.h"
+#include "view/rendering.h"
+
+// Xlib's True, False and Bool macros must come after PolyLib's enum of those names.
+#include <gdk/gdkx.h>
+#ifdef QARNEST_HAVE_XRES
+#include <X11/extensions/XRes.h>
+#endif
+
+namespace {
+
+using Rows = std::vector<std::vector<std::int64_t>>;
+
+Polyhedron* polyhedron_from_rows(unsigned dimension, const Rows& rows) {
+    Matrix* m = Matrix_Alloc(static_cast<unsigned>(rows.size()), dimension + 2);
+    for (unsigned r = 0; r < rows.size(); ++r)
+        for (unsigned c = 0; c < dimension + 2; ++c) m->p[r][c] = rows[r][c];
+    Polyhedron* p = Constraints2Polyhedron(m, 1000);
+    Matrix_Free(m);
+    return p;
+}
+
+// b <= j, j - b <= i - a, i - a <= n: a triangle of (n+1)(n+2)/2 points.
+Rows triangle(std::int64_t a, std::int64_t b, std::int64_t n) {
+    return {{1, 0, 1, -b}, {1, 1, -1, b - a}, {1, -1, 0, a + n}};
+}
+
+void show(const std::string& name, unsigned dimension, const Rows& rows, guint16 r, guint16 g, guint16 b) {
+    GdkColor colour = {0, r, g, b};
+    gdk_colormap_alloc_color(gdk_colormap_get_system(), &colour, FALSE, TRUE);
+    DomainList = new DomainEntry{name, nullptr, polyhedron_from_rows(dimension, rows), gdk_color_copy(&colour),
+                                 nullptr, DomainList};
+    show_without_context(DomainList);
+}
+
+void clear_scene() {
+    while (DomainList) {
+        DomainEntry* next = DomainList->next;
+        free_view(DomainList->view);
+        Domain_Free(DomainList->domain);
+        gdk_color_free(DomainList->color);
+        delete DomainList;
+        DomainList = next;
+    }
+    drop_derived_domains();
+}
+
+// Scene 0: three overlapping triangles, 30,033 points in all; 1: a 20^3 box
+// at DimNP = 3; 2: one triangle of 100,128 points.
+void build_scene(int which) {
+    clear_scene();
+    switch (which) {
+    case 0:
+        DimNP = 2;
+        show("T1", 2, triangle(0, 0, 140), 65535, 0, 0);
+        show("T2", 2, triangle(40, 0, 140), 0, 65535, 0);
+        show("T3", 2, triangle(30, 20, 140), 0, 0, 65535);
+        break;
+    case 1:
+        DimNP = 3;
+        show("B", 3,
+             {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 19}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 19}, {1, 0, 0, 1, 0},
+              {1, 0, 0, -1, 19}},
+             0, 0, 65535);
+        break;
+    case 2:
+        DimNP = 2;
+        show("T", 2, triangle(0, 0, 446), 0, 40000, 0);
+        break;
+    }
+    reset_axes();
+}
+const char* scene_names[] = {"three_triangles_30k", "box_20^3_dim3", "triangle_100k"};
+
+GtkWidget* window = nullptr;
+
+bool open_canvas() {
+    if (!gtk_init_check(nullptr, nullptr)) return false;
+    window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    domain_canvas = gtk_drawing_area_new();
+    gtk_widget_set_size_request(domain_canvas, 800, 600);
+    gtk_container_add(GTK_CONTAINER(window), domain_canvas);
+    gtk_widget_show_all(window);
+    while (gtk_events_pending()) gtk_main_iteration();
+    make_canvas_image();
+    load_visu_resources();
+    return true;
+}
+
+void round_trip() { gdk_display_sync(gdk_display_get_default()); }
+
+std::int64_t points_of_scene() {
+    std::int64_t total = 0;
+    std::int64_t x[MAXDIM];
+    for (DomainEntry* e = DomainList; e; e = e->next)
+        for (Polyhedron* p = e->view->domain; p; p = p->next) {
+            Polyhedron* next = p->next;
+            p->next = nullptr;
+            scan_points(p, x, [](const std::int64_t*, void* n) { return ++*static_cast<std::int64_t*>(n) > 0 ? 1 : 0; },
+                        &total);
+            p->next = next;
+        }
+    return total;
+}
+
+void BM_redraw(benchmark::State& state) {
+    DomainLock lock;
+    build_scene(static_cast<int>(state.range(0)));
+    const std::int64_t points = points_of_scene();
+    for (auto _ : state) {
+        redraw_domains(domain_pixmap);
+        round_trip();
+    }
+    state.counters["points"] = static_cast<double>(points);
+    state.counters["ns_per_point"] =
+        benchmark::Counter(static_cast<double>(points), benchmark::Counter::kIsIterationInvariantRate |
+                                                            benchmark::Counter::kInvert);
+    state.SetLabel(scene_names[state.range(0)]);
+    release_point_gcs();
+}
+
+// The literal per-point step: allocate the blended colour, make a new GC for
+// it, draw the marker with it. The literal way never frees these; here each
+// GC is freed after its marker so that the X server survives the benchmark.
+int literal_point(const std::int64_t* point, void* data) {
+    auto* entry = static_cast<DomainEntry*>(data);
+    GdkColor colour = blended_colour(entry, point);
+    const PlanePoint p = project_point(point, DimNP);
+    gdk_colormap_alloc_color(gdk_colormap_get_system(), &colour, FALSE, TRUE);
+    GdkGC* gc = gdk_gc_new(domain_pixmap);
+    gdk_gc_set_foreground(gc, &colour);
+    draw_marker(domain_pixmap, gc, p.x, p.y);
+    g_object_unref(gc);
+    return 1;
+}
+
+void literal_redraw() {
+    gdk_draw_rectangle(domain_pixmap, white_gc, TRUE, 0, 0, canvas_width, canvas_height);
+    update_view_bounds();
+    std::int64_t x[MAXDIM];
+    for (DomainEntry* e = DomainList; e; e = e->next) {
+        gdk_gc_set_foreground(domain_gc, e->color);
+        draw_domain_outline(domain_pixmap, e->view->domain);
+        Polyhedron* visible = DomainIntersection(e->view->domain, view_hull, 1000);
+        for (Polyhedron* p = visible; p; p = p->next) {
+            Polyhedron* next = p->next;
+            p->next = nullptr;
+            scan_points(p, x, literal_point, e);
+            p->next = next;
+        }
+        Domain_Free(visible);
+    }
+    GdkRectangle area = {0, 0, canvas_width, canvas_height};
+    gtk_widget_draw(domain_canvas, &area);
+    gtk_widget_queue_draw_area(domain_canvas, 0, 0, canvas_width, canvas_height);
+}
+
+void BM_redraw_literal(benchmark::State& state) {
+    DomainLock lock;
+    build_scene(static_cast<int>(state.range(0)));
+    const std::int64_t points = points_of_scene();
+    for (auto _ : state) {
+        literal_redraw();
+        round_trip();
+    }
+    state.counters["points"] = static_cast<double>(points);
+    state.counters["ns_per_point"] =
+        benchmark::Counter(static_cast<double>(points), benchmark::Counter::kIsIterationInvariantRate |
+                                                            benchmark::Counter::kInvert);
+    state.SetLabel(scene_names[state.range(0)]);
+}
+
+// The search alone: the union of shown points rebuilt and scanned.
+void BM_pick_search(benchmark::State& state) {
+    DomainLock lock;
+    build_scene(2);
+    redraw_domains(domain_pixmap);
+    round_trip();
+    const PlanePoint click = from_canvas(400, 300);
+    for (auto _ : state) {
+        update_points_union();
+        find_nearest_point(click.x, click.y);
+        benchmark::DoNotOptimize(pick_best);
+    }
+    state.SetLabel("triangle_100k");
+}
+
+// pick_point as the canvas handler calls it: search, toggle, redraw, round trip.
+void BM_pick_point(benchmark::State& state) {
+    {
+        DomainLock lock;
+        build_scene(2);
+        redraw_domains(domain_pixmap);
+        round_trip();
+    }
+    for (auto _ : state) {
+        pick_point(400, 300);
+        round_trip();
+    }
+    state.SetLabel("triangle_100k, redraw included");
+    DomainLock lock;
+    release_point_gcs();
+}
+
+#ifdef QARNEST_HAVE_XRES
+int x_resources_held() {
+    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    int types = 0;
+    XResType* counts = nullptr;
+    if (!XResQueryClientResources(display, GDK_WINDOW_XID(domain_canvas->window), &types, &counts)) return -1;
+    int total = 0;
+    for (int i = 0; i < types; ++i) total += counts[i].count;
+    XFree(counts);
+    return total;
+}
+#else
+int x_resources_held() { return -1; }
+#endif
+
+// 1,000 redraws of the blend scene: the X resources of this client (X-Resource
+// extension) and the point contexts we hold, before and after.
+void report_resources_over_redraws() {
+    DomainLock lock;
+    build_scene(0);
+    redraw_domains(domain_pixmap);
+    round_trip();
+    const int held_before = x_resources_held();
+    const int contexts_before = point_gcs_held();
+    int held_max = held_before;
+    for (int k = 0; k < 1000; ++k) {
+        ProjectionAxes[1][0] = static_cast<float>(k % 50) * 0.02f;
+        redraw_domains(domain_pixmap);
+        round_trip();
+        if (k % 100 == 99) {
+            const int held = x_resources_held();
+            held_max = held > held_max ? held : held_max;
+        }
+    }
+    reset_axes();
+    std::printf("X resources of the client over 1000 redraws: before %d, after %d, max %d; "
+                "point GCs held before %d, after %d (capacity %d)\n",
+                held_before, x_resources_held(), held_max, contexts_before, point_gcs_held(), point_gc_capacity);
+}
+
+}  // namespace
+
+BENCHMARK(BM_redraw)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_redraw_literal)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_pick_search)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_pick_point)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char** argv) {
+    if (!open_canvas()) {
+        std::fputs("rendering_bench needs an X display\n", stderr);
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    report_resources_over_redraws();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    DomainLock lock;
+    clear_scene();
+    return 0;
+}

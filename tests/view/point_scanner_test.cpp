@@ -1,0 +1,278 @@
+// Integer point enumeration: order, stops, rounding, unbounded and 32-bit
+// limits, the scanning matrix, and membership in unions.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "interpreter/locks.h"
+#include "tests/support/capture.h"
+#include "tests/view/view_support.h"
+#include "view/point_scanner.h"
+
+namespace {
+
+using Points = std::vector<std::vector<std::int64_t>>;
+
+struct Collector {
+    unsigned dimension;
+    Points points;
+    std::size_t stop_after = 0;   // 0: never stop
+};
+
+int collect(const std::int64_t* x, void* data) {
+    auto* c = static_cast<Collector*>(data);
+    c->points.emplace_back(x, x + c->dimension);
+    return c->stop_after == 0 || c->points.size() < c->stop_after;
+}
+
+struct ScanCase {
+    const char* name;
+    unsigned dimension;
+    Rows rows;
+    Points expected;
+};
+
+class PointScanner : public ::testing::Test {
+protected:
+    DomainLock lock;
+    std::vector<Polyhedron*> owned;
+    Polyhedron* make(unsigned dimension, const Rows& rows) {
+        owned.push_back(polyhedron_from_rows(dimension, rows));
+        return owned.back();
+    }
+    ~PointScanner() override {
+        for (Polyhedron* p : owned) Domain_Free(p);
+    }
+};
+
+const ScanCase scan_cases[] = {
+    {"square in lexicographic order", 2,
+     {{1, 1, 0, 0}, {1, -1, 0, 2}, {1, 0, 1, 0}, {1, 0, -1, 1}},
+     {{0, 0}, {0, 1}, {1, 0}, {1, 1}, {2, 0}, {2, 1}}},
+    {"rational bounds rounded inward", 2,
+     {{1, 2, 0, -1}, {1, -2, 0, 5}, {0, 1, -1, 0}},
+     {{1, 1}, {2, 2}}},
+    {"equality without integer solution skips that i", 2,
+     {{1, 1, 0, 0}, {1, -1, 0, 4}, {0, -1, 2, -1}},
+     {{1, 1}, {3, 2}}},
+    {"triangle", 2,
+     {{1, 0, 1, 0}, {1, 1, -1, 0}, {1, -1, 0, 2}},
+     {{0, 0}, {1, 0}, {1, 1}, {2, 0}, {2, 1}, {2, 2}}},
+    {"single point", 3,
+     {{0, 1, 0, 0, -4}, {0, 0, 1, 0, 2}, {0, 0, 0, 1, -7}},
+     {{4, -2, 7}}},
+    {"no integer point between rational bounds", 1,
+     {{1, 3, -1}, {1, -3, 2}},
+     {}},
+    {"empty polyhedron", 2,
+     {{1, 1, 0, -3}, {1, -1, 0, 1}},
+     {}},
+    {"one dimension with negative bounds", 1,
+     {{1, 2, 7}, {1, -2, -1}},
+     {{-3}, {-2}, {-1}}},
+};
+
+TEST_F(PointScanner, EnumeratesInLexicographicOrder) {
+    for (const ScanCase& c : scan_cases) {
+        SCOPED_TRACE(c.name);
+        Collector collector{c.dimension, {}};
+        std::int64_t coordinates[10] = {};
+        EXPECT_EQ(scan_points(make(c.dimension, c.rows), coordinates, collect, &collector), 1);
+        EXPECT_EQ(collector.points, c.expected);
+    }
+}
+
+TEST_F(PointScanner, CallbackStopsTheWholeEnumeration) {
+    Collector collector{2, {}, 3};
+    std::int64_t coordinates[2];
+    Polyhedron* square = make(2, scan_cases[0].rows);
+    EXPECT_EQ(scan_points(square, coordinates, collect, &collector), 0);
+    EXPECT_EQ(collector.points, (Points{{0, 0}, {0, 1}, {1, 0}}));
+}
+
+TEST_F(PointScanner, IgnoresTheSuccessorsOfThePolyhedron) {
+    Polyhedron* first = make(1, {{1, 1, 0}, {1, -1, 1}});
+    Polyhedron* second = polyhedron_from_rows(1, {{1, 1, -5}, {1, -1, 6}});
+    first->next = second;
+    Collector collector{1, {}};
+    std::int64_t coordinates[1];
+    EXPECT_EQ(scan_points(first, coordinates, collect, &collector), 1);
+    EXPECT_EQ(collector.points, (Points{{0}, {1}}));
+    EXPECT_EQ(first->next, second);
+}
+
+TEST_F(PointScanner, HalfLineIsNotClosed) {
+    Polyhedron* half_line = make(1, {{1, 1, 0}});
+    Collector collector{1, {}};
+    std::int64_t coordinates[1];
+    int result = -1;
+    std::string out;
+    std::string err = capture_stderr([&] {
+        out = capture_stdout([&] { result = scan_points(half_line, coordinates, collect, &collector); });
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(collector.points.empty());
+    EXPECT_EQ(out, "Can't visualize an infinite polyhedron\n\n");
+    EXPECT_EQ(err.rfind("Error in scan polyhedron : non closed polyhedron\n", 0), 0u) << err;
+    EXPECT_NE(err.find("  1   0 "), std::string::npos) << err;
+}
+
+TEST_F(PointScanner, UnboundedInnerVariableReportsOnceAfterEarlierPoints) {
+    // The strip 0 <= i <= 1, j >= 0: j has no upper bound.
+    Polyhedron* strip = make(2, {{1, 1, 0, 0}, {1, -1, 0, 1}, {1, 0, 1, 0}});
+    Collector collector{2, {}};
+    std::int64_t coordinates[2];
+    int result = -1;
+    std::string out;
+    std::string err = capture_stderr([&] {
+        out = capture_stdout([&] { result = scan_points(strip, coordinates, collect, &collector); });
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(collector.points.empty());
+    EXPECT_EQ(out, "Can't visualize an infinite polyhedron\n\n");
+    EXPECT_EQ(err.find("non closed"), err.rfind("non closed"));
+}
+
+TEST_F(PointScanner, CoordinatesBeyond32BitsAreRefusedNotWrapped) {
+    // 0 <= j <= 3, i = 2^30 j: i reaches 2^31 at j = 2.
+    Polyhedron* p = make(2, {{0, 1, -(1 << 30), 0}, {1, 0, 1, 0}, {1, 0, -1, 3}});
+    Collector collector{2, {}};
+    std::int64_t coordinates[2];
+    int result = -1;
+    std::string out = capture_stdout([&] {
+        capture_stderr([&] { result = scan_points(p, coordinates, collect, &collector); });
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_NE(out.find("exceed 32 bits"), std::string::npos) << out;
+    for (const auto& point : collector.points) {
+        EXPECT_EQ(point[0], (std::int64_t{1} << 30) * point[1]);
+        EXPECT_LE(point[0], INT32_MAX);
+    }
+}
+
+TEST_F(PointScanner, CoefficientBeyond32BitsIsRefused) {
+    Polyhedron* p = make(1, {{1, 1, 0}, {1, -1, std::int64_t{1} << 33}});
+    Collector collector{1, {}};
+    std::int64_t coordinates[1];
+    int result = -1;
+    std::string out = capture_stdout([&] {
+        capture_stderr([&] { result = scan_points(p, coordinates, collect, &collector); });
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(collector.points.empty());
+    EXPECT_NE(out.find("exceed 32 bits"), std::string::npos) << out;
+}
+
+TEST_F(PointScanner, LargeValuesInsideThe32BitRangeAreExact) {
+    // i in [2^31 - 3, 2^31 - 1], j = i - 2^31 + 1: values whose 32-bit sums would wrap.
+    const std::int64_t top = INT32_MAX;
+    Polyhedron* p = make(2, {{1, 1, 0, -(top - 2)}, {1, -1, 0, top}, {0, 1, -1, -top}});
+    Collector collector{2, {}};
+    std::int64_t coordinates[2];
+    EXPECT_EQ(scan_points(p, coordinates, collect, &collector), 1);
+    EXPECT_EQ(collector.points, (Points{{top - 2, -2}, {top - 1, -1}, {top, 0}}));
+}
+
+// Every point the scanner yields lies in the polyhedron, and every point of a
+// surrounding box that lies in it is yielded, in lexicographic order.
+TEST_F(PointScanner, AgreesWithMembershipOverABox) {
+    const Rows shapes[] = {
+        {{1, 1, 0, 0, 0}, {1, 0, 1, 0, 0}, {1, 0, 0, 1, 0}, {1, -1, -1, -1, 6}},
+        {{1, 3, -2, 0, 1}, {1, -1, 4, 0, 3}, {1, -2, -2, 0, 9}, {1, 0, 0, 1, 2}, {1, 1, 1, -2, 2}},
+        {{0, 1, 1, 1, -3}, {1, 1, 0, 0, 2}, {1, 0, 1, 0, 2}, {1, 0, 0, 1, 2}, {1, -1, 0, 0, 4}, {1, 0, -1, 0, 4}},
+        {{1, 5, -3, 0, 2}, {1, -5, 3, 0, 4}, {1, 1, 1, 1, 6}, {1, -1, -1, -1, 6}, {1, 0, 1, 0, 5}, {1, 0, -1, 0, 5}},
+    };
+    constexpr std::int64_t box = 20;
+    for (const Rows& rows : shapes) {
+        Polyhedron* p = make(3, rows);
+        Collector collector{3, {}};
+        std::int64_t coordinates[3];
+        ASSERT_EQ(scan_points(p, coordinates, collect, &collector), 1);
+        Points expected;
+        for (const auto& point : collector.points)
+            for (std::int64_t v : point) ASSERT_LE(std::abs(v), box) << "the box must hold the shape";
+        for (std::int64_t i = -box; i <= box; ++i)
+            for (std::int64_t j = -box; j <= box; ++j)
+                for (std::int64_t k = -box; k <= box; ++k) {
+                    std::int64_t x[3] = {i, j, k};
+                    if (point_in_domain(p, x)) expected.push_back({i, j, k});
+                }
+        EXPECT_EQ(collector.points, expected);
+    }
+}
+
+TEST_F(PointScanner, ScanningMatrixConsumesTheLinesAndGrowsPastItsWorkingRows) {
+    Polyhedron* p = make(3, {{1, 1, 0, 0, 0}, {1, 0, 1, 0, 0}, {1, 0, 0, 1, 0}, {1, -1, -1, -1, 5},
+                             {1, 1, -1, 0, 3}, {1, 0, 1, -1, 3}});
+    auto unit_lines = [] {
+        Matrix* lines = Matrix_Alloc(3, 5);
+        for (unsigned r = 0; r < 3; ++r)
+            for (unsigned c = 0; c < 5; ++c) lines->p[r][c] = c == r + 1;
+        return lines;
+    };
+    Matrix* lines = unit_lines();
+    MatrixPtr roomy(Scanning_Matrix(p, lines, 1000));
+    EXPECT_EQ(lines->NbRows, 0u);
+    lines->NbRows = 3;
+    Matrix_Free(lines);
+    lines = unit_lines();
+    MatrixPtr tight(Scanning_Matrix(p, lines, 1));
+    lines->NbRows = 3;
+    Matrix_Free(lines);
+    ASSERT_TRUE(roomy && tight);
+    ASSERT_GT(roomy->NbRows, 1u);
+    ASSERT_EQ(roomy->NbRows, tight->NbRows);
+    for (unsigned r = 0; r < roomy->NbRows; ++r)
+        for (unsigned c = 0; c < 5; ++c) EXPECT_EQ(roomy->p[r][c], tight->p[r][c]);
+}
+
+TEST_F(PointScanner, ScanningMatrixRefusesLinesOfAnotherDimension) {
+    Polyhedron* p = make(2, scan_cases[0].rows);
+    Matrix* lines = Matrix_Alloc(3, 5);
+    Matrix* result = reinterpret_cast<Matrix*>(1);
+    std::string out = capture_stdout([&] { result = Scanning_Matrix(p, lines, 1000); });
+    Matrix_Free(lines);
+    EXPECT_EQ(result, nullptr);
+    EXPECT_EQ(out, "? Scanning_Matrix: operation on different dimensions\n\n");
+}
+
+struct MembershipCase {
+    const char* name;
+    std::vector<std::int64_t> point;
+    int expected;
+};
+
+TEST_F(PointScanner, PointInDomainOfAUnion) {
+    // The square [0,2]x[0,1] then the point (5,5) given by equalities.
+    Polyhedron* square = polyhedron_from_rows(2, scan_cases[0].rows);
+    Polyhedron* point = polyhedron_from_rows(2, {{0, 1, 0, -5}, {0, 0, 1, -5}});
+    Polyhedron* domain = union_of({square, point});
+    owned.push_back(domain);
+    const MembershipCase cases[] = {
+        {"inside the first", {1, 1}, 1},
+        {"on the boundary of the first", {2, 0}, 1},
+        {"outside both", {3, 0}, 0},
+        {"only in the second", {5, 5}, 1},
+        {"fails the second's equality", {5, 4}, 0},
+        {"far away, no overflow", {INT64_MAX / 2, INT64_MIN / 2}, 0},
+    };
+    for (const MembershipCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(point_in_domain(domain, c.point.data()), c.expected);
+    }
+    EXPECT_EQ(point_in_domain(nullptr, cases[0].point.data()), 0);
+}
+
+TEST_F(PointScanner, PolyhedronWithoutConstraintsAcceptsEveryPoint) {
+    Polyhedron* unconstrained = Polyhedron_Alloc(2, 0, 0);
+    owned.push_back(unconstrained);
+    Polyhedron* first_fails = polyhedron_from_rows(2, {{1, 1, 0, 0}});
+    first_fails->next = unconstrained;
+    std::int64_t far[2] = {-1000000, 7};
+    EXPECT_EQ(point_in_domain(unconstrained, far), 1);
+    EXPECT_EQ(point_in_domain(first_fails, far), 1);
+    first_fails->next = nullptr;
+    Polyhedron_Free(first_fails);
+}
+
+}  // namespace

@@ -1,0 +1,357 @@
+// The picture read back from the off-screen image: markers, segments,
+// outlines of squares and cubes, blended point colours, labels, the canvas
+// image after a resize, and the bounded drawing contexts of point colours.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <set>
+
+#include "gui/resources.h"
+#include "tests/view/pixels.h"
+#include "tests/view/view_support.h"
+#include "view/context.h"
+#include "view/projection.h"
+#include "view/rendering.h"
+
+namespace {
+
+using Pixels = std::vector<std::pair<int, int>>;
+
+// 0 <= i <= s, 0 <= j <= s.
+Rows square_rows(std::int64_t s) { return {{1, 1, 0, 0}, {1, -1, 0, s}, {1, 0, 1, 0}, {1, 0, -1, s}}; }
+
+Pixels marker_pixels(CanvasPoint centre) {
+    Pixels result;
+    for (const MarkerColumn& m : marker_columns(centre))
+        for (int r = m.top; r <= m.bottom; ++r) result.push_back({m.column, r});
+    std::sort(result.begin(), result.end());
+    return result;
+}
+
+class Rendering : public PixelTest {
+protected:
+    void set_view(float x0, float x1, float y0, float y1) {
+        view_bounds[0] = x0;
+        view_bounds[1] = x1;
+        view_bounds[2] = y0;
+        view_bounds[3] = y1;
+    }
+    DomainEntry* show(const std::string& name, Polyhedron* domain, guint16 r, guint16 g, guint16 b,
+                      int show_points = 1) {
+        DomainEntry* e = push_entry(name, domain, r, g, b);
+        EXPECT_EQ(show_without_context(e), 1);
+        e->view->show_points = show_points;
+        return e;
+    }
+    static Pixels sorted(Pixels p) {
+        std::sort(p.begin(), p.end());
+        return p;
+    }
+};
+
+TEST_F(Rendering, MarkerIsFortyFivePixels) {
+    set_view(0, 10, 0, 10);
+    draw_marker(domain_pixmap, domain_gc, 5, 5);
+    const PixelImage image = read();
+    EXPECT_EQ(sorted(image.differing(white())), marker_pixels(to_canvas(5, 5)));
+    EXPECT_EQ(image.count(pixel_of(0, 0, 0)), 45);
+}
+
+TEST_F(Rendering, NoMarkerOnACanvasBelowSixtyPixels) {
+    set_view(0, 10, 0, 10);
+    canvas_width = 59;
+    draw_marker(domain_pixmap, domain_gc, 5, 5);
+    EXPECT_TRUE(read().differing(white()).empty());
+}
+
+TEST_F(Rendering, SegmentCollapsingToOnePixelIsAMarker) {
+    set_view(0, 1000, 0, 1000);
+    draw_plane_segment(domain_pixmap, domain_gc, {500, 500}, {500.2f, 499.9f});
+    EXPECT_EQ(sorted(read().differing(white())), marker_pixels(to_canvas(500, 500)));
+    clear_white();
+    draw_plane_segment(domain_pixmap, domain_gc, {0, 500}, {1000, 500});
+    const Pixels line = sorted(read().differing(white()));
+    ASSERT_EQ(line.size(), 401u);
+    EXPECT_EQ(line.front(), (std::pair<int, int>{30, 230}));
+    EXPECT_EQ(line.back(), (std::pair<int, int>{430, 230}));
+}
+
+TEST_F(Rendering, SquareDrawsItsFourEdges) {
+    show("S", polyhedron_from_rows(2, square_rows(10)), 65535, 0, 0, 0);
+    redraw_domains(domain_pixmap);
+    const guint32 red = pixel_of(65535, 0, 0);
+    const PixelImage image = read();
+    Pixels expected;
+    for (int c = 30; c <= 430; ++c) expected.push_back({c, 30}), expected.push_back({c, 430});
+    for (int r = 31; r < 430; ++r) expected.push_back({30, r}), expected.push_back({430, r});
+    EXPECT_EQ(sorted(image.differing(white())), sorted(expected));
+    EXPECT_EQ(image.count(red), static_cast<int>(expected.size()));
+}
+
+// Each edge of a cube is reached from both facets that hold it.
+TEST_F(Rendering, CubeOutlineIsItsTwelveEdgesEachTwice) {
+    DimNP = 3;
+    Polyhedron* cube = polyhedron_from_rows(
+        3, {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 4}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 4}, {1, 0, 0, 1, 0}, {1, 0, 0, -1, 4}});
+    std::multiset<std::vector<std::int64_t>> edges;
+    FaceNode* facets = polyhedron_faces(cube);
+    int facet_count = 0;
+    for (FaceNode* f = facets; f; f = f->next, ++facet_count) {
+        FaceNode* sides = polyhedron_faces(f->face);
+        for (FaceNode* s = sides; s; s = s->next) {
+            ASSERT_EQ(s->face->Dimension - s->face->NbEq, 1u);
+            std::vector<std::int64_t> key;
+            for (const auto& v : vertices_of(s->face)) key.insert(key.end(), v.begin(), v.end());
+            edges.insert(key);
+        }
+        free_faces(sides);
+    }
+    free_faces(facets);
+    EXPECT_EQ(facet_count, 6);
+    EXPECT_EQ(edges.size(), 24u);
+    std::set<std::vector<std::int64_t>> distinct(edges.begin(), edges.end());
+    EXPECT_EQ(distinct.size(), 12u);
+    for (const auto& e : distinct) EXPECT_EQ(edges.count(e), 2u);
+
+    show("C", cube, 0, 0, 65535, 0);
+    redraw_domains(domain_pixmap);
+    const PixelImage image = read();
+    const guint32 blue = pixel_of(0, 0, 65535);
+    for (const auto& e : distinct) {
+        const std::int64_t mid[3] = {(e[0] + e[3]) / 2, (e[1] + e[4]) / 2, (e[2] + e[5]) / 2};
+        const PlanePoint p = project_point(mid, 3);
+        const CanvasPoint c = to_canvas(p.x, p.y);
+        bool near = false;
+        for (int dc = -1; dc <= 1; ++dc)
+            for (int dr = -1; dr <= 1; ++dr) near = near || image.at(c.column + dc, c.row + dr) == blue;
+        EXPECT_TRUE(near) << "edge through (" << mid[0] << "," << mid[1] << "," << mid[2] << ")";
+    }
+}
+
+TEST_F(Rendering, SinglePointDomainIsOneMarkerInATwoByTwoView) {
+    show("P", polyhedron_from_rows(2, {{0, 1, 0, -3}, {0, 0, 1, -4}}), 0, 65535, 0);
+    redraw_domains(domain_pixmap);
+    EXPECT_EQ(view_bounds[0], 2);
+    EXPECT_EQ(view_bounds[1], 4);
+    EXPECT_EQ(view_bounds[2], 3);
+    EXPECT_EQ(view_bounds[3], 5);
+    const PixelImage image = read();
+    EXPECT_EQ(sorted(image.differing(white())), marker_pixels({230, 230}));
+    EXPECT_EQ(image.count(pixel_of(0, 65535, 0)), 45);
+}
+
+TEST_F(Rendering, NothingShownLeavesAWhiteCanvas) {
+    gdk_draw_rectangle(domain_pixmap, domain_gc, TRUE, 0, 0, width, height);
+    push_entry("M", polyhedron_from_rows(2, square_rows(3)));
+    redraw_domains(domain_pixmap);
+    EXPECT_TRUE(read().differing(white()).empty());
+}
+
+using Rgb = std::array<guint16, 3>;
+
+struct BlendCase {
+    const char* name;
+    std::vector<Rgb> colours;    // DomainList order, head first
+    std::vector<Rgb> expected;   // the pass of each, same order
+};
+
+TEST_F(Rendering, BlendIsATruncatedRunningAverageInListOrder) {
+    const Rgb red = {65535, 0, 0}, blue = {0, 0, 65535}, white = {65535, 65535, 65535}, black = {0, 0, 0};
+    const Rgb purple = {32767, 0, 32767}, third = {21844, 21844, 21844}, mean = {21845, 21845, 21845};
+    const BlendCase cases[] = {
+        {"red and blue", {red, blue}, {purple, purple}},
+        {"white, black, black", {white, black, black}, {third, third, third}},
+        {"black, black, white", {black, black, white}, {mean, mean, third}},
+        {"alone", {red}, {red}},
+    };
+    for (const BlendCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<DomainEntry*> entries(c.colours.size());
+        for (std::size_t k = c.colours.size(); k-- > 0;) {
+            const Rgb& rgb = c.colours[k];
+            entries[k] = push_entry("D" + std::to_string(k), polyhedron_from_rows(2, square_rows(2)), rgb[0], rgb[1],
+                                    rgb[2]);
+            entries[k]->view = new DomainView{polyhedron_from_rows(2, square_rows(2)), 1, nullptr};
+        }
+        const std::int64_t p[2] = {1, 1};
+        for (std::size_t k = 0; k < entries.size(); ++k) {
+            const GdkColor blended = blended_colour(entries[k], p);
+            EXPECT_EQ((Rgb{blended.red, blended.green, blended.blue}), c.expected[k]) << "pass of D" << k;
+        }
+        clear_viewer_state();
+        DimNP = 2;
+    }
+}
+
+// Both passes draw the shared point in the blend; the point only in one
+// domain keeps that domain's colour; hiding B's points takes B out.
+TEST_F(Rendering, BlendedColoursReadBack) {
+    // A: 0 <= i <= 4, j = 0 (red); B: i = 4, 0 <= j <= 4 (blue); they share (4,0).
+    DomainEntry* b = show("B", polyhedron_from_rows(2, {{0, 1, 0, -4}, {1, 0, 1, 0}, {1, 0, -1, 4}}), 0, 0, 65535);
+    show("A", polyhedron_from_rows(2, {{0, 0, 1, 0}, {1, 1, 0, 0}, {1, -1, 0, 4}}), 65535, 0, 0);
+    redraw_domains(domain_pixmap);
+    const std::int64_t shared[2] = {4, 0}, only_a[2] = {0, 0}, only_b[2] = {4, 4};
+    auto pixel_at = [&](const std::int64_t* point) {
+        const PlanePoint p = project_point(point, 2);
+        const CanvasPoint c = to_canvas(p.x, p.y);
+        return read().at(c.column, c.row);
+    };
+    EXPECT_EQ(pixel_at(shared), pixel_of(32767, 0, 32767));
+    EXPECT_EQ(pixel_at(only_a), pixel_of(65535, 0, 0));
+    EXPECT_EQ(pixel_at(only_b), pixel_of(0, 0, 65535));
+    // Off both outlines, inside the shared point's marker.
+    const CanvasPoint centre = to_canvas(4, 0);
+    EXPECT_EQ(read().at(centre.column - 2, centre.row - 2), pixel_of(32767, 0, 32767));
+    b->view->show_points = 0;
+    redraw_domains(domain_pixmap);
+    EXPECT_EQ(read().at(centre.column - 2, centre.row - 2), pixel_of(65535, 0, 0));
+    EXPECT_EQ(read().count(pixel_of(32767, 0, 32767)), 0);
+    EXPECT_EQ(read().count(pixel_of(0, 0, 65535)) > 0, true);
+}
+
+TEST_F(Rendering, MarkLabelSitsRightOfTheMarkerOnItsRow) {
+    if (!label_font) GTEST_SKIP() << "no label font on this display";
+    const std::int64_t point[2] = {2, -1};
+    EXPECT_EQ(mark_label(point), "(2,-1)");
+    DimNP = 3;
+    const std::int64_t point3[3] = {-7, 0, 12};
+    EXPECT_EQ(mark_label(point3), "(-7,0,12)");
+    DimNP = 2;
+    set_view(0, 4, -3, 1);
+    MarkedPoint mark{{2, -1}, nullptr};
+    draw_marks(domain_pixmap, &mark);
+    const PlanePoint position = canvas_position(2, -1);
+    const CanvasPoint centre = to_canvas(2, -1);
+    const int text_left = static_cast<int>(position.x + 4);
+    const guint32 blue = pixel_of(0, 0, 65535);
+    const PixelImage image = read();
+    const Pixels marker = marker_pixels(centre);
+    // The digit 2 after the parenthesis stands on the baseline, the point's row.
+    const int two_begin = text_left + gdk_string_width(label_font, "(");
+    const int two_end = text_left + gdk_string_width(label_font, "(2");
+    int text_pixels = 0, leftmost = width, lowest_of_two = -1;
+    for (const auto& [c, r] : image.differing(white())) {
+        EXPECT_EQ(image.at(c, r), blue);
+        if (std::binary_search(marker.begin(), marker.end(), std::pair<int, int>{c, r})) continue;
+        ++text_pixels;
+        leftmost = std::min(leftmost, c);
+        if (c >= two_begin && c < two_end) lowest_of_two = std::max(lowest_of_two, r);
+    }
+    EXPECT_GT(text_pixels, 20);
+    EXPECT_GE(leftmost, text_left);
+    EXPECT_LE(leftmost, text_left + 2);
+    EXPECT_EQ(lowest_of_two, static_cast<int>(position.y) - 1);
+    EXPECT_EQ(static_cast<int>(position.y), centre.row);
+}
+
+TEST_F(Rendering, PointContextsAreReusedAndBounded) {
+    std::vector<DomainEntry*> entries;
+    for (int k = 0; k < point_gc_capacity + 6; ++k)
+        entries.push_back(show("P" + std::to_string(k), polyhedron_from_rows(2, {{0, 1, 0, -k}, {0, 0, 1, 0}}),
+                               static_cast<guint16>(1000 * k), 0, 0));
+    redraw_domains(domain_pixmap);
+    EXPECT_EQ(point_gcs_held(), point_gc_capacity);
+    for (int round = 0; round < 5; ++round) redraw_domains(domain_pixmap);
+    EXPECT_EQ(point_gcs_held(), point_gc_capacity);
+    release_point_gcs();
+    EXPECT_EQ(point_gcs_held(), 0);
+    clear_viewer_state();
+    DimNP = 2;
+    show("S", polyhedron_from_rows(2, square_rows(30)), 0, 0, 0);
+    for (int round = 0; round < 5; ++round) redraw_domains(domain_pixmap);
+    EXPECT_EQ(point_gcs_held(), 1);
+}
+
+struct PolylineCase {
+    const char* name;
+    std::vector<PlanePoint> points;
+    std::vector<std::pair<int, int>> expected;
+};
+
+// View [0,10] x [0,10] on 460 x 460: x -> 30 + 40x, y -> 430 - 40y.
+TEST_F(Rendering, GiftWrappingPolyline) {
+    set_view(0, 10, 0, 10);
+    const PolylineCase cases[] = {
+        {"square, clockwise from the lowest point",
+         {{0, 0}, {10, 0}, {10, 10}, {0, 10}},
+         {{30, 430}, {30, 30}, {430, 30}, {430, 430}, {30, 430}}},
+        {"start is the lowest, then leftmost",
+         {{10, 10}, {10, 0}, {0, 10}, {0, 0}},
+         {{30, 430}, {30, 30}, {430, 30}, {430, 430}, {30, 430}}},
+        {"collinear points: the farthest is taken",
+         {{0, 0}, {5, 0}, {10, 0}, {5, 5}},
+         {{30, 430}, {230, 230}, {430, 430}, {30, 430}}},
+        {"interior point skipped, duplicates ignored",
+         {{0, 0}, {0, 0}, {2, 1}, {4, 0}, {2, 4}},
+         {{30, 430}, {110, 270}, {190, 430}, {30, 430}}},
+        {"all on one point: closed at once",
+         {{1, 1}, {1, 1}, {1, 1}},
+         {{70, 390}, {70, 390}}},
+    };
+    for (const PolylineCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::pair<int, int>> got;
+        for (const CanvasPoint& p : plane_outline_polyline(c.points.data(), static_cast<int>(c.points.size())))
+            got.push_back({p.column, p.row});
+        EXPECT_EQ(got, c.expected);
+    }
+}
+
+TEST_F(Rendering, OutlineOfMoreThanAThousandPointsIsSound) {
+    set_view(-1, 1, -1, 1);
+    std::vector<PlanePoint> circle;
+    for (int k = 0; k < 3000; ++k)
+        circle.push_back({static_cast<float>(std::cos(k * 0.0020943951)), static_cast<float>(std::sin(k * 0.0020943951))});
+    std::vector<CanvasPoint> line = plane_outline_polyline(circle.data(), static_cast<int>(circle.size()));
+    ASSERT_GE(line.size(), 3u);
+    EXPECT_LE(line.size(), circle.size() + 2);
+    EXPECT_EQ(line.front().column, line.back().column);
+    EXPECT_EQ(line.front().row, line.back().row);
+    draw_plane_outline(domain_pixmap, circle.data(), static_cast<int>(circle.size()));
+    EXPECT_FALSE(read().differing(white()).empty());
+}
+
+TEST_F(Rendering, CanvasImageAfterAResize) {
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWidget* area = gtk_drawing_area_new();
+    gtk_widget_set_size_request(area, 500, 400);
+    gtk_container_add(GTK_CONTAINER(window), area);
+    gtk_widget_show_all(window);
+    while (gtk_events_pending()) gtk_main_iteration();
+    ASSERT_EQ(area->allocation.width, 500);
+    ASSERT_EQ(area->allocation.height, 400);
+    GdkGC* before = domain_gc;
+    g_object_ref(before);
+    g_object_ref(domain_pixmap_);
+    domain_canvas = area;
+    make_canvas_image();
+    EXPECT_NE(domain_gc, before);
+    g_object_unref(before);
+    EXPECT_EQ(canvas_width, 500);
+    EXPECT_EQ(canvas_height, 400);
+    int w = 0, h = 0;
+    gdk_drawable_get_size(domain_pixmap, &w, &h);
+    EXPECT_EQ(w, 500);
+    EXPECT_EQ(h, 400);
+    {
+        PixelImage image(domain_pixmap, 500, 400);
+        EXPECT_TRUE(image.differing(white()).empty());
+    }
+    GdkGCValues values;
+    gdk_gc_get_values(domain_gc, &values);
+    EXPECT_EQ(values.foreground.pixel, pixel_of(0, 0, 0));
+    // Redraws then target the new image and queue the canvas.
+    show("S", polyhedron_from_rows(2, square_rows(2)), 0, 0, 0, 0);
+    redraw_domains(domain_pixmap);
+    {
+        PixelImage image(domain_pixmap, 500, 400);
+        EXPECT_EQ(image.at(30, 370), pixel_of(0, 0, 0));
+        EXPECT_EQ(image.at(470, 30), pixel_of(0, 0, 0));
+    }
+    g_object_unref(domain_pixmap);
+    domain_pixmap = domain_pixmap_;
+    domain_canvas = nullptr;
+    gtk_widget_destroy(window);
+}
+
+}  // namespace

@@ -1,0 +1,31 @@
+// Helpers of the viewer tests: polyhedra from constraint rows, entries put in
+// DomainList and removed again, and capture of standard error.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "store/registry.h"
+
+using Rows = std::vector<std::vector<std::int64_t>>;
+
+// One polyhedron of the constraint rows (flag, coefficients, constant).
+// Expects domain_lock held.
+Polyhedron* polyhedron_from_rows(unsigned dimension, const Rows& rows);
+// A union of polyhedra, in the order given. Expects domain_lock held.
+Polyhedron* union_of(std::vector<Polyhedron*> polyhedra);
+
+// A new entry at the head of DomainList, coloured with the given channels.
+DomainEntry* push_entry(const std::string& name, Polyhedron* domain, unsigned short red = 0,
+                        unsigned short green = 0, unsigned short blue = 0);
+// Frees every entry of DomainList with its view, the derived domains and the
+// context state, and puts the viewer globals back to their start values.
+// Expects domain_lock held.
+void clear_viewer_state();
+
+std::string capture_stderr(const std::function<void()>& work);
+
+// The integer coordinates of every generator of a polyhedron (vertices only).
+std::vector<std::vector<std::int64_t>> vertices_of(const Polyhedron* p);

@@ -1,0 +1,249 @@
+// The context and the shown domains: restriction of parametric domains to
+// the parameter values, showing a domain, the derived domains (union, hull,
+// union with drawn points) and the marks shared between views.
+#include "view/context.h"
+
+#include <cstdio>
+
+#include "view/failure.h"
+#include "view/point_scanner.h"
+#include "view/projection.h"
+
+Polyhedron* Contexte = nullptr;
+std::string context_name;
+int nb_params = 0;
+std::vector<std::int64_t> param_values;
+std::vector<int> param_set;
+int context_valid = 0;
+
+Polyhedron* visible_union = nullptr;
+Polyhedron* view_hull = nullptr;
+Polyhedron* points_union = nullptr;
+
+namespace {
+
+constexpr unsigned max_rays = 1000;
+
+// The constraints of p with every parameter replaced by its value; false on a
+// 64-bit overflow of the new constants. Plain pointers: PolyLib may throw.
+bool fix_parameters(const Polyhedron* p, Matrix* m) {
+    const unsigned shown = static_cast<unsigned>(DimNP);
+    const unsigned constant = p->Dimension + 1;
+    for (unsigned r = 0; r < p->NbConstraints; ++r) {
+        const Value* row = p->Constraint[r];
+        for (unsigned c = 0; c <= shown; ++c) m->p[r][c] = row[c];
+        std::int64_t value = value_of(row[constant]);
+        for (int k = 0; k < nb_params; ++k) {
+            std::int64_t term;
+            if (__builtin_mul_overflow(value_of(row[shown + 1 + k]), param_values[k], &term) ||
+                __builtin_add_overflow(value, term, &value))
+                return false;
+        }
+        m->p[r][shown + 1] = value;
+    }
+    return true;
+}
+
+Polyhedron* restrict_list(const Polyhedron* p, bool& overflow) {
+    if (!p) return nullptr;
+    Matrix* m = Matrix_Alloc(p->NbConstraints, static_cast<unsigned>(DimNP) + 2);
+    if (!fix_parameters(p, m)) {
+        overflow = true;
+        Matrix_Free(m);
+        return nullptr;
+    }
+    Polyhedron* restricted = Constraints2Polyhedron(m, max_rays);
+    Matrix_Free(m);
+    Polyhedron* rest = restrict_list(p->next, overflow);
+    if (overflow) {
+        Polyhedron_Free(restricted);
+        return nullptr;
+    }
+    Polyhedron* result = AddPolyToDomain(restricted, rest);
+    if (result && emptyQ(result)) {
+        Domain_Free(result);
+        result = nullptr;
+    }
+    return result;
+}
+
+bool fits_parameters(const Polyhedron* domain) {
+    if (nb_params < 0 || static_cast<int>(param_values.size()) < nb_params) return false;
+    for (const Polyhedron* p = domain; p; p = p->next)
+        if (p->Dimension != static_cast<unsigned>(DimNP + nb_params)) return false;
+    return true;
+}
+
+// True when the domain has no polyhedron or its first has no generators.
+bool first_polyhedron_empty(const Polyhedron* domain) { return !domain || domain->NbRays == 0; }
+
+// Whether the list already holds a point with these DimNP coordinates.
+bool holds_point(const MarkedPoint* list, const std::int64_t* coords) {
+    for (const MarkedPoint* m = list; m; m = m->next) {
+        bool same = true;
+        for (int k = 0; k < DimNP && same; ++k) same = m->coords[k] == coords[k];
+        if (same) return true;
+    }
+    return false;
+}
+
+// Copies of every polyhedron of the views' domains, in DomainList order;
+// null when none. Plain pointers: PolyLib may throw.
+Polyhedron* union_of_views(bool only_shown_points) {
+    Polyhedron* result = nullptr;
+    for (DomainEntry* e = DomainList; e; e = e->next) {
+        if (!e->view || (only_shown_points && !e->view->show_points)) continue;
+        for (Polyhedron* p = e->view->domain; p; p = p->next) result = AddPolyToDomain(Polyhedron_Copy(p), result);
+    }
+    return result;
+}
+
+void finish_show() {
+    update_view_hull();
+    update_axes_bounds();
+}
+
+}  // namespace
+
+Polyhedron* restrict_to_context(const Polyhedron* domain, bool* failed) {
+    if (failed) *failed = false;
+    if (!domain) return nullptr;
+    if (!fits_parameters(domain)) {
+        if (failed) *failed = true;
+        return nullptr;
+    }
+    Polyhedron* result = nullptr;
+    bool overflow = false;
+    bool ok = polylib_guarded([&] { result = restrict_list(domain, overflow); });
+    if (!ok || overflow) {
+        if (failed) *failed = true;
+        return nullptr;
+    }
+    return result;
+}
+
+bool domain_is_bounded(const Polyhedron* domain) {
+    for (const Polyhedron* p = domain; p; p = p->next)
+        for (unsigned r = 0; r < p->NbRays; ++r)
+            if (p->Ray[r][p->Dimension + 1] == 0) return false;
+    return true;
+}
+
+int show_with_context(DomainEntry* entry) {
+    int result = 0;
+    const char* name = entry->name.c_str();
+    if (context_valid == 1) {
+        bool failed = false;
+        Polyhedron* restricted = nullptr;
+        if (entry->domain->Dimension - static_cast<unsigned>(nb_params) != static_cast<unsigned>(DimNP)) {
+            std::printf("Domain %s can't be vizualized with this context!\n", name);
+        } else if (!(restricted = restrict_to_context(entry->domain, &failed))) {
+            if (failed)
+                std::printf("Domain %s can't be restricted to these parameter values!\n", name);
+            else
+                std::printf("Empty domain %s!\n", name);
+        } else if (!domain_is_bounded(restricted)) {
+            std::printf("Domain %s is not bounded!\n", name);
+            Domain_Free(restricted);
+        } else {
+            if (!entry->view) entry->view = new DomainView{nullptr, 1, nullptr};
+            if (entry->view->domain) Domain_Free(entry->view->domain);
+            entry->view->domain = restricted;
+            free_marks(entry->view->marked);
+            entry->view->marked = nullptr;
+            entry->view->marked = collect_marks(entry);
+            result = 1;
+        }
+    }
+    finish_show();
+    return result;
+}
+
+int show_without_context(DomainEntry* entry) {
+    int result = 0;
+    const char* name = entry->name.c_str();
+    Polyhedron* copy = nullptr;
+    if (entry->domain->Dimension != static_cast<unsigned>(DimNP)) {
+        std::printf("Domain %s can't be visualized!\n", name);
+    } else if (first_polyhedron_empty(entry->domain)) {
+        std::printf("Empty domain %s!\n", name);
+    } else if (!domain_is_bounded(entry->domain)) {
+        std::printf("Domain %s is not bounded!\n", name);
+    } else if (!polylib_guarded([&] { copy = Domain_Copy(entry->domain); }) || !copy) {
+        report_viewer_failure("copy the domain to show");
+    } else {
+        if (entry->view) free_view(entry->view);
+        entry->view = new DomainView{copy, 1, nullptr};
+        result = 1;
+    }
+    finish_show();
+    return result;
+}
+
+void drop_derived_domains() {
+    if (visible_union) Domain_Free(visible_union);
+    if (view_hull) Domain_Free(view_hull);
+    if (points_union) Domain_Free(points_union);
+    visible_union = view_hull = points_union = nullptr;
+}
+
+void update_view_hull() {
+    if (visible_union) Domain_Free(visible_union);
+    if (view_hull) Domain_Free(view_hull);
+    visible_union = view_hull = nullptr;
+    Polyhedron* joined = nullptr;
+    Polyhedron* hull = nullptr;
+    bool ok = polylib_guarded([&] {
+        joined = union_of_views(false);
+        if (joined) hull = DomainConvex(joined, max_rays);
+    });
+    if (!ok) {
+        report_viewer_failure("frame the shown domains");
+        return;
+    }
+    visible_union = joined;
+    view_hull = hull;
+}
+
+void update_points_union() {
+    if (points_union) Domain_Free(points_union);
+    points_union = nullptr;
+    Polyhedron* joined = nullptr;
+    if (!polylib_guarded([&] { joined = union_of_views(true); })) {
+        report_viewer_failure("join the domains whose points are shown");
+        return;
+    }
+    points_union = joined;
+}
+
+MarkedPoint* collect_marks(DomainEntry* entry) {
+    MarkedPoint* result = nullptr;
+    if (!entry->view) return result;
+    const Polyhedron* own = entry->view->domain;
+    for (DomainEntry* e = DomainList; e; e = e->next) {
+        if (!e->view) continue;
+        for (const MarkedPoint* m = e->view->marked; m; m = m->next) {
+            if (!point_in_domain(own, m->coords) || holds_point(result, m->coords)) continue;
+            auto* copy = new MarkedPoint{};
+            for (int k = 0; k < DimNP && k < MAXDIM; ++k) copy->coords[k] = m->coords[k];
+            copy->next = result;
+            result = copy;
+        }
+    }
+    return result;
+}
+
+void free_marks(MarkedPoint* list) {
+    while (list) {
+        MarkedPoint* next = list->next;
+        delete list;
+        list = next;
+    }
+}
+
+void free_view(DomainView* view) {
+    if (!view) return;
+    if (view->domain) Domain_Free(view->domain);
+    free_marks(view->marked);
+    delete view;
+}

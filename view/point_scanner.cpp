@@ -1,0 +1,237 @@
+// Integer point scanner: the scanning matrix (PolyLib projections, once per
+// polyhedron), its compiled loop nest, and membership of a point in a union.
+#include "view/point_scanner.h"
+
+#include <bit>
+#include <cstdio>
+
+namespace {
+
+// Keeps the working matrix large enough for `more` rows: a polyhedron whose
+// projections need more rows than asked for gets a larger matrix instead of
+// rows written past its end. Plain pointers only: PolyLib may throw here.
+Matrix* reserve_rows(Matrix* work, unsigned& capacity, unsigned more) {
+    if (work->NbRows + more <= capacity) return work;
+    unsigned wanted = capacity * 2;
+    if (wanted < work->NbRows + more) wanted = work->NbRows + more;
+    Matrix* larger = Matrix_Alloc(wanted, work->NbColumns);
+    for (unsigned r = 0; r < work->NbRows; ++r)
+        for (unsigned c = 0; c < work->NbColumns; ++c) larger->p[r][c] = work->p[r][c];
+    larger->NbRows = work->NbRows;
+    work->NbRows = capacity;
+    Matrix_Free(work);
+    capacity = wanted;
+    return larger;
+}
+
+void append_row(Matrix* work, const Value* row) {
+    for (unsigned c = 0; c < work->NbColumns; ++c) work->p[work->NbRows][c] = row[c];
+    ++work->NbRows;
+}
+
+unsigned first_nonzero_column(const Matrix* lines) {
+    for (unsigned c = 1; c < lines->NbColumns; ++c)
+        if (lines->p[0][c] != 0) return c;
+    return lines->NbColumns;
+}
+
+// The rows move up by one; the storage stays where PolyLib put it.
+void drop_first_row(Matrix* lines) {
+    for (unsigned r = 0; r + 1 < lines->NbRows; ++r)
+        for (unsigned c = 0; c < lines->NbColumns; ++c) lines->p[r][c] = lines->p[r + 1][c];
+    --lines->NbRows;
+}
+
+// One level of elimination: the constraints of the projection of P on the
+// variables up to the one of column c that involve that variable, then the
+// rest of P (simplified by that projection) for the next levels.
+Matrix* add_scanning_rows(Polyhedron* p, Matrix* lines, Matrix* work, unsigned& capacity,
+                          unsigned working_rows) {
+    unsigned column = first_nonzero_column(lines);
+    drop_first_row(lines);
+    if (lines->NbRows == 0) {
+        work = reserve_rows(work, capacity, p->NbConstraints);
+        for (unsigned r = 0; r < p->NbConstraints; ++r) append_row(work, p->Constraint[r]);
+        return work;
+    }
+    Polyhedron* projection = DomainAddRays(p, lines, working_rows);
+    if (projection) {
+        work = reserve_rows(work, capacity, projection->NbConstraints);
+        for (unsigned r = 0; r < projection->NbConstraints; ++r)
+            if (column < projection->Dimension + 2 && projection->Constraint[r][column] != 0)
+                append_row(work, projection->Constraint[r]);
+    }
+    Polyhedron* rest = projection ? DomainSimplify(p, projection, working_rows) : nullptr;
+    if (projection) Polyhedron_Free(projection);
+    if (!rest) return work;
+    work = add_scanning_rows(rest, lines, work, capacity, working_rows);
+    Domain_Free(rest);
+    return work;
+}
+
+}  // namespace
+
+Matrix* Scanning_Matrix(Polyhedron* polyhedron, Matrix* lines, unsigned working_rows) {
+    if (lines->NbColumns != polyhedron->Dimension + 2) {
+        std::fputs("? Scanning_Matrix: operation on different dimensions\n\n", stdout);
+        return nullptr;
+    }
+    unsigned capacity = working_rows > 0 ? working_rows : 1;
+    Matrix* work = Matrix_Alloc(capacity, lines->NbColumns);
+    work->NbRows = 0;
+    if (lines->NbRows > 0) work = add_scanning_rows(polyhedron, lines, work, capacity, working_rows);
+    Matrix* result = nullptr;
+    if (work->NbRows > 0) {
+        result = Matrix_Alloc(work->NbRows, work->NbColumns);
+        for (unsigned r = 0; r < work->NbRows; ++r)
+            for (unsigned c = 0; c < work->NbColumns; ++c) result->p[r][c] = work->p[r][c];
+    }
+    work->NbRows = capacity;
+    Matrix_Free(work);
+    return result;
+}
+
+namespace {
+
+constexpr unsigned scanning_working_rows = 1000;
+
+bool fits_in_32_bits(std::int64_t v) {
+    return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
+}
+
+// The unit lines of every variable, in variable order, and the scanning
+// matrix built from them. Null when PolyLib threw or nothing resulted.
+Matrix* unit_lines_scanning_matrix(Polyhedron* polyhedron, bool& failed) {
+    Matrix* result = nullptr;
+    Matrix* lines = nullptr;
+    failed = !polylib_guarded([&] {
+        unsigned d = polyhedron->Dimension;
+        lines = Matrix_Alloc(d, d + 2);
+        for (unsigned r = 0; r < d; ++r)
+            for (unsigned c = 0; c < d + 2; ++c) lines->p[r][c] = c == r + 1 ? 1 : 0;
+        result = Scanning_Matrix(polyhedron, lines, scanning_working_rows);
+        lines->NbRows = d;
+        Matrix_Free(lines);
+        lines = nullptr;
+    });
+    return failed ? nullptr : result;
+}
+
+}  // namespace
+
+// The rows of the scanning matrix that bound variable `depth` by the earlier
+// ones only, of one kind, in matrix order, with the variable's sign folded in:
+// e x + f >= 0 is x >= -f / e when e > 0 and x <= f / -e when e < 0.
+void ScanPlan::compile_rows(const Matrix* matrix, unsigned depth, RowKind kind) {
+    const unsigned column = depth + 1;
+    const unsigned constant = matrix->NbColumns - 1;
+    for (unsigned r = 0; r < matrix->NbRows; ++r) {
+        const Value* row = matrix->p[r];
+        const std::int64_t e = value_of(row[column]);
+        if (e == 0) continue;
+        bool involves_later = false;
+        for (unsigned c = column + 1; c < constant; ++c) involves_later = involves_later || row[c] != 0;
+        if (involves_later) continue;
+        const RowKind row_kind = row[0] == 0 ? RowKind::equal : e > 0 ? RowKind::lower : RowKind::upper;
+        if (row_kind != kind) continue;
+        const std::int64_t sign = e > 0 ? -1 : 1;
+        const std::int64_t divisor = e > 0 ? e : -e;
+        rows_.push_back(divisor);
+        rows_.push_back(std::bit_cast<std::int64_t>(1.0 / static_cast<double>(divisor)));
+        rows_.push_back(sign * value_of(row[constant]));
+        for (unsigned k = 0; k < depth; ++k) rows_.push_back(sign * value_of(row[k + 1]));
+    }
+}
+
+ScanPlan::Build ScanPlan::build(Polyhedron* polyhedron) {
+    dimension_ = 0;
+    rows_.clear();
+    levels_.clear();
+    matrix_.reset();
+    if (!polyhedron || polyhedron->NbRays == 0) return Build::nothing_to_scan;
+
+    Polyhedron* successors = polyhedron->next;
+    polyhedron->next = nullptr;
+    bool failed = false;
+    Matrix* matrix = unit_lines_scanning_matrix(polyhedron, failed);
+    polyhedron->next = successors;
+    if (failed) {
+        std::fputs("Can't visualize a polyhedron: PolyLib failed to build its scanning matrix\n", stdout);
+        return Build::failed;
+    }
+    if (!matrix) return Build::nothing_to_scan;
+    matrix_.reset(matrix);
+
+    const unsigned d = polyhedron->Dimension;
+    const unsigned constant = d + 1;
+    for (unsigned r = 0; r < matrix->NbRows; ++r)
+        for (unsigned c = 1; c <= constant; ++c)
+            if (!fits_in_32_bits(value_of(matrix->p[r][c]))) {
+                report_out_of_range();
+                return Build::failed;
+            }
+    dimension_ = static_cast<int>(d);
+    for (unsigned depth = 0; depth < d; ++depth) {
+        Level level{};
+        level.lower = rows_.size();
+        compile_rows(matrix, depth, RowKind::lower);
+        level.upper = rows_.size();
+        compile_rows(matrix, depth, RowKind::upper);
+        level.equal = rows_.size();
+        compile_rows(matrix, depth, RowKind::equal);
+        level.end = rows_.size();
+        levels_.push_back(level);
+    }
+    return Build::ready;
+}
+
+void ScanPlan::report_not_closed() const {
+    std::fputs("Error in scan polyhedron : non closed polyhedron\n", stderr);
+    Matrix_Print(stderr, "%3lld ", matrix_.get());
+    std::fputs("Can't visualize an infinite polyhedron\n\n", stdout);
+}
+
+void ScanPlan::report_out_of_range() {
+    std::fputs("Error in scan polyhedron : values beyond the 32-bit range\n", stderr);
+    std::fputs("Can't visualize a polyhedron whose coefficients or coordinates exceed 32 bits\n", stdout);
+}
+
+int scan_points(Polyhedron* polyhedron, std::int64_t* coordinates, point_callback callback, void* data) {
+    ScanPlan plan;
+    switch (plan.build(polyhedron)) {
+    case ScanPlan::Build::nothing_to_scan: return 1;
+    case ScanPlan::Build::failed: return 0;
+    case ScanPlan::Build::ready: break;
+    }
+    auto call = [callback, data](const std::int64_t* x) { return callback(x, data); };
+    return plan.run(coordinates, call) == ScanResult::done ? 1 : 0;
+}
+
+namespace {
+
+// Sign of c0 + sum ck * x(k-1), exactly; an overflow of the 128-bit sum (which
+// needs coefficients and coordinates near the 64-bit limits) counts as a
+// failed constraint rather than a wrong answer.
+bool satisfies(const Value* row, unsigned dimension, const std::int64_t* x) {
+    __int128 s = value_of(row[dimension + 1]);
+    bool overflow = false;
+    for (unsigned k = 1; k <= dimension; ++k) {
+        __int128 term = static_cast<__int128>(value_of(row[k])) * x[k - 1];
+        overflow = overflow || __builtin_add_overflow(s, term, &s);
+    }
+    if (overflow) return false;
+    return row[0] == 0 ? s == 0 : s >= 0;
+}
+
+}  // namespace
+
+int point_in_domain(const Polyhedron* domain, const std::int64_t* coordinates) {
+    for (const Polyhedron* p = domain; p; p = p->next) {
+        if (p->NbConstraints == 0) return 1;
+        bool inside = true;
+        for (unsigned r = 0; r < p->NbConstraints && inside; ++r)
+            inside = satisfies(p->Constraint[r], p->Dimension, coordinates);
+        if (inside) return 1;
+    }
+    return 0;
+}

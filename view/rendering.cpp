@@ -1,0 +1,353 @@
+// Rendering of the shown domains into the off-screen image: outlines through
+// faces down to points and segments, integer points whose colours blend all
+// shown domains holding them, and the labelled marked points.
+#include "view/rendering.h"
+
+#include <cstdio>
+
+#include "gui/resources.h"
+#include "view/context.h"
+#include "view/failure.h"
+#include "view/point_scanner.h"
+
+// Xlib's True, False and Bool macros must come after PolyLib's enum of those names.
+#include <gdk/gdkx.h>
+
+namespace {
+
+constexpr unsigned max_rays = 1000;
+
+// ---- drawing contexts of point colours, kept by colour ----
+
+struct PointGc {
+    guint16 red, green, blue;
+    GdkColor allocated;
+    GdkGC* gc;
+};
+
+struct PointGcCache {
+    std::vector<PointGc> entries;
+    int depth = -1;
+    GdkScreen* screen = nullptr;
+};
+
+PointGcCache point_gcs;
+
+void release_entry(PointGc& entry) {
+    g_object_unref(entry.gc);
+    gdk_colormap_free_colors(gdk_colormap_get_system(), &entry.allocated, 1);
+}
+
+GdkGC* point_gc(GdkDrawable* drawable, const GdkColor& colour) {
+    const int depth = gdk_drawable_get_depth(drawable);
+    GdkScreen* screen = gdk_drawable_get_screen(drawable);
+    if (depth != point_gcs.depth || screen != point_gcs.screen) {
+        release_point_gcs();
+        point_gcs.depth = depth;
+        point_gcs.screen = screen;
+    }
+    for (PointGc& entry : point_gcs.entries)
+        if (entry.red == colour.red && entry.green == colour.green && entry.blue == colour.blue) return entry.gc;
+    if (static_cast<int>(point_gcs.entries.size()) >= point_gc_capacity) {
+        release_entry(point_gcs.entries.front());
+        point_gcs.entries.erase(point_gcs.entries.begin());
+    }
+    PointGc entry{colour.red, colour.green, colour.blue, colour, nullptr};
+    gdk_colormap_alloc_color(gdk_colormap_get_system(), &entry.allocated, FALSE, TRUE);
+    entry.gc = gdk_gc_new(drawable);
+    gdk_gc_set_foreground(entry.gc, &entry.allocated);
+    point_gcs.entries.push_back(entry);
+    return entry.gc;
+}
+
+// ---- markers of consecutive points of one colour, sent together ----
+
+// The marker's pixels as three filled rectangles: the 7 x 5 middle band and
+// the 5-pixel rows above and below it.
+void marker_rectangles(CanvasPoint c, XRectangle* out) {
+    out[0] = XRectangle{static_cast<short>(c.column - 3), static_cast<short>(c.row - 2), 7, 5};
+    out[1] = XRectangle{static_cast<short>(c.column - 2), static_cast<short>(c.row - 3), 5, 1};
+    out[2] = XRectangle{static_cast<short>(c.column - 2), static_cast<short>(c.row + 3), 5, 1};
+}
+
+// Points are drawn in scan order and later markers cover earlier ones, so a
+// batch only ever holds a run of one colour and is sent when the colour
+// changes. Markers lie on the canvas, well inside X's 16-bit coordinates.
+class MarkerBatch {
+public:
+    explicit MarkerBatch(GdkDrawable* drawable)
+        : display_(GDK_DRAWABLE_XDISPLAY(drawable)), target_(GDK_DRAWABLE_XID(drawable)) {}
+    ~MarkerBatch() { flush(); }
+    MarkerBatch(const MarkerBatch&) = delete;
+    MarkerBatch& operator=(const MarkerBatch&) = delete;
+
+    void add(GdkGC* gc, CanvasPoint centre) {
+        if (gc != gc_ || count_ + 3 > capacity) flush();
+        gc_ = gc;
+        marker_rectangles(centre, rectangles_ + count_);
+        count_ += 3;
+    }
+    void flush() {
+        if (count_ > 0) XFillRectangles(display_, target_, gdk_x11_gc_get_xgc(gc_), rectangles_, count_);
+        count_ = 0;
+    }
+
+private:
+    static constexpr int capacity = 3 * 1024;
+    Display* display_;
+    Drawable target_;
+    GdkGC* gc_ = nullptr;
+    XRectangle rectangles_[capacity];
+    int count_ = 0;
+};
+
+struct BlendSource {
+    const Polyhedron* domain;
+    const GdkColor* colour;
+};
+
+// The shown-points views that may lend a point their colour, in DomainList order.
+std::vector<BlendSource> blend_sources(const DomainEntry* entry) {
+    std::vector<BlendSource> sources;
+    for (const DomainEntry* e = DomainList; e; e = e->next)
+        if (e->name != entry->name && e->view && e->view->show_points) sources.push_back({e->view->domain, e->color});
+    return sources;
+}
+
+const GdkColor black = {0, 0, 0, 0};
+
+const GdkColor& colour_of(const GdkColor* colour) { return colour ? *colour : black; }
+
+GdkColor blend(const GdkColor& own, const std::vector<BlendSource>& sources, const std::int64_t* point) {
+    unsigned red = own.red, green = own.green, blue = own.blue, n = 1;
+    for (const BlendSource& source : sources) {
+        if (!point_in_domain(source.domain, point)) continue;
+        const GdkColor& c = colour_of(source.colour);
+        red = (red * n) / (n + 1) + c.red / (n + 1);
+        green = (green * n) / (n + 1) + c.green / (n + 1);
+        blue = (blue * n) / (n + 1) + c.blue / (n + 1);
+        ++n;
+    }
+    return GdkColor{0, static_cast<guint16>(red), static_cast<guint16>(green), static_cast<guint16>(blue)};
+}
+
+struct PointPainter {
+    GdkDrawable* drawable;
+    GdkColor own;
+    std::vector<BlendSource> sources;
+    MarkerBatch* batch;
+    bool markers_fit;
+    GdkColor last_colour;
+    GdkGC* last_gc;
+};
+
+bool same_colour(const GdkColor& a, const GdkColor& b) {
+    return a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+
+// A new colour may evict a cached context, so the run drawn with the previous
+// one is sent first.
+int paint_point(const std::int64_t* point, void* data) {
+    auto* painter = static_cast<PointPainter*>(data);
+    const GdkColor colour = blend(painter->own, painter->sources, point);
+    const PlanePoint p = project_point(point, DimNP);
+    if (!painter->markers_fit) return 1;
+    if (!painter->last_gc || !same_colour(colour, painter->last_colour)) {
+        painter->batch->flush();
+        painter->last_gc = point_gc(painter->drawable, colour);
+        painter->last_colour = colour;
+    }
+    painter->batch->add(painter->last_gc, to_canvas(p.x, p.y));
+    return 1;
+}
+
+void draw_projected_generators(GdkDrawable* drawable, const Polyhedron* p) {
+    const int d = static_cast<int>(p->Dimension);
+    check_dimension(d);
+    std::vector<PlanePoint> points;
+    points.reserve(p->NbRays);
+    for (unsigned r = 0; r < p->NbRays; ++r) points.push_back(project_vertex(p->Ray[r], d));
+    draw_plane_outline(drawable, points.data(), static_cast<int>(points.size()));
+}
+
+void canvas_size(int& width, int& height) {
+    width = canvas_width;
+    height = canvas_height;
+    if (domain_canvas) {
+        width = domain_canvas->allocation.width;
+        height = domain_canvas->allocation.height;
+    }
+}
+
+}  // namespace
+
+void release_point_gcs() {
+    for (PointGc& entry : point_gcs.entries) release_entry(entry);
+    point_gcs.entries.clear();
+}
+
+int point_gcs_held() { return static_cast<int>(point_gcs.entries.size()); }
+
+GdkColor blended_colour(const DomainEntry* entry, const std::int64_t* point) {
+    return blend(colour_of(entry->color), blend_sources(entry), point);
+}
+
+FaceNode* polyhedron_faces(Polyhedron* p) {
+    if (p->Dimension < 2) return nullptr;
+    FaceNode* list = nullptr;
+    Matrix* m = nullptr;
+    bool ok = polylib_guarded([&] {
+        m = Polyhedron2Constraints(p);
+        for (unsigned i = 0; i < m->NbRows; ++i) {
+            if (m->p[i][0] == 0) continue;
+            m->p[i][0] = 0;
+            Polyhedron* face = Constraints2Polyhedron(m, max_rays);
+            list = new FaceNode{list, face};
+            for (unsigned r = 0; r < p->NbConstraints; ++r)
+                for (unsigned c = 0; c < p->Dimension + 2; ++c) m->p[r][c] = p->Constraint[r][c];
+        }
+        Matrix_Free(m);
+        m = nullptr;
+    });
+    if (!ok) {
+        report_viewer_failure("draw the faces of a domain");
+        free_faces(list);
+        return nullptr;
+    }
+    return list;
+}
+
+void free_faces(FaceNode* list) {
+    while (list) {
+        FaceNode* next = list->next;
+        Polyhedron_Free(list->face);
+        delete list;
+        list = next;
+    }
+}
+
+void draw_polyhedron_outline(GdkDrawable* drawable, Polyhedron* p) {
+    const unsigned k = p->Dimension - p->NbEq;
+    if (k == 0 || k == 1) {
+        draw_projected_generators(drawable, p);
+        return;
+    }
+    FaceNode* faces = polyhedron_faces(p);
+    for (FaceNode* f = faces; f; f = f->next) draw_polyhedron_outline(drawable, f->face);
+    free_faces(faces);
+}
+
+void draw_domain_outline(GdkDrawable* drawable, Polyhedron* domain) {
+    for (Polyhedron* p = domain; p; p = p->next) draw_polyhedron_outline(drawable, p);
+}
+
+std::vector<CanvasPoint> plane_outline_polyline(const PlanePoint* points, int n) {
+    std::vector<CanvasPoint> line;
+    if (n < 3) return line;
+    int start = 0;
+    for (int k = 1; k < n; ++k)
+        if (points[k].y < points[start].y || (points[k].y == points[start].y && points[k].x < points[start].x))
+            start = k;
+    const CanvasPoint first = to_canvas(points[start].x, points[start].y);
+    line.push_back(first);
+    int current = start;
+    for (int step = 0;; ++step) {
+        int candidate = (current + 1) % n;
+        float ux = points[candidate].x - points[current].x;
+        float uy = points[candidate].y - points[current].y;
+        for (int k = 0; k < n; ++k) {
+            if (points[k].x == points[current].x && points[k].y == points[current].y) continue;
+            const float vx = points[k].x - points[current].x;
+            const float vy = points[k].y - points[current].y;
+            const float turn = uy * vx - vy * ux;
+            const double d = turn;
+            const bool take = d < -1e-10 || (d <= 1e-10 && d >= -1e-10 && vx * vx + vy * vy > ux * ux + uy * uy);
+            if (take) {
+                candidate = k;
+                ux = vx;
+                uy = vy;
+            }
+        }
+        current = candidate;
+        const CanvasPoint next = to_canvas(points[current].x, points[current].y);
+        line.push_back(next);
+        if (step == n) break;
+        if (next.column == first.column && next.row == first.row) break;
+    }
+    return line;
+}
+
+void draw_plane_outline(GdkDrawable* drawable, const PlanePoint* points, int n) {
+    if (n < 2) return;
+    if (n == 2) {
+        draw_plane_segment(drawable, domain_gc, points[0], points[1]);
+        return;
+    }
+    std::vector<CanvasPoint> line = plane_outline_polyline(points, n);
+    std::vector<GdkPoint> gdk_points;
+    gdk_points.reserve(line.size());
+    for (const CanvasPoint& c : line) gdk_points.push_back(GdkPoint{c.column, c.row});
+    gdk_draw_lines(drawable, domain_gc, gdk_points.data(), static_cast<gint>(gdk_points.size()));
+}
+
+int draw_integer_points(GdkDrawable* drawable, DomainEntry* entry) {
+    Polyhedron* visible = nullptr;
+    Polyhedron* own = entry->view->domain;
+    Polyhedron* hull = view_hull;
+    if (!polylib_guarded([&] { visible = DomainIntersection(own, hull, max_rays); })) {
+        report_viewer_failure("find the integer points to draw");
+        return 0;
+    }
+    MarkerBatch batch(drawable);
+    PointPainter painter{drawable, colour_of(entry->color), blend_sources(entry), &batch, canvas_takes_markers(),
+                         black, nullptr};
+    int result = 1;
+    std::int64_t coordinates[MAXDIM] = {};
+    for (Polyhedron* p = visible; p; p = p->next) {
+        Polyhedron* successors = p->next;
+        p->next = nullptr;
+        if (!scan_points(p, coordinates, paint_point, &painter)) result = 0;
+        p->next = successors;
+    }
+    batch.flush();
+    if (visible) Domain_Free(visible);
+    return result;
+}
+
+std::string mark_label(const std::int64_t* coords) {
+    std::string label = "(" + std::to_string(static_cast<long long>(coords[0]));
+    for (int k = 1; k < DimNP; ++k) label += "," + std::to_string(static_cast<long long>(coords[k]));
+    return label + ")";
+}
+
+void draw_marks(GdkDrawable* drawable, const MarkedPoint* list) {
+    for (const MarkedPoint* m = list; m; m = m->next) {
+        const std::string label = mark_label(m->coords);
+        const PlanePoint p = project_point(m->coords, DimNP);
+        const PlanePoint position = canvas_position(p.x, p.y);
+        draw_point_marker(drawable, m->coords, blue_gc);
+        if (label_font)
+            gdk_draw_string(drawable, label_font, blue_gc, static_cast<gint>(position.x + 4),
+                            static_cast<gint>(position.y), label.c_str());
+    }
+}
+
+void redraw_domains(GdkPixmap* pixmap) {
+    int width, height;
+    canvas_size(width, height);
+    if (white_gc && pixmap) gdk_draw_rectangle(pixmap, white_gc, TRUE, 0, 0, width, height);
+    if (pixmap && domain_gc && view_hull && visible_union && view_hull->NbRays > 0) {
+        update_view_bounds();
+        for (DomainEntry* e = DomainList; e; e = e->next) {
+            if (!e->view) continue;
+            gdk_gc_set_foreground(domain_gc, const_cast<GdkColor*>(&colour_of(e->color)));
+            draw_domain_outline(pixmap, e->view->domain);
+            if (e->view->show_points && draw_integer_points(pixmap, e)) draw_marks(pixmap, e->view->marked);
+        }
+    }
+    if (domain_canvas) {
+        GdkRectangle area = {0, 0, width, height};
+        gtk_widget_draw(domain_canvas, &area);
+        gtk_widget_queue_draw_area(domain_canvas, 0, 0, width, height);
+    }
+}
