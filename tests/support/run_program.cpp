@@ -101,7 +101,7 @@ ProgramResult run_qarnest(const std::string& input, const std::vector<std::strin
     return result;
 }
 
-PtySession::PtySession(const std::vector<std::string>& args) {
+PtySession::PtySession(const std::vector<std::string>& args, const std::vector<std::string>& environment) {
     std::vector<std::string> storage;
     auto argv = make_argv(args, storage);
     termios settings{};
@@ -113,6 +113,7 @@ PtySession::PtySession(const std::vector<std::string>& args) {
     pid_ = forkpty(&master_, nullptr, &settings, nullptr);
     if (pid_ < 0) throw std::runtime_error("forkpty");
     if (pid_ == 0) {
+        for (const auto& setting : environment) putenv(const_cast<char*>(setting.c_str()));
         execv(argv[0], argv.data());
         _exit(127);
     }

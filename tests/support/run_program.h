@@ -21,7 +21,8 @@ ProgramResult run_qarnest(const std::string& input, const std::vector<std::strin
 // An interactive session: standard input and output on a pseudo-terminal.
 class PtySession {
 public:
-    explicit PtySession(const std::vector<std::string>& args = {});
+    // environment: extra "NAME=value" settings for the program (e.g. its DISPLAY).
+    explicit PtySession(const std::vector<std::string>& args = {}, const std::vector<std::string>& environment = {});
     ~PtySession();
     PtySession(const PtySession&) = delete;
     PtySession& operator=(const PtySession&) = delete;
