@@ -158,6 +158,8 @@ GtkWidget* create_domains_window() {
     gtk_clist_set_column_min_width(clist(), 0, 50);
     gtk_clist_set_reorderable(clist(), TRUE);
     gtk_clist_column_titles_passive(clist());
+    // Browse mode reports a row at the press (single mode only at the
+    // release, and never when a drag follows); rows are unselected at once.
     gtk_clist_set_selection_mode(clist(), GTK_SELECTION_BROWSE);
     gtk_clist_freeze(clist());
     {
@@ -169,6 +171,7 @@ GtkWidget* create_domains_window() {
     g_signal_connect(domain_clist, "select_row", G_CALLBACK(on_select_row), nullptr);
     g_signal_connect(domain_clist, "row_move", G_CALLBACK(on_row_move), nullptr);
     g_signal_connect_after(domain_clist, "drag_end", G_CALLBACK(forget_drag_source), nullptr);
+    gtk_clist_unselect_all(clist());
 
     GtkWidget* buttons = gtk_hbox_new(FALSE, 3);
     gtk_container_set_border_width(GTK_CONTAINER(buttons), 1);

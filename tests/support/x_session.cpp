@@ -60,7 +60,7 @@ XSession::XSession(bool with_window_manager) {
     if (pipe(fds)) throw std::runtime_error("pipe");
     server_ = fork();
     if (server_ == 0) {
-        close(fds[0]);
+        ::close(fds[0]);
         std::string fd = std::to_string(fds[1]);
         int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, 2);
@@ -68,11 +68,11 @@ XSession::XSession(bool with_window_manager) {
                "tcp", static_cast<char*>(nullptr));
         _exit(127);
     }
-    close(fds[1]);
+    ::close(fds[1]);
     std::string number;
     char c;
     while (read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
-    close(fds[0]);
+    ::close(fds[0]);
     if (number.empty()) throw std::runtime_error("Xvfb did not start");
     display_ = ":" + number;
     if (with_window_manager) {
