@@ -1,0 +1,401 @@
+// The viewer's windows driven in-process: statements run here, and the tests
+// read the widgets, the rows, the stores and the context state directly.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <gtk/gtk.h>
+#include <memory>
+
+#include "gui/context_window.h"
+#include "gui/domains_window.h"
+#include "gui/projection_window.h"
+#include "gui/resources.h"
+#include "gui/visu_startup.h"
+#include "gui/visu_window.h"
+#include "interpreter/locks.h"
+#include "store/registry.h"
+#include "tests/support/in_process.h"
+#include "tests/support/x_session.h"
+#include "view/context.h"
+#include "view/projection.h"
+#include "view/rendering.h"
+
+namespace {
+
+std::unique_ptr<XSession> display;
+bool toolkit_ready = false;
+
+struct Row {
+    std::string name, status, intpoints, color;
+    bool operator==(const Row&) const = default;
+};
+
+void PrintTo(const Row& r, std::ostream* os) {
+    *os << "{" << r.name << ", " << r.status << ", " << r.intpoints << ", " << r.color << "}";
+}
+
+std::string cell(int row, int column) {
+    gchar* text = nullptr;
+    gtk_clist_get_text(GTK_CLIST(domain_clist), row, column, &text);
+    return text ? text : "";
+}
+
+std::vector<Row> rows() {
+    std::vector<Row> result;
+    for (int r = 0; r < GTK_CLIST(domain_clist)->rows; ++r) result.push_back({cell(r, 0), cell(r, 1), cell(r, 2), cell(r, 3)});
+    return result;
+}
+
+std::vector<std::string> domain_names() {
+    std::vector<std::string> names;
+    for (const DomainEntry* e = DomainList; e; e = e->next) names.push_back(e->name);
+    return names;
+}
+
+int row_of(const std::string& name) {
+    return gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), lookup_domain(name, DomainList));
+}
+
+int picture_count(Rgb colour) {
+    GdkImage* image = gdk_drawable_get_image(domain_pixmap, 0, 0, canvas_width, canvas_height);
+    int n = 0;
+    for (int y = 0; y < canvas_height; ++y)
+        for (int x = 0; x < canvas_width; ++x) {
+            guint32 p = gdk_image_get_pixel(image, x, y);
+            if (Rgb{static_cast<int>((p >> 16) & 0xff), static_cast<int>((p >> 8) & 0xff), static_cast<int>(p & 0xff)} ==
+                colour)
+                ++n;
+        }
+    g_object_unref(image);
+    return n;
+}
+
+const Rgb black{0, 0, 0};
+
+void click_cell(const std::string& name, int column) {
+    int row = row_of(name);
+    ASSERT_GE(row, 0) << name << " has no row";
+    toggle_domain_row(row, column);
+    process_pending_events();
+}
+
+void type_into(GtkWidget* entry, const std::string& text) {
+    for (char c : text) {
+        gint position = static_cast<gint>(std::string(gtk_entry_get_text(GTK_ENTRY(entry))).size());
+        gtk_editable_insert_text(GTK_EDITABLE(entry), &c, 1, &position);
+    }
+    process_pending_events();
+}
+
+void erase_all(GtkWidget* entry) {
+    while (*gtk_entry_get_text(GTK_ENTRY(entry))) {
+        gint length = static_cast<gint>(std::string(gtk_entry_get_text(GTK_ENTRY(entry))).size());
+        gtk_editable_delete_text(GTK_EDITABLE(entry), length - 1, length);
+    }
+    process_pending_events();
+}
+
+class WindowsTest : public ::testing::Test {
+protected:
+    // One display for the whole program: the toolkit connects to it once.
+    static void SetUpTestSuite() {
+        if (display) return;
+        display = std::make_unique<XSession>(false);
+        setenv("DISPLAY", display->display().c_str(), 1);
+        toolkit_ready = gtk_init_check(nullptr, nullptr);
+    }
+
+    void SetUp() override {
+        if (!toolkit_ready) GTEST_SKIP() << "no X display";
+        std::string names;
+        for (const DomainEntry* e = DomainList; e; e = e->next) names += "del " + e->name + " ;\n";
+        run_statements(names);
+        // The viewer outlives the tests: forget the previous test's context
+        // so that redefining a name is not taken for a context redefinition.
+        context_valid = 0;
+        context_redefined = 0;
+        context_name.clear();
+        process_pending_events();
+    }
+
+    std::string run(const std::string& script) {
+        std::string out = run_statements(script);
+        process_pending_events();
+        return out;
+    }
+};
+
+// The viewer can only be started once per process, so the first start is
+// checked by whichever test gets there first.
+void check_first_start_once() {
+    static bool checked = false;
+    if (checked) return;
+    checked = true;
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(domain_frame)), "Visualisation");
+    EXPECT_EQ(g_object_get_data(G_OBJECT(domain_frame), "domain_canvas"), domain_canvas);
+    for (const char* key : {"domain_frame", "vbox1", "quit_button", "view_button", "properties_button", "context_button"})
+        EXPECT_NE(g_object_get_data(G_OBJECT(domain_frame), key), nullptr) << key;
+    EXPECT_NE(domain_pixmap, nullptr);
+    EXPECT_NE(white_gc, nullptr);
+    EXPECT_NE(blue_gc, nullptr);
+}
+
+TEST_F(WindowsTest, StartBuildsTheWindowsHiddenButTheMainOne) {
+    run("K := { | } ;\nA := { i, j | 0 <= j <= i <= 4 } ;\nB := { i, j, k | 0 <= i, j, k <= 1 } ;\n"
+        "C := { i, j | 0 <= i <= 3, 0 <= j <= 3 } ;\ninitvisu (2, K) ;\n");
+    ASSERT_NE(domain_frame, nullptr);
+    check_first_start_once();
+    EXPECT_TRUE(gtk_widget_get_visible(domain_frame));
+    EXPECT_EQ(DimNP, 2);
+    EXPECT_EQ(nb_params, 0);
+    ASSERT_NE(rep_frame, nullptr);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(rep_frame)), "Projection");
+    EXPECT_FALSE(gtk_widget_get_visible(rep_frame));
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(domains_window)), "Domains");
+    EXPECT_FALSE(gtk_widget_get_visible(domains_window));
+    EXPECT_EQ(context_window, nullptr);
+    EXPECT_FALSE(gtk_widget_get_visible(context_button));
+    EXPECT_TRUE(gtk_widget_get_visible(view_button));
+    EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(view_button)));
+    EXPECT_EQ(rows(), (std::vector<Row>{{"A", "Masked", "Yes", "Black"}, {"C", "Masked", "Yes", "Black"}}));
+    EXPECT_EQ(picture_count(black), 0);
+}
+
+TEST_F(WindowsTest, RefusedInitvisuChangesNothing) {
+    run("K := { | } ;\ninitvisu (2, K) ;\n");
+    EXPECT_EQ(run("initvisu (0, K) ;\n"), "Bad initialisation of 'init_visu': DimNP <= 0 \n<2> ");
+    EXPECT_EQ(run("initvisu (11, K) ;\n"),
+              "Bad initialisation of 'init_visu': DimNP > MAXDIM \nNow MAXDIM = 10. If you want you can rebuild "
+              "after increase MAXDIM in the file 'visutypes.h'\n<2> ");
+    EXPECT_EQ(run("initvisu (3, Nowhere) ;\n"), "The domain selected as context is not defined!\n<2> ");
+    EXPECT_EQ(DimNP, 2);
+    EXPECT_EQ(context_name, "K");
+}
+
+TEST_F(WindowsTest, DefinitionsAddRowsAtTheBottomWhenTheyFit) {
+    run("K := { | } ;\nA := { i, j | 0 <= i <= 2, j = 0 } ;\ninitvisu (2, K) ;\n");
+    run("B := { i, j | 0 <= j <= i <= 2 } ;\nT := { i, j, k | i = j, j = k } ;\nU := A union B ;\n");
+    EXPECT_EQ(rows(), (std::vector<Row>{{"A", "Masked", "Yes", "Black"},
+                                        {"B", "Masked", "Yes", "Black"},
+                                        {"U", "Masked", "Yes", "Black"}}));
+    run("V := A union Nothing ;\n");
+    EXPECT_EQ(rows().size(), 3u);
+    run("E := { | } ;\n");
+    EXPECT_EQ(rows().size(), 3u);
+}
+
+TEST_F(WindowsTest, StatusAndIntpointsCells) {
+    run("K := { | } ;\nA := { i, j | 0 <= j <= i <= 4 } ;\nH := { i, j | i >= 0 } ;\ninitvisu (2, K) ;\n");
+    click_cell("A", 2);
+    EXPECT_EQ(rows()[row_of("A")], (Row{"A", "Masked", "Yes", "Black"}));
+    click_cell("A", 1);
+    DomainEntry* a = lookup_domain("A", DomainList);
+    ASSERT_NE(a->view, nullptr);
+    EXPECT_EQ(rows()[row_of("A")], (Row{"A", "Visu", "Yes", "Black"}));
+    EXPECT_GT(picture_count(black), 0);
+    click_cell("A", 2);
+    EXPECT_EQ(cell(row_of("A"), 2), "No");
+    EXPECT_EQ(a->view->show_points, 0);
+    click_cell("A", 2);
+    EXPECT_EQ(cell(row_of("A"), 2), "Yes");
+    click_cell("A", 2);
+    click_cell("A", 0);
+    EXPECT_EQ(rows()[row_of("A")], (Row{"A", "Visu", "No", "Black"}));
+    click_cell("A", 1);
+    EXPECT_EQ(a->view, nullptr);
+    EXPECT_EQ(rows()[row_of("A")], (Row{"A", "Masked", "Yes", "Black"}));
+    EXPECT_EQ(picture_count(black), 0);
+    EXPECT_EQ(GTK_CLIST(domain_clist)->selection, nullptr);
+
+    testing::internal::CaptureStdout();
+    click_cell("H", 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Domain H is not bounded!\n");
+    EXPECT_EQ(cell(row_of("H"), 1), "Masked");
+}
+
+TEST_F(WindowsTest, ColourChoiceRecolorsTheDomainAndNamesIt) {
+    run("K := { | } ;\nA := { i, j | 0 <= j <= i <= 4 } ;\ninitvisu (2, K) ;\n");
+    click_cell("A", 1);
+    GtkWidget* selection = gtk_color_selection_new();
+    GdkColor red = {0, 65535, 0, 0};
+    gtk_color_selection_set_current_color(GTK_COLOR_SELECTION(selection), &red);
+    dialog_row = row_of("A");
+    colour_dialog_ok(GTK_COLOR_SELECTION(selection));
+    DomainEntry* a = lookup_domain("A", DomainList);
+    ASSERT_NE(a->color, nullptr);
+    EXPECT_EQ(a->color->red, 65535);
+    EXPECT_EQ(a->color->green, 0);
+    EXPECT_EQ(cell(row_of("A"), 3), "New Color");
+    EXPECT_EQ(current_colour.red, 65535);
+    {
+        DomainLock lock;
+        redraw_domains(domain_pixmap);
+    }
+    EXPECT_GT(picture_count({255, 0, 0}), 0);
+    EXPECT_EQ(picture_count(black), 0);
+    GdkColor pure_black = {0, 0, 0, 0};
+    gtk_color_selection_set_current_color(GTK_COLOR_SELECTION(selection), &pure_black);
+    colour_dialog_ok(GTK_COLOR_SELECTION(selection));
+    EXPECT_EQ(cell(row_of("A"), 3), "Black");
+    gtk_widget_destroy(selection);
+}
+
+TEST_F(WindowsTest, RowMovesRelinkDomainListAroundRowlessEntries) {
+    run("K := { | } ;\nP := { i, j | i = 0, j = 0 } ;\nQ := { i, j | i = 1, j = 1 } ;\n"
+        "X := { i | i = 0 } ;\nR := { i, j | i = 2, j = 2 } ;\ninitvisu (2, K) ;\n");
+    ASSERT_EQ(domain_names(), (std::vector<std::string>{"R", "X", "Q", "P", "K"}));
+    ASSERT_EQ(cell(0, 0), "P");
+    gtk_clist_row_move(GTK_CLIST(domain_clist), 0, 2);
+    EXPECT_EQ(cell(0, 0), "Q");
+    EXPECT_EQ(cell(1, 0), "R");
+    EXPECT_EQ(cell(2, 0), "P");
+    EXPECT_EQ(domain_names(), (std::vector<std::string>{"P", "R", "X", "Q", "K"}));
+    gtk_clist_row_move(GTK_CLIST(domain_clist), 2, 0);
+    EXPECT_EQ(cell(0, 0), "P");
+    EXPECT_EQ(domain_names(), (std::vector<std::string>{"R", "X", "Q", "P", "K"}));
+}
+
+TEST_F(WindowsTest, DeletingAShownDomainMasksItAndRemovesItsRow) {
+    run("K := { | } ;\nA := { i, j | 0 <= j <= i <= 4 } ;\nB := { i, j | 1 <= i <= 2, 1 <= j <= 2 } ;\n"
+        "initvisu (2, K) ;\n");
+    click_cell("A", 1);
+    click_cell("B", 1);
+    ASSERT_NE(view_hull, nullptr);
+    run("del A ;\n");
+    EXPECT_EQ(rows(), (std::vector<Row>{{"B", "Visu", "Yes", "Black"}}));
+    run("del B ;\n");
+    EXPECT_TRUE(rows().empty());
+    EXPECT_EQ(view_hull, nullptr);
+    EXPECT_EQ(picture_count(black), 0);
+}
+
+TEST_F(WindowsTest, RestartMasksShownDomainsResetsAxesAndKeepsRowOrder) {
+    run("K := { | } ;\nA := { i, j | 0 <= j <= i <= 4 } ;\nB := { i, j | 1 <= i <= 2, 1 <= j <= 2 } ;\n"
+        "C := { i, j, k | i = 0, j = 0, k = 0 } ;\ninitvisu (2, K) ;\n");
+    click_cell("A", 1);
+    gpointer old_projection = rep_frame;
+    g_object_add_weak_pointer(G_OBJECT(rep_frame), &old_projection);
+    ProjectionAxes[0][0] = 5;
+    ProjectionAxes[1][1] = -2;
+    run("initvisu (2, K) ;\n");
+    EXPECT_EQ(rows(), (std::vector<Row>{{"A", "Masked", "Yes", "Black"}, {"B", "Masked", "Yes", "Black"}}));
+    EXPECT_EQ(lookup_domain("A", DomainList)->view, nullptr);
+    EXPECT_EQ(ProjectionAxes[0][0], 1.0f);
+    EXPECT_EQ(ProjectionAxes[1][1], 1.0f);
+    EXPECT_EQ(old_projection, nullptr) << "the Projection window is rebuilt";
+    EXPECT_NE(rep_frame, nullptr);
+    run("initvisu (3, K) ;\n");
+    EXPECT_EQ(rows(), (std::vector<Row>{{"C", "Masked", "Yes", "Black"}}));
+    run("initvisu (2, K) ;\n");
+    EXPECT_EQ(rows().size(), 2u);
+}
+
+class ContextWindowTest : public WindowsTest {
+protected:
+    void SetUp() override {
+        WindowsTest::SetUp();
+        if (IsSkipped()) return;
+        run("K := { n | 0 <= n <= 10 } ;\nT := { i, j, n | 0 <= j <= i <= n } ;\nF := { i, j | i = j } ;\n"
+            "initvisu (2, K) ;\n");
+    }
+    GtkWidget* entry() { return panel_item.at(0); }
+};
+
+TEST_F(ContextWindowTest, ParametersBuildOneEntryEachAndOnlyFittingRows) {
+    EXPECT_EQ(nb_params, 1);
+    ASSERT_NE(context_window, nullptr);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(context_window)), "Context");
+    EXPECT_EQ(panel_item.size(), 1u);
+    EXPECT_TRUE(gtk_widget_get_visible(context_button));
+    EXPECT_EQ(gtk_entry_get_max_length(GTK_ENTRY(entry())), 3);
+    EXPECT_EQ(rows(), (std::vector<Row>{{"T", "Masked", "Yes", "Black"}}));
+    EXPECT_EQ(param_set, std::vector<int>{0});
+}
+
+TEST_F(ContextWindowTest, ShowingWaitsForValidValues) {
+    click_cell("T", 1);
+    EXPECT_EQ(cell(row_of("T"), 1), "Masked");
+    type_into(entry(), "5");
+    EXPECT_EQ(context_valid, 1);
+    EXPECT_EQ(param_values, std::vector<std::int64_t>{5});
+    click_cell("T", 1);
+    EXPECT_EQ(cell(row_of("T"), 1), "Visu");
+    EXPECT_GT(picture_count(black), 0);
+
+    testing::internal::CaptureStdout();
+    type_into(entry(), "0");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Bad parameters for this context!\n");
+    EXPECT_EQ(context_valid, 0);
+    EXPECT_EQ(cell(row_of("T"), 1), "Masked");
+    EXPECT_EQ(picture_count(black), 0);
+}
+
+struct TypedValue {
+    const char* text;
+    int param_set;
+    int context_valid;
+    std::int64_t value;
+};
+
+TEST_F(ContextWindowTest, TypedTextsAreReadOrRefused) {
+    const TypedValue cases[] = {
+        {"+7", 1, 1, 7}, {"007", 1, 1, 7}, {"-3", 1, 0, -3}, {"1a", 0, 0, -1}, {"-", 0, 0, -1}, {"+", 0, 0, -1},
+    };
+    for (const TypedValue& c : cases) {
+        erase_all(entry());
+        param_values[0] = -1;
+        testing::internal::CaptureStdout();
+        type_into(entry(), c.text);
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(param_set[0], c.param_set) << c.text;
+        EXPECT_EQ(context_valid, c.context_valid) << c.text;
+        if (c.param_set) {
+            EXPECT_EQ(param_values[0], c.value) << c.text;
+        }
+    }
+    type_into(entry(), "9999");
+    EXPECT_EQ(std::string(gtk_entry_get_text(GTK_ENTRY(entry()))).size(), 3u);
+}
+
+TEST_F(ContextWindowTest, EmptyingAnEntryKeepsTheLastValue) {
+    type_into(entry(), "4");
+    click_cell("T", 1);
+    ASSERT_EQ(cell(row_of("T"), 1), "Visu");
+    erase_all(entry());
+    EXPECT_EQ(context_valid, 1);
+    EXPECT_EQ(param_set[0], 1);
+    EXPECT_EQ(param_values[0], 4);
+    EXPECT_NE(view_hull, nullptr);
+    EXPECT_GT(picture_count(black), 0);
+}
+
+TEST_F(ContextWindowTest, RedefiningTheContextRestartsTheViewer) {
+    type_into(entry(), "4");
+    click_cell("T", 1);
+    gpointer old_context_window = context_window;
+    g_object_add_weak_pointer(G_OBJECT(context_window), &old_context_window);
+    run("del K ;\nK := { m, p | 0 <= m <= p <= 3 } ;\n");
+    EXPECT_EQ(old_context_window, nullptr);
+    EXPECT_NE(context_window, nullptr);
+    EXPECT_EQ(nb_params, 2);
+    EXPECT_EQ(panel_item.size(), 2u);
+    EXPECT_EQ(lookup_domain("T", DomainList)->view, nullptr);
+    EXPECT_TRUE(rows().empty());
+    gpointer second = context_window;
+    g_object_add_weak_pointer(G_OBJECT(context_window), &second);
+    run("G := { i, j, m, p | i = m, j = p } ;\n");
+    EXPECT_EQ(second, nullptr) << "every definition restarts the viewer once the context was redefined";
+    EXPECT_EQ(rows(), (std::vector<Row>{{"G", "Masked", "Yes", "Black"}}));
+}
+
+TEST_F(WindowsTest, VisuStatementShowsAndMasks) {
+    run("K := { | } ;\nA := { i, j | 0 <= j <= i <= 4 } ;\nC := { i | 0 <= i <= 4 } ;\ninitvisu (2, K) ;\n");
+    EXPECT_EQ(run("visu (A) ;\n"), "<2> ");
+    EXPECT_EQ(cell(row_of("A"), 1), "Visu");
+    run("visu (A) ;\n");
+    EXPECT_EQ(cell(row_of("A"), 1), "Masked");
+    EXPECT_EQ(run("visu (C) ;\n"), "Can't visualize this domain (probably wrong dimension)!\n<2> ");
+    EXPECT_EQ(run("visu (Z) ;\n"), "> Error - line 1 :  'Z' undeclared - visu: command ignored \n<2> ");
+}
+
+}  // namespace
