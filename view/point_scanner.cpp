@@ -147,6 +147,7 @@ ScanPlan::Build ScanPlan::build(Polyhedron* polyhedron) {
     dimension_ = 0;
     rows_.clear();
     levels_.clear();
+    state_.clear();
     matrix_.reset();
     if (!polyhedron || polyhedron->NbRays == 0) return Build::nothing_to_scan;
 
@@ -180,6 +181,8 @@ ScanPlan::Build ScanPlan::build(Polyhedron* polyhedron) {
         level.equal = rows_.size();
         compile_rows(matrix, depth, RowKind::equal);
         level.end = rows_.size();
+        level.state = state_.size();
+        state_.resize(state_.size() + state_width * ((level.end - level.lower) / (row_head + depth)));
         levels_.push_back(level);
     }
     return Build::ready;

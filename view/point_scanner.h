@@ -46,7 +46,7 @@ public:
     template <class Callback>
     ScanResult run(std::int64_t* coordinates, Callback&& callback) const {
         if (dimension_ == 0) return ScanResult::done;
-        return scan_level(0, coordinates, callback);
+        return scan_level(0, coordinates, callback, false);
     }
 
 private:
@@ -55,16 +55,35 @@ private:
     // g = constant + sum of coefficient_k * x_k over the earlier variables: the
     // sign of the variable's coefficient is folded into the others. Row layout:
     // divisor, bits of 1.0 / divisor, constant, the earlier coefficients.
+    // While the previous variable steps by one, each row's g moves by a fixed
+    // amount, so its quotient and remainder are carried along (state: quotient,
+    // remainder, their steps) instead of being recomputed.
     struct Level {
         std::size_t lower, upper, equal, end;   // offsets into rows_
+        std::size_t state;                      // offset into state_
     };
     static constexpr int row_head = 3;
+    static constexpr int state_width = 4;
 
     enum class RowKind { lower, upper, equal };
     void compile_rows(const Matrix* matrix, unsigned depth, RowKind kind);
 
     template <class Callback>
-    ScanResult scan_level(int depth, std::int64_t* x, Callback& callback) const;
+    ScanResult scan_level(int depth, std::int64_t* x, Callback& callback, bool carried) const;
+    // false when the level is empty at these coordinates.
+    bool bounds_from_rows(int depth, const std::int64_t* x, std::int64_t& lower, std::int64_t& upper) const;
+    bool bounds_from_state(int depth, std::int64_t& lower, std::int64_t& upper) const;
+    // Sets up the carried state of level `depth` for x[depth - 1] running from
+    // `first` to `last`; false (use the rows) when g could leave +-2^52.
+    bool carry_state(int depth, std::int64_t* x, std::int64_t first, std::int64_t last) const;
+    void step_state(int depth) const;
+    bool closed(int depth) const {
+        const Level& level = levels_[depth];
+        return level.end != level.equal || (level.lower != level.upper && level.upper != level.equal);
+    }
+    template <class Callback>
+    ScanResult scan_last_two(int depth, std::int64_t* x, Callback& callback, std::int64_t first,
+                             std::int64_t last) const;
 
     // Messages of a variable found without a lower or upper bound, or with
     // bounds beyond 32 bits; once, from the level that finds it.
@@ -74,6 +93,7 @@ private:
     int dimension_ = 0;
     std::vector<std::int64_t> rows_;
     std::vector<Level> levels_;
+    mutable std::vector<std::int64_t> state_;
     MatrixPtr matrix_;   // printed when a variable is unbounded
 };
 
@@ -130,20 +150,14 @@ inline std::int64_t clamp_to_int64(__int128 v) {
 
 // Bounds are rounded inward as soon as a row gives them: for integer points
 // this is the same as comparing the rational bounds and rounding at the end,
-// and it keeps every quantity an exact integer. A level is unbounded exactly
-// when it has no equality and lacks lower or upper rows.
-template <class Callback>
-ScanResult ScanPlan::scan_level(int depth, std::int64_t* x, Callback& callback) const {
+// and it keeps every quantity an exact integer.
+inline bool ScanPlan::bounds_from_rows(int depth, const std::int64_t* x, std::int64_t& lower,
+                                       std::int64_t& upper) const {
     const Level& level = levels_[depth];
     const std::size_t width = row_head + static_cast<std::size_t>(depth);
     const std::int64_t* rows = rows_.data();
-    const bool has_equal = level.end != level.equal;
-    if (!has_equal && (level.lower == level.upper || level.upper == level.equal)) {
-        report_not_closed();
-        return ScanResult::not_closed;
-    }
-    std::int64_t lower = std::numeric_limits<std::int64_t>::min();
-    std::int64_t upper = std::numeric_limits<std::int64_t>::max();
+    lower = std::numeric_limits<std::int64_t>::min();
+    upper = std::numeric_limits<std::int64_t>::max();
     bool exact;
     for (std::size_t r = level.lower; r != level.upper; r += width) {
         const std::int64_t* row = rows + r;
@@ -159,11 +173,113 @@ ScanResult ScanPlan::scan_level(int depth, std::int64_t* x, Callback& callback) 
     for (std::size_t r = level.equal; r != level.end; r += width) {
         const std::int64_t* row = rows + r;
         const std::int64_t q = scan_detail::floor_quotient(scan_detail::row_value(row, depth, x), row, exact);
-        if (!exact) return ScanResult::done;
+        if (!exact) return false;
         lower = q > lower ? q : lower;
         upper = q < upper ? q : upper;
     }
-    if (upper < lower) return ScanResult::done;
+    return true;
+}
+
+inline bool ScanPlan::bounds_from_state(int depth, std::int64_t& lower, std::int64_t& upper) const {
+    const Level& level = levels_[depth];
+    const std::size_t width = row_head + static_cast<std::size_t>(depth);
+    const std::int64_t* state = state_.data() + level.state;
+    lower = std::numeric_limits<std::int64_t>::min();
+    upper = std::numeric_limits<std::int64_t>::max();
+    for (std::size_t r = level.lower; r != level.upper; r += width, state += state_width) {
+        const std::int64_t q = state[0] + (state[1] != 0);
+        lower = q > lower ? q : lower;
+    }
+    for (std::size_t r = level.upper; r != level.equal; r += width, state += state_width)
+        upper = state[0] < upper ? state[0] : upper;
+    for (std::size_t r = level.equal; r != level.end; r += width, state += state_width) {
+        if (state[1] != 0) return false;
+        lower = state[0] > lower ? state[0] : lower;
+        upper = state[0] < upper ? state[0] : upper;
+    }
+    return true;
+}
+
+inline bool ScanPlan::carry_state(int depth, std::int64_t* x, std::int64_t first, std::int64_t last) const {
+    const Level& level = levels_[depth];
+    const std::size_t width = row_head + static_cast<std::size_t>(depth);
+    constexpr __int128 limit = __int128{1} << 52;
+    std::int64_t* state = state_.data() + level.state;
+    x[depth - 1] = first;
+    for (std::size_t r = level.lower; r != level.end; r += width, state += state_width) {
+        const std::int64_t* row = rows_.data() + r;
+        const std::int64_t divisor = row[0];
+        const std::int64_t step = row[row_head + depth - 1];
+        const __int128 g_first = scan_detail::row_value(row, depth, x);
+        const __int128 g_last = g_first + static_cast<__int128>(step) * (last - first);
+        if (g_first <= -limit || g_first >= limit || g_last <= -limit || g_last >= limit) return false;
+        const std::int64_t g = static_cast<std::int64_t>(g_first);
+        std::int64_t q = g / divisor, rest = g % divisor;
+        if (rest < 0) --q, rest += divisor;
+        std::int64_t dq = step / divisor, dr = step % divisor;
+        if (dr < 0) --dq, dr += divisor;
+        state[0] = q;
+        state[1] = rest;
+        state[2] = dq;
+        state[3] = dr;
+    }
+    return true;
+}
+
+[[gnu::optimize("no-tree-vectorize")]] inline void ScanPlan::step_state(int depth) const {
+    const Level& level = levels_[depth];
+    const std::size_t width = row_head + static_cast<std::size_t>(depth);
+    std::int64_t* state = state_.data() + level.state;
+    const std::int64_t* row = rows_.data() + level.lower;
+    const std::int64_t* end = rows_.data() + level.end;
+    for (; row != end; row += width, state += state_width) {
+        const std::int64_t rest = state[1] + state[3];
+        const std::int64_t wrap = rest >= row[0];
+        state[0] += state[2] + wrap;
+        state[1] = rest - (-wrap & row[0]);
+    }
+}
+
+// The last two variables with the bounds of the last carried along: the
+// innermost loop nest, with no call per value of the outer variable.
+template <class Callback>
+ScanResult ScanPlan::scan_last_two(int depth, std::int64_t* x, Callback& callback, std::int64_t first,
+                                   std::int64_t last) const {
+    const int inner = depth + 1;
+    if (!closed(inner)) {
+        report_not_closed();
+        return ScanResult::not_closed;
+    }
+    for (std::int64_t v = first; v <= last; ++v) {
+        x[depth] = v;
+        std::int64_t lower, upper;
+        if (bounds_from_state(inner, lower, upper) && lower <= upper) {
+            if (lower < std::numeric_limits<std::int32_t>::min() ||
+                upper > std::numeric_limits<std::int32_t>::max()) {
+                report_out_of_range();
+                return ScanResult::out_of_range;
+            }
+            for (std::int64_t w = lower; w <= upper; ++w) {
+                x[inner] = w;
+                if (!callback(static_cast<const std::int64_t*>(x))) return ScanResult::stopped;
+            }
+        }
+        step_state(inner);
+    }
+    return ScanResult::done;
+}
+
+// A level is unbounded exactly when it has no equality and lacks lower or
+// upper rows.
+template <class Callback>
+ScanResult ScanPlan::scan_level(int depth, std::int64_t* x, Callback& callback, bool carried) const {
+    if (!closed(depth)) {
+        report_not_closed();
+        return ScanResult::not_closed;
+    }
+    std::int64_t lower, upper;
+    const bool some = carried ? bounds_from_state(depth, lower, upper) : bounds_from_rows(depth, x, lower, upper);
+    if (!some || upper < lower) return ScanResult::done;
     if (lower < std::numeric_limits<std::int32_t>::min() || upper > std::numeric_limits<std::int32_t>::max()) {
         report_out_of_range();
         return ScanResult::out_of_range;
@@ -175,10 +291,13 @@ ScanResult ScanPlan::scan_level(int depth, std::int64_t* x, Callback& callback) 
         }
         return ScanResult::done;
     }
+    const bool carry = carry_state(depth + 1, x, lower, upper);
+    if (carry && depth + 2 == dimension_) return scan_last_two(depth, x, callback, lower, upper);
     for (std::int64_t v = lower; v <= upper; ++v) {
         x[depth] = v;
-        ScanResult inner = scan_level(depth + 1, x, callback);
+        ScanResult inner = scan_level(depth + 1, x, callback, carry);
         if (inner != ScanResult::done) return inner;
+        if (carry) step_state(depth + 1);
     }
     return ScanResult::done;
 }

@@ -173,6 +173,16 @@ TEST_F(PointScanner, LargeValuesInsideThe32BitRangeAreExact) {
     EXPECT_EQ(collector.points, (Points{{top - 2, -2}, {top - 1, -1}, {top, 0}}));
 }
 
+TEST_F(PointScanner, WideIntermediateValuesStayExact) {
+    // 2^23 <= i <= 2^23 + 3, i >= j, 2^30 j >= (2^30 - 1) i: j = i, with row values near 2^53.
+    const std::int64_t base = std::int64_t{1} << 23, big = std::int64_t{1} << 30;
+    Polyhedron* p = make(2, {{1, 1, 0, -base}, {1, -1, 0, base + 3}, {1, 1, -1, 0}, {1, -(big - 1), big, 0}});
+    Collector collector{2, {}};
+    std::int64_t coordinates[2];
+    EXPECT_EQ(scan_points(p, coordinates, collect, &collector), 1);
+    EXPECT_EQ(collector.points, (Points{{base, base}, {base + 1, base + 1}, {base + 2, base + 2}, {base + 3, base + 3}}));
+}
+
 // Every point the scanner yields lies in the polyhedron, and every point of a
 // surrounding box that lies in it is yielded, in lexicographic order.
 TEST_F(PointScanner, AgreesWithMembershipOverABox) {
