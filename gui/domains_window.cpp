@@ -107,6 +107,22 @@ void release_row_view(int row, DomainEntry* entry) {
     gtk_clist_set_text(clist(), row, INTPOINTS_COLUMN, "Yes");
 }
 
+bool pointer_button_held() {
+    GdkModifierType state;
+    gdk_display_get_pointer(gdk_display_get_default(), nullptr, nullptr, nullptr, &state);
+    return state & (GDK_BUTTON1_MASK | GDK_BUTTON2_MASK | GDK_BUTTON3_MASK | GDK_BUTTON4_MASK | GDK_BUTTON5_MASK);
+}
+
+// The list holds the pointer from the press that chose a Color cell until
+// its release; a modal dialog opened before then would receive no clicks.
+gboolean open_colour_dialog_once_released(gpointer) {
+    if (pointer_button_held()) return TRUE;
+    open_colour_dialog();
+    DomainLock lock;
+    redraw_domains(domain_pixmap);
+    return FALSE;
+}
+
 void on_select_row(GtkCList*, gint row, gint column, GdkEvent*, gpointer) { toggle_domain_row(row, column); }
 void on_row_move(GtkCList*, gint source_row, gint dest_row, gpointer) { domain_row_moved(source_row, dest_row); }
 
@@ -222,9 +238,7 @@ void toggle_domain_row(int row, int column) {
     std::string status = cell_text(row, STATUS_COLUMN);
     if (column == COLOR_COLUMN) {
         dialog_row = row;
-        open_colour_dialog();
-        DomainLock lock;
-        redraw_domains(domain_pixmap);
+        gdk_threads_add_timeout_full(G_PRIORITY_LOW, 20, open_colour_dialog_once_released, nullptr, nullptr);
         return;
     }
     if (column != STATUS_COLUMN && column != INTPOINTS_COLUMN) return;

@@ -22,6 +22,12 @@ std::string read_all(FILE* pipe) {
     return text;
 }
 
+std::string shell_quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 std::string trim(std::string s) {
     while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
     return s;
@@ -98,18 +104,21 @@ XSession::~XSession() {
 }
 
 std::string XSession::run(const std::string& command) const {
-    std::string full = "DISPLAY=" + display_ + " " + command;
+    std::string full = "export DISPLAY=" + display_ + "; " + command;
+    auto t0 = std::chrono::steady_clock::now();
     FILE* pipe = popen(full.c_str(), "r");
     if (!pipe) return "";
     std::string out = read_all(pipe);
     pclose(pipe);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+    if (ms > 500) std::fprintf(stderr, "SLOW %lld ms: %s\n", static_cast<long long>(ms), command.c_str());
     return out;
 }
 
 std::string XSession::find_window(const std::string& title, std::chrono::milliseconds timeout) const {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     do {
-        std::string ids = run("xdotool search --name '^" + title + "$' 2>/dev/null");
+        std::string ids = run("xdotool search --name " + shell_quoted("^" + title + "$") + " 2>/dev/null");
         if (!ids.empty()) return ids.substr(0, ids.find('\n'));
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     } while (std::chrono::steady_clock::now() < deadline);
@@ -144,23 +153,29 @@ Geometry XSession::geometry(const std::string& window) const {
 }
 
 void XSession::click(const std::string& window, int x, int y, int button) const {
-    run("xdotool mousemove --sync --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
-        " click " + std::to_string(button));
+    raise(window);
+    run("xdotool mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
+        " sleep 0.05 click " + std::to_string(button));
+}
+
+void XSession::raise(const std::string& window) const {
+    run("xdotool windowactivate --sync " + window + " 2>/dev/null");
 }
 
 void XSession::drag(const std::string& window, int x0, int y0, int x1, int y1, int steps) const {
-    run("xdotool mousemove --sync --window " + window + " " + std::to_string(x0) + " " + std::to_string(y0) +
+    raise(window);
+    run("xdotool mousemove --window " + window + " " + std::to_string(x0) + " " + std::to_string(y0) +
         " mousedown 1");
     for (int k = 1; k <= steps; ++k) {
         int x = x0 + (x1 - x0) * k / steps, y = y0 + (y1 - y0) * k / steps;
-        run("xdotool mousemove --sync --window " + window + " " + std::to_string(x) + " " + std::to_string(y));
+        run("xdotool mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y));
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     run("xdotool mouseup 1");
 }
 
 void XSession::type(const std::string& window, const std::string& text) const {
-    run("xdotool windowactivate --sync " + window + " 2>/dev/null; xdotool type --delay 50 '" + text + "'");
+    run("xdotool windowactivate --sync " + window + " 2>/dev/null; xdotool type --delay 50 " + shell_quoted(text));
 }
 
 void XSession::key(const std::string& window, const std::string& keys) const {

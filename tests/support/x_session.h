@@ -54,7 +54,9 @@ public:
                        std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
     Geometry geometry(const std::string& window) const;
 
-    // Pointer actions at window-relative coordinates.
+    // Brings the window to the top and gives it the focus.
+    void raise(const std::string& window) const;
+    // Pointer actions at window-relative coordinates, on the raised window.
     void click(const std::string& window, int x, int y, int button = 1) const;
     void drag(const std::string& window, int x0, int y0, int x1, int y1, int steps = 10) const;
     void type(const std::string& window, const std::string& text) const;
