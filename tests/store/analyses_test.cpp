@@ -113,6 +113,8 @@ const BoundednessCase boundedness_cases[] = {
     {"TwoParameterBounded", {{1, 1, 0, 0, 0}, {1, -1, 1, 0, 0}, {1, -1, 0, 1, 0}}, 2, true},
 };
 
+void PrintTo(const BoundednessCase& c, std::ostream* os) { *os << c.name; }
+
 class BoundednessTest : public ::testing::TestWithParam<BoundednessCase> {};
 
 TEST_P(BoundednessTest, MatchesTheGeometry) {

@@ -24,10 +24,10 @@ std::vector<std::string> split(const std::string& s, const std::string& separato
     }
 }
 
-// A signed sum such as "2i+3j-5", "j+1", "0" or "-4": the coefficient of each
-// name in `names` and the constant.
-void read_sum(const std::string& text, const std::vector<std::string>& names, std::vector<std::int64_t>& coefficients,
-              std::int64_t& constant, int sign) {
+}  // namespace
+
+void read_linear_sum(const std::string& text, const std::vector<std::string>& names,
+                     std::vector<std::int64_t>& coefficients, std::int64_t& constant, int sign) {
     std::size_t i = 0;
     int item_sign = 1;
     bool expecting_item = true;
@@ -70,6 +70,8 @@ void read_sum(const std::string& text, const std::vector<std::string>& names, st
     }
 }
 
+namespace {
+
 LinearConstraint read_constraint(const std::string& text, const std::vector<std::string>& names) {
     struct Relation {
         const char* text;
@@ -81,8 +83,8 @@ LinearConstraint read_constraint(const std::string& text, const std::vector<std:
         std::size_t at = text.find(r.text);
         if (at == std::string::npos) continue;
         LinearConstraint constraint{r.equality, std::vector<std::int64_t>(names.size(), 0), 0};
-        read_sum(text.substr(0, at), names, constraint.coefficients, constraint.constant, r.left_sign);
-        read_sum(text.substr(at + std::string(r.text).size()), names, constraint.coefficients, constraint.constant,
+        read_linear_sum(text.substr(0, at), names, constraint.coefficients, constraint.constant, r.left_sign);
+        read_linear_sum(text.substr(at + std::string(r.text).size()), names, constraint.coefficients, constraint.constant,
                  -r.left_sign);
         return constraint;
     }

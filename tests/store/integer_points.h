@@ -29,6 +29,12 @@ struct UnionSet {
 // Throws std::runtime_error on text it cannot read.
 UnionSet parse_constraint_notation(const std::string& text);
 
+// Reads a signed sum of terms and constants, such as "2i+3j-5", "j+1", "0" or
+// PolyLib's "- N + M  -5": `sign` times each coefficient is added to
+// `coefficients` (one per name) and to `constant`.
+void read_linear_sum(const std::string& text, const std::vector<std::string>& names,
+                     std::vector<std::int64_t>& coefficients, std::int64_t& constant, int sign = 1);
+
 bool contains(const ConvexSet& set, const Point& point);
 bool contains(const UnionSet& set, const Point& point);
 
