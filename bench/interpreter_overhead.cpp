@@ -59,40 +59,34 @@ std::string box_text(const Box& b) {
     return text + " }";
 }
 
-std::string overhead_script() {
-    std::string script;
+void write_overhead_script(std::FILE* out) {
     auto pairs = box_pairs();
     for (int c = 0; c < cycles; ++c) {
-        std::string n = std::to_string(c);
-        script += "X" + n + " := " + box_text(pairs[c].first) + " ;\n";
-        script += "Y" + n + " := " + box_text(pairs[c].second) + " ;\n";
-        script += "U" + n + " := X" + n + " union Y" + n + " ;\n";
-        script += "I" + n + " := X" + n + " inter Y" + n + " ;\n";
-        if (c >= kept_cycles) {
-            std::string old = std::to_string(c - kept_cycles);
-            for (const char* prefix : {"X", "Y", "U", "I"}) script += std::string("del ") + prefix + old + " ;\n";
-        }
+        std::fprintf(out, "X%d := %s ;\n", c, box_text(pairs[c].first).c_str());
+        std::fprintf(out, "Y%d := %s ;\n", c, box_text(pairs[c].second).c_str());
+        std::fprintf(out, "U%d := X%d union Y%d ;\n", c, c, c);
+        std::fprintf(out, "I%d := X%d inter Y%d ;\n", c, c, c);
+        if (c >= kept_cycles)
+            for (const char* prefix : {"X", "Y", "U", "I"}) std::fprintf(out, "del %s%d ;\n", prefix, c - kept_cycles);
     }
-    return script;
 }
 
-std::string cycle_script(int repetitions) {
-    std::string script;
-    for (int r = 0; r < repetitions; ++r)
-        script += "P := { i, j, k | 0 <= i <= 3, 1 <= j <= 4, 2 <= k <= 5 } ;\ndel P ;\n";
-    return script;
+void write_cycle_script(std::FILE* out, long repetitions) {
+    for (long r = 0; r < repetitions; ++r)
+        std::fputs("P := { i, j, k | 0 <= i <= 3, 1 <= j <= 4, 2 <= k <= 5 } ;\ndel P ;\n", out);
 }
 
-std::string write_temporary(const std::string& text) {
+// The script is written straight to a file, never held in memory: a forked
+// child counts the parent's resident pages in its peak until it executes the
+// calculator.
+template <class Write>
+std::string script_file(Write write) {
     char path[] = "/tmp/qarnest-bench-XXXXXX";
     int fd = mkstemp(path);
     if (fd < 0) throw std::runtime_error("mkstemp");
-    for (std::size_t done = 0; done < text.size();) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n <= 0) throw std::runtime_error("write");
-        done += static_cast<std::size_t>(n);
-    }
-    close(fd);
+    std::FILE* out = fdopen(fd, "w");
+    write(out);
+    if (std::fclose(out) != 0) throw std::runtime_error("write");
     return path;
 }
 
@@ -116,8 +110,7 @@ long run_calculator(const std::string& script_path) {
     return usage.ru_maxrss;
 }
 
-void run_script(benchmark::State& state, const std::string& script, long statements) {
-    std::string path = write_temporary(script);
+void run_script(benchmark::State& state, const std::string& path, long statements) {
     long peak = 0;
     for (auto _ : state) peak = std::max(peak, run_calculator(path));
     unlink(path.c_str());
@@ -126,10 +119,12 @@ void run_script(benchmark::State& state, const std::string& script, long stateme
     state.SetItemsProcessed(state.iterations() * statements);
 }
 
-void BM_InterpreterScript(benchmark::State& state) { run_script(state, overhead_script(), 8 * cycles - 4 * kept_cycles); }
+void BM_InterpreterScript(benchmark::State& state) {
+    run_script(state, script_file(write_overhead_script), 8 * cycles - 4 * kept_cycles);
+}
 
 // Start-up and shutdown alone (toolkit, GUI thread, display connection).
-void BM_InterpreterStartup(benchmark::State& state) { run_script(state, "", 0); }
+void BM_InterpreterStartup(benchmark::State& state) { run_script(state, script_file([](std::FILE*) {}), 0); }
 
 Polyhedron* box_polyhedron(const Box& b) {
     Matrix* m = Matrix_Alloc(6, 5);
@@ -172,7 +167,8 @@ void BM_BarePolyLib(benchmark::State& state) {
 
 // The same declaration and deletion over and over: peak memory must not grow.
 void BM_DeclareDeleteCycle(benchmark::State& state) {
-    run_script(state, cycle_script(static_cast<int>(state.range(0))), 2 * state.range(0));
+    long repetitions = state.range(0);
+    run_script(state, script_file([&](std::FILE* out) { write_cycle_script(out, repetitions); }), 2 * repetitions);
 }
 
 }  // namespace
