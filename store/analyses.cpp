@@ -19,7 +19,7 @@ constexpr unsigned bits_per_word = 32;
 struct AnalysisKind {
     const char* label;   // "Ehrhart" or "Vertices", as in the messages
     const char* what;    // names the work in failure messages
-    bool needs_bounded_domain;
+    bool needs_bounded_domain;   // otherwise a domain without a line is enough
 };
 
 const AnalysisKind ehrhart_kind = {"Ehrhart", "the Ehrhart polynomial of", true};
@@ -80,6 +80,23 @@ std::optional<std::string> context_problem(const DomainEntry& entry, const Domai
     return std::nullopt;
 }
 
+// An infinite count has no Ehrhart polynomial, and a polyhedron that holds a
+// whole line has no vertex (PolyLib would still print one).
+std::optional<std::string> domain_problem(const AnalysisKind& kind, const DomainEntry& entry,
+                                          const DomainEntry& context, bool& failed) {
+    const Polyhedron* first = entry.domain;
+    unsigned parameters = context.domain->Dimension;
+    if (kind.needs_bounded_domain) {
+        if (!bounded_for_fixed_parameters(first, parameters, failed) && !failed)
+            return "domain '" + entry.name + "' has infinitely many points for some values of the parameters of '" +
+                   context.name + "'";
+    } else if (has_line_for_fixed_parameters(first, parameters, failed) && !failed) {
+        return "domain '" + entry.name + "' holds a whole line for fixed values of the parameters of '" +
+               context.name + "': it has no vertex";
+    }
+    return std::nullopt;
+}
+
 // Checks the request and gathers what the child needs; prints why not otherwise.
 std::optional<AnalysisInput> prepare_analysis(const AnalysisKind& kind, const DomainEntry& entry,
                                               const DomainEntry& context) {
@@ -88,16 +105,15 @@ std::optional<AnalysisInput> prepare_analysis(const AnalysisKind& kind, const Do
         return std::nullopt;
     }
     Polyhedron* first = entry.domain;
-    if (kind.needs_bounded_domain && !emptyQ(first)) {
+    if (!emptyQ(first)) {
         bool failed = false;
-        bool bounded = bounded_for_fixed_parameters(first, context.domain->Dimension, failed);
+        std::optional<std::string> problem = domain_problem(kind, entry, context, failed);
         if (failed) {
             report_polylib_failure(std::string(kind.what) + " '" + entry.name + "'");
             return std::nullopt;
         }
-        if (!bounded) {
-            refuse(kind, "domain '" + entry.name + "' has infinitely many points for some values of the parameters of '" +
-                             context.name + "'");
+        if (problem) {
+            refuse(kind, *problem);
             return std::nullopt;
         }
     }
@@ -186,15 +202,22 @@ void print_matrices(const Polyhedron* domain, Convert convert, const char* what)
 
 }  // namespace
 
-bool bounded_for_fixed_parameters(const Polyhedron* polyhedron, unsigned parameters, bool& failed) {
+namespace {
+
+// The directions y with (y, 0) in the recession cone of the polyhedron (or in
+// its lineality space when `lines_only`): zero parameter components, every
+// constraint's linear part >= 0 (= 0 for lines). True when y = 0 is the only
+// one. Sets `failed` when PolyLib threw.
+bool only_zero_direction(const Polyhedron* polyhedron, unsigned parameters, bool lines_only, bool& failed) {
     auto* p = const_cast<Polyhedron*>(polyhedron);
-    bool bounded = false;
+    bool only_zero = false;
     failed = !polylib_guarded([&] {
         unsigned dimension = p->Dimension;
         unsigned first_parameter_column = dimension - parameters + 1;
         Matrix* cone = Matrix_Alloc(p->NbConstraints + parameters, dimension + 2);
         for (unsigned r = 0; r < p->NbConstraints; ++r) {
             for (unsigned c = 0; c <= dimension; ++c) value_assign(cone->p[r][c], p->Constraint[r][c]);
+            if (lines_only) value_set_si(cone->p[r][0], 0);
             value_set_si(cone->p[r][dimension + 1], 0);
         }
         for (unsigned k = 0; k < parameters; ++k) {
@@ -202,12 +225,22 @@ bool bounded_for_fixed_parameters(const Polyhedron* polyhedron, unsigned paramet
             for (unsigned c = 0; c < dimension + 2; ++c) value_set_si(row[c], 0);
             value_set_si(row[first_parameter_column + k], 1);
         }
-        Polyhedron* recession = Constraints2Polyhedron(cone, 100);
-        bounded = recession->NbRays == 1 && recession->NbBid == 0;
-        Polyhedron_Free(recession);
+        Polyhedron* directions = Constraints2Polyhedron(cone, 100);
+        only_zero = directions->NbRays == 1 && directions->NbBid == 0;
+        Polyhedron_Free(directions);
         Matrix_Free(cone);
     });
-    return bounded;
+    return only_zero;
+}
+
+}  // namespace
+
+bool bounded_for_fixed_parameters(const Polyhedron* polyhedron, unsigned parameters, bool& failed) {
+    return only_zero_direction(polyhedron, parameters, false, failed);
+}
+
+bool has_line_for_fixed_parameters(const Polyhedron* polyhedron, unsigned parameters, bool& failed) {
+    return !only_zero_direction(polyhedron, parameters, true, failed);
 }
 
 void print_parametric_vertices(const Param_Polyhedron* result, const char** parameter_names) {

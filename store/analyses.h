@@ -25,3 +25,5 @@ void print_parametric_vertices(const Param_Polyhedron* result, const char** para
 // finitely many points for each value of the parameters. Sets
 // `failed` when PolyLib threw. Expects domain_lock held.
 bool bounded_for_fixed_parameters(const Polyhedron* polyhedron, unsigned parameters, bool& failed);
+// Whether, for some value of the parameters, the polyhedron holds a whole line.
+bool has_line_for_fixed_parameters(const Polyhedron* polyhedron, unsigned parameters, bool& failed);

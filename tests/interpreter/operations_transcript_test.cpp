@@ -656,6 +656,15 @@ const Transcript bad_input[] = {
      "<2> > C :=   { N | N >= 0 }\n"
      "<3> > Ehrhart : domain 'P' has infinitely many points for some values of the parameters of 'C' - command ignored\n"
      "<4> End.\n"},
+    {"VerticesOfADomainWithALine",
+     "L := { i, j, N | 0 <= i <= N } ;\n"
+     "C := { N | N >= 0 } ;\n"
+     "vertices (L, C) ;\n",
+     "<1> > L :=   { i, j, N | i <= N, i >= 0 }\n"
+     "<2> > C :=   { N | N >= 0 }\n"
+     "<3> > Vertices : domain 'L' holds a whole line for fixed values of the parameters of 'C': it has no vertex - "
+     "command ignored\n"
+     "<4> End.\n"},
     {"EhrhartOverflowAbortsOnlyTheStatement",
      "P := { i, j, N, M | 0 <= 42 i <= N, 0 <= 43 j <= i + M } ;\n"
      "K := { N, M | N >= 0, M >= 0 } ;\n"

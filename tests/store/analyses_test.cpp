@@ -1,6 +1,6 @@
 // The pieces of the analyses that PolyLib's answers alone rarely exercise:
-// the vertex-set bit order beyond one 32-bit word, the boundedness test that
-// guards the Ehrhart enumeration, and the matrix checks of image/preimage.
+// the vertex-set bit order beyond one 32-bit word, the boundedness and line
+// tests that guard the analyses, and the matrix checks of image/preimage.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -99,18 +99,23 @@ struct BoundednessCase {
     std::vector<std::vector<long long>> rows;
     unsigned parameters;
     bool bounded;
+    bool has_line;
 };
 
 const BoundednessCase boundedness_cases[] = {
-    {"TriangleInN", {{1, -1, 0, 1, 0}, {1, 1, -1, 0, 0}, {1, 0, 1, 0, 0}}, 1, true},
-    {"AboveTheParameter", {{1, 1, -1, 0}}, 1, false},
-    {"StripUnboundedInJ", {{1, 1, 0, 0, 0}, {1, -1, 0, 1, 0}, {1, 0, 1, 0, 0}}, 1, false},
-    {"EqualityToTheParameter", {{0, 1, -1, 0}}, 1, true},
-    {"PolytopeWithoutParameters", {{1, 1, 0}, {1, -1, 5}}, 0, true},
-    {"LineWithoutParameters", {{0, 1, -1, 0}, {1, 1, 0, 0}}, 0, false},
-    {"OnlyParameters", {{1, 1, 0}}, 1, true},
-    {"AboveBothParameters", {{1, 1, 0, 0, 0}, {1, 1, -1, 0, 0}, {1, 1, 0, -1, 0}}, 2, false},
-    {"TwoParameterBounded", {{1, 1, 0, 0, 0}, {1, -1, 1, 0, 0}, {1, -1, 0, 1, 0}}, 2, true},
+    {"TriangleInN", {{1, -1, 0, 1, 0}, {1, 1, -1, 0, 0}, {1, 0, 1, 0, 0}}, 1, true, false},
+    {"AboveTheParameter", {{1, 1, -1, 0}}, 1, false, false},
+    {"StripUnboundedInJ", {{1, 1, 0, 0, 0}, {1, -1, 0, 1, 0}, {1, 0, 1, 0, 0}}, 1, false, false},
+    {"StripWithALineInJ", {{1, 1, 0, 0, 0}, {1, -1, 0, 1, 0}}, 1, false, true},
+    {"FreeVariable", {{1, 0, 1, 0}}, 1, false, true},
+    {"EqualityToTheParameter", {{0, 1, -1, 0}}, 1, true, false},
+    {"PointLineAlongTheParameter", {{0, 1, 0, 0}}, 1, true, false},
+    {"PolytopeWithoutParameters", {{1, 1, 0}, {1, -1, 5}}, 0, true, false},
+    {"DiagonalWithoutParameters", {{0, 1, -1, 0}, {1, 1, 0, 0}}, 0, false, false},
+    {"DiagonalLineWithoutParameters", {{0, 1, -1, 0}}, 0, false, true},
+    {"OnlyParameters", {{1, 1, 0}}, 1, true, false},
+    {"AboveBothParameters", {{1, 1, 0, 0, 0}, {1, 1, -1, 0, 0}, {1, 1, 0, -1, 0}}, 2, false, false},
+    {"TwoParameterBounded", {{1, 1, 0, 0, 0}, {1, -1, 1, 0, 0}, {1, -1, 0, 1, 0}}, 2, true, false},
 };
 
 void PrintTo(const BoundednessCase& c, std::ostream* os) { *os << c.name; }
@@ -127,6 +132,9 @@ TEST_P(BoundednessTest, MatchesTheGeometry) {
     Matrix_Free(m);
     bool failed = true;
     EXPECT_EQ(bounded_for_fixed_parameters(p.get(), c.parameters, failed), c.bounded);
+    EXPECT_FALSE(failed);
+    failed = true;
+    EXPECT_EQ(has_line_for_fixed_parameters(p.get(), c.parameters, failed), c.has_line);
     EXPECT_FALSE(failed);
 }
 
