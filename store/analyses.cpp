@@ -33,9 +33,12 @@ struct AnalysisInput {
     Polyhedron* context;
     PolyhedronPtr universe_context;
     std::vector<std::string> names;
-    std::vector<const char*> name_pointers;
+    std::vector<const char*> name_pointers;   // into `names`, made where the input no longer moves
 
-    const char** parameter_names() { return name_pointers.empty() ? nullptr : name_pointers.data(); }
+    const char** parameter_names() {
+        if (name_pointers.empty()) name_pointers = c_names(names);
+        return name_pointers.empty() ? nullptr : name_pointers.data();
+    }
 };
 
 bool vertex_in_domain(const unsigned* vertex_set, unsigned i) {
@@ -80,6 +83,35 @@ std::optional<std::string> context_problem(const DomainEntry& entry, const Domai
     return std::nullopt;
 }
 
+// The directions y with (y, 0) in the recession cone of the polyhedron (or in
+// its lineality space when `lines_only`): zero parameter components, every
+// constraint's linear part >= 0 (= 0 for lines). True when y = 0 is the only
+// one. Sets `failed` when PolyLib threw.
+bool only_zero_direction(const Polyhedron* polyhedron, unsigned parameters, bool lines_only, bool& failed) {
+    auto* p = const_cast<Polyhedron*>(polyhedron);
+    bool only_zero = false;
+    failed = !polylib_guarded([&] {
+        unsigned dimension = p->Dimension;
+        unsigned first_parameter_column = dimension - parameters + 1;
+        Matrix* cone = Matrix_Alloc(p->NbConstraints + parameters, dimension + 2);
+        for (unsigned r = 0; r < p->NbConstraints; ++r) {
+            for (unsigned c = 0; c <= dimension; ++c) value_assign(cone->p[r][c], p->Constraint[r][c]);
+            if (lines_only) value_set_si(cone->p[r][0], 0);
+            value_set_si(cone->p[r][dimension + 1], 0);
+        }
+        for (unsigned k = 0; k < parameters; ++k) {
+            Value* row = cone->p[p->NbConstraints + k];
+            for (unsigned c = 0; c < dimension + 2; ++c) value_set_si(row[c], 0);
+            value_set_si(row[first_parameter_column + k], 1);
+        }
+        Polyhedron* directions = Constraints2Polyhedron(cone, 100);
+        only_zero = directions->NbRays == 1 && directions->NbBid == 0;
+        Polyhedron_Free(directions);
+        Matrix_Free(cone);
+    });
+    return only_zero;
+}
+
 // An infinite count has no Ehrhart polynomial, and a polyhedron that holds a
 // whole line has no vertex (PolyLib would still print one).
 std::optional<std::string> domain_problem(const AnalysisKind& kind, const DomainEntry& entry,
@@ -118,7 +150,6 @@ std::optional<AnalysisInput> prepare_analysis(const AnalysisKind& kind, const Do
         }
     }
     AnalysisInput input{first, context.domain, nullptr, var_names_array(context.vars), {}};
-    input.name_pointers = c_names(input.names);
     if (context.domain->Dimension == 0) {
         auto universe = universe_without_parameters();
         if (!universe) {
@@ -198,39 +229,6 @@ void print_matrices(const Polyhedron* domain, Convert convert, const char* what)
             return;
         }
     }
-}
-
-}  // namespace
-
-namespace {
-
-// The directions y with (y, 0) in the recession cone of the polyhedron (or in
-// its lineality space when `lines_only`): zero parameter components, every
-// constraint's linear part >= 0 (= 0 for lines). True when y = 0 is the only
-// one. Sets `failed` when PolyLib threw.
-bool only_zero_direction(const Polyhedron* polyhedron, unsigned parameters, bool lines_only, bool& failed) {
-    auto* p = const_cast<Polyhedron*>(polyhedron);
-    bool only_zero = false;
-    failed = !polylib_guarded([&] {
-        unsigned dimension = p->Dimension;
-        unsigned first_parameter_column = dimension - parameters + 1;
-        Matrix* cone = Matrix_Alloc(p->NbConstraints + parameters, dimension + 2);
-        for (unsigned r = 0; r < p->NbConstraints; ++r) {
-            for (unsigned c = 0; c <= dimension; ++c) value_assign(cone->p[r][c], p->Constraint[r][c]);
-            if (lines_only) value_set_si(cone->p[r][0], 0);
-            value_set_si(cone->p[r][dimension + 1], 0);
-        }
-        for (unsigned k = 0; k < parameters; ++k) {
-            Value* row = cone->p[p->NbConstraints + k];
-            for (unsigned c = 0; c < dimension + 2; ++c) value_set_si(row[c], 0);
-            value_set_si(row[first_parameter_column + k], 1);
-        }
-        Polyhedron* directions = Constraints2Polyhedron(cone, 100);
-        only_zero = directions->NbRays == 1 && directions->NbBid == 0;
-        Polyhedron_Free(directions);
-        Matrix_Free(cone);
-    });
-    return only_zero;
 }
 
 }  // namespace
