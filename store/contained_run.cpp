@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <cstring>
 #include <poll.h>
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -27,6 +30,14 @@ constexpr bool limit_child_memory = true;
 #endif
 constexpr rlim_t child_address_space = rlim_t{4} << 30;
 
+// The child must not outlive the calculator (it would hold its output streams).
+void end_with_parent(pid_t parent) {
+#if defined(__linux__)
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+    if (getppid() != parent) _exit(library_failure_status);
+}
+
 void restrict_child() {
     rlimit no_core = {0, 0};
     setrlimit(RLIMIT_CORE, &no_core);
@@ -36,7 +47,8 @@ void restrict_child() {
     }
 }
 
-[[noreturn]] void run_child(int write_end, int read_end, bool (*work)(void*), void* context) {
+[[noreturn]] void run_child(pid_t parent, int write_end, int read_end, bool (*work)(void*), void* context) {
+    end_with_parent(parent);
     close(read_end);
     dup2(write_end, STDOUT_FILENO);
     close(write_end);
@@ -128,6 +140,7 @@ ContainedResult run_contained(bool (*work)(void* context), void* context, std::c
     }
     std::fflush(stdout);
     std::fflush(stderr);
+    pid_t parent = getpid();
     pid_t pid = fork();
     if (pid < 0) {
         result.status = errno;
@@ -135,7 +148,7 @@ ContainedResult run_contained(bool (*work)(void* context), void* context, std::c
         close(ends[1]);
         return result;
     }
-    if (pid == 0) run_child(ends[1], ends[0], work, context);
+    if (pid == 0) run_child(parent, ends[1], ends[0], work, context);
     close(ends[1]);
     auto deadline = Clock::now() + limit;
     DomainUnlock unlocked;

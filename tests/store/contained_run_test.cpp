@@ -6,6 +6,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -113,6 +115,42 @@ TEST(ContainedRun, ChildThatClosesItsOutputAndRunsOnIsStoppedToo) {
         return true;
     }, 300ms);
     EXPECT_EQ(result.outcome, ContainedOutcome::TimedOut);
+}
+
+bool process_gone(pid_t pid) {
+    if (kill(pid, 0) != 0) return true;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string pid_field, name, state;
+    stat >> pid_field >> name >> state;
+    return state == "Z";
+}
+
+// A calculator killed during an analysis takes its computing child with it.
+TEST(ContainedRun, ChildDiesWithTheCalculator) {
+    int report[2];
+    ASSERT_EQ(pipe(report), 0);
+    pid_t calculator = fork();
+    if (calculator == 0) {
+        close(report[0]);
+        int report_end = report[1];
+        g_mutex_lock(&domain_lock);
+        run_contained([&] {
+            pid_t self = getpid();
+            if (write(report_end, &self, sizeof self) != sizeof self) return false;
+            for (;;) pause();
+            return true;
+        }, 60s);
+        _exit(0);
+    }
+    close(report[1]);
+    pid_t child = 0;
+    ASSERT_EQ(read(report[0], &child, sizeof child), static_cast<ssize_t>(sizeof child));
+    close(report[0]);
+    kill(calculator, SIGKILL);
+    waitpid(calculator, nullptr, 0);
+    auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!process_gone(child) && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(process_gone(child)) << "the analysis child outlived the calculator";
 }
 
 // Other threads (the viewer) may take domain_lock while the child computes.
