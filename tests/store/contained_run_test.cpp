@@ -162,11 +162,16 @@ TEST(ContainedRun, DomainLockIsFreeWhileWaitingAndHeldAgainAfter) {
     std::thread viewer([&] {
         char c;
         if (read(gate[0], &c, 1) != 1) return;
-        if (g_mutex_trylock(&domain_lock)) {
-            taken_meanwhile = true;
-            g_mutex_unlock(&domain_lock);
-        }
         child_started = true;
+        auto give_up = std::chrono::steady_clock::now() + 600ms;
+        while (!taken_meanwhile && std::chrono::steady_clock::now() < give_up) {
+            if (g_mutex_trylock(&domain_lock)) {
+                taken_meanwhile = true;
+                g_mutex_unlock(&domain_lock);
+            } else {
+                std::this_thread::sleep_for(5ms);
+            }
+        }
     });
     {
         DomainLock lock;
