@@ -58,8 +58,9 @@ void restrict_child() {
     _exit(finished ? 0 : library_failure_status);
 }
 
+// Rounded up, so that a wait never ends before the deadline; 0 once it has passed.
 int milliseconds_until(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
