@@ -10,6 +10,29 @@
 #include "store/analyses.h"
 #include "store/operations.h"
 
+namespace {
+
+// PolyLib's polyhedron printer gets a 64-bit value in 3 characters.
+constexpr const char* polyhedron_value_format = "%3lld";
+
+void print_polylib_domain(const std::string& name, const Polyhedron* domain) {
+    auto* d = const_cast<Polyhedron*>(domain);
+    std::printf("> Domain '%s':\n", name.c_str());
+    if (!polylib_guarded([&] { Polyhedron_Print(stdout, polyhedron_value_format, d); })) {
+        report_polylib_failure("the printing of '" + name + "'");
+        return;
+    }
+    std::fputc('\n', stdout);
+}
+
+void print_polylib_matrix(const std::string& name, Matrix* matrix) {
+    std::printf("> Matrix '%s':\n", name.c_str());
+    if (!polylib_guarded([&] { Matrix_Print(stdout, matrix_value_format, matrix); }))
+        report_polylib_failure("the printing of '" + name + "'");
+}
+
+}  // namespace
+
 void define_binop(char* result, char* first, char* second, const char* operation) {
     std::string r = take_name(result), a = take_name(first), b = take_name(second);
     GdkLock gdk;
@@ -57,16 +80,12 @@ void ehrhart_statement(char* domain, char* context) {
 void plprint_statement(char* text) {
     std::string name = take_name(text);
     DomainLock lock;
-    if (const DomainEntry* e = lookup_domain(name, DomainList)) {
-        std::printf("> Domain '%s':\n", name.c_str());
-        Polyhedron_Print(stdout, "%3ld", e->domain);
-        std::fputc('\n', stdout);
-    } else if (Matrix* m = lookup_matrix(name, MatrixList)) {
-        std::printf("> Matrix '%s':\n", name.c_str());
-        Matrix_Print(stdout, "%4ld ", m);
-    } else {
+    if (const DomainEntry* e = lookup_domain(name, DomainList))
+        print_polylib_domain(name, e->domain);
+    else if (Matrix* m = lookup_matrix(name, MatrixList))
+        print_polylib_matrix(name, m);
+    else
         report_error(" '" + name + "' undeclared - PLprint: command ignored");
-    }
 }
 
 void plcons_statement(char* text) {

@@ -1,104 +1,273 @@
 // Ehrhart enumeration, parametric vertices and raw matrices, printed with
-// PolyLib's own printers.
+// PolyLib's own printers. The parametric analyses run in a child process:
+// Polyhedron_Enumerate ends the process through a failed assert on overflow.
 #include "store/analyses.h"
 
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 #include "interpreter/error_report.h"
+#include "store/contained_run.h"
 
 namespace {
 
-const char* const dash_line_35 = "\n-----------------------------------\n";
+const char* const ehrhart_separator = "\n-----------------------------------\n";
+const char* const vertices_separator = "---------------------------------------\n";
+constexpr unsigned bits_per_word = 32;
 
-bool vertex_in_domain(const unsigned* vertex_set, int i) {
-    unsigned word = vertex_set[i / 32];
-    unsigned bit = 1u << (31 - i % 32);
-    return (word & bit) != 0;
+struct AnalysisKind {
+    const char* label;   // "Ehrhart" or "Vertices", as in the messages
+    const char* what;    // names the work in failure messages
+    bool needs_bounded_domain;   // otherwise a domain without a line is enough
+};
+
+const AnalysisKind ehrhart_kind = {"Ehrhart", "the Ehrhart polynomial of", true};
+const AnalysisKind vertices_kind = {"Vertices", "the parametric vertices of", false};
+
+// What a child process needs: the first polyhedron of the domain, the context
+// domain (the zero-dimensional universe for a context without variables) and
+// the parameter names.
+struct AnalysisInput {
+    Polyhedron* polyhedron;
+    Polyhedron* context;
+    PolyhedronPtr universe_context;
+    std::vector<std::string> names;
+    std::vector<const char*> name_pointers;   // into `names`, made where the input no longer moves
+
+    const char** parameter_names() {
+        if (name_pointers.empty()) name_pointers = c_names(names);
+        return name_pointers.empty() ? nullptr : name_pointers.data();
+    }
+};
+
+bool vertex_in_domain(const unsigned* vertex_set, unsigned i) {
+    unsigned bit = 1u << (bits_per_word - 1 - i % bits_per_word);
+    return (vertex_set[i / bits_per_word] & bit) != 0;
+}
+
+int union_size(const Polyhedron* domain) {
+    int n = 0;
+    for (const Polyhedron* p = domain; p; p = p->next) ++n;
+    return n;
+}
+
+bool all_empty(const Polyhedron* domain) {
+    for (const Polyhedron* p = domain; p; p = p->next)
+        if (!emptyQ(p)) return false;
+    return true;
+}
+
+void refuse(const AnalysisKind& kind, const std::string& reason) {
+    std::printf("> %s : %s - command ignored\n", kind.label, reason.c_str());
+}
+
+// A context without variables stands for "no parameters": the language can
+// only declare it as the empty { | }, and PolyLib would then find no vertex.
+std::optional<PolyhedronPtr> universe_without_parameters() {
+    Polyhedron* universe = nullptr;
+    if (!polylib_guarded([&] { universe = Universe_Polyhedron(0); })) return std::nullopt;
+    return PolyhedronPtr(universe);
+}
+
+std::optional<std::string> context_problem(const DomainEntry& entry, const DomainEntry& context) {
+    const Polyhedron* c = context.domain;
+    unsigned dimension = entry.domain->Dimension;
+    if (int pieces = union_size(c); pieces > 1)
+        return "context '" + context.name + "' is a union of " + std::to_string(pieces) +
+               " polyhedra; a context must be a single polyhedron";
+    if (c->Dimension > dimension)
+        return "context '" + context.name + "' has " + std::to_string(c->Dimension) + " dimensions, more than the " +
+               std::to_string(dimension) + " of domain '" + entry.name + "'";
+    if (c->Dimension > 0 && all_empty(c)) return "context '" + context.name + "' is empty";
+    return std::nullopt;
+}
+
+// The directions y with (y, 0) in the recession cone of the polyhedron (or in
+// its lineality space when `lines_only`): zero parameter components, every
+// constraint's linear part >= 0 (= 0 for lines). True when y = 0 is the only
+// one. Sets `failed` when PolyLib threw.
+bool only_zero_direction(const Polyhedron* polyhedron, unsigned parameters, bool lines_only, bool& failed) {
+    auto* p = const_cast<Polyhedron*>(polyhedron);
+    bool only_zero = false;
+    failed = !polylib_guarded([&] {
+        unsigned dimension = p->Dimension;
+        unsigned first_parameter_column = dimension - parameters + 1;
+        Matrix* cone = Matrix_Alloc(p->NbConstraints + parameters, dimension + 2);
+        for (unsigned r = 0; r < p->NbConstraints; ++r) {
+            for (unsigned c = 0; c <= dimension; ++c) value_assign(cone->p[r][c], p->Constraint[r][c]);
+            if (lines_only) value_set_si(cone->p[r][0], 0);
+            value_set_si(cone->p[r][dimension + 1], 0);
+        }
+        for (unsigned k = 0; k < parameters; ++k) {
+            Value* row = cone->p[p->NbConstraints + k];
+            for (unsigned c = 0; c < dimension + 2; ++c) value_set_si(row[c], 0);
+            value_set_si(row[first_parameter_column + k], 1);
+        }
+        Polyhedron* directions = Constraints2Polyhedron(cone, 100);
+        only_zero = directions->NbRays == 1 && directions->NbBid == 0;
+        Polyhedron_Free(directions);
+        Matrix_Free(cone);
+    });
+    return only_zero;
+}
+
+// An infinite count has no Ehrhart polynomial, and a polyhedron that holds a
+// whole line has no vertex (PolyLib would still print one).
+std::optional<std::string> domain_problem(const AnalysisKind& kind, const DomainEntry& entry,
+                                          const DomainEntry& context, bool& failed) {
+    const Polyhedron* first = entry.domain;
+    unsigned parameters = context.domain->Dimension;
+    if (kind.needs_bounded_domain) {
+        if (!bounded_for_fixed_parameters(first, parameters, failed) && !failed)
+            return "domain '" + entry.name + "' has infinitely many points for some values of the parameters of '" +
+                   context.name + "'";
+    } else if (has_line_for_fixed_parameters(first, parameters, failed) && !failed) {
+        return "domain '" + entry.name + "' holds a whole line for fixed values of the parameters of '" +
+               context.name + "': it has no vertex";
+    }
+    return std::nullopt;
+}
+
+// Checks the request and gathers what the child needs; prints why not otherwise.
+std::optional<AnalysisInput> prepare_analysis(const AnalysisKind& kind, const DomainEntry& entry,
+                                              const DomainEntry& context) {
+    if (auto problem = context_problem(entry, context)) {
+        refuse(kind, *problem);
+        return std::nullopt;
+    }
+    Polyhedron* first = entry.domain;
+    if (!emptyQ(first)) {
+        bool failed = false;
+        std::optional<std::string> problem = domain_problem(kind, entry, context, failed);
+        if (failed) {
+            report_polylib_failure(std::string(kind.what) + " '" + entry.name + "'");
+            return std::nullopt;
+        }
+        if (problem) {
+            refuse(kind, *problem);
+            return std::nullopt;
+        }
+    }
+    AnalysisInput input{first, context.domain, nullptr, var_names_array(context.vars), {}};
+    if (context.domain->Dimension == 0) {
+        auto universe = universe_without_parameters();
+        if (!universe) {
+            report_polylib_failure(std::string(kind.what) + " '" + entry.name + "'");
+            return std::nullopt;
+        }
+        input.universe_context = std::move(*universe);
+        input.context = input.universe_context.get();
+    }
+    return input;
+}
+
+// Runs in the child: PolyLib's enumeration, printed domain by domain.
+bool enumerate_and_print(AnalysisInput& input) {
+    Polyhedron* polyhedron = input.polyhedron;
+    Polyhedron* context = input.context;
+    const char** names = input.parameter_names();
+    return polylib_guarded([&] {
+        Polyhedron* copy = Polyhedron_Copy(polyhedron);
+        Enumeration* result = Polyhedron_Enumerate(copy, context, 100, nullptr);
+        for (Enumeration* en = result; en; en = en->next) {
+            Print_Domain(stdout, en->ValidityDomain, names);
+            print_evalue(stdout, &en->EP, names);
+            std::fputs(ehrhart_separator, stdout);
+        }
+        Enumeration_Free(result);
+        Polyhedron_Free(copy);
+    });
+}
+
+// Runs in the child: PolyLib's parametric vertices, printed domain by domain.
+bool decompose_and_print(AnalysisInput& input) {
+    Polyhedron* polyhedron = input.polyhedron;
+    Polyhedron* context = input.context;
+    const char** names = input.parameter_names();
+    return polylib_guarded([&] {
+        Polyhedron* copy = Polyhedron_Copy(polyhedron);
+        Param_Polyhedron* result = Polyhedron2Param_Domain(copy, context, 100);
+        if (result) {
+            print_parametric_vertices(result, names);
+            Param_Polyhedron_Free(result);
+        }
+        Polyhedron_Free(copy);
+    });
+}
+
+void run_analysis(const AnalysisKind& kind, const std::string& domain_name, const std::string& ctx_name,
+                  DomainEntry* list, bool (*work)(AnalysisInput&)) {
+    const DomainEntry* entry = lookup_domain(domain_name, list);
+    const DomainEntry* context = lookup_domain(ctx_name, list);
+    if (!entry || !context) {
+        std::printf("> %s : '%s' or '%s' undeclared - command ignored\n", kind.label, domain_name.c_str(),
+                    ctx_name.c_str());
+        return;
+    }
+    std::optional<AnalysisInput> input = prepare_analysis(kind, *entry, *context);
+    if (!input) return;
+    ContainedResult result = run_contained([&] { return work(*input); }, analysis_time_limit);
+    if (result.outcome != ContainedOutcome::Finished) {
+        report_error(contained_failure_message(result, std::string(kind.what) + " '" + domain_name + "'",
+                                               analysis_time_limit));
+        return;
+    }
+    std::fwrite(result.output.data(), 1, result.output.size(), stdout);
+}
+
+template <class Convert>
+void print_matrices(const Polyhedron* domain, Convert convert, const char* what) {
+    for (const Polyhedron* p = domain; p; p = p->next) {
+        auto* polyhedron = const_cast<Polyhedron*>(p);
+        if (!polylib_guarded([&] {
+                Matrix* m = convert(polyhedron);
+                Matrix_Print(stdout, matrix_value_format, m);
+                Matrix_Free(m);
+            })) {
+            report_polylib_failure(what);
+            return;
+        }
+    }
 }
 
 }  // namespace
 
-void print_ehrhart(const std::string& domain_name, const std::string& ctx_name, DomainEntry* list) {
-    const DomainEntry* entry = lookup_domain(domain_name, list);
-    const DomainEntry* context = lookup_domain(ctx_name, list);
-    if (!entry || !context) {
-        std::printf("> Ehrhart : '%s' or '%s' undeclared - command ignored\n", domain_name.c_str(),
-                    ctx_name.c_str());
-        return;
-    }
-    std::vector<std::string> names = var_names_array(context->vars);
-    std::vector<const char*> params = c_names(names);
-    const char** pnames = params.empty() ? nullptr : params.data();
-    Polyhedron* d = entry->domain;
-    Polyhedron* c = context->domain;
-    Enumeration* result = nullptr;
-    bool ok = polylib_guarded([&] {
-        Polyhedron* copy = Polyhedron_Copy(d);
-        result = Polyhedron_Enumerate(copy, c, 100, nullptr);
-        Polyhedron_Free(copy);
-    });
-    if (!ok) {
-        report_polylib_failure("the Ehrhart polynomial of '" + domain_name + "'");
-        return;
-    }
-    for (Enumeration* en = result; en; en = en->next) {
-        Print_Domain(stdout, en->ValidityDomain, pnames);
-        print_evalue(stdout, &en->EP, pnames);
-        std::fputs(dash_line_35, stdout);
-    }
-    Enumeration_Free(result);
+bool bounded_for_fixed_parameters(const Polyhedron* polyhedron, unsigned parameters, bool& failed) {
+    return only_zero_direction(polyhedron, parameters, false, failed);
 }
 
-void print_vertices(const std::string& domain_name, const std::string& ctx_name, DomainEntry* list) {
-    const DomainEntry* entry = lookup_domain(domain_name, list);
-    const DomainEntry* context = lookup_domain(ctx_name, list);
-    if (!entry || !context) {
-        std::printf("> Vertices : '%s' or '%s' undeclared - command ignored\n", domain_name.c_str(),
-                    ctx_name.c_str());
-        return;
-    }
-    std::vector<std::string> names = var_names_array(context->vars);
-    std::vector<const char*> params = c_names(names);
-    const char** pnames = params.empty() ? nullptr : params.data();
-    Polyhedron* d = entry->domain;
-    Polyhedron* c = context->domain;
-    Param_Polyhedron* result = nullptr;
-    bool ok = polylib_guarded([&] {
-        Polyhedron* copy = Polyhedron_Copy(d);
-        result = Polyhedron2Param_Domain(copy, c, 100);
-        Polyhedron_Free(copy);
-    });
-    if (!ok) {
-        report_polylib_failure("the parametric vertices of '" + domain_name + "'");
-        return;
-    }
-    if (!result) return;
-    for (Param_Domain* pd = result->D; pd; pd = pd->next) {
-        std::fputs("---------------------------------------\nDomain :\n", stdout);
-        Print_Domain(stdout, pd->Domain, pnames);
+bool has_line_for_fixed_parameters(const Polyhedron* polyhedron, unsigned parameters, bool& failed) {
+    return !only_zero_direction(polyhedron, parameters, true, failed);
+}
+
+void print_parametric_vertices(const Param_Polyhedron* result, const char** parameter_names) {
+    for (const Param_Domain* pd = result->D; pd; pd = pd->next) {
+        std::fputs(vertices_separator, stdout);
+        std::fputs("Domain :\n", stdout);
+        Print_Domain(stdout, pd->Domain, parameter_names);
         std::fputs("Vertices :\n", stdout);
-        int i = 0;
-        for (Param_Vertices* v = result->V; v && i < result->nbV; v = v->next, ++i) {
+        unsigned i = 0;
+        for (const Param_Vertices* v = result->V; v && i < static_cast<unsigned>(result->nbV); v = v->next, ++i) {
             if (!vertex_in_domain(pd->F, i)) continue;
-            Print_Vertex(stdout, v->Vertex, pnames);
+            Print_Vertex(stdout, v->Vertex, parameter_names);
             std::fputc('\n', stdout);
         }
     }
-    Param_Polyhedron_Free(result);
+}
+
+void print_ehrhart(const std::string& domain_name, const std::string& ctx_name, DomainEntry* list) {
+    run_analysis(ehrhart_kind, domain_name, ctx_name, list, enumerate_and_print);
+}
+
+void print_vertices(const std::string& domain_name, const std::string& ctx_name, DomainEntry* list) {
+    run_analysis(vertices_kind, domain_name, ctx_name, list, decompose_and_print);
 }
 
 void print_pl_cons(const Polyhedron* domain) {
-    for (const Polyhedron* p = domain; p; p = p->next) {
-        Matrix* m = Polyhedron2Constraints(const_cast<Polyhedron*>(p));
-        Matrix_Print(stdout, "%4ld ", m);
-        Matrix_Free(m);
-    }
+    print_matrices(domain, [](Polyhedron* p) { return Polyhedron2Constraints(p); }, "the constraints of a domain");
 }
 
 void print_pl_rays(const Polyhedron* domain) {
-    for (const Polyhedron* p = domain; p; p = p->next) {
-        Matrix* m = Polyhedron2Rays(const_cast<Polyhedron*>(p));
-        Matrix_Print(stdout, "%4ld ", m);
-        Matrix_Free(m);
-    }
+    print_matrices(domain, [](Polyhedron* p) { return Polyhedron2Rays(p); }, "the rays of a domain");
 }

@@ -6,8 +6,24 @@
 
 #include "store/registry.h"
 
-// Expect domain_lock held.
+// Expect domain_lock held. The parametric analyses run in a child process
+// (store/contained_run.h) and refuse contexts PolyLib cannot take.
 void print_ehrhart(const std::string& domain_name, const std::string& ctx_name, DomainEntry* list);
 void print_vertices(const std::string& domain_name, const std::string& ctx_name, DomainEntry* list);
 void print_pl_cons(const Polyhedron* domain);
 void print_pl_rays(const Polyhedron* domain);
+
+// The element format of PolyLib's matrix printer: a 64-bit value in 4 characters and a blank.
+inline constexpr const char* matrix_value_format = "%4lld ";
+
+// The body of print_vertices once PolyLib has answered: for each parametric
+// domain, its validity domain and the vertices whose bit is set in its vertex
+// set (bit 0 is the highest bit of the first 32-bit word).
+void print_parametric_vertices(const Param_Polyhedron* result, const char** parameter_names);
+
+// Whether a polyhedron whose last `parameters` dimensions are parameters has
+// finitely many points for each value of the parameters. Sets
+// `failed` when PolyLib threw. Expects domain_lock held.
+bool bounded_for_fixed_parameters(const Polyhedron* polyhedron, unsigned parameters, bool& failed);
+// Whether, for some value of the parameters, the polyhedron holds a whole line.
+bool has_line_for_fixed_parameters(const Polyhedron* polyhedron, unsigned parameters, bool& failed);

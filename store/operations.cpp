@@ -6,19 +6,61 @@
 
 #include "interpreter/declarations.h"
 #include "interpreter/error_report.h"
+#include "store/disjoint_decomposition.h"
 
 namespace {
+
+constexpr int first_fresh_name = 105;   // 'i'
+constexpr int last_single_byte_name = 255;
+
+std::string fresh_name(unsigned position) {
+    unsigned code = first_fresh_name + position;
+    if (code <= last_single_byte_name) return std::string(1, static_cast<char>(code));
+    return "v" + std::to_string(position);
+}
 
 // Names i, j, k, ... for a result whose dimension differs from its operand's.
 VarNode* fresh_var_list(unsigned dimension) {
     next_index = 1;
     VarNode* vars = nullptr;
-    for (unsigned k = 0; k < dimension; ++k) vars = add_variable(std::string(1, static_cast<char>(105 + k)), vars);
+    for (unsigned k = 0; k < dimension; ++k) vars = add_variable(fresh_name(k), vars);
     next_index = 1;
     return vars;
 }
 
+using BinaryOperation = Polyhedron* (*)(Polyhedron*, Polyhedron*, unsigned);
+
+BinaryOperation binary_operation(const std::string& op) {
+    if (op == "union") return DomainUnion;
+    if (op == "inter") return DomainIntersection;
+    return DomainDifference;
+}
+
+std::string binop_description(const std::string& op, const std::string& name1, const std::string& name2) {
+    const char* noun = op == "union" ? "union" : op == "inter" ? "intersection" : "difference";
+    return std::string("the ") + noun + " of '" + name1 + "' and '" + name2 + "'";
+}
+
+std::string matrix_size(const Matrix* m) { return std::to_string(m->NbRows) + "x" + std::to_string(m->NbColumns); }
+
+bool affine_last_row(const Matrix* m) {
+    const Value* last = m->p[m->NbRows - 1];
+    for (unsigned c = 0; c + 1 < m->NbColumns; ++c)
+        if (last[c] != 0) return false;
+    return last[m->NbColumns - 1] > 0;
+}
+
 }  // namespace
+
+std::optional<std::string> image_matrix_problem(const Matrix* matrix, unsigned dimension, const std::string& op) {
+    bool image = op == "image";
+    unsigned checked = image ? matrix->NbColumns : matrix->NbRows;
+    if (matrix->NbRows == 0 || matrix->NbColumns == 0 || checked != dimension + 1)
+        return "it is " + matrix_size(matrix) + ", and the " + op + " of a domain of dimension " +
+               std::to_string(dimension) + " needs " + std::to_string(dimension + 1) + (image ? " columns" : " rows");
+    if (!affine_last_row(matrix)) return "its last row must be (0, ..., 0, d) with d > 0, as for an affine map";
+    return std::nullopt;
+}
 
 DomainEntry* gen_pol_binop(const std::string& result, const std::string& name1,
                            const std::string& name2, const std::string& op, DomainEntry* list) {
@@ -28,19 +70,12 @@ DomainEntry* gen_pol_binop(const std::string& result, const std::string& name1,
         report_error(op + " : command ignored\n");
         return list;
     }
+    BinaryOperation operation = binary_operation(op);
     Polyhedron* d1 = first->domain;
     Polyhedron* d2 = second->domain;
     Polyhedron* domain = nullptr;
-    bool ok = polylib_guarded([&] {
-        if (op == "union")
-            domain = DomainUnion(d1, d2, 100);
-        else if (op == "inter")
-            domain = DomainIntersection(d1, d2, 100);
-        else
-            domain = DomainDifference(d1, d2, 100);
-    });
-    if (!ok) {
-        report_polylib_failure("the " + op + " of '" + name1 + "' and '" + name2 + "'");
+    if (!polylib_guarded([&] { domain = operation(d1, d2, 100); })) {
+        report_polylib_failure(binop_description(op, name1, name2));
         return list;
     }
     if (!domain) return list;
@@ -57,11 +92,14 @@ DomainEntry* gen_pol_image(const std::string& result, const std::string& domain_
         return list;
     }
     Polyhedron* d = entry->domain;
+    if (auto problem = image_matrix_problem(matrix, d->Dimension, op)) {
+        report_error(op + " : matrix '" + matrix_name + "' cannot map domain '" + domain_name + "': " + *problem +
+                     " - command ignored");
+        return list;
+    }
+    bool image = op == "image";
     Polyhedron* domain = nullptr;
-    bool ok = polylib_guarded([&] {
-        domain = op == "image" ? DomainImage(d, matrix, 20) : DomainPreimage(d, matrix, 20);
-    });
-    if (!ok) {
+    if (!polylib_guarded([&] { domain = image ? DomainImage(d, matrix, 20) : DomainPreimage(d, matrix, 20); })) {
         report_polylib_failure("the " + op + " of '" + domain_name + "' by '" + matrix_name + "'");
         return list;
     }
@@ -77,14 +115,14 @@ DomainEntry* gen_pol_disjoint(const std::string& result, const std::string& name
         std::printf("> DD : domain '%s' does not exist ! Command ignored\n", name.c_str());
         return list;
     }
-    Polyhedron* d = entry->domain;
-    Polyhedron* domain = nullptr;
-    if (!polylib_guarded([&] { domain = Disjoint_Domain(d, 0, 100); })) {
+    DomainPtr domain;
+    try {
+        domain = sound_disjoint_domain(entry->domain);
+    } catch (const DecompositionFailure&) {
         report_polylib_failure("the disjoint decomposition of '" + name + "'");
         return list;
     }
-    if (!domain) return list;
-    return add_domain_in_list(result, copy_var_list(entry->vars), domain, list);
+    return add_domain_in_list(result, copy_var_list(entry->vars), domain.release(), list);
 }
 
 DomainEntry* gen_pol_convex(const std::string& result, const std::string& name, DomainEntry* list) {

@@ -2,6 +2,7 @@
 // new name: union, intersection, difference, image, preimage, dd, convex hull.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "store/registry.h"
@@ -13,3 +14,11 @@ DomainEntry* gen_pol_image(const std::string& result, const std::string& domain_
                            const std::string& matrix_name, const std::string& op, DomainEntry* list);
 DomainEntry* gen_pol_disjoint(const std::string& result, const std::string& name, DomainEntry* list);
 DomainEntry* gen_pol_convex(const std::string& result, const std::string& name, DomainEntry* list);
+
+// Why `matrix` cannot map a domain of this dimension by `op` ("image" or
+// "preimage"), or nothing when it can. An image needs dimension + 1 columns,
+// a preimage dimension + 1 rows, and either needs the last row of an affine
+// map in homogeneous form, (0, ..., 0, d) with d > 0: PolyLib gives an empty
+// domain of the wrong dimension for a size mismatch and a meaningless one for
+// any other last row.
+std::optional<std::string> image_matrix_problem(const Matrix* matrix, unsigned dimension, const std::string& op);

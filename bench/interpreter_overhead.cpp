@@ -1,0 +1,182 @@
+// Interpreter overhead: a 10,000-statement script (3-D boxes, their unions and
+// intersections, deletions) through the whole calculator, against the same
+// PolyLib calls made directly; and the peak memory of a declare/delete cycle
+// repeated up to 100,000 times.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "interpreter/locks.h"
+#include "store/polylib.h"
+
+namespace {
+
+struct Box {
+    long low[3];
+    long high[3];
+};
+
+enum class Step { DeclareX, DeclareY, Union, Inter, Delete };
+
+// Cycle c declares X<c> and Y<c>, stores their union U<c> and intersection
+// I<c>, and deletes the four domains of cycle c - 5, so about twenty domains
+// stay stored: 8 statements a cycle.
+constexpr int cycles = 1250;
+constexpr int kept_cycles = 5;
+
+std::vector<std::pair<Box, Box>> box_pairs() {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<long> corner(0, 4), size(1, 4);
+    std::vector<std::pair<Box, Box>> pairs;
+    for (int c = 0; c < cycles; ++c) {
+        Box b[2];
+        for (Box& box : b)
+            for (int d = 0; d < 3; ++d) {
+                box.low[d] = corner(random);
+                box.high[d] = box.low[d] + size(random);
+            }
+        pairs.emplace_back(b[0], b[1]);
+    }
+    return pairs;
+}
+
+std::string box_text(const Box& b) {
+    const char* names[] = {"i", "j", "k"};
+    std::string text = "{ ";
+    for (int d = 0; d < 3; ++d) text += std::string(d ? ", " : "") + names[d];
+    text += " | ";
+    for (int d = 0; d < 3; ++d)
+        text += std::string(d ? ", " : "") + std::to_string(b.low[d]) + " <= " + names[d] + " <= " +
+                std::to_string(b.high[d]);
+    return text + " }";
+}
+
+void write_overhead_script(std::FILE* out) {
+    auto pairs = box_pairs();
+    for (int c = 0; c < cycles; ++c) {
+        std::fprintf(out, "X%d := %s ;\n", c, box_text(pairs[c].first).c_str());
+        std::fprintf(out, "Y%d := %s ;\n", c, box_text(pairs[c].second).c_str());
+        std::fprintf(out, "U%d := X%d union Y%d ;\n", c, c, c);
+        std::fprintf(out, "I%d := X%d inter Y%d ;\n", c, c, c);
+        if (c >= kept_cycles)
+            for (const char* prefix : {"X", "Y", "U", "I"}) std::fprintf(out, "del %s%d ;\n", prefix, c - kept_cycles);
+    }
+}
+
+void write_cycle_script(std::FILE* out, long repetitions) {
+    for (long r = 0; r < repetitions; ++r)
+        std::fputs("P := { i, j, k | 0 <= i <= 3, 1 <= j <= 4, 2 <= k <= 5 } ;\ndel P ;\n", out);
+}
+
+// The script is written straight to a file, never held in memory: a forked
+// child counts the parent's resident pages in its peak until it executes the
+// calculator.
+template <class Write>
+std::string script_file(Write write) {
+    char path[] = "/tmp/qarnest-bench-XXXXXX";
+    int fd = mkstemp(path);
+    if (fd < 0) throw std::runtime_error("mkstemp");
+    std::FILE* out = fdopen(fd, "w");
+    write(out);
+    if (std::fclose(out) != 0) throw std::runtime_error("write");
+    return path;
+}
+
+// Runs the calculator on a script file, output discarded; returns its peak
+// resident memory in KiB.
+long run_calculator(const std::string& script_path) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int in = open(script_path.c_str(), O_RDONLY);
+        int out = open("/dev/null", O_WRONLY);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(out, 2);
+        execl(QARNEST_BINARY, QARNEST_BINARY, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error("the calculator failed");
+    return usage.ru_maxrss;
+}
+
+void run_script(benchmark::State& state, const std::string& path, long statements) {
+    long peak = 0;
+    for (auto _ : state) peak = std::max(peak, run_calculator(path));
+    unlink(path.c_str());
+    state.counters["peak_rss_KiB"] = static_cast<double>(peak);
+    state.counters["statements"] = static_cast<double>(statements);
+    state.SetItemsProcessed(state.iterations() * statements);
+}
+
+void BM_InterpreterScript(benchmark::State& state) {
+    run_script(state, script_file(write_overhead_script), 8 * cycles - 4 * kept_cycles);
+}
+
+// Start-up and shutdown alone (toolkit, GUI thread, display connection).
+void BM_InterpreterStartup(benchmark::State& state) { run_script(state, script_file([](std::FILE*) {}), 0); }
+
+Polyhedron* box_polyhedron(const Box& b) {
+    Matrix* m = Matrix_Alloc(6, 5);
+    for (int d = 0; d < 3; ++d) {
+        Value* upper = m->p[2 * d];
+        Value* lower = m->p[2 * d + 1];
+        value_set_si(upper[0], 1);
+        value_set_si(upper[1 + d], -1);
+        value_set_si(upper[4], b.high[d]);
+        value_set_si(lower[0], 1);
+        value_set_si(lower[1 + d], 1);
+        value_set_si(lower[4], -b.low[d]);
+    }
+    Polyhedron* p = Constraints2Polyhedron(m, 100);
+    Matrix_Free(m);
+    return p;
+}
+
+// The PolyLib work of the script, without scanner, parser, registry or printing.
+void BM_BarePolyLib(benchmark::State& state) {
+    auto pairs = box_pairs();
+    for (auto _ : state) {
+        DomainLock lock;
+        std::vector<std::vector<Polyhedron*>> stored;
+        for (int c = 0; c < cycles; ++c) {
+            Polyhedron* x = box_polyhedron(pairs[c].first);
+            Polyhedron* y = box_polyhedron(pairs[c].second);
+            Polyhedron* u = DomainUnion(x, y, 100);
+            Polyhedron* i = DomainIntersection(x, y, 100);
+            stored.push_back({x, y, u, i});
+            if (c >= kept_cycles)
+                for (Polyhedron* p : stored[c - kept_cycles]) Domain_Free(p);
+        }
+        for (int c = std::max(0, cycles - kept_cycles); c < cycles; ++c)
+            for (Polyhedron* p : stored[c]) Domain_Free(p);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * (8 * cycles - 4 * kept_cycles));
+}
+
+// The same declaration and deletion over and over: peak memory must not grow.
+void BM_DeclareDeleteCycle(benchmark::State& state) {
+    long repetitions = state.range(0);
+    run_script(state, script_file([&](std::FILE* out) { write_cycle_script(out, repetitions); }), 2 * repetitions);
+}
+
+}  // namespace
+
+BENCHMARK(BM_InterpreterScript)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_InterpreterStartup)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BarePolyLib)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeclareDeleteCycle)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime()
+    ->Iterations(3);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,181 @@
+// The contained runner: fork, a pipe for the child's standard output, a
+// deadline, and the reading of how the child ended.
+#include "store/contained_run.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <poll.h>
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "interpreter/locks.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int library_failure_status = 3;
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool limit_child_memory = false;   // the sanitizers reserve huge address ranges
+#else
+constexpr bool limit_child_memory = true;
+#endif
+constexpr rlim_t child_address_space = rlim_t{4} << 30;
+
+// The child must not outlive the calculator (it would hold its output streams).
+void end_with_parent(pid_t parent) {
+#if defined(__linux__)
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+    if (getppid() != parent) _exit(library_failure_status);
+}
+
+void restrict_child() {
+    rlimit no_core = {0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
+    if (limit_child_memory) {
+        rlimit memory = {child_address_space, child_address_space};
+        setrlimit(RLIMIT_AS, &memory);
+    }
+}
+
+[[noreturn]] void run_child(pid_t parent, int write_end, int read_end, bool (*work)(void*), void* context) {
+    end_with_parent(parent);
+    close(read_end);
+    dup2(write_end, STDOUT_FILENO);
+    close(write_end);
+    restrict_child();
+    bool finished = work(context);
+    std::fflush(stdout);
+    _exit(finished ? 0 : library_failure_status);
+}
+
+// Rounded up, so that a wait never ends before the deadline; 0 once it has passed.
+int milliseconds_until(Clock::time_point deadline) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left < 0 ? 0 : static_cast<int>(left);
+}
+
+// Reads the child's output until it closes the pipe; false when the deadline passes first.
+bool read_until_closed(int fd, std::string& output, Clock::time_point deadline) {
+    char buffer[8192];
+    for (;;) {
+        int wait_ms = milliseconds_until(deadline);
+        if (wait_ms == 0) return false;
+        pollfd p = {fd, POLLIN, 0};
+        int ready = poll(&p, 1, wait_ms);
+        if (ready < 0 && errno != EINTR) return false;
+        if (ready <= 0) continue;
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return true;
+        output.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+// The child's wait status, or nothing when it is still running at the deadline.
+bool wait_for_exit(pid_t pid, int& status, Clock::time_point deadline) {
+    for (;;) {
+        pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) return true;
+        if (done < 0 && errno != EINTR) return false;
+        if (Clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+void kill_and_reap(pid_t pid) {
+    kill(pid, SIGKILL);
+    int status;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+ContainedResult outcome_of(int status, std::string output) {
+    ContainedResult result;
+    result.output = std::move(output);
+    if (WIFSIGNALED(status)) {
+        result.outcome = ContainedOutcome::Crashed;
+        result.status = WTERMSIG(status);
+    } else if (WEXITSTATUS(status) == 0) {
+        result.outcome = ContainedOutcome::Finished;
+    } else if (WEXITSTATUS(status) == library_failure_status) {
+        result.outcome = ContainedOutcome::LibraryFailed;
+    } else {
+        result.outcome = ContainedOutcome::ExitedEarly;
+        result.status = WEXITSTATUS(status);
+    }
+    return result;
+}
+
+ContainedResult wait_for_child(pid_t pid, int read_end, Clock::time_point deadline) {
+    std::string output;
+    int status = 0;
+    bool ended = read_until_closed(read_end, output, deadline) && wait_for_exit(pid, status, deadline);
+    close(read_end);
+    if (!ended) {
+        kill_and_reap(pid);
+        ContainedResult result;
+        result.outcome = ContainedOutcome::TimedOut;
+        return result;
+    }
+    return outcome_of(status, std::move(output));
+}
+
+}  // namespace
+
+ContainedResult run_contained(bool (*work)(void* context), void* context, std::chrono::milliseconds limit) {
+    ContainedResult result;
+    int ends[2];
+    if (pipe(ends) != 0) {
+        result.status = errno;
+        return result;
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid < 0) {
+        result.status = errno;
+        close(ends[0]);
+        close(ends[1]);
+        return result;
+    }
+    if (pid == 0) run_child(parent, ends[1], ends[0], work, context);
+    close(ends[1]);
+    auto deadline = Clock::now() + limit;
+    DomainUnlock unlocked;
+    return wait_for_child(pid, ends[0], deadline);
+}
+
+std::string contained_failure_message(const ContainedResult& result, const std::string& what,
+                                      std::chrono::milliseconds limit) {
+    switch (result.outcome) {
+    case ContainedOutcome::Finished:
+        return {};
+    case ContainedOutcome::LibraryFailed:
+        return "PolyLib failed on " + what + " (arithmetic overflow or work space exceeded) - command ignored";
+    case ContainedOutcome::Crashed:
+        return "PolyLib stopped abnormally on " + what + " (" + strsignal(result.status) +
+               "; most likely an arithmetic overflow) - command ignored";
+    case ContainedOutcome::ExitedEarly:
+        return "PolyLib gave up on " + what + " (exit status " + std::to_string(result.status) +
+               ") - command ignored";
+    case ContainedOutcome::TimedOut: {
+        auto ms = limit.count();
+        std::string amount = ms % 1000 == 0 ? std::to_string(ms / 1000) + " seconds" : std::to_string(ms) + " ms";
+        return what + " took more than " + amount + " and was stopped - command ignored";
+    }
+    case ContainedOutcome::NotStarted:
+        return "could not start " + what + " (" + std::strerror(result.status) + ") - command ignored";
+    }
+    return {};
+}

@@ -1,0 +1,42 @@
+// Runs a PolyLib analysis in a child process with a time limit, so that a
+// library abort, a crash or a runaway computation ends only that analysis.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+enum class ContainedOutcome {
+    Finished,        // the work returned true; `output` holds what it printed
+    LibraryFailed,   // the work returned false: PolyLib threw and the work gave up
+    Crashed,         // the child ended by a signal (PolyLib's failed asserts abort)
+    ExitedEarly,     // the child ended through exit() inside the library
+    TimedOut,        // the time limit passed; the child was killed
+    NotStarted,      // no child could be made
+};
+
+struct ContainedResult {
+    ContainedOutcome outcome = ContainedOutcome::NotStarted;
+    std::string output;   // the child's standard output, complete only when Finished
+    int status = 0;       // the signal (Crashed), exit status (ExitedEarly) or errno (NotStarted)
+};
+
+// The time an Ehrhart or vertices computation may take before it is stopped.
+constexpr std::chrono::seconds analysis_time_limit{30};
+
+// Forks; the child runs `work` with its standard output sent back through a
+// pipe and leaves with _exit, so nothing of the parent's state is released or
+// flushed twice. Expects domain_lock held: the fork happens while no other
+// thread is inside PolyLib. The lock is released while the parent waits, as
+// the child works on its own copy of every domain.
+ContainedResult run_contained(bool (*work)(void* context), void* context, std::chrono::milliseconds limit);
+
+template <class Work>
+ContainedResult run_contained(Work&& work, std::chrono::milliseconds limit) {
+    return run_contained([](void* context) -> bool { return (*static_cast<Work*>(context))(); },
+                         static_cast<void*>(&work), limit);
+}
+
+// The one-line reason a contained analysis did not finish, for report_error;
+// `what` names the work, e.g. "the Ehrhart polynomial of 'P'".
+std::string contained_failure_message(const ContainedResult& result, const std::string& what,
+                                      std::chrono::milliseconds limit);
