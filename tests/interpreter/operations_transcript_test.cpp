@@ -756,8 +756,8 @@ TEST(InteractiveAnalyses, OutputPrecedesTheNextPrompt) {
 
 // The worked example of the documentation stays true.
 TEST(DocumentedExample, TriangleScriptGivesTheDocumentedOutput) {
-    std::ifstream file(QARNEST_SOURCE_DIR "/examples/triangle_ehrhart.txt");
-    ASSERT_TRUE(file) << "examples/triangle_ehrhart.txt is missing";
+    std::ifstream file(QARNEST_SOURCE_DIR "/examples/ehrhart");
+    ASSERT_TRUE(file) << "examples/ehrhart is missing";
     std::stringstream script;
     script << file.rdbuf();
     ProgramResult r = run_qarnest(script.str());
