@@ -8,10 +8,13 @@
 // state, and every PolyLib call (PolyLib keeps global state).
 extern GMutex domain_lock;
 
+void lock_domains();
+void unlock_domains();
+
 class DomainLock {
 public:
-    DomainLock() { g_mutex_lock(&domain_lock); }
-    ~DomainLock() { g_mutex_unlock(&domain_lock); }
+    DomainLock() { lock_domains(); }
+    ~DomainLock() { unlock_domains(); }
     DomainLock(const DomainLock&) = delete;
     DomainLock& operator=(const DomainLock&) = delete;
 };
@@ -19,8 +22,8 @@ public:
 // Releases domain_lock for its lifetime (held on entry, held again on exit).
 class DomainUnlock {
 public:
-    DomainUnlock() { g_mutex_unlock(&domain_lock); }
-    ~DomainUnlock() { g_mutex_lock(&domain_lock); }
+    DomainUnlock() { unlock_domains(); }
+    ~DomainUnlock() { lock_domains(); }
     DomainUnlock(const DomainUnlock&) = delete;
     DomainUnlock& operator=(const DomainUnlock&) = delete;
 };
@@ -33,3 +36,8 @@ public:
     GdkLock(const GdkLock&) = delete;
     GdkLock& operator=(const GdkLock&) = delete;
 };
+
+// Called before gdk_threads_init. In ThreadSanitizer builds the GDK lock is
+// given functions that tell the sanitizer about it (GLib's mutexes are
+// futex-based and invisible to it); otherwise GDK keeps its own.
+void prepare_gdk_lock();
