@@ -12,8 +12,8 @@
 
 namespace {
 
-// PolyLib's polyhedron printer gets a 64-bit value in 3 characters.
-constexpr const char* polyhedron_value_format = "%3lld";
+// PolyLib's values are longs (64 bits): the printer gets each in 3 characters.
+constexpr const char* polyhedron_value_format = "%3ld";
 
 void print_polylib_domain(const std::string& name, const Polyhedron* domain) {
     auto* d = const_cast<Polyhedron*>(domain);

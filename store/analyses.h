@@ -14,7 +14,7 @@ void print_pl_cons(const Polyhedron* domain);
 void print_pl_rays(const Polyhedron* domain);
 
 // The element format of PolyLib's matrix printer: a 64-bit value in 4 characters and a blank.
-inline constexpr const char* matrix_value_format = "%4lld ";
+inline constexpr const char* matrix_value_format = "%4ld ";
 
 // The body of print_vertices once PolyLib has answered: for each parametric
 // domain, its validity domain and the vertices whose bit is set in its vertex

@@ -190,7 +190,7 @@ ScanPlan::Build ScanPlan::build(Polyhedron* polyhedron) {
 
 void ScanPlan::report_not_closed() const {
     std::fputs("Error in scan polyhedron : non closed polyhedron\n", stderr);
-    Matrix_Print(stderr, "%3lld ", matrix_.get());
+    Matrix_Print(stderr, "%3ld ", matrix_.get());
     std::fputs("Can't visualize an infinite polyhedron\n\n", stdout);
 }
 

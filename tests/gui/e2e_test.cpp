@@ -170,6 +170,23 @@ TEST_F(EndToEnd, DomainsWindowShowsMasksSwitchesPointsAndColours) {
     EXPECT_EQ(program->wait_exit(10s), 0);
 }
 
+TEST_F(EndToEnd, ARestartClosesAnOpenColourDialog) {
+    ASSERT_TRUE(program->wait_for("<1> "));
+    std::string visualisation = open_viewer("K := { | } ;\nA := { i, j | 0 <= j <= i <= 6 } ;\ninitvisu (2, K) ;\n");
+    std::string domains = press_toggle(visualisation, 2, "Domains");
+    ASSERT_TRUE(x.wait_viewable(domains, true));
+    click_cell(domains, 0, 3);
+    std::string dialog = x.find_window("Domain's Color");
+    ASSERT_FALSE(dialog.empty());
+    ASSERT_TRUE(x.wait_viewable(dialog, true));
+    type_statements("initvisu (2, K) ;\n");
+    EXPECT_TRUE(x.find_window("Domain's Color", 1s).empty()) << "the restart closed the dialog";
+    click_cell(domains, 0, 1);
+    EXPECT_GT(canvas_count(visualisation, black), 0) << "the windows answer again";
+    program->send("quit\n");
+    EXPECT_EQ(program->wait_exit(10s), 0);
+}
+
 TEST_F(EndToEnd, EveryRowDragMovesTheDraggedRow) {
     ASSERT_TRUE(program->wait_for("<1> "));
     std::string visualisation = open_viewer(
