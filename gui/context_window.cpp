@@ -22,7 +22,6 @@ namespace {
 
 gboolean on_context_close(GtkWidget*, GdkEvent*, gpointer) { return release_context_toggle(); }
 void on_context_destroy(GtkObject*, gpointer) { release_context_toggle(); }
-void on_context_quit(GtkWidget*) { release_context_toggle(); }
 
 std::vector<std::string> parameter_names() {
     DomainLock lock;
@@ -128,11 +127,7 @@ GtkWidget* create_context_window() {
 
     GtkWidget* buttons = gtk_hbox_new(TRUE, 3);
     gtk_box_pack_start(GTK_BOX(box), buttons, FALSE, FALSE, 3);
-    GtkWidget* quit = gtk_button_new_from_stock("gtk-quit");
-    GTK_WIDGET_SET_FLAGS(quit, GTK_CAN_DEFAULT);
-    gtk_button_set_relief(GTK_BUTTON(quit), GTK_RELIEF_NORMAL);
-    gtk_box_pack_end(GTK_BOX(buttons), quit, FALSE, FALSE, 3);
-    g_signal_connect_swapped(quit, "clicked", G_CALLBACK(on_context_quit), window);
+    add_release_button(buttons, 3, window, release_context_toggle);
     return window;
 }
 

@@ -135,7 +135,6 @@ void forget_drag_source(GtkWidget*, GdkDragContext* context, gpointer) {
 
 gboolean on_domains_close(GtkWidget*, GdkEvent*, gpointer) { return release_domains_toggle(); }
 void on_domains_destroy(GtkObject*, gpointer) { release_domains_toggle(); }
-void on_domains_quit(GtkWidget*) { release_domains_toggle(); }
 
 void remove_row_on_deletion(DomainEntry* entry) { remove_domain_row(entry); }
 
@@ -192,11 +191,7 @@ GtkWidget* create_domains_window() {
     GtkWidget* buttons = gtk_hbox_new(FALSE, 3);
     gtk_container_set_border_width(GTK_CONTAINER(buttons), 1);
     gtk_box_pack_start(GTK_BOX(box), buttons, FALSE, FALSE, 3);
-    GtkWidget* quit = gtk_button_new_from_stock("gtk-quit");
-    GTK_WIDGET_SET_FLAGS(quit, GTK_CAN_DEFAULT);
-    gtk_button_set_relief(GTK_BUTTON(quit), GTK_RELIEF_NORMAL);
-    gtk_box_pack_end(GTK_BOX(buttons), quit, FALSE, FALSE, 1);
-    g_signal_connect_swapped(quit, "clicked", G_CALLBACK(on_domains_quit), window);
+    add_release_button(buttons, 1, window, release_domains_toggle);
 
     remove_row_of_deleted_domain = remove_row_on_deletion;
     return window;

@@ -92,10 +92,7 @@ gboolean rep_canvas_configure(GtkWidget* widget, GdkEventConfigure*, gpointer) {
 }
 
 gboolean rep_canvas_expose(GtkWidget* widget, GdkEventExpose* event, gpointer) {
-    if (rep_pixmap)
-        gdk_draw_drawable(widget->window, widget->style->fg_gc[gtk_widget_get_state(widget)], rep_pixmap,
-                          event->area.x, event->area.y, event->area.x, event->area.y, event->area.width,
-                          event->area.height);
+    copy_exposed_area(widget, rep_pixmap, event);
     return FALSE;
 }
 

@@ -56,3 +56,9 @@ void load_visu_resources() {
         label_font = gdk_font_load(fallback_font);
     }
 }
+
+void copy_exposed_area(GtkWidget* widget, GdkPixmap* image, const GdkEventExpose* event) {
+    if (!image) return;
+    gdk_draw_drawable(widget->window, widget->style->fg_gc[gtk_widget_get_state(widget)], image, event->area.x,
+                      event->area.y, event->area.x, event->area.y, event->area.width, event->area.height);
+}

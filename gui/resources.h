@@ -15,3 +15,7 @@ extern GdkFont* label_font;
 void make_canvas_image();
 // First start only, after the Visualisation window has been shown.
 void load_visu_resources();
+
+// An expose handler's work: the exposed rectangle copied from the off-screen
+// image to the same place of the widget's window.
+void copy_exposed_area(GtkWidget* widget, GdkPixmap* image, const GdkEventExpose* event);

@@ -152,10 +152,7 @@ gboolean release_context_toggle() {
 }
 
 gboolean domain_canvas_expose(GtkWidget* widget, GdkEventExpose* event, gpointer) {
-    if (domain_pixmap)
-        gdk_draw_drawable(widget->window, widget->style->fg_gc[gtk_widget_get_state(widget)], domain_pixmap,
-                          event->area.x, event->area.y, event->area.x, event->area.y, event->area.width,
-                          event->area.height);
+    copy_exposed_area(widget, domain_pixmap, event);
     return FALSE;
 }
 
@@ -176,4 +173,12 @@ void set_icon_from_file(GtkWidget* window, const char* path) {
     GdkPixmap* icon =
         gdk_pixmap_create_from_xpm(window->window, &mask, &window->style->bg[GTK_STATE_NORMAL], path);
     if (icon) gdk_window_set_icon(window->window, nullptr, icon, mask);
+}
+
+void add_release_button(GtkWidget* box, guint padding, GtkWidget* window, gboolean (*release)()) {
+    GtkWidget* quit = gtk_button_new_from_stock("gtk-quit");
+    GTK_WIDGET_SET_FLAGS(quit, GTK_CAN_DEFAULT);
+    gtk_button_set_relief(GTK_BUTTON(quit), GTK_RELIEF_NORMAL);
+    gtk_box_pack_end(GTK_BOX(box), quit, FALSE, FALSE, padding);
+    g_signal_connect_swapped(quit, "clicked", G_CALLBACK(release), window);
 }

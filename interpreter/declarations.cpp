@@ -8,6 +8,7 @@
 #include "gui/visu_startup.h"
 #include "interpreter/error_report.h"
 #include "interpreter/locks.h"
+#include "store/linked_list.h"
 
 VarNode* decl_vars = nullptr;
 int next_index = 1;
@@ -139,13 +140,7 @@ TermNode* negate_terms(TermNode* list) {
     return list;
 }
 
-void free_terms(TermNode* list) {
-    while (list) {
-        TermNode* next = list->next;
-        delete list;
-        list = next;
-    }
-}
+void free_terms(TermNode* list) { delete_list(list); }
 
 LinearExpr expr_variable(const char* name) {
     TermNode* term = new_term(name, decl_vars);

@@ -6,6 +6,8 @@
 #include <gdk/gdk.h>
 
 #include "interpreter/error_report.h"
+#include "interpreter/locks.h"
+#include "store/linked_list.h"
 #include "store/printer.h"
 
 DomainEntry* DomainList = nullptr;
@@ -16,18 +18,28 @@ namespace {
 
 constexpr std::size_t max_rename_length = 63;
 
+// The domain and matrix dialogues ask the same question in their own words.
 struct DialogueTexts {
+    const char* warning;   // printf format taking the name
+    const char* question;
     const char* please_answer;
     const char* rename_prompt;
+    const char* overwrite;   // printf format taking the name
 };
 
 const DialogueTexts domain_dialogue = {
+    "Warning : identifier '%s' is already used for another domain !\n",
+    "> Overwrite (o) , Choose another name (n) ?",
     "> Please answer 'o' (overwrite) or 'n' (choose another name) !\n",
     "> OK : rename : Please enter new name : ",
+    "> OK : overwrite '%s'\n",
 };
 const DialogueTexts matrix_dialogue = {
+    "Warning : identifier %s is already used for another matrix\n",
+    "Overwrite (o) , Choose another name (n) ?",
     "Please answer 'o' (overwrite)  or 'n' (choose another name) !\n",
     "Please enter new name :\n",
+    "OK : overwrite '%s'\n",
 };
 
 enum class Answer { Overwrite, Rename, NoAnswer };
@@ -70,8 +82,25 @@ std::string read_new_name() {
     return word;
 }
 
-void report_no_answer(const std::string& name) {
-    std::printf("\n> No answer: '%s' is left as it was\n", name.c_str());
+struct NameChoice {
+    Answer answer;
+    std::string name;   // the name to store under
+};
+
+// The dialogue for a name that is taken: overwrite it, or read another name
+// (which is not checked again). End of input leaves everything as it was.
+NameChoice choose_name(const DialogueTexts& texts, const std::string& taken) {
+    std::printf(texts.warning, taken.c_str());
+    std::fputs(texts.question, stdout);
+    NameChoice choice{ask_overwrite_or_rename(texts), taken};
+    if (choice.answer == Answer::Rename) {
+        std::fputs(texts.rename_prompt, stdout);
+        choice.name = read_new_name();
+        if (choice.name.empty()) choice.answer = Answer::NoAnswer;
+    }
+    if (choice.answer == Answer::Overwrite) std::printf(texts.overwrite, taken.c_str());
+    if (choice.answer == Answer::NoAnswer) std::printf("\n> No answer: '%s' is left as it was\n", taken.c_str());
+    return choice;
 }
 
 GdkColor* allocate_black() {
@@ -109,24 +138,14 @@ DomainEntry* add_domain_in_list(const std::string& requested_name, VarNode* vars
                                 DomainEntry* list) {
     std::string name = requested_name;
     if (lookup_domain(name, list)) {
-        std::printf("Warning : identifier '%s' is already used for another domain !\n", name.c_str());
-        std::fputs("> Overwrite (o) , Choose another name (n) ?", stdout);
-        Answer answer = ask_overwrite_or_rename(domain_dialogue);
-        if (answer == Answer::Rename) {
-            std::fputs(domain_dialogue.rename_prompt, stdout);
-            name = read_new_name();
-            if (name.empty()) answer = Answer::NoAnswer;
-        }
-        if (answer == Answer::NoAnswer) {
-            report_no_answer(requested_name);
+        NameChoice choice = choose_name(domain_dialogue, name);
+        if (choice.answer == Answer::NoAnswer) {
             Domain_Free(domain);
             free_var_list(vars);
             return list;
         }
-        if (answer == Answer::Overwrite) {
-            std::printf("> OK : overwrite '%s'\n", name.c_str());
-            list = delete_domain_in_list(name, list);
-        }
+        if (choice.answer == Answer::Overwrite) list = delete_domain_in_list(name, list);
+        name = choice.name;
     }
     auto* entry = new DomainEntry{name, vars, domain, nullptr, nullptr, list};
     std::printf("> %s := ", entry->name.c_str());
@@ -157,23 +176,14 @@ DomainEntry* delete_domain_in_list(const std::string& name, DomainEntry* list) {
 MatrixEntry* add_matrix_in_list(const std::string& requested_name, Matrix* matrix, MatrixEntry* list) {
     std::string name = requested_name;
     if (lookup_matrix(name, list)) {
-        std::printf("Warning : identifier %s is already used for another matrix\n", name.c_str());
-        std::fputs("Overwrite (o) , Choose another name (n) ?", stdout);
-        Answer answer = ask_overwrite_or_rename(matrix_dialogue);
-        if (answer == Answer::Rename) {
-            std::fputs(matrix_dialogue.rename_prompt, stdout);
-            name = read_new_name();
-            if (name.empty()) answer = Answer::NoAnswer;
-        }
-        if (answer == Answer::NoAnswer) {
-            report_no_answer(requested_name);
+        NameChoice choice = choose_name(matrix_dialogue, name);
+        DomainLock lock;
+        if (choice.answer == Answer::NoAnswer) {
             Matrix_Free(matrix);
             return list;
         }
-        if (answer == Answer::Overwrite) {
-            std::printf("OK : overwrite '%s'\n", name.c_str());
-            list = delete_matrix_in_list(name, list);
-        }
+        if (choice.answer == Answer::Overwrite) list = delete_matrix_in_list(name, list);
+        name = choice.name;
     }
     return new MatrixEntry{name, matrix, list};
 }
@@ -222,13 +232,7 @@ VarNode* copy_var_list(const VarNode* vars) {
     return head;
 }
 
-void free_var_list(VarNode* vars) {
-    while (vars) {
-        VarNode* next = vars->next;
-        delete vars;
-        vars = next;
-    }
-}
+void free_var_list(VarNode* vars) { delete_list(vars); }
 
 int var_list_length(const VarNode* vars) {
     int n = 0;

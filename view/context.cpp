@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "store/linked_list.h"
 #include "view/failure.h"
 #include "view/point_scanner.h"
 #include "view/projection.h"
@@ -233,13 +234,7 @@ MarkedPoint* collect_marks(DomainEntry* entry) {
     return result;
 }
 
-void free_marks(MarkedPoint* list) {
-    while (list) {
-        MarkedPoint* next = list->next;
-        delete list;
-        list = next;
-    }
-}
+void free_marks(MarkedPoint* list) { delete_list(list); }
 
 void free_view(DomainView* view) {
     if (!view) return;

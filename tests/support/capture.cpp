@@ -1,4 +1,4 @@
-// Standard output redirected to a temporary file while the work runs.
+// A standard stream redirected to a temporary file while the work runs.
 #include "tests/support/capture.h"
 
 #include <cstdio>
@@ -6,15 +6,18 @@
 #include <sstream>
 #include <unistd.h>
 
-std::string capture_stdout(const std::function<void()>& work) {
-    std::fflush(stdout);
+namespace {
+
+std::string capture(FILE* stream, const std::function<void()>& work) {
+    std::fflush(stream);
+    int descriptor = fileno(stream);
     char path[] = "/tmp/qarnest-capture-XXXXXX";
     int fd = mkstemp(path);
-    int saved = dup(1);
-    dup2(fd, 1);
+    int saved = dup(descriptor);
+    dup2(fd, descriptor);
     work();
-    std::fflush(stdout);
-    dup2(saved, 1);
+    std::fflush(stream);
+    dup2(saved, descriptor);
     close(saved);
     close(fd);
     std::ifstream in(path, std::ios::binary);
@@ -23,3 +26,8 @@ std::string capture_stdout(const std::function<void()>& work) {
     unlink(path);
     return text.str();
 }
+
+}  // namespace
+
+std::string capture_stdout(const std::function<void()>& work) { return capture(stdout, work); }
+std::string capture_stderr(const std::function<void()>& work) { return capture(stderr, work); }

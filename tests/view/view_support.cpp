@@ -56,24 +56,6 @@ void clear_viewer_state() {
     for (float& b : view_bounds) b = 0;
 }
 
-std::string capture_stderr(const std::function<void()>& work) {
-    std::fflush(stderr);
-    char path[] = "/tmp/qarnest-stderr-XXXXXX";
-    int fd = mkstemp(path);
-    int saved = dup(2);
-    dup2(fd, 2);
-    work();
-    std::fflush(stderr);
-    dup2(saved, 2);
-    close(saved);
-    close(fd);
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    unlink(path);
-    return text.str();
-}
-
 std::vector<std::vector<std::int64_t>> vertices_of(const Polyhedron* p) {
     std::vector<std::vector<std::int64_t>> result;
     for (unsigned r = 0; r < p->NbRays; ++r) {

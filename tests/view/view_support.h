@@ -1,5 +1,5 @@
 // Helpers of the viewer tests: polyhedra from constraint rows, entries put in
-// DomainList and removed again, and capture of standard error.
+// DomainList and removed again.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "store/registry.h"
+#include "tests/support/capture.h"
 
 using Rows = std::vector<std::vector<std::int64_t>>;
 
@@ -24,8 +25,6 @@ DomainEntry* push_entry(const std::string& name, Polyhedron* domain, unsigned sh
 // context state, and puts the viewer globals back to their start values.
 // Expects domain_lock held.
 void clear_viewer_state();
-
-std::string capture_stderr(const std::function<void()>& work);
 
 // The integer coordinates of every generator of a polyhedron (vertices only).
 std::vector<std::vector<std::int64_t>> vertices_of(const Polyhedron* p);
