@@ -18,8 +18,6 @@ int decl_failed = 0;
 
 namespace {
 
-constexpr unsigned domain_row_capacity = 1000;
-constexpr unsigned matrix_row_capacity = 100;
 
 bool overflow_reported = false;
 
@@ -175,7 +173,6 @@ LinearExpr expr_subtract(LinearExpr a, LinearExpr b) {
 void begin_constraints() {
     decl_matrix.emplace();
     decl_matrix->columns = static_cast<unsigned>(next_index) + 1;
-    decl_matrix->values.reserve(static_cast<std::size_t>(domain_row_capacity) * decl_matrix->columns);
 }
 
 void write_comparison(const LinearExpr& left, int comparator, const LinearExpr& right) {
@@ -212,7 +209,6 @@ void end_matrix_row(TermNode* row) {
     if (decl_rows == 0 && !decl_matrix && !decl_failed) {
         decl_matrix.emplace();
         decl_matrix->columns = static_cast<unsigned>(next_index);
-        decl_matrix->values.reserve(static_cast<std::size_t>(matrix_row_capacity) * decl_matrix->columns);
     } else if (!decl_matrix) {
         free_terms(row);
         next_index = 1;

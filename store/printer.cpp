@@ -1,8 +1,10 @@
 // Constraint-notation and matrix-row printers. Each constraint row is
-// normalised so that its first variable has a positive coefficient on the left.
+// normalised so that its first variable has a positive coefficient on the
+// left. A definition echoes its domain, so the text is built in memory and
+// written at once rather than through printf term by term.
 #include "store/printer.h"
 
-#include <cinttypes>
+#include <charconv>
 #include <cstdio>
 #include <string>
 
@@ -12,26 +14,35 @@ std::uint64_t magnitude(std::int64_t v) {
     return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
 }
 
-const char* dimension_name(const std::vector<std::string>& names, unsigned k) {
-    return k < names.size() ? names[k].c_str() : "?";
+void append_number(std::string& text, std::uint64_t value) {
+    char digits[24];
+    auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    text.append(digits, end);
 }
 
-// Writes the terms whose coefficient has the given sign; returns how many.
-int print_side(const Value* row, unsigned dimension, int sign, const std::vector<std::string>& names) {
+const std::string& dimension_name(const std::vector<std::string>& names, unsigned k) {
+    static const std::string unnamed = "?";
+    return k < names.size() ? names[k] : unnamed;
+}
+
+// Appends the terms whose coefficient has the given sign; returns how many.
+int append_side(std::string& text, const Value* row, unsigned dimension, int sign,
+                const std::vector<std::string>& names) {
     int written = 0;
     for (unsigned k = 0; k < dimension; ++k) {
         std::int64_t c = value_of(row[k + 1]);
         if (c == 0 || (c > 0) != (sign > 0)) continue;
-        if (written > 0) std::fputc('+', stdout);
+        if (written > 0) text += '+';
         std::uint64_t m = magnitude(c);
-        if (m != 1) std::printf("%" PRIu64, m);
-        std::fputs(dimension_name(names, k), stdout);
+        if (m != 1) append_number(text, m);
+        text += dimension_name(names, k);
         ++written;
     }
     return written;
 }
 
-void print_constraint(const Value* row, unsigned dimension, const std::vector<std::string>& names) {
+void append_constraint(std::string& text, const Value* row, unsigned dimension,
+                       const std::vector<std::string>& names) {
     int leading = 1;
     for (unsigned k = 0; k < dimension; ++k) {
         std::int64_t c = value_of(row[k + 1]);
@@ -43,15 +54,18 @@ void print_constraint(const Value* row, unsigned dimension, const std::vector<st
     bool equality = value_of(row[0]) == 0;
     std::int64_t constant = value_of(row[dimension + 1]);
 
-    if (print_side(row, dimension, leading, names) == 0) std::fputc('0', stdout);
-    std::fputs(equality ? " = " : (leading > 0 ? " >= " : " <= "), stdout);
-    int right_terms = print_side(row, dimension, -leading, names);
+    if (append_side(text, row, dimension, leading, names) == 0) text += '0';
+    text += equality ? " = " : (leading > 0 ? " >= " : " <= ");
+    int right_terms = append_side(text, row, dimension, -leading, names);
     bool constant_positive_on_left = leading > 0 ? constant > 0 : constant < 0;
     if (right_terms > 0) {
-        if (constant != 0) std::printf("%c%" PRIu64, constant_positive_on_left ? '-' : '+', magnitude(constant));
+        if (constant != 0) {
+            text += constant_positive_on_left ? '-' : '+';
+            append_number(text, magnitude(constant));
+        }
     } else {
-        if (constant_positive_on_left) std::fputc('-', stdout);
-        std::printf("%" PRIu64, magnitude(constant));
+        if (constant_positive_on_left) text += '-';
+        append_number(text, magnitude(constant));
     }
 }
 
@@ -64,24 +78,30 @@ bool is_positivity_row(const Value* row, unsigned dimension) {
 }  // namespace
 
 void print_domain_constraints(const Polyhedron* domain, const std::vector<std::string>& names) {
+    std::string text;
     for (const Polyhedron* p = domain; p; p = p->next) {
         unsigned d = p->Dimension;
         if (d == 0) {
-            std::fputs("{ | }\n", stdout);
-            return;
+            text += "{ | }\n";
+            break;
         }
-        std::printf("  { %s", dimension_name(names, 0));
-        for (unsigned k = 1; k < d; ++k) std::printf(", %s", dimension_name(names, k));
-        std::fputs(" | ", stdout);
+        text += "  { ";
+        text += dimension_name(names, 0);
+        for (unsigned k = 1; k < d; ++k) {
+            text += ", ";
+            text += dimension_name(names, k);
+        }
+        text += " | ";
         for (unsigned r = 0; r < p->NbConstraints; ++r) {
             const Value* row = p->Constraint[r];
             if (is_positivity_row(row, d)) continue;
-            if (r != 0) std::fputs(", ", stdout);
-            print_constraint(row, d, names);
+            if (r != 0) text += ", ";
+            append_constraint(text, row, d, names);
         }
-        std::fputs(" }\n", stdout);
-        if (p->next) std::fputs("UNION ", stdout);
+        text += " }\n";
+        if (p->next) text += "UNION ";
     }
+    std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 void print_matrix_rows(const Matrix* matrix) {

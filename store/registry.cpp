@@ -148,7 +148,9 @@ DomainEntry* add_domain_in_list(const std::string& requested_name, VarNode* vars
         name = choice.name;
     }
     auto* entry = new DomainEntry{name, vars, domain, nullptr, nullptr, list};
-    std::printf("> %s := ", entry->name.c_str());
+    std::fputs("> ", stdout);
+    std::fputs(entry->name.c_str(), stdout);
+    std::fputs(" := ", stdout);
     print_domain_constraints(domain, var_names_array(vars));
     entry->color = allocate_black();
     if (!entry->color) std::puts("Problem with allocation of colors!");
