@@ -3,6 +3,8 @@
 // shown domains holding them, and the labelled marked points.
 #include "view/rendering.h"
 
+#include <unordered_map>
+
 #include <cstdio>
 
 #include "gui/resources.h"
@@ -170,6 +172,75 @@ void draw_projected_generators(GdkDrawable* drawable, const Polyhedron* p) {
     draw_plane_outline(drawable, points.data(), static_cast<int>(points.size()));
 }
 
+// The faces-of-faces recursion builds one PolyLib polyhedron per face, and a
+// shown domain is redrawn at every step of an axis drag although its faces do
+// not change. So the recursion's result is kept: the generator rows of every
+// point or segment it reaches, in drawing order, replayed through the current
+// projection. An entry serves only a polyhedron with the same constraints (the
+// faces follow from them), so a reused address is never trusted.
+struct OutlineRecord {
+    std::vector<Value> constraints;
+    std::vector<std::vector<Value>> pieces;   // generator rows of one point or segment
+};
+
+constexpr std::size_t outline_cache_capacity = 64;
+std::unordered_map<const Polyhedron*, OutlineRecord> outline_cache;
+
+std::vector<Value> flattened_constraints(const Polyhedron* p) {
+    const unsigned width = p->Dimension + 2;
+    std::vector<Value> rows(static_cast<std::size_t>(p->NbConstraints) * width);
+    for (unsigned r = 0; r < p->NbConstraints; ++r)
+        std::copy(p->Constraint[r], p->Constraint[r] + width, rows.begin() + static_cast<std::ptrdiff_t>(r) * width);
+    return rows;
+}
+
+std::vector<Value> flattened_generators(const Polyhedron* p) {
+    const unsigned width = p->Dimension + 2;
+    std::vector<Value> rows(static_cast<std::size_t>(p->NbRays) * width);
+    for (unsigned r = 0; r < p->NbRays; ++r)
+        std::copy(p->Ray[r], p->Ray[r] + width, rows.begin() + static_cast<std::ptrdiff_t>(r) * width);
+    return rows;
+}
+
+bool is_point_or_segment(const Polyhedron* p) {
+    const unsigned k = p->Dimension - p->NbEq;
+    return k == 0 || k == 1;
+}
+
+// The recursion, recording instead of drawing. False when PolyLib failed.
+bool collect_outline(Polyhedron* p, std::vector<std::vector<Value>>& pieces) {
+    if (is_point_or_segment(p)) {
+        pieces.push_back(flattened_generators(p));
+        return true;
+    }
+    FaceNode* faces = polyhedron_faces(p);
+    bool ok = p->Dimension < 2 || faces != nullptr || p->NbConstraints == p->NbEq;
+    for (FaceNode* f = faces; f && ok; f = f->next) ok = collect_outline(f->face, pieces);
+    free_faces(faces);
+    return ok;
+}
+
+const OutlineRecord* outline_of(Polyhedron* p) {
+    auto found = outline_cache.find(p);
+    std::vector<Value> constraints = flattened_constraints(p);
+    if (found != outline_cache.end() && found->second.constraints == constraints) return &found->second;
+    OutlineRecord record{std::move(constraints), {}};
+    if (!collect_outline(p, record.pieces)) return nullptr;
+    if (outline_cache.size() >= outline_cache_capacity) outline_cache.clear();
+    return &(outline_cache[p] = std::move(record));
+}
+
+void draw_recorded_outline(GdkDrawable* drawable, const OutlineRecord& record, unsigned dimension) {
+    const unsigned width = dimension + 2;
+    std::vector<PlanePoint> points;
+    for (const std::vector<Value>& piece : record.pieces) {
+        points.clear();
+        for (std::size_t at = 0; at + width <= piece.size(); at += width)
+            points.push_back(project_vertex(piece.data() + at, static_cast<int>(dimension)));
+        draw_plane_outline(drawable, points.data(), static_cast<int>(points.size()));
+    }
+}
+
 void canvas_size(int& width, int& height) {
     width = canvas_width;
     height = canvas_height;
@@ -227,14 +298,12 @@ void free_faces(FaceNode* list) {
 }
 
 void draw_polyhedron_outline(GdkDrawable* drawable, Polyhedron* p) {
-    const unsigned k = p->Dimension - p->NbEq;
-    if (k == 0 || k == 1) {
+    if (is_point_or_segment(p)) {
         draw_projected_generators(drawable, p);
         return;
     }
-    FaceNode* faces = polyhedron_faces(p);
-    for (FaceNode* f = faces; f; f = f->next) draw_polyhedron_outline(drawable, f->face);
-    free_faces(faces);
+    check_dimension(static_cast<long>(p->Dimension));
+    if (const OutlineRecord* record = outline_of(p)) draw_recorded_outline(drawable, *record, p->Dimension);
 }
 
 void draw_domain_outline(GdkDrawable* drawable, Polyhedron* domain) {

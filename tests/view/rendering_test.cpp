@@ -128,6 +128,87 @@ TEST_F(Rendering, CubeOutlineIsItsTwelveEdgesEachTwice) {
     }
 }
 
+// The outline drawn by turning inequalities into equalities face after face,
+// one PolyLib polyhedron per face: the reference for the edge drawing.
+void draw_by_faces_of_faces(GdkDrawable* drawable, Polyhedron* p) {
+    const unsigned k = p->Dimension - p->NbEq;
+    if (k <= 1) {
+        std::vector<PlanePoint> points;
+        for (unsigned r = 0; r < p->NbRays; ++r) points.push_back(project_vertex(p->Ray[r], static_cast<int>(p->Dimension)));
+        draw_plane_outline(drawable, points.data(), static_cast<int>(points.size()));
+        return;
+    }
+    FaceNode* faces = polyhedron_faces(p);
+    for (FaceNode* f = faces; f; f = f->next) draw_by_faces_of_faces(drawable, f->face);
+    free_faces(faces);
+}
+
+struct OutlineCase {
+    const char* name;
+    unsigned dimension;
+    Rows rows;
+};
+
+TEST_F(Rendering, EdgesAreThoseOfTheFacesOfFacesRecursion) {
+    const OutlineCase cases[] = {
+        {"square", 2, square_rows(7)},
+        {"pentagon", 2, {{1, 1, 0, 0}, {1, 0, 1, 0}, {1, -1, 0, 6}, {1, 0, -1, 5}, {1, -1, -1, 9}}},
+        {"rational triangle", 2, {{1, 2, 0, -1}, {1, -3, 2, 0}, {1, 1, -3, 4}}},
+        {"cube", 3, {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 4}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 4}, {1, 0, 0, 1, 0}, {1, 0, 0, -1, 4}}},
+        {"simplex", 3, {{1, 1, 0, 0, 0}, {1, 0, 1, 0, 0}, {1, 0, 0, 1, 0}, {1, -1, -1, -1, 5}}},
+        {"octahedron", 3,
+         {{1, 1, 1, 1, 3}, {1, -1, 1, 1, 3}, {1, 1, -1, 1, 3}, {1, 1, 1, -1, 3},
+          {1, -1, -1, 1, 3}, {1, -1, 1, -1, 3}, {1, 1, -1, -1, 3}, {1, -1, -1, -1, 3}}},
+        {"square pyramid", 3, {{1, 0, 0, 1, 0}, {1, 1, 0, -1, 0}, {1, -1, 0, -1, 4}, {1, 0, 1, -1, 0}, {1, 0, -1, -1, 4}}},
+        {"tilted square in space", 3, {{0, 1, 1, -1, 0}, {1, 1, 0, 0, 0}, {1, -1, 0, 0, 3}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 3}}},
+        {"segment in space", 3, {{0, 1, -1, 0, 0}, {0, 0, 0, 1, -2}, {1, 1, 0, 0, 0}, {1, -1, 0, 0, 5}}},
+        {"4-D box", 4,
+         {{1, 1, 0, 0, 0, 0}, {1, -1, 0, 0, 0, 2}, {1, 0, 1, 0, 0, 0}, {1, 0, -1, 0, 0, 3},
+          {1, 0, 0, 1, 0, 0}, {1, 0, 0, -1, 0, 1}, {1, 0, 0, 0, 1, 0}, {1, 0, 0, 0, -1, 2}}},
+    };
+    auto same_as_reference = [&](Polyhedron* p, const char* name) {
+        clear_white();
+        draw_by_faces_of_faces(domain_pixmap, p);
+        const Pixels expected = sorted(read().differing(white()));
+        clear_white();
+        draw_polyhedron_outline(domain_pixmap, p);
+        EXPECT_FALSE(expected.empty()) << name;
+        EXPECT_EQ(sorted(read().differing(white())), expected) << name;
+    };
+    set_view(-4, 16, -4, 16);
+    for (const OutlineCase& c : cases) {
+        DimNP = static_cast<int>(c.dimension);
+        reset_axes();
+        Polyhedron* p = polyhedron_from_rows(c.dimension, c.rows);
+        same_as_reference(p, c.name);
+        ProjectionAxes[0][0] = 0.5f;
+        ProjectionAxes[0][1] = 1.5f;
+        ProjectionAxes[1][0] = -1.0f;
+        same_as_reference(p, c.name);
+        Polyhedron_Free(p);
+    }
+    reset_axes();
+}
+
+// A polyhedron drawn once and freed: another one, at the same address or not,
+// is drawn from its own faces.
+TEST_F(Rendering, OutlineOfANewPolyhedronIsItsOwn) {
+    DimNP = 3;
+    set_view(-4, 16, -4, 16);
+    Polyhedron* first = polyhedron_from_rows(3, {{1, 1, 0, 0, 0}, {1, 0, 1, 0, 0}, {1, 0, 0, 1, 0}, {1, -1, -1, -1, 5}});
+    draw_polyhedron_outline(domain_pixmap, first);
+    Polyhedron_Free(first);
+    Polyhedron* second = polyhedron_from_rows(
+        3, {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 4}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 4}, {1, 0, 0, 1, 0}, {1, 0, 0, -1, 4}});
+    clear_white();
+    draw_by_faces_of_faces(domain_pixmap, second);
+    const Pixels expected = sorted(read().differing(white()));
+    clear_white();
+    draw_polyhedron_outline(domain_pixmap, second);
+    EXPECT_EQ(sorted(read().differing(white())), expected);
+    Polyhedron_Free(second);
+}
+
 TEST_F(Rendering, SinglePointDomainIsOneMarkerInATwoByTwoView) {
     show("P", polyhedron_from_rows(2, {{0, 1, 0, -3}, {0, 0, 1, -4}}), 0, 65535, 0);
     redraw_domains(domain_pixmap);
