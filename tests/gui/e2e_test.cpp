@@ -321,6 +321,20 @@ TEST_F(EndToEnd, QuitButtonWithAllWindowsShownEndsTheLoop) {
     EXPECT_EQ(output_since(mark), "End.\n");
 }
 
+// After the Quit button no event is dispatched any more: a restart shows the
+// window again, but waiting for the user to close it would wait for ever.
+TEST_F(EndToEnd, EndOfInputAfterQuitAndRestartEndsAtOnce) {
+    ASSERT_TRUE(program->wait_for("<1> "));
+    std::string visualisation = open_viewer("K := { | } ;\ninitvisu (2, K) ;\n");
+    x.click(visualisation, 40, toggle_y(0));
+    ASSERT_TRUE(x.wait_viewable(visualisation, false));
+    type_statements("initvisu (2, K) ;\n");
+    std::size_t mark = program->output().size();
+    program->send_eof();
+    EXPECT_EQ(program->wait_exit(10s), 0);
+    EXPECT_EQ(output_since(mark), "End.\n");
+}
+
 TEST_F(EndToEnd, EndOfInputAfterTheWindowWasClosedEndsAtOnce) {
     ASSERT_TRUE(program->wait_for("<1> "));
     std::string visualisation = open_viewer("K := { | } ;\ninitvisu (1, K) ;\n");
