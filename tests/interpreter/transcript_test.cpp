@@ -235,4 +235,19 @@ const Transcript syntax_errors[] = {
 };
 INSTANTIATE_TEST_SUITE_P(SyntaxErrors, TranscriptTest, ::testing::ValuesIn(syntax_errors), transcript_name);
 
+const Transcript viewer_not_started[] = {
+    {"VisuBeforeInitvisu", "P := { i | i >= 0 } ;\nvisu (P) ;\n",
+     "<1> > P :=   { i | i >= 0 }\n<2> Can't visualize this domain (probably wrong dimension)!\n<3> End.\n"},
+    {"VisuOfAnUndeclaredName", "visu (Q) ;\n",
+     "<1> > Error - line 1 :  'Q' undeclared - visu: command ignored \n<2> End.\n"},
+    {"InitvisuDimensionZero", "P := { i | i >= 0 } ;\ninitvisu (0, P) ;\n",
+     "<1> > P :=   { i | i >= 0 }\n<2> Bad initialisation of 'init_visu': DimNP <= 0 \n<3> End.\n"},
+    {"InitvisuAboveMaxdim", "P := { i | i >= 0 } ;\ninitvisu (11, P) ;\n",
+     "<1> > P :=   { i | i >= 0 }\n<2> Bad initialisation of 'init_visu': DimNP > MAXDIM \nNow MAXDIM = 10. If you "
+     "want you can rebuild after increase MAXDIM in the file 'visutypes.h'\n<3> End.\n"},
+    {"InitvisuUndeclaredContext", "initvisu (2, Z) ;\n",
+     "<1> The domain selected as context is not defined!\n<2> End.\n"},
+};
+INSTANTIATE_TEST_SUITE_P(ViewerNotStarted, TranscriptTest, ::testing::ValuesIn(viewer_not_started), transcript_name);
+
 }  // namespace
