@@ -1,6 +1,9 @@
 // Statement scripts through a pipe: exact standard output and exit status.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "tests/support/run_program.h"
 
 namespace {
@@ -249,5 +252,20 @@ const Transcript viewer_not_started[] = {
      "<1> The domain selected as context is not defined!\n<2> End.\n"},
 };
 INSTANTIATE_TEST_SUITE_P(ViewerNotStarted, TranscriptTest, ::testing::ValuesIn(viewer_not_started), transcript_name);
+
+// The ready-made scripts of examples/ that need no window run to their end.
+TEST(ExampleScripts, RunToTheEndWithoutErrorsFromThePolyhedralWork) {
+    for (const char* name : {"basics", "matrices", "ehrhart"}) {
+        std::ifstream file(std::string(QARNEST_SOURCE_DIR) + "/examples/" + name);
+        ASSERT_TRUE(file) << name;
+        std::stringstream script;
+        script << file.rdbuf();
+        ProgramResult r = run_qarnest(script.str());
+        EXPECT_EQ(r.exit_status, 0) << name;
+        EXPECT_TRUE(r.out.size() >= 5 && r.out.compare(r.out.size() - 5, 5, "End.\n") == 0) << name << r.out;
+        EXPECT_EQ(r.out.find("PolyLib failed"), std::string::npos) << name;
+        EXPECT_EQ(r.out.find("End of file parsing"), std::string::npos) << name;
+    }
+}
 
 }  // namespace
