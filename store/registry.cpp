@@ -6,6 +6,7 @@
 #include <gdk/gdk.h>
 
 #include "interpreter/error_report.h"
+#include "interpreter/locks.h"
 #include "store/printer.h"
 
 DomainEntry* DomainList = nullptr;
@@ -167,11 +168,13 @@ MatrixEntry* add_matrix_in_list(const std::string& requested_name, Matrix* matri
         }
         if (answer == Answer::NoAnswer) {
             report_no_answer(requested_name);
+            DomainLock lock;
             Matrix_Free(matrix);
             return list;
         }
         if (answer == Answer::Overwrite) {
             std::printf("OK : overwrite '%s'\n", name.c_str());
+            DomainLock lock;
             list = delete_matrix_in_list(name, list);
         }
     }

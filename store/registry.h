@@ -51,8 +51,10 @@ VarNode* copy_var_list(const VarNode* vars);
 void free_var_list(VarNode* vars);
 int var_list_length(const VarNode* vars);
 
-// Takes ownership of matrix.
+// Takes ownership of matrix. Expects domain_lock released: the dialogue runs
+// without it, and the lock is taken around the PolyLib frees only.
 MatrixEntry* add_matrix_in_list(const std::string& name, Matrix* matrix, MatrixEntry* list);
+// Expects domain_lock held (PolyLib frees the matrix).
 MatrixEntry* delete_matrix_in_list(const std::string& name, MatrixEntry* list);
 Matrix* lookup_matrix(const std::string& name, MatrixEntry* list);
 
