@@ -90,10 +90,11 @@ std::optional<std::string> context_problem(const DomainEntry& entry, const Domai
 bool only_zero_direction(const Polyhedron* polyhedron, unsigned parameters, bool lines_only, bool& failed) {
     auto* p = const_cast<Polyhedron*>(polyhedron);
     bool only_zero = false;
+    Matrix* cone = nullptr;
     failed = !polylib_guarded([&] {
         unsigned dimension = p->Dimension;
         unsigned first_parameter_column = dimension - parameters + 1;
-        Matrix* cone = Matrix_Alloc(p->NbConstraints + parameters, dimension + 2);
+        cone = Matrix_Alloc(p->NbConstraints + parameters, dimension + 2);
         for (unsigned r = 0; r < p->NbConstraints; ++r) {
             for (unsigned c = 0; c <= dimension; ++c) value_assign(cone->p[r][c], p->Constraint[r][c]);
             if (lines_only) value_set_si(cone->p[r][0], 0);
@@ -107,8 +108,8 @@ bool only_zero_direction(const Polyhedron* polyhedron, unsigned parameters, bool
         Polyhedron* directions = Constraints2Polyhedron(cone, 100);
         only_zero = directions->NbRays == 1 && directions->NbBid == 0;
         Polyhedron_Free(directions);
-        Matrix_Free(cone);
     });
+    if (cone) Matrix_Free(cone);
     return only_zero;
 }
 

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# A one-minute run of the interpreter fuzzer from the seeds, with
-# AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer: fails on
-# any crash, hang, leak or undefined behaviour. Builds the fuzzer with clang
-# when no fuzzer is given; exits 77 (skipped) when clang or its fuzzer
-# runtime is missing.
+# The interpreter fuzzer in the suite, with AddressSanitizer, LeakSanitizer
+# and UndefinedBehaviorSanitizer: every past finding is run again, then one
+# minute of fuzzing from the seeds. Fails on any crash, hang, leak or
+# undefined behaviour. Builds the fuzzer with clang when no fuzzer is given;
+# exits 77 (skipped) when clang or its fuzzer runtime is missing.
 #   short_run.sh SOURCE_DIR WORK_DIR [FUZZER]
 # QARNEST_FUZZ_SECONDS changes the length of the run.
 set -euo pipefail
@@ -50,6 +50,9 @@ grep -q "( 1/2 \* N^2 + 3/2 \* N + 1 )" "$work_dir/ehrhart.out" || {
   exit 1
 }
 
+# Every input the fuzzer once found crashing, hanging, leaking or undefined.
+"$fuzzer" -timeout=20 -rss_limit_mb=4096 "$source_dir"/tests/fuzz/regressions/*
+
 "$fuzzer" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -max_len=4096 \
   -dict="$source_dir/tests/fuzz/statements.dict" -artifact_prefix="$work_dir/artifacts/" -print_final_stats=1 \
-  "$work_dir/corpus" "$source_dir/tests/fuzz/seeds" "$source_dir/examples"
+  "$work_dir/corpus" "$source_dir/tests/fuzz/seeds" "$source_dir/tests/fuzz/regressions" "$source_dir/examples"
