@@ -232,6 +232,10 @@ void print_matrices(const Polyhedron* domain, Convert convert, const char* what)
     }
 }
 
+// Polyhedron2Rays reads past the ray pointers of a polyhedron without rays
+// (the empty declaration { | }); the ray matrix of such a polyhedron has no row.
+Matrix* rays_matrix(Polyhedron* p) { return p->NbRays == 0 ? Matrix_Alloc(0, p->Dimension + 2) : Polyhedron2Rays(p); }
+
 }  // namespace
 
 bool bounded_for_fixed_parameters(const Polyhedron* polyhedron, unsigned parameters, bool& failed) {
@@ -270,5 +274,5 @@ void print_pl_cons(const Polyhedron* domain) {
 }
 
 void print_pl_rays(const Polyhedron* domain) {
-    print_matrices(domain, [](Polyhedron* p) { return Polyhedron2Rays(p); }, "the rays of a domain");
+    print_matrices(domain, [](Polyhedron* p) { return rays_matrix(p); }, "the rays of a domain");
 }

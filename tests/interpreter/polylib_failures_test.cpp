@@ -125,4 +125,13 @@ TEST(DifferentDimensions, PolyLibIsNotCalled) {
     EXPECT_EQ(r.err, "");
 }
 
+// Polyhedron2Rays reads past the ray pointers of a polyhedron without rays;
+// their ray matrix, without rows, is printed without it.
+TEST(RaysOfPolyhedraWithoutRays, AreMatricesWithoutRows) {
+    ProgramResult r = run_qarnest("E := { | } ;\nF := { i | i >= 1, i <= 0 } ;\nPLrays E ;\nPLrays F ;\n");
+    EXPECT_EQ(r.out,
+              "<1> > E := { | }\n<2> > F :=   { i | i = 0, 0 = -1 }\n"
+              "<3> > Domain 'E' - Rays matrix:\n0 2\n\n<4> > Domain 'F' - Rays matrix:\n0 3\n\n<5> End.\n");
+}
+
 }  // namespace
