@@ -90,10 +90,11 @@ std::optional<std::string> context_problem(const DomainEntry& entry, const Domai
 bool only_zero_direction(const Polyhedron* polyhedron, unsigned parameters, bool lines_only, bool& failed) {
     auto* p = const_cast<Polyhedron*>(polyhedron);
     bool only_zero = false;
+    Matrix* cone = nullptr;
     failed = !polylib_guarded([&] {
         unsigned dimension = p->Dimension;
         unsigned first_parameter_column = dimension - parameters + 1;
-        Matrix* cone = Matrix_Alloc(p->NbConstraints + parameters, dimension + 2);
+        cone = Matrix_Alloc(p->NbConstraints + parameters, dimension + 2);
         for (unsigned r = 0; r < p->NbConstraints; ++r) {
             for (unsigned c = 0; c <= dimension; ++c) value_assign(cone->p[r][c], p->Constraint[r][c]);
             if (lines_only) value_set_si(cone->p[r][0], 0);
@@ -107,8 +108,8 @@ bool only_zero_direction(const Polyhedron* polyhedron, unsigned parameters, bool
         Polyhedron* directions = Constraints2Polyhedron(cone, 100);
         only_zero = directions->NbRays == 1 && directions->NbBid == 0;
         Polyhedron_Free(directions);
-        Matrix_Free(cone);
     });
+    if (cone) Matrix_Free(cone);
     return only_zero;
 }
 
@@ -231,6 +232,10 @@ void print_matrices(const Polyhedron* domain, Convert convert, const char* what)
     }
 }
 
+// Polyhedron2Rays reads past the ray pointers of a polyhedron without rays
+// (the empty declaration { | }); the ray matrix of such a polyhedron has no row.
+Matrix* rays_matrix(Polyhedron* p) { return p->NbRays == 0 ? Matrix_Alloc(0, p->Dimension + 2) : Polyhedron2Rays(p); }
+
 }  // namespace
 
 bool bounded_for_fixed_parameters(const Polyhedron* polyhedron, unsigned parameters, bool& failed) {
@@ -269,5 +274,5 @@ void print_pl_cons(const Polyhedron* domain) {
 }
 
 void print_pl_rays(const Polyhedron* domain) {
-    print_matrices(domain, [](Polyhedron* p) { return Polyhedron2Rays(p); }, "the rays of a domain");
+    print_matrices(domain, [](Polyhedron* p) { return rays_matrix(p); }, "the rays of a domain");
 }

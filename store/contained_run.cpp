@@ -23,7 +23,13 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int library_failure_status = 3;
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(__has_feature)
+#define QARNEST_HAS_FEATURE(x) __has_feature(x)
+#else
+#define QARNEST_HAS_FEATURE(x) 0
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || QARNEST_HAS_FEATURE(address_sanitizer) || \
+    QARNEST_HAS_FEATURE(thread_sanitizer)
 constexpr bool limit_child_memory = false;   // the sanitizers reserve huge address ranges
 #else
 constexpr bool limit_child_memory = true;
@@ -38,7 +44,15 @@ void end_with_parent(pid_t parent) {
     if (getppid() != parent) _exit(library_failure_status);
 }
 
+// How the child ended is read from its wait status, so a library abort must
+// end it by its signal even when the host installed handlers of its own (a
+// fuzzer or a sanitizer would report the abort and exit instead).
+void restore_default_crash_handlers() {
+    for (int signal_number : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL}) std::signal(signal_number, SIG_DFL);
+}
+
 void restrict_child() {
+    restore_default_crash_handlers();
     rlimit no_core = {0, 0};
     setrlimit(RLIMIT_CORE, &no_core);
     if (limit_child_memory) {

@@ -41,6 +41,8 @@ std::string binop_description(const std::string& op, const std::string& name1, c
     return std::string("the ") + noun + " of '" + name1 + "' and '" + name2 + "'";
 }
 
+std::string dimensions(unsigned d) { return std::to_string(d) + (d == 1 ? " dimension" : " dimensions"); }
+
 std::string matrix_size(const Matrix* m) { return std::to_string(m->NbRows) + "x" + std::to_string(m->NbColumns); }
 
 bool affine_last_row(const Matrix* m) {
@@ -70,9 +72,14 @@ DomainEntry* gen_pol_binop(const std::string& result, const std::string& name1,
         report_error(op + " : command ignored\n");
         return list;
     }
-    BinaryOperation operation = binary_operation(op);
     Polyhedron* d1 = first->domain;
     Polyhedron* d2 = second->domain;
+    if (d1->Dimension != d2->Dimension) {
+        report_error(op + " : '" + name1 + "' has " + dimensions(d1->Dimension) + " and '" + name2 + "' has " +
+                     dimensions(d2->Dimension) + " - command ignored");
+        return list;
+    }
+    BinaryOperation operation = binary_operation(op);
     Polyhedron* domain = nullptr;
     if (!polylib_guarded([&] { domain = operation(d1, d2, 100); })) {
         report_polylib_failure(binop_description(op, name1, name2));

@@ -8,6 +8,8 @@
 #include "store/registry.h"
 
 // Each returns the new head of DomainList. Expect the GDK lock and domain_lock held.
+// The two operands of union, inter and diff must have one dimension: PolyLib
+// would print its own complaint and return nothing.
 DomainEntry* gen_pol_binop(const std::string& result, const std::string& name1,
                            const std::string& name2, const std::string& op, DomainEntry* list);
 DomainEntry* gen_pol_image(const std::string& result, const std::string& domain_name,

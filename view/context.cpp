@@ -199,6 +199,7 @@ void update_view_hull() {
         if (joined) hull = DomainConvex(joined, max_rays);
     });
     if (!ok) {
+        if (joined) Domain_Free(joined);
         report_viewer_failure("frame the shown domains");
         return;
     }

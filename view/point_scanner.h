@@ -226,7 +226,14 @@ inline bool ScanPlan::carry_state(int depth, std::int64_t* x, std::int64_t first
     return true;
 }
 
-[[gnu::optimize("no-tree-vectorize")]] inline void ScanPlan::step_state(int depth) const {
+// A GCC attribute, which clang would warn about and ignore.
+#if defined(__clang__)
+#define QARNEST_NO_TREE_VECTORIZE
+#else
+#define QARNEST_NO_TREE_VECTORIZE [[gnu::optimize("no-tree-vectorize")]]
+#endif
+
+QARNEST_NO_TREE_VECTORIZE inline void ScanPlan::step_state(int depth) const {
     const Level& level = levels_[depth];
     const std::size_t width = row_head + static_cast<std::size_t>(depth);
     std::int64_t* state = state_.data() + level.state;

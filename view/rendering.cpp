@@ -282,6 +282,7 @@ FaceNode* polyhedron_faces(Polyhedron* p) {
     });
     if (!ok) {
         report_viewer_failure("draw the faces of a domain");
+        if (m) Matrix_Free(m);
         free_faces(list);
         return nullptr;
     }

@@ -2,6 +2,11 @@
 // interactive transcripts drive through a terminal).
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
 #include "interpreter/locks.h"
 #include "store/registry.h"
 #include "tests/support/capture.h"
@@ -124,6 +129,58 @@ TEST_F(RegistryTest, MatricesAreFoundByNameAndDeleted) {
     EXPECT_EQ(lookup_matrix("B", MatrixList), nullptr);
     EXPECT_EQ(MatrixList->name, "A");
 }
+
+// The dialogue's answer on standard input; "" is the end of input.
+struct MatrixAnswerCase {
+    const char* name;
+    const char* answer;
+    bool kept_new;
+};
+
+void PrintTo(const MatrixAnswerCase& c, std::ostream* os) { *os << c.name; }
+
+class MatrixDialogueLock : public RegistryTest, public ::testing::WithParamInterface<MatrixAnswerCase> {};
+
+// PolyLib is not thread-safe, so even the free of a matrix that a definition
+// replaces or refuses waits for domain_lock, which a window may hold.
+TEST_P(MatrixDialogueLock, TheReplacedOrRefusedMatrixIsFreedUnderDomainLock) {
+    Matrix* old_matrix;
+    Matrix* new_matrix;
+    {
+        DomainLock lock;
+        old_matrix = Matrix_Alloc(1, 1);
+        new_matrix = Matrix_Alloc(1, 1);
+    }
+    MatrixList = add_matrix_in_list("M", old_matrix, MatrixList);
+
+    std::string answer = GetParam().answer;
+    FILE* answers = answer.empty() ? std::fopen("/dev/null", "r") : fmemopen(answer.data(), answer.size(), "r");
+    FILE* terminal = stdin;
+    stdin = answers;
+    std::atomic<bool> held{false}, released{false};
+    std::thread window([&] {
+        DomainLock lock;
+        held = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        released = true;
+    });
+    while (!held) std::this_thread::yield();
+    capture_stdout([&] { MatrixList = add_matrix_in_list("M", new_matrix, MatrixList); });
+    bool waited = released;
+    window.join();
+    stdin = terminal;
+    std::fclose(answers);
+
+    EXPECT_TRUE(waited) << "the matrix was freed while another thread held domain_lock";
+    EXPECT_EQ(lookup_matrix("M", MatrixList), GetParam().kept_new ? new_matrix : old_matrix);
+}
+
+const MatrixAnswerCase matrix_answer_cases[] = {
+    {"Overwrite", "o", true},
+    {"EndOfInput", "", false},
+};
+INSTANTIATE_TEST_SUITE_P(Registry, MatrixDialogueLock, ::testing::ValuesIn(matrix_answer_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RegistryTest, DeletingFromAnEmptyMatrixListReports) {
     std::string out = capture_stdout([] { MatrixList = delete_matrix_in_list("M", MatrixList); });
