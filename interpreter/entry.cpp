@@ -36,6 +36,7 @@ gpointer gui_thread_main(gpointer) {
 }
 
 int qarnest_main(int argc, char** argv) {
+    install_gdk_lock();
     gdk_threads_init();
     gtk_init(&argc, &argv);
 
