@@ -67,15 +67,18 @@ const char* const statement_round[] = {
     "del F ;",
     "del E ;",
 };
-// Every few rounds the viewer restarts: the context is deleted and defined
-// again, then initvisu runs.
+// Every few rounds the viewer restarts by initvisu. In the second half of
+// the run the context is also deleted and defined again; from then on every
+// definition restarts the viewer, as it must once the context was redefined.
 constexpr int rounds_between_restarts = 8;
-const char* const restart_round[] = {
+const char* const initvisu_restart[] = {
+    "initvisu (2, K) ;",
+    "visu (B) ;",
+};
+const char* const context_redefinition[] = {
     "del K ;",
     "K := { n | 1 <= n <= 8 } ;",
     "visu (A) ;",
-    "initvisu (2, K) ;",
-    "visu (B) ;",
 };
 // Statements come at a typing pace, so that the windows get their turns.
 constexpr auto statement_pause = 15ms;
@@ -105,13 +108,15 @@ private:
         ++actions_;
     }
 
-    // The Projection and Context windows are rebuilt, hidden, at each restart.
+    // The Projection and Context windows are rebuilt, hidden, at each
+    // restart, their toggles released. A window is shown by its toggle, and
+    // waited for, so that a late map does not get the toggle pressed twice.
     std::string shown_window(const std::string& title, int toggle) {
         std::string window = x_.find_window(title, 0ms);
-        if (window.empty() || !x_.is_viewable(window)) {
-            act(visualisation_, at(visualisation_, 40, toggle_y(toggle)) + " click 1");
-            window = x_.find_window(title, 0ms);
-        }
+        if (!window.empty() && x_.is_viewable(window)) return window;
+        act(visualisation_, at(visualisation_, 40, toggle_y(toggle)) + " click 1");
+        window = x_.find_window(title, 500ms);
+        if (!window.empty()) x_.wait_viewable(window, true, 1000ms);
         return window;
     }
 
@@ -134,8 +139,9 @@ private:
                 break;
             case 3:
                 if (std::string w = shown_window("Context", context_toggle); !w.empty())
-                    act(w, at(w, context_entry_x, context_entry_y) + " click 1 key --delay 10 ctrl+a BackSpace" +
-                               " type --delay 10 " + values[below(6)]);
+                    act(w, " windowactivate " + w + " sleep 0.05" + at(w, context_entry_x, context_entry_y) +
+                               " click 1 sleep 0.05 key --delay 10 ctrl+a BackSpace type --delay 10 " +
+                               values[below(6)]);
                 break;
             case 4:
                 act(visualisation_, at(visualisation_, canvas_left + 20 + below(250), 20 + below(250)) + " click 1");
@@ -193,9 +199,14 @@ TEST_F(Stress, StatementsAndWindowsTogetherNeitherDeadlockNorRace) {
     auto deadline = std::chrono::steady_clock::now() + stress_length();
     {
         WindowDriver driver(x, visualisation);
+        auto second_half = deadline - stress_length() / 2;
         for (int round = 1; std::chrono::steady_clock::now() < deadline; ++round) {
             std::vector<const char*> lines(std::begin(statement_round), std::end(statement_round));
-            if (round % rounds_between_restarts == 0) lines.insert(lines.end(), std::begin(restart_round), std::end(restart_round));
+            if (round % rounds_between_restarts == 0) {
+                lines.insert(lines.end(), std::begin(initvisu_restart), std::end(initvisu_restart));
+                if (std::chrono::steady_clock::now() > second_half)
+                    lines.insert(lines.end(), std::begin(context_redefinition), std::end(context_redefinition));
+            }
             for (const char* line : lines) {
                 ASSERT_TRUE(answered(line)) << "no answer to '" << line << "' (a deadlock, or the calculator stopped)\n"
                                             << program->output().substr(program->output().size() > 4000
