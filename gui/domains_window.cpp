@@ -86,6 +86,7 @@ void show_row(int row, DomainEntry* entry) {
     }
     if (entry->view) {
         free_marks(entry->view->marked);
+        entry->view->marked = nullptr;
         entry->view->marked = collect_marks(entry);
     }
 }

@@ -8,13 +8,17 @@
 // state, and every PolyLib call (PolyLib keeps global state).
 extern GMutex domain_lock;
 
-void lock_domains();
-void unlock_domains();
+// Lock and unlock domain_lock, telling ThreadSanitizer (which cannot see
+// GLib's futex-based mutexes) in a thread-checking build.
+void acquire_domain_lock();
+void release_domain_lock();
+// Whether the calling thread holds domain_lock (taken by the functions above).
+bool domain_lock_held_here();
 
 class DomainLock {
 public:
-    DomainLock() { lock_domains(); }
-    ~DomainLock() { unlock_domains(); }
+    DomainLock() { acquire_domain_lock(); }
+    ~DomainLock() { release_domain_lock(); }
     DomainLock(const DomainLock&) = delete;
     DomainLock& operator=(const DomainLock&) = delete;
 };
@@ -22,11 +26,15 @@ public:
 // Releases domain_lock for its lifetime (held on entry, held again on exit).
 class DomainUnlock {
 public:
-    DomainUnlock() { unlock_domains(); }
-    ~DomainUnlock() { lock_domains(); }
+    DomainUnlock() { release_domain_lock(); }
+    ~DomainUnlock() { acquire_domain_lock(); }
     DomainUnlock(const DomainUnlock&) = delete;
     DomainUnlock& operator=(const DomainUnlock&) = delete;
 };
+
+// Makes the toolkit's lock a GLib mutex of ours, which a thread-checking
+// build announces to ThreadSanitizer like domain_lock. Before gdk_threads_init.
+void install_gdk_lock();
 
 // The toolkit's global lock, held around every GTK and GDK call.
 class GdkLock {
@@ -36,8 +44,3 @@ public:
     GdkLock(const GdkLock&) = delete;
     GdkLock& operator=(const GdkLock&) = delete;
 };
-
-// Called before gdk_threads_init. In ThreadSanitizer builds the GDK lock is
-// given functions that tell the sanitizer about it (GLib's mutexes are
-// futex-based and invisible to it); otherwise GDK keeps its own.
-void prepare_gdk_lock();

@@ -1,9 +1,11 @@
 // The whole interpreter under libFuzzer: arbitrary bytes are the statements
 // of one session, the viewer works on a real display but without its thread.
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <gtk/gtk.h>
+#include <string>
 #include <vector>
 
 #include "gui/context_window.h"

@@ -1,4 +1,6 @@
-// What PolyLib loses when it throws, kept out of the fuzzer's leak reports.
+// Every PolyLib call of the interpreter, checked and accounted for. PolyLib
+// is not thread-safe: a call made without domain_lock ends the run. And what
+// PolyLib loses when it throws is kept out of the fuzzer's leak reports.
 // PolyLib unwinds with longjmp: whatever the abandoned call had allocated is
 // unreachable afterwards, and no caller can release it. Every PolyLib entry
 // point the interpreter calls is wrapped (ld --wrap) so that the memory
@@ -10,6 +12,10 @@
 #include <sanitizer/lsan_interface.h>
 #include <unordered_set>
 
+#include <cstdio>
+#include <cstdlib>
+
+#include "interpreter/locks.h"
 #include "store/polylib.h"
 
 namespace {
@@ -43,7 +49,11 @@ void on_free(const volatile void* p) {
 
 const int hooks_installed = __sanitizer_install_malloc_and_free_hooks(on_malloc, on_free);
 
-void enter_polylib() {
+void enter_polylib(const char* function) {
+    if (!domain_lock_held_here()) {
+        std::fprintf(stderr, "%s called without domain_lock\n", function);
+        std::abort();
+    }
     change_set([](auto& set) { set.clear(); });
     state.inside_polylib = true;
 }
@@ -76,7 +86,7 @@ bool __wrap__Z15polylib_guardedPFvPvES_(void (*work)(void*), void* context) {
 #define WRAP(Result, name, parameters, arguments) \
     Result __real_##name parameters;              \
     Result __wrap_##name parameters {             \
-        enter_polylib();                          \
+        enter_polylib(#name);                     \
         Result result = __real_##name arguments;  \
         returned_from_polylib();                  \
         return result;                            \
@@ -85,7 +95,7 @@ bool __wrap__Z15polylib_guardedPFvPvES_(void (*work)(void*), void* context) {
 #define WRAP_VOID(name, parameters, arguments) \
     void __real_##name parameters;             \
     void __wrap_##name parameters {            \
-        enter_polylib();                       \
+        enter_polylib(#name);                  \
         __real_##name arguments;               \
         returned_from_polylib();               \
     }
@@ -118,5 +128,10 @@ WRAP_VOID(Polyhedron_Print, (FILE* f, const char* format, const Polyhedron* p), 
 WRAP_VOID(Print_Domain, (FILE* f, Polyhedron* d, const char** names), (f, d, names))
 WRAP_VOID(Print_Vertex, (FILE* f, Matrix* v, const char** names), (f, v, names))
 WRAP_VOID(print_evalue, (FILE* f, evalue* e, const char** names), (f, e, names))
+WRAP_VOID(Domain_Free, (Polyhedron* p), (p))
+WRAP_VOID(Polyhedron_Free, (Polyhedron* p), (p))
+WRAP_VOID(Matrix_Free, (Matrix* m), (m))
+WRAP_VOID(Enumeration_Free, (Enumeration* e), (e))
+WRAP_VOID(Param_Polyhedron_Free, (Param_Polyhedron* p), (p))
 
 }  // extern "C"

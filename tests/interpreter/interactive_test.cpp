@@ -2,7 +2,10 @@
 // overwrite-or-rename dialogue answered on the lines after the statement.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "tests/support/run_program.h"
+#include "tests/support/x_session.h"
 
 namespace {
 
@@ -71,6 +74,19 @@ TEST_F(InteractiveSession, OtherAnswersAreRefusedUntilRename) {
     EXPECT_NE(session.output().find(">   R :=   { i | i <= 5 }\n>   P :=   { i | i >= 0 }\n"), std::string::npos);
 }
 
+TEST_F(InteractiveSession, NewNameOnTheLineOfTheAnswer) {
+    ASSERT_TRUE(session.wait_for("<1> "));
+    type_line("P := { i | i >= 0 } ;", "<2> ");
+    type_line("P := { i | i <= 5 } ;", "?");
+    type_line("n R", "<3> <4> ");
+    type_line("print R ;", "<5> ");
+    finish();
+    EXPECT_NE(session.output().find("> OK : rename : Please enter new name : > R :=   { i | i <= 5 }\n<3> <4> "
+                                    "> R :=   { i | i <= 5 }\n<5> "),
+              std::string::npos)
+        << session.output();
+}
+
 TEST_F(InteractiveSession, RenameToATakenNameKeepsBothAndFindsTheNewer) {
     ASSERT_TRUE(session.wait_for("<1> "));
     type_line("P := { i | i >= 0 } ;", "<2> ");
@@ -135,6 +151,68 @@ TEST_F(InteractiveSession, MatrixDialogueHasItsOwnTexts) {
     EXPECT_NE(out.find("OK : overwrite 'M'\n<3> <4> > M := (\n             (    3 ,   4  )   )\n"), std::string::npos)
         << out;
     EXPECT_NE(out.find("\tK, N, M\n"), std::string::npos) << out;
+}
+
+// The question is asked with both locks held: the windows wait for the
+// answer, then act on the stores as the answer left them.
+class InteractiveSessionWithViewer : public ::testing::Test {
+protected:
+    XSession x;
+    std::unique_ptr<PtySession> session;
+    int line_ = 1;
+
+    void SetUp() override {
+        session = std::make_unique<PtySession>(std::vector<std::string>{},
+                                               std::vector<std::string>{"DISPLAY=" + x.display()});
+        ASSERT_TRUE(session->wait_for("<1> "));
+    }
+    void statement(const std::string& text) {
+        session->send(text + "\n");
+        ++line_;
+        ASSERT_TRUE(session->wait_for("<" + std::to_string(line_) + "> ", 20s, true)) << session->output();
+        x.settle();
+    }
+    int black_on_canvas(const std::string& visualisation) {
+        Screenshot shot = x.capture(visualisation);
+        return shot.count_in(Rgb{0, 0, 0}, 90, 0, shot.width(), shot.height());
+    }
+};
+
+TEST_F(InteractiveSessionWithViewer, AClickDuringTheQuestionActsOnTheAnsweredStores) {
+    statement("K := { | } ;");
+    statement("P := { i, j | 0 <= i <= 6, 0 <= j <= 6 } ;");
+    statement("initvisu (2, K) ;");
+    statement("visu (P) ;");
+    std::string visualisation = x.find_window("Visualisation");
+    ASSERT_FALSE(visualisation.empty());
+    x.click(visualisation, 40, 90);
+    std::string domains = x.find_window("Domains");
+    ASSERT_FALSE(domains.empty());
+    ASSERT_TRUE(x.wait_viewable(domains, true));
+    x.settle();
+    int large = black_on_canvas(visualisation);
+    ASSERT_GT(large, 0);
+
+    session->send("P := { i, j | 0 <= i <= 2, 0 <= j <= 2 } ;\n");
+    ASSERT_TRUE(session->wait_for("> Overwrite (o) , Choose another name (n) ?"));
+    x.click(domains, 120, 42);
+    x.settle(1000ms);
+    EXPECT_EQ(black_on_canvas(visualisation), large) << "the click on P's Status waited for the answer";
+    session->send("x\no\n");
+    line_ += 2;
+    ASSERT_TRUE(session->wait_for("<" + std::to_string(line_) + "> ", 20s, true)) << session->output();
+    x.settle(1000ms);
+    int small = black_on_canvas(visualisation);
+    EXPECT_GT(small, 0) << "the waiting click showed the new P, in the only row left";
+    EXPECT_LT(small, large);
+    statement("list ;");
+    session->send("quit\n");
+    EXPECT_EQ(session->wait_exit(), 0);
+    EXPECT_NE(session->output().find("> Please answer 'o' (overwrite) or 'n' (choose another name) !\n"
+                                     "> Please answer 'o' (overwrite) or 'n' (choose another name) !\n"
+                                     "> OK : overwrite 'P'\n> P :=   { i, j | i <= 2, i >= 0, j <= 2, j >= 0 }\n"),
+              std::string::npos)
+        << session->output();
 }
 
 }  // namespace

@@ -178,6 +178,24 @@ bool PtySession::wait_for(const std::string& text, std::chrono::milliseconds tim
     }
 }
 
+bool PtySession::wait_for_after(std::size_t from, const std::string& text, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        std::size_t start = from < output_.size() ? from : output_.size();
+        if (output_.find(text, start) != std::string::npos) return true;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        if (read_some(left)) continue;
+        int status;
+        if (!exited_ && waitpid(pid_, &status, WNOHANG) == pid_) {
+            exited_ = true;
+            status_ = decode_status(status);
+            while (read_some(std::chrono::milliseconds(50))) {}
+        }
+        if (exited_) return output_.find(text, start) != std::string::npos;
+    }
+}
+
 int PtySession::wait_exit(std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!exited_) {

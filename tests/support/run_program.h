@@ -32,6 +32,10 @@ public:
     // anywhere is true); false on timeout or end of output.
     bool wait_for(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(20),
                   bool anywhere = false);
+    // Reads until `text` appears in the output at or after position `from`;
+    // false on timeout or end of output. Cheap on long sessions.
+    bool wait_for_after(std::size_t from, const std::string& text,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // Sends end of input (^D at the start of a line).
     void send_eof();
     // Waits for the process to end; returns its exit status or -1.
