@@ -1,6 +1,7 @@
 // Start-up, the GUI thread and the shutdown sequence.
 #include "interpreter/entry.h"
 
+#include <atomic>
 #include <cstdio>
 #include <gtk/gtk.h>
 
@@ -9,6 +10,10 @@
 #include "interpreter/parser.h"
 
 namespace {
+
+// Set once the GUI loop has returned: after the Quit button, a restart shows
+// the windows again, but no event reaches them and nobody can close them.
+std::atomic<bool> gui_loop_ended{false};
 
 // The loop may not be running yet when the interpreter ends (empty input), so
 // the stop request waits in the loop's own queue instead of being lost.
@@ -20,8 +25,8 @@ gboolean stop_gui_loop(gpointer) {
 void shut_down_gui(int end_code) {
     GdkLock gdk;
     if (end_code == -1 || !domain_frame) {
-        gdk_threads_add_idle(stop_gui_loop, nullptr);
-    } else if (gtk_widget_get_visible(domain_frame)) {
+        gdk_threads_add_idle_full(G_PRIORITY_HIGH, stop_gui_loop, nullptr, nullptr);
+    } else if (gtk_widget_get_visible(domain_frame) && !gui_loop_ended) {
         std::puts("Waiting for user to leave graphical interface.");
     }
 }
@@ -31,6 +36,7 @@ void shut_down_gui(int end_code) {
 gpointer gui_thread_main(gpointer) {
     gdk_threads_enter();
     gtk_main();
+    gui_loop_ended = true;
     gdk_threads_leave();
     return nullptr;
 }
