@@ -3,6 +3,7 @@
 // shown domains holding them, and the labelled marked points.
 #include "view/rendering.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include <cstdio>
@@ -71,9 +72,102 @@ void marker_rectangles(CanvasPoint c, XRectangle* out) {
     out[1] = XRectangle{static_cast<short>(c.column - 2), static_cast<short>(c.row - 3), 5, 7};
 }
 
+// The pixels covered by many markers of one colour, as horizontal spans. A
+// dense run of markers (a filled triangle covers each pixel dozens of times)
+// costs the X server one fill per span instead of two per marker; the pixels
+// are the same because fills of one colour do not depend on their order.
+// Rows are bit sets: each row holding centres is widened across (by 2 and 3
+// columns) and added to the rows the marker's two bands reach (3 and 2 up and
+// down). Only the words near a row's centres are touched, and the buffers are
+// kept from run to run.
+class MarkerCover {
+public:
+    void build(const std::vector<CanvasPoint>& centres, int left, int top, int width, int height) {
+        left_ = left - 3;
+        top_ = top - 3;
+        width_ = width + 6;
+        height_ = height + 6;
+        words_ = (width_ + 63) / 64;
+        const std::size_t size = static_cast<std::size_t>(words_) * static_cast<std::size_t>(height_);
+        at_.assign(size, 0);
+        cover_.assign(size, 0);
+        low_.assign(static_cast<std::size_t>(height_), words_);
+        high_.assign(static_cast<std::size_t>(height_), -1);
+        for (const CanvasPoint& c : centres) {
+            const int x = c.column - left_, y = c.row - top_, w = x / 64;
+            row(at_, y)[w] |= std::uint64_t{1} << (x % 64);
+            low_[y] = std::min(low_[y], w);
+            high_[y] = std::max(high_[y], w);
+        }
+        five_.assign(static_cast<std::size_t>(words_), 0);
+        seven_.assign(static_cast<std::size_t>(words_), 0);
+        for (int y = 0; y < height_; ++y) {
+            if (high_[y] < 0) continue;
+            // Markers reach 3 columns, so at most one word on either side.
+            const int from = std::max(0, low_[y] - 1), to = std::min(words_ - 1, high_[y] + 1);
+            const std::uint64_t* source = row(at_, y);
+            for (int w = from; w <= to; ++w) {
+                const std::uint64_t here = source[w];
+                const std::uint64_t before = w > 0 ? source[w - 1] : 0;
+                const std::uint64_t after = w + 1 < words_ ? source[w + 1] : 0;
+                auto right = [&](int k) { return (here << k) | (before >> (64 - k)); };
+                auto left = [&](int k) { return (here >> k) | (after << (64 - k)); };
+                five_[w] = here | right(1) | right(2) | left(1) | left(2);
+                seven_[w] = five_[w] | right(3) | left(3);
+            }
+            for (int dy = -3; dy <= 3; ++dy) {
+                if (y + dy < 0 || y + dy >= height_) continue;
+                const std::vector<std::uint64_t>& band = (dy < -2 || dy > 2) ? five_ : seven_;
+                std::uint64_t* out = row(cover_, y + dy);
+                for (int w = from; w <= to; ++w) out[w] |= band[w];
+            }
+        }
+    }
+
+    // Calls span(x, y, length) for every maximal run of covered pixels of a row.
+    template <class Span>
+    void spans(Span&& span) const {
+        for (int y = 0; y < height_; ++y) {
+            const std::uint64_t* bits = row(cover_, y);
+            int x = 0;
+            while (x < width_) {
+                x = next_bit(bits, x, true);
+                if (x >= width_) break;
+                const int end = next_bit(bits, x, false);
+                span(left_ + x, top_ + y, end - x);
+                x = end;
+            }
+        }
+    }
+
+private:
+    std::uint64_t* row(std::vector<std::uint64_t>& v, int y) const {
+        return v.data() + static_cast<std::size_t>(words_) * static_cast<std::size_t>(y);
+    }
+    const std::uint64_t* row(const std::vector<std::uint64_t>& v, int y) const {
+        return v.data() + static_cast<std::size_t>(words_) * static_cast<std::size_t>(y);
+    }
+    // The first column from x on whose bit is `value`, or width_.
+    int next_bit(const std::uint64_t* bits, int x, bool value) const {
+        int w = x / 64;
+        std::uint64_t word = (value ? bits[w] : ~bits[w]) & (~std::uint64_t{0} << (x % 64));
+        while (word == 0) {
+            if (++w >= words_) return width_;
+            word = value ? bits[w] : ~bits[w];
+        }
+        return std::min(width_, w * 64 + __builtin_ctzll(word));
+    }
+
+    int left_ = 0, top_ = 0, width_ = 0, height_ = 0, words_ = 0;
+    std::vector<std::uint64_t> at_, cover_, five_, seven_;
+    std::vector<int> low_, high_;
+};
+
 // Points are drawn in scan order and later markers cover earlier ones, so a
 // batch only ever holds a run of one colour and is sent when the colour
-// changes. Markers lie on the canvas, well inside X's 16-bit coordinates.
+// changes: as two rectangles per marker, or as the spans of their cover when
+// the run is dense enough for that to be cheaper. Markers lie on the canvas,
+// well inside X's 16-bit coordinates.
 class MarkerBatch {
 public:
     explicit MarkerBatch(GdkDrawable* drawable)
@@ -83,24 +177,54 @@ public:
     MarkerBatch& operator=(const MarkerBatch&) = delete;
 
     void add(GdkGC* gc, CanvasPoint centre) {
-        if (gc != gc_ || count_ + per_marker > capacity) flush();
+        if (gc != gc_) flush();
         gc_ = gc;
-        marker_rectangles(centre, rectangles_ + count_);
-        count_ += per_marker;
+        centres_.push_back(centre);
     }
     void flush() {
-        if (count_ > 0) XFillRectangles(display_, target_, gdk_x11_gc_get_xgc(gc_), rectangles_, count_);
-        count_ = 0;
+        if (centres_.empty()) return;
+        rectangles_.clear();
+        if (!send_cover()) {
+            for (const CanvasPoint& c : centres_) {
+                XRectangle r[2];
+                marker_rectangles(c, r);
+                rectangles_.insert(rectangles_.end(), r, r + 2);
+            }
+        }
+        if (!rectangles_.empty())
+            XFillRectangles(display_, target_, gdk_x11_gc_get_xgc(gc_), rectangles_.data(),
+                            static_cast<int>(rectangles_.size()));
+        centres_.clear();
     }
 
 private:
-    static constexpr int per_marker = 2;
-    static constexpr int capacity = per_marker * 1024;
+    // The cover costs a few word operations per 64 pixels of the run's box;
+    // below about one marker per 256 pixels of it, the markers are cheaper.
+    bool send_cover() {
+        if (static_cast<int>(centres_.size()) < marker_cover_threshold) return false;
+        int left = centres_[0].column, right = left, top = centres_[0].row, bottom = top;
+        for (const CanvasPoint& c : centres_) {
+            left = std::min(left, c.column);
+            right = std::max(right, c.column);
+            top = std::min(top, c.row);
+            bottom = std::max(bottom, c.row);
+        }
+        const double area = (static_cast<double>(right) - left + 1) * (static_cast<double>(bottom) - top + 1);
+        if (area > 256.0 * static_cast<double>(centres_.size())) return false;
+        cover_.build(centres_, left, top, right - left + 1, bottom - top + 1);
+        cover_.spans([&](int x, int y, int length) {
+            rectangles_.push_back(XRectangle{static_cast<short>(x), static_cast<short>(y),
+                                             static_cast<unsigned short>(length), 1});
+        });
+        return true;
+    }
+
     Display* display_;
     Drawable target_;
     GdkGC* gc_ = nullptr;
-    XRectangle rectangles_[capacity];
-    int count_ = 0;
+    std::vector<CanvasPoint> centres_;
+    std::vector<XRectangle> rectangles_;
+    MarkerCover cover_;
 };
 
 struct BlendSource {
@@ -251,6 +375,8 @@ void canvas_size(int& width, int& height) {
 }
 
 }  // namespace
+
+int marker_cover_threshold = 32;
 
 void release_point_gcs() {
     for (PointGc& entry : point_gcs.entries) release_entry(entry);

@@ -43,6 +43,10 @@ int draw_integer_points(GdkDrawable* drawable, DomainEntry* entry);
 // entries whose points are shown and whose view holds the point.
 GdkColor blended_colour(const DomainEntry* entry, const std::int64_t* point);
 
+// A run of at least this many markers of one colour may be sent as the spans
+// of the pixels it covers instead of marker by marker (the same pixels).
+extern int marker_cover_threshold;
+
 // Blue markers and "(x,y,...)" labels of marked points.
 void draw_marks(GdkDrawable* drawable, const MarkedPoint* list);
 std::string mark_label(const std::int64_t* coords);

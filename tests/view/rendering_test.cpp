@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
+#include <numeric>
 #include <set>
 
 #include "gui/resources.h"
@@ -288,6 +290,64 @@ TEST_F(Rendering, BlendedColoursReadBack) {
     EXPECT_EQ(read().at(centre.column - 2, centre.row - 2), pixel_of(65535, 0, 0));
     EXPECT_EQ(read().count(pixel_of(32767, 0, 32767)), 0);
     EXPECT_EQ(read().count(pixel_of(0, 0, 65535)) > 0, true);
+}
+
+// Dense runs of one colour go to the X server as the spans of the pixels they
+// cover; the picture must be the one drawn marker by marker, overlaps and
+// blends included.
+struct CoverScene {
+    const char* name;
+    int dimensions;
+    std::vector<std::pair<Rows, Rgb>> domains;
+};
+
+TEST_F(Rendering, DenseRunsPaintTheSamePixelsAsMarkerByMarker) {
+    auto triangle = [](std::int64_t x, std::int64_t y, std::int64_t s) {
+        // x <= i, y <= j, (i - x) + (j - y) <= s
+        return Rows{{1, 1, 0, -x}, {1, 0, 1, -y}, {1, -1, -1, x + y + s}};
+    };
+    const Rgb red = {65535, 0, 0}, green = {0, 65535, 0}, blue = {0, 0, 65535};
+    const CoverScene scenes[] = {
+        {"one dense triangle", 2, {{triangle(0, 0, 150), green}}},
+        {"three overlapping triangles", 2,
+         {{triangle(0, 0, 60), red}, {triangle(20, 0, 60), green}, {triangle(15, 10, 60), blue}}},
+        {"box folded by a third axis", 3,
+         {{{{1, 1, 0, 0, 0}, {1, -1, 0, 0, 11}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 11}, {1, 0, 0, 1, 0},
+            {1, 0, 0, -1, 11}},
+           blue}}},
+        {"sparse square", 2, {{square_rows(4), red}}},
+        {"thin diagonal band", 2, {{{{1, 1, -1, 0}, {1, -1, 1, 1}, {1, 1, 0, 0}, {1, -1, 0, 300}}, red}}},
+    };
+    auto picture = [&] {
+        const PixelImage image = read();
+        std::vector<guint32> all;
+        for (int r = 0; r < height; ++r)
+            for (int c = 0; c < width; ++c) all.push_back(image.at(c, r));
+        return all;
+    };
+    const int threshold = marker_cover_threshold;
+    for (const CoverScene& scene : scenes) {
+        SCOPED_TRACE(scene.name);
+        DimNP = scene.dimensions;
+        int k = 0;
+        for (const auto& [rows, rgb] : scene.domains)
+            show("D" + std::to_string(k++), polyhedron_from_rows(scene.dimensions, rows), rgb[0], rgb[1], rgb[2]);
+        marker_cover_threshold = 1 << 30;
+        redraw_domains(domain_pixmap);
+        const std::vector<guint32> marker_by_marker = picture();
+        marker_cover_threshold = 1;
+        redraw_domains(domain_pixmap);
+        const std::vector<guint32> covered = picture();
+        marker_cover_threshold = threshold;
+        EXPECT_GT(std::count(covered.begin(), covered.end(), white()), 0);
+        EXPECT_LT(std::count(covered.begin(), covered.end(), white()), width * height);
+        EXPECT_TRUE(covered == marker_by_marker)
+            << std::inner_product(covered.begin(), covered.end(), marker_by_marker.begin(), 0, std::plus<>(),
+                                  std::not_equal_to<>())
+            << " pixels differ";
+        clear_viewer_state();
+    }
+    DimNP = 2;
 }
 
 TEST_F(Rendering, MarkLabelSitsRightOfTheMarkerOnItsRow) {
