@@ -84,6 +84,9 @@ private:
     template <class Callback>
     ScanResult scan_last_two(int depth, std::int64_t* x, Callback& callback, std::int64_t first,
                              std::int64_t last) const;
+    template <int Lower, int Upper, class Callback>
+    ScanResult scan_last_two_fixed(int depth, std::int64_t* x, Callback& callback, std::int64_t first,
+                                   std::int64_t last) const;
 
     // Messages of a variable found without a lower or upper bound, or with
     // bounds beyond 32 bits; once, from the level that finds it.
@@ -257,6 +260,17 @@ ScanResult ScanPlan::scan_last_two(int depth, std::int64_t* x, Callback& callbac
         report_not_closed();
         return ScanResult::not_closed;
     }
+    // Polygons have one or two rows on each side: their carried state then
+    // lives in registers, which is most of the cost on thin sets.
+    const Level& level = levels_[inner];
+    const std::size_t width = row_head + static_cast<std::size_t>(inner);
+    const std::size_t lowers = (level.upper - level.lower) / width, uppers = (level.equal - level.upper) / width;
+    if (level.equal == level.end) {
+        if (lowers == 1 && uppers == 1) return scan_last_two_fixed<1, 1>(depth, x, callback, first, last);
+        if (lowers == 1 && uppers == 2) return scan_last_two_fixed<1, 2>(depth, x, callback, first, last);
+        if (lowers == 2 && uppers == 1) return scan_last_two_fixed<2, 1>(depth, x, callback, first, last);
+        if (lowers == 2 && uppers == 2) return scan_last_two_fixed<2, 2>(depth, x, callback, first, last);
+    }
     for (std::int64_t v = first; v <= last; ++v) {
         x[depth] = v;
         std::int64_t lower, upper;
@@ -272,6 +286,64 @@ ScanResult ScanPlan::scan_last_two(int depth, std::int64_t* x, Callback& callbac
             }
         }
         step_state(inner);
+    }
+    return ScanResult::done;
+}
+
+// scan_last_two for a last level of `Lower` lower and `Upper` upper rows and
+// no equality; the same steps as step_state and bounds_from_state.
+template <int Lower, int Upper, class Callback>
+ScanResult ScanPlan::scan_last_two_fixed(int depth, std::int64_t* x, Callback& callback, std::int64_t first,
+                                         std::int64_t last) const {
+    constexpr int n = Lower + Upper;
+    const int inner = depth + 1;
+    const Level& level = levels_[inner];
+    const std::size_t width = row_head + static_cast<std::size_t>(inner);
+    const std::int64_t* state = state_.data() + level.state;
+    // Lower rows keep ceil(g / divisor) and its slack, upper rows the floor
+    // and its remainder, so that neither needs a correction when read.
+    std::int64_t q[n], rest[n], dq[n], dr[n], divisor[n];
+    for (int k = 0; k < n; ++k) {
+        q[k] = state[k * state_width];
+        rest[k] = state[k * state_width + 1];
+        dq[k] = state[k * state_width + 2];
+        dr[k] = state[k * state_width + 3];
+        divisor[k] = rows_[level.lower + static_cast<std::size_t>(k) * width];
+        if (k < Lower && rest[k] != 0) {
+            q[k] += 1;
+            rest[k] = divisor[k] - rest[k];
+        }
+    }
+    for (std::int64_t v = first; v <= last; ++v) {
+        x[depth] = v;
+        std::int64_t lower = q[0];
+        for (int k = 1; k < Lower; ++k) lower = q[k] > lower ? q[k] : lower;
+        std::int64_t upper = q[Lower];
+        for (int k = Lower + 1; k < n; ++k) upper = q[k] < upper ? q[k] : upper;
+        if (lower <= upper) {
+            if (lower < std::numeric_limits<std::int32_t>::min() ||
+                upper > std::numeric_limits<std::int32_t>::max()) {
+                report_out_of_range();
+                return ScanResult::out_of_range;
+            }
+            for (std::int64_t w = lower; w <= upper; ++w) {
+                x[inner] = w;
+                if (!callback(static_cast<const std::int64_t*>(x))) return ScanResult::stopped;
+            }
+        }
+        for (int k = 0; k < Lower; ++k) {
+            // g grows by dq * divisor + dr: the slack shrinks by dr.
+            const std::int64_t slack = rest[k] - dr[k];
+            const std::int64_t borrow = slack < 0;
+            q[k] += dq[k] + borrow;
+            rest[k] = slack + (-borrow & divisor[k]);
+        }
+        for (int k = Lower; k < n; ++k) {
+            const std::int64_t r = rest[k] + dr[k];
+            const std::int64_t wrap = r >= divisor[k];
+            q[k] += dq[k] + wrap;
+            rest[k] = r - (-wrap & divisor[k]);
+        }
     }
     return ScanResult::done;
 }

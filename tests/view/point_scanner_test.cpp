@@ -211,6 +211,49 @@ TEST_F(PointScanner, AgreesWithMembershipOverABox) {
     }
 }
 
+// Polygons whose last variable has one, two or three rows on each side (the
+// innermost loop has a form for each small count), some with rational
+// bounds: the points are those of the box that lie in the polygon, in order,
+// and a stop after a few points keeps exactly those.
+TEST_F(PointScanner, PolygonsOfEverySideCountAgreeWithMembership) {
+    struct Polygon {
+        const char* name;
+        Rows rows;
+    };
+    const Polygon polygons[] = {
+        {"one lower, one upper", {{1, 1, 0, 0}, {1, -1, 0, 9}, {1, 0, 1, 0}, {1, 1, -1, 0}}},
+        {"one lower, two upper", {{1, 1, 0, 0}, {1, -1, 0, 12}, {1, 0, 1, 0}, {1, 1, -1, 0}, {1, -1, -1, 12}}},
+        {"two lower, one upper", {{1, 1, 0, 0}, {1, -1, 0, 12}, {1, 0, 1, 0}, {1, -1, 1, 6}, {1, 0, -1, 8}}},
+        {"two rational lower, one upper", {{1, 1, 0, 0}, {1, -1, 0, 14}, {1, -1, 3, 1}, {1, 1, 2, -5}, {1, 0, -1, 10}}},
+        {"one lower, two rational upper", {{1, 1, 0, 0}, {1, -1, 0, 14}, {1, 0, 1, 3}, {1, 1, -3, 2}, {1, -1, -2, 25}}},
+        {"thin rational band", {{1, 7, -5, 3}, {1, -7, 5, 5}, {1, 1, 1, -2}, {1, -1, -1, 30}}},
+        {"three lower, two upper", {{1, 1, 0, 0}, {1, -1, 0, 14}, {1, 0, 1, 0}, {1, -1, 3, 4}, {1, -2, 1, 10},
+                                    {1, 0, -1, 12}, {1, -1, -2, 30}}},
+        {"negative quadrant, rational", {{1, 2, 3, 17}, {1, -3, 2, 11}, {1, 1, -4, 9}, {1, -1, 0, 0}}},
+    };
+    constexpr std::int64_t box = 20;
+    for (const Polygon& polygon : polygons) {
+        SCOPED_TRACE(polygon.name);
+        Polyhedron* p = make(2, polygon.rows);
+        Points expected;
+        for (std::int64_t i = -box; i <= box; ++i)
+            for (std::int64_t j = -box; j <= box; ++j) {
+                const std::int64_t x[2] = {i, j};
+                if (point_in_domain(p, x)) expected.push_back({i, j});
+            }
+        ASSERT_GE(expected.size(), 4u);
+        Collector all{2, {}};
+        std::int64_t coordinates[2];
+        ASSERT_EQ(scan_points(p, coordinates, collect, &all), 1);
+        for (const auto& point : all.points)
+            for (std::int64_t v : point) ASSERT_LE(std::abs(v), box) << "the box must hold the polygon";
+        EXPECT_EQ(all.points, expected);
+        Collector some{2, {}, 4};
+        EXPECT_EQ(scan_points(p, coordinates, collect, &some), 0);
+        EXPECT_EQ(some.points, Points(expected.begin(), expected.begin() + 4));
+    }
+}
+
 TEST_F(PointScanner, ScanningMatrixConsumesTheLinesAndGrowsPastItsWorkingRows) {
     Polyhedron* p = make(3, {{1, 1, 0, 0, 0}, {1, 0, 1, 0, 0}, {1, 0, 0, 1, 0}, {1, -1, -1, -1, 5},
                              {1, 1, -1, 0, 3}, {1, 0, 1, -1, 3}});
