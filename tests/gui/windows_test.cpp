@@ -82,7 +82,9 @@ void click_cell(const std::string& name, int column) {
 void type_into(GtkWidget* entry, const std::string& text) {
     for (char c : text) {
         gint position = static_cast<gint>(std::string(gtk_entry_get_text(GTK_ENTRY(entry))).size());
-        gtk_editable_insert_text(GTK_EDITABLE(entry), &c, 1, &position);
+        // The insert-text signal copies its text as a C string: terminated.
+        const char one[2] = {c, '\0'};
+        gtk_editable_insert_text(GTK_EDITABLE(entry), one, 1, &position);
     }
     process_pending_events();
 }
