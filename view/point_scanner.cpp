@@ -7,21 +7,52 @@
 
 namespace {
 
+// What a scanning-matrix build holds while PolyLib may throw (it unwinds with
+// longjmp, past any destructor): the working matrix and the polyhedra of the
+// levels under way, released by the build's own handler before the
+// exception goes on.
+struct ScanningWork {
+    Matrix* work = nullptr;
+    unsigned capacity = 0;
+    std::vector<Polyhedron*> held;   // reserved beforehand: no allocation while PolyLib runs
+
+    void hold(Polyhedron* p) {
+        if (p) held.push_back(p);
+    }
+    void release(Polyhedron* p) {
+        for (std::size_t k = held.size(); k-- > 0;)
+            if (held[k] == p) {
+                held.erase(held.begin() + static_cast<std::ptrdiff_t>(k));
+                return;
+            }
+    }
+    void free_all() {
+        for (Polyhedron* p : held) Domain_Free(p);
+        held.clear();
+        if (work) {
+            work->NbRows = capacity;
+            Matrix_Free(work);
+            work = nullptr;
+        }
+    }
+};
+
 // Keeps the working matrix large enough for `more` rows: a polyhedron whose
 // projections need more rows than asked for gets a larger matrix instead of
-// rows written past its end. Plain pointers only: PolyLib may throw here.
-Matrix* reserve_rows(Matrix* work, unsigned& capacity, unsigned more) {
-    if (work->NbRows + more <= capacity) return work;
-    unsigned wanted = capacity * 2;
+// rows written past its end.
+void reserve_rows(ScanningWork& w, unsigned more) {
+    Matrix* work = w.work;
+    if (work->NbRows + more <= w.capacity) return;
+    unsigned wanted = w.capacity * 2;
     if (wanted < work->NbRows + more) wanted = work->NbRows + more;
     Matrix* larger = Matrix_Alloc(wanted, work->NbColumns);
     for (unsigned r = 0; r < work->NbRows; ++r)
         for (unsigned c = 0; c < work->NbColumns; ++c) larger->p[r][c] = work->p[r][c];
     larger->NbRows = work->NbRows;
-    work->NbRows = capacity;
+    work->NbRows = w.capacity;
     Matrix_Free(work);
-    capacity = wanted;
-    return larger;
+    w.work = larger;
+    w.capacity = wanted;
 }
 
 void append_row(Matrix* work, const Value* row) {
@@ -45,28 +76,32 @@ void drop_first_row(Matrix* lines) {
 // One level of elimination: the constraints of the projection of P on the
 // variables up to the one of column c that involve that variable, then the
 // rest of P (simplified by that projection) for the next levels.
-Matrix* add_scanning_rows(Polyhedron* p, Matrix* lines, Matrix* work, unsigned& capacity,
-                          unsigned working_rows) {
+void add_scanning_rows(Polyhedron* p, Matrix* lines, ScanningWork& w, unsigned working_rows) {
     unsigned column = first_nonzero_column(lines);
     drop_first_row(lines);
     if (lines->NbRows == 0) {
-        work = reserve_rows(work, capacity, p->NbConstraints);
-        for (unsigned r = 0; r < p->NbConstraints; ++r) append_row(work, p->Constraint[r]);
-        return work;
+        reserve_rows(w, p->NbConstraints);
+        for (unsigned r = 0; r < p->NbConstraints; ++r) append_row(w.work, p->Constraint[r]);
+        return;
     }
     Polyhedron* projection = DomainAddRays(p, lines, working_rows);
+    w.hold(projection);
     if (projection) {
-        work = reserve_rows(work, capacity, projection->NbConstraints);
+        reserve_rows(w, projection->NbConstraints);
         for (unsigned r = 0; r < projection->NbConstraints; ++r)
             if (column < projection->Dimension + 2 && projection->Constraint[r][column] != 0)
-                append_row(work, projection->Constraint[r]);
+                append_row(w.work, projection->Constraint[r]);
     }
     Polyhedron* rest = projection ? DomainSimplify(p, projection, working_rows) : nullptr;
-    if (projection) Polyhedron_Free(projection);
-    if (!rest) return work;
-    work = add_scanning_rows(rest, lines, work, capacity, working_rows);
+    w.hold(rest);
+    if (projection) {
+        w.release(projection);
+        Polyhedron_Free(projection);
+    }
+    if (!rest) return;
+    add_scanning_rows(rest, lines, w, working_rows);
+    w.release(rest);
     Domain_Free(rest);
-    return work;
 }
 
 }  // namespace
@@ -76,18 +111,25 @@ Matrix* Scanning_Matrix(Polyhedron* polyhedron, Matrix* lines, unsigned working_
         std::fputs("? Scanning_Matrix: operation on different dimensions\n\n", stdout);
         return nullptr;
     }
-    unsigned capacity = working_rows > 0 ? working_rows : 1;
-    Matrix* work = Matrix_Alloc(capacity, lines->NbColumns);
-    work->NbRows = 0;
-    if (lines->NbRows > 0) work = add_scanning_rows(polyhedron, lines, work, capacity, working_rows);
     Matrix* result = nullptr;
-    if (work->NbRows > 0) {
-        result = Matrix_Alloc(work->NbRows, work->NbColumns);
-        for (unsigned r = 0; r < work->NbRows; ++r)
-            for (unsigned c = 0; c < work->NbColumns; ++c) result->p[r][c] = work->p[r][c];
+    bool finished = false;
+    {   // ends before the exception goes on: RETHROW leaves by longjmp
+        ScanningWork w;
+        w.capacity = working_rows > 0 ? working_rows : 1;
+        w.held.reserve(2 * static_cast<std::size_t>(lines->NbRows) + 2);
+        finished = polylib_guarded([&] {
+            w.work = Matrix_Alloc(w.capacity, lines->NbColumns);
+            w.work->NbRows = 0;
+            if (lines->NbRows > 0) add_scanning_rows(polyhedron, lines, w, working_rows);
+            if (w.work->NbRows > 0) {
+                result = Matrix_Alloc(w.work->NbRows, w.work->NbColumns);
+                for (unsigned r = 0; r < w.work->NbRows; ++r)
+                    for (unsigned c = 0; c < w.work->NbColumns; ++c) result->p[r][c] = w.work->p[r][c];
+            }
+        });
+        w.free_all();
     }
-    work->NbRows = capacity;
-    Matrix_Free(work);
+    if (!finished) RETHROW();
     return result;
 }
 
@@ -104,16 +146,17 @@ bool fits_in_32_bits(std::int64_t v) {
 Matrix* unit_lines_scanning_matrix(Polyhedron* polyhedron, bool& failed) {
     Matrix* result = nullptr;
     Matrix* lines = nullptr;
+    const unsigned d = polyhedron->Dimension;
     failed = !polylib_guarded([&] {
-        unsigned d = polyhedron->Dimension;
         lines = Matrix_Alloc(d, d + 2);
         for (unsigned r = 0; r < d; ++r)
             for (unsigned c = 0; c < d + 2; ++c) lines->p[r][c] = c == r + 1 ? 1 : 0;
         result = Scanning_Matrix(polyhedron, lines, scanning_working_rows);
-        lines->NbRows = d;
-        Matrix_Free(lines);
-        lines = nullptr;
     });
+    if (lines) {
+        lines->NbRows = d;   // the build consumed its rows; the storage is all there
+        Matrix_Free(lines);
+    }
     return failed ? nullptr : result;
 }
 

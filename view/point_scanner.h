@@ -21,7 +21,8 @@ int scan_points(Polyhedron* polyhedron, std::int64_t* coordinates, point_callbac
 
 // Consumes the rows of `lines`. Null when no rows result. The working matrix
 // grows past `working_rows` rather than being written past its end.
-// Expects domain_lock held; PolyLib may throw.
+// Expects domain_lock held. When PolyLib throws, what the build holds is
+// released and the exception goes on to the caller's handler.
 Matrix* Scanning_Matrix(Polyhedron* polyhedron, Matrix* lines, unsigned working_rows);
 
 // Whether the integer point lies in at least one polyhedron of the union.

@@ -279,6 +279,27 @@ TEST_F(PointScanner, ScanningMatrixConsumesTheLinesAndGrowsPastItsWorkingRows) {
         for (unsigned c = 0; c < 5; ++c) EXPECT_EQ(roomy->p[r][c], tight->p[r][c]);
 }
 
+// A polyhedron whose projections overflow inside PolyLib: one line, nothing
+// scanned, and PolyLib's state left fit for the next scan.
+TEST_F(PointScanner, PolyLibFailureInTheScanningMatrixIsOneLine) {
+    Polyhedron* p = make(3, {{1, -762, 1629, 190, 1410},
+                             {1, 1542, -2032, 868, 3413},
+                             {1, 828, 815, -972, 3818},
+                             {1, -789, -808, -645, 5137}});
+    Collector collector{3, {}};
+    std::int64_t coordinates[3];
+    int result = -1;
+    std::string out = capture_stdout([&] {
+        capture_stderr([&] { result = scan_points(p, coordinates, collect, &collector); });
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(collector.points.empty());
+    EXPECT_EQ(out, "Can't visualize a polyhedron: PolyLib failed to build its scanning matrix\n");
+    Collector square{2, {}};
+    EXPECT_EQ(scan_points(make(2, scan_cases[0].rows), coordinates, collect, &square), 1);
+    EXPECT_EQ(square.points, scan_cases[0].expected);
+}
+
 TEST_F(PointScanner, ScanningMatrixRefusesLinesOfAnotherDimension) {
     Polyhedron* p = make(2, scan_cases[0].rows);
     Matrix* lines = Matrix_Alloc(3, 5);
