@@ -21,7 +21,11 @@ std::vector<GtkWidget*> panel_item;
 namespace {
 
 gboolean on_context_close(GtkWidget*, GdkEvent*, gpointer) { return release_context_toggle(); }
-void on_context_destroy(GtkObject*, gpointer) { release_context_toggle(); }
+// The entries go with the window: no handle to them may outlive it.
+void on_context_destroy(GtkObject*, gpointer) {
+    panel_item.clear();
+    release_context_toggle();
+}
 
 std::vector<std::string> parameter_names() {
     DomainLock lock;

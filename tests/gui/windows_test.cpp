@@ -390,6 +390,24 @@ TEST_F(ContextWindowTest, RedefiningTheContextRestartsTheViewer) {
     EXPECT_EQ(rows(), (std::vector<Row>{{"G", "Masked", "Yes", "Black"}}));
 }
 
+// The parameter entries die with the Context window: a restart to a context
+// without parameters, or the Quit button, leaves no handle to them.
+TEST_F(ContextWindowTest, EntriesGoWithTheirWindow) {
+    ASSERT_EQ(panel_item.size(), 1u);
+    run("E := { | } ;\ninitvisu (2, E) ;\n");
+    EXPECT_EQ(nb_params, 0);
+    EXPECT_EQ(context_window, nullptr);
+    EXPECT_TRUE(panel_item.empty());
+    run("initvisu (2, K) ;\n");
+    ASSERT_EQ(panel_item.size(), 1u);
+    EXPECT_TRUE(GTK_IS_ENTRY(panel_item[0]));
+    toggle_context_window();
+    process_pending_events();
+    visu_quit();
+    process_pending_events();
+    EXPECT_TRUE(panel_item.empty());
+}
+
 TEST_F(WindowsTest, VisuStatementShowsAndMasks) {
     run("K := { | } ;\nA := { i, j | 0 <= j <= i <= 4 } ;\nC := { i | 0 <= i <= 4 } ;\ninitvisu (2, K) ;\n");
     EXPECT_EQ(run("visu (A) ;\n"), "<2> ");
