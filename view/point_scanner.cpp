@@ -243,14 +243,7 @@ void ScanPlan::report_out_of_range() {
 }
 
 int scan_points(Polyhedron* polyhedron, std::int64_t* coordinates, point_callback callback, void* data) {
-    ScanPlan plan;
-    switch (plan.build(polyhedron)) {
-    case ScanPlan::Build::nothing_to_scan: return 1;
-    case ScanPlan::Build::failed: return 0;
-    case ScanPlan::Build::ready: break;
-    }
-    auto call = [callback, data](const std::int64_t* x) { return callback(x, data); };
-    return plan.run(coordinates, call) == ScanResult::done ? 1 : 0;
+    return scan_points_by(polyhedron, coordinates, [callback, data](const std::int64_t* x) { return callback(x, data); });
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 #include <vector>
 
 #include "store/polylib.h"
@@ -30,6 +31,14 @@ Matrix* Scanning_Matrix(Polyhedron* polyhedron, Matrix* lines, unsigned working_
 int point_in_domain(const Polyhedron* domain, const std::int64_t* coordinates);
 
 enum class ScanResult { done, stopped, not_closed, out_of_range };
+
+// What a callback of ScanPlan::run may return instead of an int: how many
+// values of the innermost variable to advance by. 1 goes to the next point; n
+// skips the n - 1 points after this one (the callback vouches that it has no
+// use for them); 0 stops the whole enumeration.
+struct ScanAdvance {
+    std::int64_t count;
+};
 
 // The scanning matrix of one polyhedron compiled for the loop nest: for each
 // variable, the rows that bound it by the earlier variables only. Built once
@@ -66,6 +75,19 @@ private:
     static constexpr int row_head = 3;
     static constexpr int state_width = 4;
 
+    // The callback at x, and how far the innermost variable moves on: 0 to
+    // stop, else at least 1 and at most `remaining`.
+    template <class Callback>
+    static std::int64_t advance_after(Callback& callback, std::int64_t* x, std::int64_t remaining) {
+        const std::int64_t* point = x;
+        if constexpr (std::is_same_v<std::decay_t<decltype(callback(point))>, ScanAdvance>) {
+            const std::int64_t n = callback(point).count;
+            return n <= 0 ? 0 : n < remaining ? n : remaining;
+        } else {
+            return callback(point) ? 1 : 0;
+        }
+    }
+
     enum class RowKind { lower, upper, equal };
     void compile_rows(const Matrix* matrix, unsigned depth, RowKind kind);
 
@@ -100,6 +122,19 @@ private:
     mutable std::vector<std::int64_t> state_;
     MatrixPtr matrix_;   // printed when a variable is unbounded
 };
+
+// scan_points with any callback ScanPlan::run takes (one returning
+// ScanAdvance may skip points of the innermost variable).
+template <class Callback>
+int scan_points_by(Polyhedron* polyhedron, std::int64_t* coordinates, Callback&& callback) {
+    ScanPlan plan;
+    switch (plan.build(polyhedron)) {
+    case ScanPlan::Build::nothing_to_scan: return 1;
+    case ScanPlan::Build::failed: return 0;
+    case ScanPlan::Build::ready: break;
+    }
+    return plan.run(coordinates, callback) == ScanResult::done ? 1 : 0;
+}
 
 namespace scan_detail {
 
@@ -281,9 +316,11 @@ ScanResult ScanPlan::scan_last_two(int depth, std::int64_t* x, Callback& callbac
                 report_out_of_range();
                 return ScanResult::out_of_range;
             }
-            for (std::int64_t w = lower; w <= upper; ++w) {
+            for (std::int64_t w = lower; w <= upper;) {
                 x[inner] = w;
-                if (!callback(static_cast<const std::int64_t*>(x))) return ScanResult::stopped;
+                const std::int64_t step = advance_after(callback, x, upper - w + 1);
+                if (step == 0) return ScanResult::stopped;
+                w += step;
             }
         }
         step_state(inner);
@@ -327,9 +364,11 @@ ScanResult ScanPlan::scan_last_two_fixed(int depth, std::int64_t* x, Callback& c
                 report_out_of_range();
                 return ScanResult::out_of_range;
             }
-            for (std::int64_t w = lower; w <= upper; ++w) {
+            for (std::int64_t w = lower; w <= upper;) {
                 x[inner] = w;
-                if (!callback(static_cast<const std::int64_t*>(x))) return ScanResult::stopped;
+                const std::int64_t step = advance_after(callback, x, upper - w + 1);
+                if (step == 0) return ScanResult::stopped;
+                w += step;
             }
         }
         for (int k = 0; k < Lower; ++k) {
@@ -365,9 +404,11 @@ ScanResult ScanPlan::scan_level(int depth, std::int64_t* x, Callback& callback, 
         return ScanResult::out_of_range;
     }
     if (depth == dimension_ - 1) {
-        for (std::int64_t v = lower; v <= upper; ++v) {
+        for (std::int64_t v = lower; v <= upper;) {
             x[depth] = v;
-            if (!callback(static_cast<const std::int64_t*>(x))) return ScanResult::stopped;
+            const std::int64_t step = advance_after(callback, x, upper - v + 1);
+            if (step == 0) return ScanResult::stopped;
+            v += step;
         }
         return ScanResult::done;
     }

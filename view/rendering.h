@@ -46,6 +46,9 @@ GdkColor blended_colour(const DomainEntry* entry, const std::int64_t* point);
 // A run of at least this many markers of one colour may be sent as the spans
 // of the pixels it covers instead of marker by marker (the same pixels).
 extern int marker_cover_threshold;
+// Whether points whose marker would repeat the one just painted (same centre,
+// same blend) are skipped instead of painted again (the same pixels).
+extern bool marker_run_skipping;
 
 // Blue markers and "(x,y,...)" labels of marked points.
 void draw_marks(GdkDrawable* drawable, const MarkedPoint* list);

@@ -3,6 +3,7 @@
 // image after a resize, and the bounded drawing contexts of point colours.
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <numeric>
@@ -348,6 +349,82 @@ TEST_F(Rendering, DenseRunsPaintTheSamePixelsAsMarkerByMarker) {
         clear_viewer_state();
     }
     DimNP = 2;
+}
+
+// Where many points share a marker (more points than pixels along the last
+// coordinate), the repeats are skipped: the picture must be the one painted
+// point by point, blends with other domains (unions included) too.
+TEST_F(Rendering, SkippedRepeatsPaintTheSamePixelsAsEveryPoint) {
+    auto triangle = [](std::int64_t x, std::int64_t y, std::int64_t s) {
+        return Rows{{1, 1, 0, -x}, {1, 0, 1, -y}, {1, -1, -1, x + y + s}};
+    };
+    auto band = [](std::int64_t i0, std::int64_t i1, std::int64_t j0, std::int64_t j1) {
+        return Rows{{1, 1, 0, -i0}, {1, -1, 0, i1}, {1, 0, 1, -j0}, {1, 0, -1, j1}};
+    };
+    struct Shown {
+        std::vector<Rows> pieces;   // a union when more than one
+        Rgb colour;
+        int dimensions = 2;
+    };
+    struct Scene {
+        const char* name;
+        std::vector<Shown> domains;
+    };
+    const Rgb red = {65535, 0, 0}, green = {0, 65535, 0}, blue = {0, 0, 65535};
+    const Scene scenes[] = {
+        {"one dense triangle", {{{triangle(0, 0, 1500)}, green}}},
+        {"overlapping dense triangles", {{{triangle(0, 0, 1200)}, red}, {{triangle(300, 100, 1000)}, blue}}},
+        {"a union crossing the runs", {{{band(0, 40, 0, 3000)}, red},
+                                       {{band(10, 20, 500, 900), band(15, 30, 1700, 2100)}, green},
+                                       {{{{0, 1, -1, 0}, {1, 1, 0, 0}, {1, -1, 0, 40}}}, blue}}},
+        {"sparse square, nothing to skip", {{{square_rows(6)}, red}}},
+    };
+    auto picture = [&] {
+        const PixelImage image = read();
+        std::vector<guint32> all;
+        for (int r = 0; r < height; ++r)
+            for (int c = 0; c < width; ++c) all.push_back(image.at(c, r));
+        return all;
+    };
+    for (const Scene& scene : scenes) {
+        SCOPED_TRACE(scene.name);
+        DimNP = 2;
+        int k = 0;
+        for (const Shown& shown : scene.domains) {
+            Polyhedron* domain = nullptr;
+            for (auto piece = shown.pieces.rbegin(); piece != shown.pieces.rend(); ++piece) {
+                Polyhedron* p = polyhedron_from_rows(shown.dimensions, *piece);
+                p->next = domain;
+                domain = p;
+            }
+            show("D" + std::to_string(k++), domain, shown.colour[0], shown.colour[1], shown.colour[2]);
+        }
+        marker_run_skipping = false;
+        redraw_domains(domain_pixmap);
+        const std::vector<guint32> every_point = picture();
+        marker_run_skipping = true;
+        redraw_domains(domain_pixmap);
+        const std::vector<guint32> skipping = picture();
+        EXPECT_LT(std::count(skipping.begin(), skipping.end(), white()), width * height);
+        EXPECT_TRUE(skipping == every_point)
+            << std::inner_product(skipping.begin(), skipping.end(), every_point.begin(), 0, std::plus<>(),
+                                  std::not_equal_to<>())
+            << " pixels differ";
+        clear_viewer_state();
+    }
+}
+
+// Two billion points on a few hundred pixels: the redraw costs the pixels,
+// not the points.
+TEST_F(Rendering, BillionsOfPointsDrawInAMoment) {
+    show("Long", polyhedron_from_rows(2, {{1, 1, 0, 0}, {1, -1, 0, 1}, {1, 0, 1, 0}, {1, 0, -1, 1000000000}}), 0, 0,
+         65535);
+    const auto start = std::chrono::steady_clock::now();
+    redraw_domains(domain_pixmap);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    const CanvasPoint top = to_canvas(project_point(std::array<std::int64_t, 2>{1, 1000000000}.data(), 2).x,
+                                      project_point(std::array<std::int64_t, 2>{1, 1000000000}.data(), 2).y);
+    EXPECT_EQ(read().at(top.column, top.row), pixel_of(0, 0, 65535));
 }
 
 TEST_F(Rendering, MarkLabelSitsRightOfTheMarkerOnItsRow) {
