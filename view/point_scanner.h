@@ -88,6 +88,28 @@ private:
         }
     }
 
+    // Whether bounds of a level leave the 32-bit range of the coordinates
+    // (reported once found).
+    static bool beyond_32_bits(std::int64_t lower, std::int64_t upper) {
+        if (lower >= std::numeric_limits<std::int32_t>::min() && upper <= std::numeric_limits<std::int32_t>::max())
+            return false;
+        report_out_of_range();
+        return true;
+    }
+    // The points of the last variable, x[depth], from lower to upper, the
+    // earlier coordinates fixed: done, or stopped by the callback.
+    template <class Callback>
+    static ScanResult scan_run(int depth, std::int64_t* x, Callback& callback, std::int64_t lower,
+                               std::int64_t upper) {
+        for (std::int64_t w = lower; w <= upper;) {
+            x[depth] = w;
+            const std::int64_t step = advance_after(callback, x, upper - w + 1);
+            if (step == 0) return ScanResult::stopped;
+            w += step;
+        }
+        return ScanResult::done;
+    }
+
     enum class RowKind { lower, upper, equal };
     void compile_rows(const Matrix* matrix, unsigned depth, RowKind kind);
 
@@ -311,17 +333,8 @@ ScanResult ScanPlan::scan_last_two(int depth, std::int64_t* x, Callback& callbac
         x[depth] = v;
         std::int64_t lower, upper;
         if (bounds_from_state(inner, lower, upper) && lower <= upper) {
-            if (lower < std::numeric_limits<std::int32_t>::min() ||
-                upper > std::numeric_limits<std::int32_t>::max()) {
-                report_out_of_range();
-                return ScanResult::out_of_range;
-            }
-            for (std::int64_t w = lower; w <= upper;) {
-                x[inner] = w;
-                const std::int64_t step = advance_after(callback, x, upper - w + 1);
-                if (step == 0) return ScanResult::stopped;
-                w += step;
-            }
+            if (beyond_32_bits(lower, upper)) return ScanResult::out_of_range;
+            if (scan_run(inner, x, callback, lower, upper) == ScanResult::stopped) return ScanResult::stopped;
         }
         step_state(inner);
     }
@@ -359,17 +372,8 @@ ScanResult ScanPlan::scan_last_two_fixed(int depth, std::int64_t* x, Callback& c
         std::int64_t upper = q[Lower];
         for (int k = Lower + 1; k < n; ++k) upper = q[k] < upper ? q[k] : upper;
         if (lower <= upper) {
-            if (lower < std::numeric_limits<std::int32_t>::min() ||
-                upper > std::numeric_limits<std::int32_t>::max()) {
-                report_out_of_range();
-                return ScanResult::out_of_range;
-            }
-            for (std::int64_t w = lower; w <= upper;) {
-                x[inner] = w;
-                const std::int64_t step = advance_after(callback, x, upper - w + 1);
-                if (step == 0) return ScanResult::stopped;
-                w += step;
-            }
+            if (beyond_32_bits(lower, upper)) return ScanResult::out_of_range;
+            if (scan_run(inner, x, callback, lower, upper) == ScanResult::stopped) return ScanResult::stopped;
         }
         for (int k = 0; k < Lower; ++k) {
             // g grows by dq * divisor + dr: the slack shrinks by dr.
@@ -399,19 +403,8 @@ ScanResult ScanPlan::scan_level(int depth, std::int64_t* x, Callback& callback, 
     std::int64_t lower, upper;
     const bool some = carried ? bounds_from_state(depth, lower, upper) : bounds_from_rows(depth, x, lower, upper);
     if (!some || upper < lower) return ScanResult::done;
-    if (lower < std::numeric_limits<std::int32_t>::min() || upper > std::numeric_limits<std::int32_t>::max()) {
-        report_out_of_range();
-        return ScanResult::out_of_range;
-    }
-    if (depth == dimension_ - 1) {
-        for (std::int64_t v = lower; v <= upper;) {
-            x[depth] = v;
-            const std::int64_t step = advance_after(callback, x, upper - v + 1);
-            if (step == 0) return ScanResult::stopped;
-            v += step;
-        }
-        return ScanResult::done;
-    }
+    if (beyond_32_bits(lower, upper)) return ScanResult::out_of_range;
+    if (depth == dimension_ - 1) return scan_run(depth, x, callback, lower, upper);
     const bool carry = carry_state(depth + 1, x, lower, upper);
     if (carry && depth + 2 == dimension_) return scan_last_two(depth, x, callback, lower, upper);
     for (std::int64_t v = lower; v <= upper; ++v) {

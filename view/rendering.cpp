@@ -273,20 +273,24 @@ bool same_colour(const GdkColor& a, const GdkColor& b) {
     return a.red == b.red && a.green == b.green && a.blue == b.blue;
 }
 
-// A new colour may evict a cached context, so the run drawn with the previous
-// one is sent first.
-int paint_point(const std::int64_t* point, void* data) {
-    auto* painter = static_cast<PointPainter*>(data);
-    const GdkColor colour = blend(painter->own, painter->sources, point);
+CanvasPoint marker_centre(const std::int64_t* point) {
     const PlanePoint p = project_point(point, DimNP);
-    if (!painter->markers_fit) return 1;
-    if (!painter->last_gc || !same_colour(colour, painter->last_colour)) {
-        painter->batch->flush();
-        painter->last_gc = point_gc(painter->drawable, colour);
-        painter->last_colour = colour;
+    return to_canvas(p.x, p.y);
+}
+
+// Paints the point's marker (the markers must fit the canvas) and gives its
+// centre. A new colour may evict a cached context, so the run drawn with the
+// previous one is sent first.
+CanvasPoint paint_point(PointPainter& painter, const std::int64_t* point) {
+    const GdkColor colour = blend(painter.own, painter.sources, point);
+    const CanvasPoint centre = marker_centre(point);
+    if (!painter.last_gc || !same_colour(colour, painter.last_colour)) {
+        painter.batch->flush();
+        painter.last_gc = point_gc(painter.drawable, colour);
+        painter.last_colour = colour;
     }
-    painter->batch->add(painter->last_gc, to_canvas(p.x, p.y));
-    return 1;
+    painter.batch->add(painter.last_gc, centre);
+    return centre;
 }
 
 // ---- runs of points that paint the same marker ----
@@ -338,22 +342,17 @@ bool membership_constant(const Polyhedron* domain, const std::int64_t* x, int la
     return true;
 }
 
-CanvasPoint marker_centre(const std::int64_t* point) {
-    const PlanePoint p = project_point(point, DimNP);
-    return to_canvas(p.x, p.y);
-}
-
 // How many points, from x on along the last coordinate, paint exactly x's
 // marker: the same centre and the same blend. The centre's column and row are
 // each monotone in that coordinate (sums, products and truncation of floats
 // keep order), and memberships are intervals, so the points that agree with x
 // form one run; its length is found by doubling, then halving.
-std::int64_t same_marker_run(const std::vector<BlendSource>& sources, const std::int64_t* x, int dimension) {
+std::int64_t same_marker_run(const std::vector<BlendSource>& sources, const std::int64_t* x, int dimension,
+                             CanvasPoint centre) {
     const int last = dimension - 1;
     std::int64_t y[MAXDIM];
     std::copy(x, x + dimension, y);
     const std::int64_t w = x[last];
-    const CanvasPoint centre = marker_centre(x);
     auto same = [&](std::int64_t k) {
         y[last] = w + k;
         const CanvasPoint c = marker_centre(y);
@@ -410,21 +409,20 @@ struct OutlineRecord {
 constexpr std::size_t outline_cache_capacity = 64;
 std::unordered_map<const Polyhedron*, OutlineRecord> outline_cache;
 
-std::vector<Value> flattened_constraints(const Polyhedron* p) {
-    const unsigned width = p->Dimension + 2;
-    std::vector<Value> rows(static_cast<std::size_t>(p->NbConstraints) * width);
-    for (unsigned r = 0; r < p->NbConstraints; ++r)
-        std::copy(p->Constraint[r], p->Constraint[r] + width, rows.begin() + static_cast<std::ptrdiff_t>(r) * width);
+// The rows of a polyhedron's constraint or generator table, one after another.
+std::vector<Value> flattened(Value* const* table, unsigned count, unsigned dimension) {
+    const unsigned width = dimension + 2;
+    std::vector<Value> rows(static_cast<std::size_t>(count) * width);
+    for (unsigned r = 0; r < count; ++r)
+        std::copy(table[r], table[r] + width, rows.begin() + static_cast<std::ptrdiff_t>(r) * width);
     return rows;
 }
 
-std::vector<Value> flattened_generators(const Polyhedron* p) {
-    const unsigned width = p->Dimension + 2;
-    std::vector<Value> rows(static_cast<std::size_t>(p->NbRays) * width);
-    for (unsigned r = 0; r < p->NbRays; ++r)
-        std::copy(p->Ray[r], p->Ray[r] + width, rows.begin() + static_cast<std::ptrdiff_t>(r) * width);
-    return rows;
+std::vector<Value> flattened_constraints(const Polyhedron* p) {
+    return flattened(p->Constraint, p->NbConstraints, p->Dimension);
 }
+
+std::vector<Value> flattened_generators(const Polyhedron* p) { return flattened(p->Ray, p->NbRays, p->Dimension); }
 
 bool is_point_or_segment(const Polyhedron* p) {
     const unsigned k = p->Dimension - p->NbEq;
@@ -609,8 +607,8 @@ int draw_integer_points(GdkDrawable* drawable, DomainEntry* entry) {
         const bool skip_repeats = marker_run_skipping && markers_crowd_along_last(dimension);
         auto visit = [&](const std::int64_t* x) -> ScanAdvance {
             if (!painter.markers_fit) return {std::numeric_limits<std::int64_t>::max()};
-            paint_point(x, &painter);
-            return {skip_repeats ? same_marker_run(painter.sources, x, dimension) : 1};
+            const CanvasPoint centre = paint_point(painter, x);
+            return {skip_repeats ? same_marker_run(painter.sources, x, dimension, centre) : 1};
         };
         if (!scan_points_by(p, coordinates, visit)) result = 0;
         p->next = successors;

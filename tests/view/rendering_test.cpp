@@ -46,6 +46,14 @@ protected:
         e->view->show_points = show_points;
         return e;
     }
+    // Every pixel of the image, row by row.
+    std::vector<guint32> picture() {
+        const PixelImage image = read();
+        std::vector<guint32> all;
+        for (int r = 0; r < height; ++r)
+            for (int c = 0; c < width; ++c) all.push_back(image.at(c, r));
+        return all;
+    }
     static Pixels sorted(Pixels p) {
         std::sort(p.begin(), p.end());
         return p;
@@ -319,13 +327,6 @@ TEST_F(Rendering, DenseRunsPaintTheSamePixelsAsMarkerByMarker) {
         {"sparse square", 2, {{square_rows(4), red}}},
         {"thin diagonal band", 2, {{{{1, 1, -1, 0}, {1, -1, 1, 1}, {1, 1, 0, 0}, {1, -1, 0, 300}}, red}}},
     };
-    auto picture = [&] {
-        const PixelImage image = read();
-        std::vector<guint32> all;
-        for (int r = 0; r < height; ++r)
-            for (int c = 0; c < width; ++c) all.push_back(image.at(c, r));
-        return all;
-    };
     const int threshold = marker_cover_threshold;
     for (const CoverScene& scene : scenes) {
         SCOPED_TRACE(scene.name);
@@ -378,13 +379,6 @@ TEST_F(Rendering, SkippedRepeatsPaintTheSamePixelsAsEveryPoint) {
                                        {{band(10, 20, 500, 900), band(15, 30, 1700, 2100)}, green},
                                        {{{{0, 1, -1, 0}, {1, 1, 0, 0}, {1, -1, 0, 40}}}, blue}}},
         {"sparse square, nothing to skip", {{{square_rows(6)}, red}}},
-    };
-    auto picture = [&] {
-        const PixelImage image = read();
-        std::vector<guint32> all;
-        for (int r = 0; r < height; ++r)
-            for (int c = 0; c < width; ++c) all.push_back(image.at(c, r));
-        return all;
     };
     for (const Scene& scene : scenes) {
         SCOPED_TRACE(scene.name);
