@@ -3,10 +3,6 @@
 # package of the same tree whose dependencies come from the linked libraries.
 include(GNUInstallDirs)
 
-# The version of project() is the only one: the package name, the manual page
-# and the program's own report of its version all read it.
-configure_file(cmake/qarnest_version.h.in ${CMAKE_BINARY_DIR}/interpreter/qarnest_version.h @ONLY)
-
 # The program looks for its icons in <prefix>/bin/../share/qarnest: the data
 # folder must stay beside bin/ whatever the prefix.
 set(QARNEST_DATA_DIR share/qarnest)
@@ -15,7 +11,8 @@ install(TARGETS qarnest RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES context_icon.xpm properties_icon.xpm repere_icon.xpm DESTINATION ${QARNEST_DATA_DIR})
 install(DIRECTORY examples/ DESTINATION ${QARNEST_DATA_DIR}/examples)
 
-# The page carries the version; Debian installs manual pages compressed.
+# The page carries the version of project(), as the package name does;
+# Debian installs manual pages compressed.
 configure_file(docs/qarnest.1.in ${CMAKE_BINARY_DIR}/qarnest.1 @ONLY)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/qarnest.1.gz
   COMMAND gzip -9nkf ${CMAKE_BINARY_DIR}/qarnest.1

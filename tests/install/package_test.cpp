@@ -15,7 +15,6 @@
 #include <thread>
 #include <unistd.h>
 
-#include "qarnest_version.h"
 #include "tests/support/run_program.h"
 #include "tests/support/x_session.h"
 
@@ -158,7 +157,7 @@ std::vector<std::string> package_names(const std::string& depends) {
 
 TEST(Package, IsNamedByVersionAndArchitectureAndDependsOnTheLinkedLibraries) {
     const std::string architecture = trimmed(shell("dpkg --print-architecture").out);
-    const fs::path package = package_dir / ("qarnest_" + std::string(qarnest_version) + "_" + architecture + ".deb");
+    const fs::path package = package_dir / ("qarnest_" + std::string(QARNEST_VERSION) + "_" + architecture + ".deb");
     ASSERT_TRUE(fs::exists(package)) << package;
     CommandResult depends = shell("dpkg-deb -f " + quoted(package.string()) + " Depends");
     ASSERT_EQ(depends.status, 0) << depends.err;
@@ -231,7 +230,7 @@ TEST(Package, ManualPageRendersWithoutWarnings) {
     for (const std::string& text : {std::string("NAME"), std::string("qarnest - interactive calculator"),
                                     std::string("SYNOPSIS"), std::string("STATEMENTS"), std::string("VIEWER"),
                                     std::string("FILES"), std::string("EXIT STATUS"), std::string("EXAMPLES"),
-                                    "qarnest " + std::string(qarnest_version)})
+                                    "qarnest " + std::string(QARNEST_VERSION)})
         EXPECT_NE(page.out.find(text), std::string::npos) << text;
     CommandResult whatis = shell("lexgrog " + quoted(manual_page.string()));
     EXPECT_EQ(whatis.status, 0) << "man's index reads the page's name line: " << whatis.out << whatis.err;
