@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/locks.h"
 #include "gui/resources.h"
-#include "interpreter/locks.h"
 #include "store/registry.h"
 #include "view/context.h"
 #include "view/picking.h"

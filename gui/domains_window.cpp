@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
+#include "base/locks.h"
 #include "gui/resources.h"
 #include "gui/visu_window.h"
-#include "interpreter/locks.h"
 #include "view/context.h"
 #include "view/projection.h"
 #include "view/rendering.h"

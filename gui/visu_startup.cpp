@@ -5,12 +5,12 @@
 
 #include <cstdio>
 
+#include "base/locks.h"
 #include "gui/context_window.h"
 #include "gui/domains_window.h"
 #include "gui/projection_window.h"
 #include "gui/resources.h"
 #include "gui/visu_window.h"
-#include "interpreter/locks.h"
 #include "store/registry.h"
 #include "view/context.h"
 #include "view/projection.h"

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/error_report.h"
+#include "base/locks.h"
 #include "gui/visu_startup.h"
-#include "interpreter/error_report.h"
-#include "interpreter/locks.h"
 #include "store/linked_list.h"
 
 VarNode* decl_vars = nullptr;

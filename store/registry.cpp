@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <gdk/gdk.h>
 
-#include "interpreter/error_report.h"
-#include "interpreter/locks.h"
+#include "base/error_report.h"
+#include "base/locks.h"
 #include "store/linked_list.h"
 #include "store/printer.h"
 

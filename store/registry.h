@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "store/polylib.h"
+#include "base/polylib.h"
 
 typedef struct _GdkColor GdkColor;
 struct DomainView;

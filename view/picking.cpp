@@ -2,10 +2,10 @@
 // drawn, and its mark toggled in every shown domain holding it.
 #include "view/picking.h"
 
-#include "gui/resources.h"
-#include "interpreter/locks.h"
+#include "base/locks.h"
 #include "store/registry.h"
 #include "view/context.h"
+#include "view/drawing_resources.h"
 #include "view/point_scanner.h"
 #include "view/projection.h"
 #include "view/rendering.h"

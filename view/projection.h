@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <gdk/gdk.h>
 
-#include "store/polylib.h"
+#include "base/polylib.h"
 #include "view/visutypes.h"
 
 struct PlanePoint {

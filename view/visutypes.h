@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "store/polylib.h"
+#include "base/polylib.h"
 
 // Largest number of visualised dimensions; raise it and rebuild for more.
 constexpr int MAXDIM = 10;

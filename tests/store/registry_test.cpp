@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "interpreter/locks.h"
+#include "base/locks.h"
 #include "store/registry.h"
 #include "tests/support/capture.h"
 
