@@ -41,7 +41,7 @@ bool adopt_context(const std::string& name) {
     DomainLock lock;
     const DomainEntry* entry = lookup_domain(name, DomainList);
     if (!entry) return false;
-    if (Contexte) Domain_Free(Contexte);
+    release_domain(Contexte);
     Contexte = Domain_Copy(entry->domain);
     context_name = name;
     nb_params = emptyQ(Contexte) ? 0 : static_cast<int>(Contexte->Dimension);

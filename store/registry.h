@@ -40,6 +40,9 @@ extern MatrixEntry* MatrixList;
 DomainEntry* add_domain_in_list(const std::string& name, VarNode* vars, Polyhedron* domain,
                                 DomainEntry* list);
 DomainEntry* delete_domain_in_list(const std::string& name, DomainEntry* list);
+// The one release of an entry that is in no list any more: its domain, view,
+// variables and colour. Expects domain_lock held.
+void free_domain_entry(DomainEntry* entry);
 DomainEntry* lookup_domain(const std::string& name, DomainEntry* list);
 
 // Names in declaration order (element 0 has index 1); empty when vars is empty.

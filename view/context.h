@@ -35,5 +35,3 @@ void drop_derived_domains();
 void update_view_hull();
 void update_points_union();
 MarkedPoint* collect_marks(DomainEntry* entry);
-void free_marks(MarkedPoint* list);
-void free_view(DomainView* view);

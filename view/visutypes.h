@@ -1,26 +1,9 @@
-// Shared records of the viewer: the dimension bound, the number of shown
-// dimensions, the view of a shown domain and its marked points.
+// Shared records of the viewer: the number of shown dimensions, with the
+// view a shown domain carries (kept with the entries that own it).
 #pragma once
 
-#include <cstdint>
-
-#include "base/polylib.h"
-
-// Largest number of visualised dimensions; raise it and rebuild for more.
-constexpr int MAXDIM = 10;
+#include "store/visutypes.h"
 
 // Number of visualised (non-parameter) dimensions: 1 to MAXDIM once the
 // viewer runs; set only by init_visu.
 extern int DimNP;
-
-struct MarkedPoint {
-    std::int64_t coords[MAXDIM];   // the first DimNP are the point's coordinates
-    MarkedPoint* next;
-};
-
-// Attached to a DomainEntry while the domain is shown.
-struct DomainView {
-    Polyhedron* domain;   // what is drawn, of dimension DimNP; owned
-    int show_points;      // draw and pick the integer points
-    MarkedPoint* marked;  // owned list
-};

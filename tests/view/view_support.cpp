@@ -38,15 +38,11 @@ DomainEntry* push_entry(const std::string& name, Polyhedron* domain, unsigned sh
 void clear_viewer_state() {
     while (DomainList) {
         DomainEntry* next = DomainList->next;
-        free_view(DomainList->view);
-        Domain_Free(DomainList->domain);
-        gdk_color_free(DomainList->color);
-        delete DomainList;
+        free_domain_entry(DomainList);
         DomainList = next;
     }
     drop_derived_domains();
-    if (Contexte) Domain_Free(Contexte);
-    Contexte = nullptr;
+    release_domain(Contexte);
     context_name.clear();
     nb_params = 0;
     param_values.clear();
