@@ -11,9 +11,7 @@
 #include "store/printer.h"
 #include "store/visutypes.h"
 
-DomainEntry* DomainList = nullptr;
-MatrixEntry* MatrixList = nullptr;
-void (*remove_row_of_deleted_domain)(DomainEntry* entry) = nullptr;
+Registries registries;
 
 namespace {
 

@@ -9,16 +9,7 @@
 #include "view/point_scanner.h"
 #include "view/projection.h"
 
-Polyhedron* Contexte = nullptr;
-std::string context_name;
-int nb_params = 0;
-std::vector<std::int64_t> param_values;
-std::vector<int> param_set;
-int context_valid = 0;
-
-Polyhedron* visible_union = nullptr;
-Polyhedron* view_hull = nullptr;
-Polyhedron* points_union = nullptr;
+ContextState context_state;
 
 namespace {
 

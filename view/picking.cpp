@@ -10,10 +10,6 @@
 #include "view/projection.h"
 #include "view/rendering.h"
 
-float pick_x = 0, pick_y = 0;
-double pick_best = -1;
-std::int64_t picked_point[MAXDIM];
-
 namespace {
 
 // The distance is measured in the view plane, whatever the zoom; only a

@@ -43,13 +43,8 @@ void clear_viewer_state() {
     }
     drop_derived_domains();
     release_domain(Contexte);
-    context_name.clear();
-    nb_params = 0;
-    param_values.clear();
-    param_set.clear();
-    context_valid = 0;
-    DimNP = 0;
-    for (float& b : view_bounds) b = 0;
+    context_state = ContextState{};
+    viewer_state = ViewerState{};
 }
 
 std::vector<std::vector<std::int64_t>> vertices_of(const Polyhedron* p) {
