@@ -170,6 +170,35 @@ TEST_F(EndToEnd, DomainsWindowShowsMasksSwitchesPointsAndColours) {
     EXPECT_EQ(program->wait_exit(10s), 0);
 }
 
+// The GUI thread sleeps in its loop while the interpreter adds a row: the row
+// must reach the screen with no X event at all, so the pointer stays still
+// outside every window.
+TEST_F(EndToEnd, RowsAddedByStatementsAreOnScreenWithoutAnyEvent) {
+    ASSERT_TRUE(program->wait_for("<1> "));
+    std::string visualisation = open_viewer("K := { | } ;\nA := { i, j | 0 <= j <= i <= 6 } ;\ninitvisu (2, K) ;\n");
+    std::string domains = press_toggle(visualisation, 2, "Domains");
+    ASSERT_TRUE(x.wait_viewable(domains, true));
+    x.run("xdotool mousemove 1279 1023");
+    x.settle(500ms);
+    const std::string pointer = x.run("xdotool getmouselocation");
+    auto name_ink = [&](int row) {
+        Screenshot shot = x.capture(domains);
+        return shot.count_in(black, 10, row_y(row) - 6, 75, row_y(row) + 6);
+    };
+    ASSERT_GT(name_ink(0), 0) << "the row of A";
+    ASSERT_EQ(name_ink(1), 0);
+    const std::pair<const char*, int> definitions[] = {{"D := { i, j | 0 <= i <= 3, 0 <= j <= 1 } ;\n", 1},
+                                                       {"U := A union D ;\n", 2}};
+    for (auto [statement, row] : definitions) {
+        type_statements(statement);
+        x.settle(1s);
+        EXPECT_GT(name_ink(row), 0) << statement << "is on screen";
+    }
+    EXPECT_EQ(x.run("xdotool getmouselocation"), pointer) << "the pointer never moved";
+    program->send("quit\n");
+    EXPECT_EQ(program->wait_exit(10s), 0);
+}
+
 TEST_F(EndToEnd, ARestartClosesAnOpenColourDialog) {
     ASSERT_TRUE(program->wait_for("<1> "));
     std::string visualisation = open_viewer("K := { | } ;\nA := { i, j | 0 <= j <= i <= 6 } ;\ninitvisu (2, K) ;\n");
