@@ -18,13 +18,20 @@ int decl_failed = 0;
 
 namespace {
 
-
 bool overflow_reported = false;
 
 void cancel_for_overflow() {
     if (!overflow_reported)
         std::fputs("> integer overflow in polyhedron declaration - Action cancelled !\n", stdout);
     overflow_reported = true;
+    decl_failed = 1;
+}
+
+// A constraint without its undeclared term is another domain than the one
+// written: the declaration is cancelled like the other faulty ones.
+void cancel_for_undeclared_variable(const char* name) {
+    if (!decl_failed)
+        std::printf("> undeclared variable '%s' in polyhedron declaration - Action cancelled !\n", name);
     decl_failed = 1;
 }
 
@@ -142,7 +149,10 @@ void free_terms(TermNode* list) { delete_list(list); }
 
 LinearExpr expr_variable(const char* name) {
     TermNode* term = new_term(name, decl_vars);
-    if (!term) report_error("there is an undeclared variable used in constraints !!\n");
+    if (!term) {
+        report_error("there is an undeclared variable used in constraints !!\n");
+        cancel_for_undeclared_variable(name);
+    }
     free_name(name);
     return {term, 0};
 }
