@@ -102,7 +102,8 @@ ConeConstraints declared_constraints(DeclarationMatrix& rows, unsigned nb_rows) 
     ConeConstraints declared;
     for (unsigned r = 0; r < nb_rows; ++r) {
         const std::int64_t* row = rows.row(r);
-        WideRow w(row + 1, row + rows.columns);
+        ExactRow w;
+        for (unsigned c = 1; c < rows.columns; ++c) w.emplace_back(static_cast<long>(row[c]));
         (row[0] == 0 ? declared.equalities : declared.inequalities).push_back(std::move(w));
     }
     return declared;

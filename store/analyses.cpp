@@ -103,36 +103,31 @@ std::optional<std::string> context_problem(const DomainEntry& entry, const Domai
 // its lineality space when `lines_only`): zero parameter components, every
 // constraint's linear part >= 0 (= 0 for lines). True when y = 0 is the only
 // one. Computed exactly here, so that no wrapped value decides what PolyLib
-// is then given; sets `failed` when 128 bits do not suffice.
+// is then given; `failed` is kept for callers of a fallible computation.
 bool only_zero_direction(const Polyhedron* polyhedron, unsigned parameters, bool lines_only, bool& failed) {
     unsigned dimension = polyhedron->Dimension;
     ConeConstraints directions;
     for (unsigned r = 0; r < polyhedron->NbConstraints; ++r) {
         const Value* row = polyhedron->Constraint[r];
-        WideRow linear(dimension + 1, 0);
-        for (unsigned c = 0; c < dimension; ++c) linear[c] = value_of(row[c + 1]);
+        ExactRow linear(dimension + 1, 0);
+        for (unsigned c = 0; c < dimension; ++c) linear[c] = exact_number(row[c + 1]);
         bool equality = lines_only || value_zero_p(row[0]);
         (equality ? directions.equalities : directions.inequalities).push_back(std::move(linear));
     }
     for (unsigned k = 0; k < parameters; ++k) {
-        WideRow fixed(dimension + 1, 0);
+        ExactRow fixed(dimension + 1, 0);
         fixed[dimension - parameters + k] = 1;
         directions.equalities.push_back(std::move(fixed));
     }
-    try {
-        failed = false;
-        ExactSet cone = exact_set_from_constraints(dimension + 1, std::move(directions));
-        auto moves = [&](const WideRow& g) {
-            for (unsigned c = 0; c < dimension; ++c)
-                if (g[c] != 0) return true;
-            return false;
-        };
-        const ConeGenerators& g = cone.generators;
-        return std::none_of(g.lines.begin(), g.lines.end(), moves) && std::none_of(g.rays.begin(), g.rays.end(), moves);
-    } catch (const ExactOverflow&) {
-        failed = true;
+    failed = false;
+    ExactSet cone = exact_set_from_constraints(dimension + 1, std::move(directions));
+    auto moves = [&](const ExactRow& g) {
+        for (unsigned c = 0; c < dimension; ++c)
+            if (g[c] != 0) return true;
         return false;
-    }
+    };
+    const ConeGenerators& g = cone.generators;
+    return std::none_of(g.lines.begin(), g.lines.end(), moves) && std::none_of(g.rays.begin(), g.rays.end(), moves);
 }
 
 // An infinite count has no Ehrhart polynomial, and a polyhedron that holds a

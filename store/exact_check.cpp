@@ -1,76 +1,46 @@
-// Exact double description in 128-bit arithmetic with overflow detection,
-// and the comparisons of PolyLib's results with it.
+// Exact double description in multi-precision arithmetic, and the
+// comparisons of PolyLib's results with it.
 #include "store/exact_check.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <optional>
 
-Wide wide_mul(Wide a, Wide b) {
-    Wide r;
-    if (__builtin_mul_overflow(a, b, &r)) throw ExactOverflow{};
-    return r;
-}
-
-Wide wide_add(Wide a, Wide b) {
-    Wide r;
-    if (__builtin_add_overflow(a, b, &r)) throw ExactOverflow{};
-    return r;
-}
-
 namespace {
 
-Wide wide_sub(Wide a, Wide b) {
-    Wide r;
-    if (__builtin_sub_overflow(a, b, &r)) throw ExactOverflow{};
-    return r;
-}
-
-Wide wide_abs(Wide a) {
-    if (a < 0) return wide_sub(0, a);
-    return a;
-}
-
-Wide dot(const WideRow& a, const WideRow& b) {
-    Wide sum = 0;
-    for (std::size_t k = 0; k < a.size(); ++k) sum = wide_add(sum, wide_mul(a[k], b[k]));
+ExactNumber dot(const ExactRow& a, const ExactRow& b) {
+    ExactNumber sum = 0;
+    for (std::size_t k = 0; k < a.size(); ++k) sum += a[k] * b[k];
     return sum;
 }
 
-bool is_zero(const WideRow& v) {
-    return std::all_of(v.begin(), v.end(), [](Wide x) { return x == 0; });
+bool is_zero(const ExactRow& v) {
+    return std::all_of(v.begin(), v.end(), [](const ExactNumber& x) { return x == 0; });
 }
 
 // Divides by the gcd of the entries: the same direction, the same sign.
-void make_primitive(WideRow& v) {
-    Wide g = 0;
-    for (Wide x : v) {
-        Wide a = wide_abs(x);
-        while (a) {
-            Wide t = g % a;
-            g = a;
-            a = t;
-        }
-    }
+void make_primitive(ExactRow& v) {
+    ExactNumber g = 0;
+    for (const ExactNumber& x : v) mpz_gcd(g.get_mpz_t(), g.get_mpz_t(), x.get_mpz_t());
     if (g > 1)
-        for (Wide& x : v) x /= g;
+        for (ExactNumber& x : v) mpz_divexact(x.get_mpz_t(), x.get_mpz_t(), g.get_mpz_t());
 }
 
 // s * v - t * w, made primitive.
-WideRow combine(Wide s, const WideRow& v, Wide t, const WideRow& w) {
-    WideRow r(v.size());
-    for (std::size_t k = 0; k < v.size(); ++k) r[k] = wide_sub(wide_mul(s, v[k]), wide_mul(t, w[k]));
+ExactRow combine(const ExactNumber& s, const ExactRow& v, const ExactNumber& t, const ExactRow& w) {
+    ExactRow r(v.size());
+    for (std::size_t k = 0; k < v.size(); ++k) r[k] = s * v[k] - t * w[k];
     make_primitive(r);
     return r;
 }
 
-WideRow negated(WideRow v) {
-    for (Wide& x : v) x = wide_sub(0, x);
+ExactRow negated(ExactRow v) {
+    for (ExactNumber& x : v) x = -x;
     return v;
 }
 
 bool has_point(const ConeGenerators& g) {
-    return std::any_of(g.rays.begin(), g.rays.end(), [](const WideRow& r) { return r.back() > 0; });
+    return std::any_of(g.rays.begin(), g.rays.end(), [](const ExactRow& r) { return r.back() > 0; });
 }
 
 // The set of constraints a ray is tight on, as bits.
@@ -91,7 +61,7 @@ ZeroSet intersection(const ZeroSet& a, const ZeroSet& b) {
 void set_bit(ZeroSet& z, std::size_t k) { z[k / 64] |= std::uint64_t{1} << (k % 64); }
 
 struct Ray {
-    WideRow v;
+    ExactRow v;
     ZeroSet zeros;
 };
 
@@ -100,33 +70,33 @@ struct Ray {
 // lines; two rays on either side of a constraint are combined only when
 // adjacent (no third ray is tight on every constraint both are tight on).
 ConeGenerators double_description(std::size_t n, const ConeConstraints& c) {
-    std::vector<std::pair<const WideRow*, bool>> rows;   // equalities first: they remove lines early
-    for (const WideRow& e : c.equalities) rows.push_back({&e, true});
-    for (const WideRow& i : c.inequalities) rows.push_back({&i, false});
+    std::vector<std::pair<const ExactRow*, bool>> rows;   // equalities first: they remove lines early
+    for (const ExactRow& e : c.equalities) rows.push_back({&e, true});
+    for (const ExactRow& i : c.inequalities) rows.push_back({&i, false});
     std::size_t words = (rows.size() + 63) / 64 + 1;
-    std::vector<WideRow> lines;
+    std::vector<ExactRow> lines;
     for (std::size_t k = 0; k < n; ++k) {
-        WideRow unit(n, 0);
+        ExactRow unit(n, 0);
         unit[k] = 1;
         lines.push_back(unit);
     }
     std::vector<Ray> rays;
     for (std::size_t k = 0; k < rows.size(); ++k) {
-        const WideRow& a = *rows[k].first;
+        const ExactRow& a = *rows[k].first;
         bool equality = rows[k].second;
-        auto crossing = std::find_if(lines.begin(), lines.end(), [&](const WideRow& l) { return dot(a, l) != 0; });
+        auto crossing = std::find_if(lines.begin(), lines.end(), [&](const ExactRow& l) { return dot(a, l) != 0; });
         if (crossing != lines.end()) {
-            WideRow l = *crossing;
+            ExactRow l = *crossing;
             lines.erase(crossing);
-            Wide s = dot(a, l);
+            ExactNumber s = dot(a, l);
             if (s < 0) {
                 l = negated(l);
                 s = -s;
             }
-            for (WideRow& other : lines)
-                if (Wide t = dot(a, other); t != 0) other = combine(s, other, t, l);
+            for (ExactRow& other : lines)
+                if (ExactNumber t = dot(a, other); t != 0) other = combine(s, other, t, l);
             for (Ray& r : rays) {
-                if (Wide t = dot(a, r.v); t != 0) r.v = combine(s, r.v, t, l);
+                if (ExactNumber t = dot(a, r.v); t != 0) r.v = combine(s, r.v, t, l);
                 set_bit(r.zeros, k);
             }
             if (!equality) {
@@ -136,7 +106,7 @@ ConeGenerators double_description(std::size_t n, const ConeConstraints& c) {
             }
             continue;
         }
-        std::vector<Wide> value(rays.size());
+        std::vector<ExactNumber> value(rays.size());
         for (std::size_t r = 0; r < rays.size(); ++r) value[r] = dot(a, rays[r].v);
         std::vector<Ray> next;
         for (std::size_t p = 0; p < rays.size(); ++p) {
@@ -165,23 +135,23 @@ ConeGenerators double_description(std::size_t n, const ConeConstraints& c) {
     return g;
 }
 
-WideRow positivity(std::size_t n) {
-    WideRow d(n, 0);
+ExactRow positivity(std::size_t n) {
+    ExactRow d(n, 0);
     d[n - 1] = 1;
     return d;
 }
 
 bool satisfies(const ConeGenerators& g, const ConeConstraints& c) {
-    for (const WideRow& e : c.equalities) {
-        for (const WideRow& l : g.lines)
+    for (const ExactRow& e : c.equalities) {
+        for (const ExactRow& l : g.lines)
             if (dot(e, l) != 0) return false;
-        for (const WideRow& r : g.rays)
+        for (const ExactRow& r : g.rays)
             if (dot(e, r) != 0) return false;
     }
-    for (const WideRow& i : c.inequalities) {
-        for (const WideRow& l : g.lines)
+    for (const ExactRow& i : c.inequalities) {
+        for (const ExactRow& l : g.lines)
             if (dot(i, l) != 0) return false;
-        for (const WideRow& r : g.rays)
+        for (const ExactRow& r : g.rays)
             if (dot(i, r) < 0) return false;
     }
     return true;
@@ -191,35 +161,35 @@ bool satisfies(const ConeGenerators& g, const ConeConstraints& c) {
 // pivot columns): reducing a vector by it gives a positive multiple of the
 // one representative of its class with zeros at the pivots.
 struct Echelon {
-    std::vector<std::pair<std::size_t, WideRow>> rows;
+    std::vector<std::pair<std::size_t, ExactRow>> rows;
 
-    WideRow reduce(WideRow v) const {
+    ExactRow reduce(ExactRow v) const {
         for (const auto& [pivot, b] : rows)
             if (v[pivot] != 0) v = combine(b[pivot], v, v[pivot], b);
         make_primitive(v);
         return v;
     }
 
-    void add(const WideRow& v) {
-        WideRow r = reduce(v);
-        auto first = std::find_if(r.begin(), r.end(), [](Wide x) { return x != 0; });
+    void add(const ExactRow& v) {
+        ExactRow r = reduce(v);
+        auto first = std::find_if(r.begin(), r.end(), [](const ExactNumber& x) { return x != 0; });
         if (first == r.end()) return;
-        if (*first < 0) r = negated(r);
         std::size_t pivot = static_cast<std::size_t>(first - r.begin());
+        if (r[pivot] < 0) r = negated(r);
         auto at = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.first > pivot; });
         rows.insert(at, {pivot, r});
     }
 };
 
-Wide entry(const Value& v) { return static_cast<Wide>(value_of(v)); }
-
-WideRow widened(const Value* row, unsigned size) {
-    WideRow w(size);
-    for (unsigned k = 0; k < size; ++k) w[k] = entry(row[k + 1]);
+ExactRow widened(const Value* row, unsigned size) {
+    ExactRow w(size);
+    for (unsigned k = 0; k < size; ++k) w[k] = exact_number(row[k + 1]);
     return w;
 }
 
 }  // namespace
+
+ExactNumber exact_number(const Value& v) { return ExactNumber(static_cast<long>(value_of(v))); }
 
 ConeConstraints constraints_of(const Polyhedron* p) {
     ConeConstraints c;
@@ -275,30 +245,56 @@ bool exact_disjoint(const ExactSet& a, const ExactSet& b) {
     return exact_set_from_constraints(a.constraints.inequalities.back().size(), std::move(both)).empty;
 }
 
-// The generators satisfy the constraints, and every extreme ray and line
-// of the constraints' cone (computed here) is a generator's, modulo lines.
-bool exact_polyhedron(const Polyhedron* p) {
-    try {
-        ConeConstraints c = constraints_of(p);
-        c.inequalities.push_back(positivity(p->Dimension + 1));
-        ConeGenerators g = generators_of(p);
-        if (!satisfies(g, c)) return false;
-        ConeGenerators cone = double_description(p->Dimension + 1, c);
-        bool p_empty = !has_point(g);
-        if (p_empty || !has_point(cone)) return p_empty == !has_point(cone);
-        Echelon lineality;
-        for (const WideRow& l : g.lines) lineality.add(l);
-        for (const WideRow& l : cone.lines)
-            if (!is_zero(lineality.reduce(l))) return false;
-        std::vector<WideRow> classes;
-        for (const WideRow& r : g.rays)
-            if (WideRow c = lineality.reduce(r); !is_zero(c)) classes.push_back(std::move(c));
-        for (const WideRow& r : cone.rays)
-            if (std::find(classes.begin(), classes.end(), lineality.reduce(r)) == classes.end()) return false;
-        return true;
-    } catch (const ExactOverflow&) {
-        return false;
+namespace {
+
+// A redundant constraint could hold a wrapped value without changing the
+// set: every inequality must be a facet (its tight generators span one
+// dimension less than the polyhedron), except PolyLib's d >= 0, which must
+// read exactly so; equalities must be independent.
+bool irredundant_constraints(const Polyhedron* p, const ConeGenerators& g) {
+    ConeConstraints c = constraints_of(p);
+    Echelon all;
+    for (const ExactRow& l : g.lines) all.add(l);
+    for (const ExactRow& r : g.rays) all.add(r);
+    for (const ExactRow& i : c.inequalities) {
+        if (std::all_of(i.begin(), i.end() - 1, [](const ExactNumber& x) { return x == 0; })) {
+            if (i.back() != 1) return false;
+            continue;
+        }
+        Echelon tight;
+        for (const ExactRow& l : g.lines) tight.add(l);
+        for (const ExactRow& r : g.rays)
+            if (dot(i, r) == 0) tight.add(r);
+        if (tight.rows.size() + 1 != all.rows.size()) return false;
     }
+    Echelon equalities;
+    for (const ExactRow& e : c.equalities) equalities.add(e);
+    return equalities.rows.size() == c.equalities.size();
+}
+
+}  // namespace
+
+// The generators satisfy the constraints, the extreme rays and lines of the
+// constraints' cone (computed here) are the generators, modulo lines, and
+// no constraint is redundant.
+bool exact_polyhedron(const Polyhedron* p) {
+    ConeConstraints c = constraints_of(p);
+    c.inequalities.push_back(positivity(p->Dimension + 1));
+    ConeGenerators g = generators_of(p);
+    if (!satisfies(g, c)) return false;
+    ConeGenerators cone = double_description(p->Dimension + 1, c);
+    bool p_empty = !has_point(g);
+    if (p_empty || !has_point(cone)) return p_empty == !has_point(cone);
+    Echelon lineality;
+    for (const ExactRow& l : g.lines) lineality.add(l);
+    for (const ExactRow& l : cone.lines)
+        if (!is_zero(lineality.reduce(l))) return false;
+    std::vector<ExactRow> classes, extreme;
+    for (const ExactRow& r : g.rays) classes.push_back(lineality.reduce(r));
+    for (const ExactRow& r : cone.rays) extreme.push_back(lineality.reduce(r));
+    std::sort(classes.begin(), classes.end());
+    std::sort(extreme.begin(), extreme.end());
+    return classes == extreme && irredundant_constraints(p, g);
 }
 
 namespace {
@@ -320,31 +316,23 @@ bool inside_one(const ExactSet& set, const std::vector<ExactSet>& sets) {
 }  // namespace
 
 bool exact_union_of(const Polyhedron* result, const std::vector<ExactSet>& targets) {
-    try {
-        std::optional<std::vector<ExactSet>> pieces = exact_pieces(result);
-        if (!pieces) return false;
-        for (const ExactSet& piece : *pieces)
-            if (!inside_one(piece, targets)) return false;
-        for (const ExactSet& target : targets)
-            if (!inside_one(target, *pieces)) return false;
-        return true;
-    } catch (const ExactOverflow&) {
-        return false;
-    }
+    std::optional<std::vector<ExactSet>> pieces = exact_pieces(result);
+    if (!pieces) return false;
+    for (const ExactSet& piece : *pieces)
+        if (!inside_one(piece, targets)) return false;
+    for (const ExactSet& target : targets)
+        if (!inside_one(target, *pieces)) return false;
+    return true;
 }
 
 bool exact_pieces_inside(const Polyhedron* result, const std::vector<ExactSet>& inside,
                          const std::vector<ExactSet>& outside) {
-    try {
-        std::optional<std::vector<ExactSet>> pieces = exact_pieces(result);
-        if (!pieces) return false;
-        for (const ExactSet& piece : *pieces) {
-            if (!inside_one(piece, inside)) return false;
-            for (const ExactSet& avoided : outside)
-                if (!exact_disjoint(piece, avoided)) return false;
-        }
-        return true;
-    } catch (const ExactOverflow&) {
-        return false;
+    std::optional<std::vector<ExactSet>> pieces = exact_pieces(result);
+    if (!pieces) return false;
+    for (const ExactSet& piece : *pieces) {
+        if (!inside_one(piece, inside)) return false;
+        for (const ExactSet& avoided : outside)
+            if (!exact_disjoint(piece, avoided)) return false;
     }
+    return true;
 }

@@ -1,36 +1,33 @@
-// Exact checks of PolyLib's results in 128-bit arithmetic. PolyLib computes
+// Exact checks of PolyLib's results in multi-precision arithmetic. PolyLib computes
 // with 64-bit values and wraps around silently, so a result is kept only
 // once its constraints and generators are shown to describe one set, and
 // that set the one its operation defines from the operands.
 #pragma once
 
+#include <gmpxx.h>
 #include <vector>
 
 #include "store/polylib.h"
 
-using Wide = __int128;
+using ExactNumber = mpz_class;
 // A vector of the homogeneous space (x, d): a constraint's coefficients and
 // constant, or a generator's coordinates and denominator (0 for a ray).
-using WideRow = std::vector<Wide>;
+using ExactRow = std::vector<ExactNumber>;
 
 // The cone {y | E y = 0, I y >= 0}; a polyhedron is the x with (x, 1) in it.
 struct ConeConstraints {
-    std::vector<WideRow> equalities;
-    std::vector<WideRow> inequalities;
+    std::vector<ExactRow> equalities;
+    std::vector<ExactRow> inequalities;
 };
 
 // The cone lin(lines) + cone(rays); vertices are rays with d > 0.
 struct ConeGenerators {
-    std::vector<WideRow> lines;
-    std::vector<WideRow> rays;
+    std::vector<ExactRow> lines;
+    std::vector<ExactRow> rays;
 };
 
-// Thrown when a check needs more than 128 bits; the checks below answer false then.
-struct ExactOverflow {};
-
-// Checked 128-bit arithmetic (throws ExactOverflow).
-Wide wide_mul(Wide a, Wide b);
-Wide wide_add(Wide a, Wide b);
+// A PolyLib value as an exact number.
+ExactNumber exact_number(const Value& v);
 
 // A convex set known by both descriptions, each exact.
 struct ExactSet {
@@ -44,7 +41,7 @@ ConeConstraints constraints_of(const Polyhedron* p);
 ConeGenerators generators_of(const Polyhedron* p);
 
 // Double description computed here, exactly, in the space of n = dimension
-// + 1 coordinates; d >= 0 is added to the constraints (throws ExactOverflow).
+// + 1 coordinates; d >= 0 is added to the constraints.
 ExactSet exact_set_from_constraints(std::size_t n, ConeConstraints constraints);
 ExactSet exact_set_from_generators(std::size_t n, const ConeGenerators& generators);
 // A stored polyhedron, whose two descriptions were checked when it was stored.
@@ -60,8 +57,8 @@ bool exact_polyhedron(const Polyhedron* p);
 
 // Whether the union `result` is exactly the union of `targets` (the sets its
 // operation defines): every piece of it has exact descriptions, lies inside
-// one target, and every non-empty target lies inside one piece. False also
-// when 128 bits do not suffice. Expects domain_lock held.
+// one target, and every non-empty target lies inside one piece. Expects
+// domain_lock held.
 bool exact_union_of(const Polyhedron* result, const std::vector<ExactSet>& targets);
 
 // Whether every piece of `result` has exact descriptions, lies inside one of

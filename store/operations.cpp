@@ -72,16 +72,6 @@ void report_wrap_around(const std::string& what) {
     report_error("64-bit overflow in " + what + " - command ignored");
 }
 
-// Runs a check of a result; one that needs more than 128 bits fails.
-template <class Check>
-bool checked_exactly(Check check) {
-    try {
-        return check();
-    } catch (const ExactOverflow&) {
-        return false;
-    }
-}
-
 std::vector<ExactSet> pieces_of(const Polyhedron* domain) {
     std::vector<ExactSet> pieces;
     for (const Polyhedron* p = domain; p; p = p->next) pieces.push_back(exact_set_of(p));
@@ -103,27 +93,29 @@ std::vector<ExactSet> intersections(const Polyhedron* d1, const Polyhedron* d2) 
     return sets;
 }
 
-bool exact_binop(const std::string& op, const Polyhedron* result, const Polyhedron* d1, const Polyhedron* d2) {
-    return checked_exactly([&] {
-        if (op == "inter") return exact_union_of(result, intersections(d1, d2));
-        std::vector<ExactSet> first = pieces_of(d1), second = pieces_of(d2);
-        if (op == "diff") return exact_pieces_inside(result, first, second);
-        first.insert(first.end(), second.begin(), second.end());
-        return exact_union_of(result, first);
-    });
+}  // namespace
+
+bool exact_binop_result(const std::string& op, const Polyhedron* result, const Polyhedron* d1, const Polyhedron* d2) {
+    if (op == "inter") return exact_union_of(result, intersections(d1, d2));
+    std::vector<ExactSet> first = pieces_of(d1), second = pieces_of(d2);
+    if (op == "diff") return exact_pieces_inside(result, first, second);
+    first.insert(first.end(), second.begin(), second.end());
+    return exact_union_of(result, first);
 }
 
-WideRow matrix_times(const Matrix* m, const WideRow& v) {
-    WideRow r(m->NbRows, 0);
+namespace {
+
+ExactRow matrix_times(const Matrix* m, const ExactRow& v) {
+    ExactRow r(m->NbRows, 0);
     for (unsigned i = 0; i < m->NbRows; ++i)
-        for (unsigned j = 0; j < m->NbColumns; ++j) r[i] = wide_add(r[i], wide_mul(value_of(m->p[i][j]), v[j]));
+        for (unsigned j = 0; j < m->NbColumns; ++j) r[i] += exact_number(m->p[i][j]) * v[j];
     return r;
 }
 
-WideRow times_matrix(const WideRow& c, const Matrix* m) {
-    WideRow r(m->NbColumns, 0);
+ExactRow times_matrix(const ExactRow& c, const Matrix* m) {
+    ExactRow r(m->NbColumns, 0);
     for (unsigned j = 0; j < m->NbColumns; ++j)
-        for (unsigned i = 0; i < m->NbRows; ++i) r[j] = wide_add(r[j], wide_mul(c[i], value_of(m->p[i][j])));
+        for (unsigned i = 0; i < m->NbRows; ++i) r[j] += c[i] * exact_number(m->p[i][j]);
     return r;
 }
 
@@ -134,18 +126,27 @@ std::vector<ExactSet> mapped_pieces(const Polyhedron* domain, const Matrix* matr
     for (const Polyhedron* p = domain; p; p = p->next) {
         if (image) {
             ConeGenerators g = generators_of(p), mapped;
-            for (const WideRow& l : g.lines) mapped.lines.push_back(matrix_times(matrix, l));
-            for (const WideRow& r : g.rays) mapped.rays.push_back(matrix_times(matrix, r));
+            for (const ExactRow& l : g.lines) mapped.lines.push_back(matrix_times(matrix, l));
+            for (const ExactRow& r : g.rays) mapped.rays.push_back(matrix_times(matrix, r));
             sets.push_back(exact_set_from_generators(matrix->NbRows, mapped));
         } else {
             ConeConstraints c = constraints_of(p), composed;
-            for (const WideRow& e : c.equalities) composed.equalities.push_back(times_matrix(e, matrix));
-            for (const WideRow& i : c.inequalities) composed.inequalities.push_back(times_matrix(i, matrix));
+            for (const ExactRow& e : c.equalities) composed.equalities.push_back(times_matrix(e, matrix));
+            for (const ExactRow& i : c.inequalities) composed.inequalities.push_back(times_matrix(i, matrix));
             sets.push_back(exact_set_from_constraints(matrix->NbColumns, composed));
         }
     }
     return sets;
 }
+
+}  // namespace
+
+bool exact_image_result(const std::string& op, const Polyhedron* result, const Polyhedron* domain,
+                        const Matrix* matrix) {
+    return exact_union_of(result, mapped_pieces(domain, matrix, op == "image"));
+}
+
+namespace {
 
 ExactSet convex_hull_of(const Polyhedron* domain) {
     ConeGenerators all;
@@ -159,9 +160,16 @@ ExactSet convex_hull_of(const Polyhedron* domain) {
 
 }  // namespace
 
+bool exact_convex_result(const Polyhedron* result, const Polyhedron* domain) {
+    return exact_union_of(result, {convex_hull_of(domain)});
+}
+
+bool exact_disjoint_result(const Polyhedron* result, const Polyhedron* domain) {
+    return exact_pieces_inside(result, pieces_of(domain), {});
+}
+
 bool exact_declared_domain(const Polyhedron* domain, const ConeConstraints& declared) {
-    return checked_exactly(
-        [&] { return exact_union_of(domain, {exact_set_from_constraints(domain->Dimension + 1, declared)}); });
+    return exact_union_of(domain, {exact_set_from_constraints(domain->Dimension + 1, declared)});
 }
 
 std::optional<std::string> image_matrix_problem(const Matrix* matrix, unsigned dimension, const std::string& op) {
@@ -199,7 +207,7 @@ DomainEntry* gen_pol_binop(const std::string& result, const std::string& name1,
     }
     if (!domain) return list;
     DomainPtr owned(domain);
-    if (!exact_binop(op, domain, d1, d2)) {
+    if (!exact_binop_result(op, domain, d1, d2)) {
         report_wrap_around(what);
         return list;
     }
@@ -232,7 +240,7 @@ DomainEntry* gen_pol_image(const std::string& result, const std::string& domain_
     }
     if (!domain) return list;
     DomainPtr owned(domain);
-    if (!checked_exactly([&] { return exact_union_of(domain, mapped_pieces(d, matrix, image)); })) {
+    if (!exact_image_result(op, domain, d, matrix)) {
         report_wrap_around(what);
         return list;
     }
@@ -257,7 +265,7 @@ DomainEntry* gen_pol_disjoint(const std::string& result, const std::string& name
         report_polylib_failure(what);
         return list;
     }
-    if (!checked_exactly([&] { return exact_pieces_inside(domain.get(), pieces_of(entry->domain), {}); })) {
+    if (!exact_disjoint_result(domain.get(), entry->domain)) {
         report_wrap_around(what);
         return list;
     }
@@ -280,7 +288,7 @@ DomainEntry* gen_pol_convex(const std::string& result, const std::string& name, 
     }
     if (!domain) return list;
     DomainPtr owned(domain);
-    if (!checked_exactly([&] { return exact_union_of(domain, {convex_hull_of(d)}); })) {
+    if (!exact_convex_result(domain, d)) {
         report_wrap_around(what);
         return list;
     }

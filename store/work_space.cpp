@@ -6,7 +6,7 @@ namespace {
 constexpr std::size_t polylib_value_bytes = 8;
 constexpr std::size_t polylib_copies = 3;
 constexpr std::size_t polylib_spare_rows = 100;
-constexpr std::size_t exact_value_bytes = 16;
+constexpr std::size_t exact_value_bytes = 32;   // a GMP integer and its one-limb block
 constexpr std::size_t exact_copies = 2;
 constexpr std::size_t megabyte = std::size_t{1} << 20;
 

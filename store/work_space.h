@@ -12,7 +12,7 @@ inline constexpr std::size_t work_space_budget = std::size_t{512} << 20;
 // Estimated bytes for a computation in `dimension` dimensions whose input
 // has `rows` constraint or generator rows: PolyLib's matrices (ray,
 // constraint and working copies of 64-bit values, with its 100 spare rows)
-// and the exact check's 128-bit copies.
+// and the exact check's multi-precision copies.
 std::size_t work_space_estimate(std::size_t dimension, std::size_t rows);
 
 // "would need about N MB of work space, more than the 512 MB allowed", or
