@@ -8,9 +8,11 @@
 
 namespace {
 
+// Rows of high-dimensional domains are mostly zeros (unit lines).
 ExactNumber dot(const ExactRow& a, const ExactRow& b) {
     ExactNumber sum = 0;
-    for (std::size_t k = 0; k < a.size(); ++k) sum += a[k] * b[k];
+    for (std::size_t k = 0; k < a.size(); ++k)
+        if (sgn(a[k]) != 0 && sgn(b[k]) != 0) sum += a[k] * b[k];
     return sum;
 }
 
@@ -29,7 +31,8 @@ void make_primitive(ExactRow& v) {
 // s * v - t * w, made primitive.
 ExactRow combine(const ExactNumber& s, const ExactRow& v, const ExactNumber& t, const ExactRow& w) {
     ExactRow r(v.size());
-    for (std::size_t k = 0; k < v.size(); ++k) r[k] = s * v[k] - t * w[k];
+    for (std::size_t k = 0; k < v.size(); ++k)
+        if (sgn(v[k]) != 0 || sgn(w[k]) != 0) r[k] = s * v[k] - t * w[k];
     make_primitive(r);
     return r;
 }
@@ -76,9 +79,9 @@ ConeGenerators double_description(std::size_t n, const ConeConstraints& c) {
     std::size_t words = (rows.size() + 63) / 64 + 1;
     std::vector<ExactRow> lines;
     for (std::size_t k = 0; k < n; ++k) {
-        ExactRow unit(n, 0);
+        ExactRow unit(n);   // default zeros allocate nothing: unit lines of a large dimension stay cheap
         unit[k] = 1;
-        lines.push_back(unit);
+        lines.push_back(std::move(unit));
     }
     std::vector<Ray> rays;
     for (std::size_t k = 0; k < rows.size(); ++k) {
@@ -170,20 +173,21 @@ struct Echelon {
         return v;
     }
 
-    void add(const ExactRow& v) {
-        ExactRow r = reduce(v);
+    void add(ExactRow v) {
+        ExactRow r = reduce(std::move(v));
         auto first = std::find_if(r.begin(), r.end(), [](const ExactNumber& x) { return x != 0; });
         if (first == r.end()) return;
         std::size_t pivot = static_cast<std::size_t>(first - r.begin());
         if (r[pivot] < 0) r = negated(r);
         auto at = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.first > pivot; });
-        rows.insert(at, {pivot, r});
+        rows.insert(at, {pivot, std::move(r)});
     }
 };
 
 ExactRow widened(const Value* row, unsigned size) {
     ExactRow w(size);
-    for (unsigned k = 0; k < size; ++k) w[k] = exact_number(row[k + 1]);
+    for (unsigned k = 0; k < size; ++k)
+        if (value_notzero_p(row[k + 1])) w[k] = exact_number(row[k + 1]);
     return w;
 }
 
@@ -250,21 +254,20 @@ namespace {
 // A redundant constraint could hold a wrapped value without changing the
 // set: every inequality must be a facet (its tight generators span one
 // dimension less than the polyhedron), except PolyLib's d >= 0, which must
-// read exactly so; equalities must be independent.
-bool irredundant_constraints(const Polyhedron* p, const ConeGenerators& g) {
+// read exactly so; equalities must be independent. Ranks are counted modulo
+// the lines: `classes` are the rays reduced by `lineality`, in ray order.
+bool irredundant_constraints(const Polyhedron* p, const ConeGenerators& g, const std::vector<ExactRow>& classes) {
     ConeConstraints c = constraints_of(p);
     Echelon all;
-    for (const ExactRow& l : g.lines) all.add(l);
-    for (const ExactRow& r : g.rays) all.add(r);
+    for (const ExactRow& r : classes) all.add(r);
     for (const ExactRow& i : c.inequalities) {
         if (std::all_of(i.begin(), i.end() - 1, [](const ExactNumber& x) { return x == 0; })) {
             if (i.back() != 1) return false;
             continue;
         }
         Echelon tight;
-        for (const ExactRow& l : g.lines) tight.add(l);
-        for (const ExactRow& r : g.rays)
-            if (dot(i, r) == 0) tight.add(r);
+        for (std::size_t r = 0; r < g.rays.size(); ++r)
+            if (dot(i, g.rays[r]) == 0) tight.add(classes[r]);
         if (tight.rows.size() + 1 != all.rows.size()) return false;
     }
     Echelon equalities;
@@ -286,15 +289,16 @@ bool exact_polyhedron(const Polyhedron* p) {
     bool p_empty = !has_point(g);
     if (p_empty || !has_point(cone)) return p_empty == !has_point(cone);
     Echelon lineality;
-    for (const ExactRow& l : g.lines) lineality.add(l);
+    for (ExactRow& l : g.lines) lineality.add(std::move(l));
     for (const ExactRow& l : cone.lines)
         if (!is_zero(lineality.reduce(l))) return false;
     std::vector<ExactRow> classes, extreme;
     for (const ExactRow& r : g.rays) classes.push_back(lineality.reduce(r));
     for (const ExactRow& r : cone.rays) extreme.push_back(lineality.reduce(r));
+    if (!irredundant_constraints(p, g, classes)) return false;
     std::sort(classes.begin(), classes.end());
     std::sort(extreme.begin(), extreme.end());
-    return classes == extreme && irredundant_constraints(p, g);
+    return classes == extreme;
 }
 
 namespace {

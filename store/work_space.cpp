@@ -7,7 +7,7 @@ constexpr std::size_t polylib_value_bytes = 8;
 constexpr std::size_t polylib_copies = 3;
 constexpr std::size_t polylib_spare_rows = 100;
 constexpr std::size_t exact_value_bytes = 32;   // a GMP integer and its one-limb block
-constexpr std::size_t exact_copies = 2;
+constexpr std::size_t exact_copies = 1;
 constexpr std::size_t megabyte = std::size_t{1} << 20;
 
 }  // namespace
