@@ -23,9 +23,11 @@ bool is_zero(const ExactRow& v) {
 // Divides by the gcd of the entries: the same direction, the same sign.
 void make_primitive(ExactRow& v) {
     ExactNumber g = 0;
-    for (const ExactNumber& x : v) mpz_gcd(g.get_mpz_t(), g.get_mpz_t(), x.get_mpz_t());
+    for (const ExactNumber& x : v)
+        if (sgn(x) != 0) g = gcd(g, x);
     if (g > 1)
-        for (ExactNumber& x : v) mpz_divexact(x.get_mpz_t(), x.get_mpz_t(), g.get_mpz_t());
+        for (ExactNumber& x : v)
+            if (sgn(x) != 0) x = divide_exactly(x, g);
 }
 
 // s * v - t * w, made primitive.

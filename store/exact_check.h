@@ -4,12 +4,10 @@
 // that set the one its operation defines from the operands.
 #pragma once
 
-#include <gmpxx.h>
 #include <vector>
 
+#include "store/exact_number.h"
 #include "store/polylib.h"
-
-using ExactNumber = mpz_class;
 // A vector of the homogeneous space (x, d): a constraint's coefficients and
 // constant, or a generator's coordinates and denominator (0 for a ray).
 using ExactRow = std::vector<ExactNumber>;

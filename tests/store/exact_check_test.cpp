@@ -257,4 +257,31 @@ TEST(ExactDoubleDescription, FindsVerticesRaysAndLines) {
     }
 }
 
+// The hybrid integers against GMP alone, around the 128-bit edge where they
+// change representation.
+TEST(ExactNumberArithmetic, AgreesWithGmpAcrossThe128BitEdge) {
+    const mpz_class edge = mpz_class(1) << 126;
+    const mpz_class values[] = {0,           1,          -1,         mpz_class("9223372036854775807"),
+                                mpz_class("-9223372036854775808"), edge - 1,   -(edge - 1), edge,
+                                -edge,       edge * 3 + 7, mpz_class("170141183460469231731687303715884105727"),
+                                mpz_class("-170141183460469231731687303715884105728")};
+    for (const mpz_class& a : values) {
+        for (const mpz_class& b : values) {
+            ExactNumber x(a), y(b);
+            EXPECT_EQ((x + y).to_mpz(), mpz_class(a + b)) << a << " + " << b;
+            EXPECT_EQ((x - y).to_mpz(), mpz_class(a - b)) << a << " - " << b;
+            EXPECT_EQ((x * y).to_mpz(), mpz_class(a * b)) << a << " * " << b;
+            EXPECT_EQ(x < y, a < b) << a << " < " << b;
+            EXPECT_EQ(x == y, a == b) << a << " == " << b;
+            mpz_class g;
+            mpz_gcd(g.get_mpz_t(), a.get_mpz_t(), b.get_mpz_t());
+            EXPECT_EQ(gcd(x, y).to_mpz(), g) << "gcd " << a << ", " << b;
+            if (b != 0) {
+                EXPECT_EQ(divide_exactly(x * y, y).to_mpz(), a) << a << " * " << b << " / " << b;
+            }
+        }
+        EXPECT_EQ(sgn(ExactNumber(a)), sgn(a)) << a;
+    }
+}
+
 }  // namespace
