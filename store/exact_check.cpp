@@ -51,9 +51,10 @@ bool has_point(const ConeGenerators& g) {
 // The set of constraints a ray is tight on, as bits.
 using ZeroSet = std::vector<std::uint64_t>;
 
-bool subset(const ZeroSet& a, const ZeroSet& b) {
+// Whether every constraint tight on both a and b is tight on c.
+bool common_subset(const ZeroSet& a, const ZeroSet& b, const ZeroSet& c) {
     for (std::size_t w = 0; w < a.size(); ++w)
-        if (a[w] & ~b[w]) return false;
+        if (a[w] & b[w] & ~c[w]) return false;
     return true;
 }
 
@@ -118,12 +119,11 @@ ConeGenerators double_description(std::size_t n, const ConeConstraints& c) {
             if (value[p] <= 0) continue;
             for (std::size_t q = 0; q < rays.size(); ++q) {
                 if (value[q] >= 0) continue;
-                ZeroSet common = intersection(rays[p].zeros, rays[q].zeros);
                 bool adjacent = true;
                 for (std::size_t r = 0; r < rays.size() && adjacent; ++r)
-                    if (r != p && r != q && subset(common, rays[r].zeros)) adjacent = false;
+                    if (r != p && r != q && common_subset(rays[p].zeros, rays[q].zeros, rays[r].zeros)) adjacent = false;
                 if (!adjacent) continue;
-                Ray ray{combine(value[p], rays[q].v, value[q], rays[p].v), common};
+                Ray ray{combine(value[p], rays[q].v, value[q], rays[p].v), intersection(rays[p].zeros, rays[q].zeros)};
                 set_bit(ray.zeros, k);
                 next.push_back(std::move(ray));
             }
