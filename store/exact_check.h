@@ -8,6 +8,7 @@
 
 #include "store/exact_number.h"
 #include "store/polylib.h"
+
 // A vector of the homogeneous space (x, d): a constraint's coefficients and
 // constant, or a generator's coordinates and denominator (0 for a ray).
 using ExactRow = std::vector<ExactNumber>;
