@@ -14,9 +14,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "interpreter/locks.h"
+#include "base/locks.h"
+#include "base/polylib.h"
 #include "store/operations.h"
-#include "store/polylib.h"
 
 namespace {
 

@@ -13,7 +13,7 @@ extern "C" {
 #include <polylib/ext_ehrhart.h>
 }
 
-#include "interpreter/error_report.h"
+#include "base/error_report.h"
 #include "store/contained_run.h"
 #include "store/disjoint_decomposition.h"
 #include "store/exact_check.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "store/exact_number.h"
-#include "store/polylib.h"
+#include "base/polylib.h"
 
 // A vector of the homogeneous space (x, d): a constraint's coefficients and
 // constant, or a generator's coordinates and denominator (0 for a ray).

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "interpreter/locks.h"
+#include "base/locks.h"
 #include "store/exact_check.h"
 #include "store/operations.h"
 
