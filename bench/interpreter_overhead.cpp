@@ -16,6 +16,7 @@
 
 #include "base/locks.h"
 #include "base/polylib.h"
+#include "store/operations.h"
 
 namespace {
 
@@ -165,6 +166,49 @@ void BM_BarePolyLib(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * (8 * cycles - 4 * kept_cycles));
 }
 
+// The same work with the exact checks that every declared, united and
+// intersected domain gets before it is stored.
+ConeConstraints box_constraints(const Box& b) {
+    ConeConstraints c;
+    for (int d = 0; d < 3; ++d) {
+        ExactRow upper(4), lower(4);
+        upper[d] = -1;
+        upper[3] = b.high[d];
+        lower[d] = 1;
+        lower[3] = -b.low[d];
+        c.inequalities.push_back(upper);
+        c.inequalities.push_back(lower);
+    }
+    return c;
+}
+
+void BM_BarePolyLibWithExactChecks(benchmark::State& state) {
+    auto pairs = box_pairs();
+    for (auto _ : state) {
+        DomainLock lock;
+        std::vector<std::vector<Polyhedron*>> stored;
+        bool exact = true;
+        for (int c = 0; c < cycles; ++c) {
+            Polyhedron* x = box_polyhedron(pairs[c].first);
+            exact &= exact_declared_domain(x, box_constraints(pairs[c].first));
+            Polyhedron* y = box_polyhedron(pairs[c].second);
+            exact &= exact_declared_domain(y, box_constraints(pairs[c].second));
+            Polyhedron* u = DomainUnion(x, y, 100);
+            exact &= exact_binop_result("union", u, x, y);
+            Polyhedron* i = DomainIntersection(x, y, 100);
+            exact &= exact_binop_result("inter", i, x, y);
+            stored.push_back({x, y, u, i});
+            if (c >= kept_cycles)
+                for (Polyhedron* p : stored[c - kept_cycles]) Domain_Free(p);
+        }
+        for (int c = std::max(0, cycles - kept_cycles); c < cycles; ++c)
+            for (Polyhedron* p : stored[c]) Domain_Free(p);
+        if (!exact) state.SkipWithError("a result failed its exact check");
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * (8 * cycles - 4 * kept_cycles));
+}
+
 // The same declaration and deletion over and over: peak memory must not grow.
 void BM_DeclareDeleteCycle(benchmark::State& state) {
     long repetitions = state.range(0);
@@ -176,6 +220,7 @@ void BM_DeclareDeleteCycle(benchmark::State& state) {
 BENCHMARK(BM_InterpreterScript)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_InterpreterStartup)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BarePolyLib)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BarePolyLibWithExactChecks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DeclareDeleteCycle)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime()
     ->Iterations(3);
 

@@ -4,7 +4,7 @@
 # builds into build/ (or the directory given as $1, with extra CMake options).
 set -euo pipefail
 
-packages=(flex bison cmake g++ make pkg-config libpolylib64-dev libgtk2.0-dev
+packages=(flex bison cmake g++ make pkg-config libpolylib64-dev libgtk2.0-dev libgmp-dev
           xvfb xauth xdotool openbox wmctrl imagemagick x11-utils xfonts-75dpi xfonts-100dpi
           googletest libgtest-dev libbenchmark-dev libisl-dev libxres-dev libxtst-dev
           clang libclang-rt-14-dev valgrind
