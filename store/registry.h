@@ -61,3 +61,18 @@ Matrix* lookup_matrix(const std::string& name, MatrixEntry* list);
 // Set by the Domains window once it exists: removes a deleted entry's row
 // (masking the domain first). Called with domain_lock held, before unlinking.
 extern void (*remove_row_of_deleted_domain)(DomainEntry* entry);
+
+// Where the overwrite-or-rename dialogue reads its answers: standard input,
+// character by character, unless the reader of the statements supplies its
+// own (a script's answers are the lines after the statement, in the script).
+struct AnswerReader {
+    int (*get_char)() = nullptr;                  // EOF at the end of input
+    void (*unget_char)(int c) = nullptr;
+    void (*finished)() = nullptr;                 // the dialogue is over
+    bool (*blanks_are_not_answers)() = nullptr;   // skipped before an answer, not refused
+};
+extern AnswerReader answer_reader;
+
+// Set by the statement reader: true (once) when the user asked to abandon the
+// statement under way; a result then reaching a list is not stored.
+extern bool (*statement_abandoned)();
