@@ -122,6 +122,8 @@ void start_line_editor() {
     rl_catch_signals = 0;
     rl_attempted_completion_function = complete;
     rl_basic_word_break_characters = const_cast<char*>(" \t\n(),;:=<>{}|+-*.");
+    // Pasted statements run line by line, as if typed.
+    rl_variable_bind("enable-bracketed-paste", "off");
     using_history();
     stifle_history(history_limit);
     std::string path = history_file_path();
