@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <gtk/gtk.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "gui/visu_window.h"
@@ -70,6 +71,12 @@ bool open_inputs(const CommandLine& line, std::vector<InputSource>& inputs) {
             continue;
         }
         FILE* file = std::fopen(script.c_str(), "r");
+        struct stat status {};
+        if (file && fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+            std::fclose(file);
+            file = nullptr;
+            errno = EISDIR;
+        }
         if (!file) {
             std::fprintf(stderr, "qarnest: cannot read '%s': %s\n", script.c_str(), std::strerror(errno));
             return false;

@@ -9,6 +9,7 @@
 #include "interpreter/owned_name.h"
 #include "interpreter/statements.h"
 #include "store/registry.h"
+#include "view/visutypes.h"
 
 bool display_available = true;
 
@@ -23,11 +24,18 @@ bool refused_without_display(const char* statement) {
     return true;
 }
 
+// init_visu says why it refuses; the refusal counts for a script's exit status.
+bool domain_declared(const std::string& name) {
+    DomainLock lock;
+    return lookup_domain(name, DomainList) != nullptr;
+}
+
 }  // namespace
 
 void initvisu_statement(std::int64_t dimension, char* context) {
     std::string name = take_name(context);
     if (refused_without_display("initvisu")) return;
+    if (dimension <= 0 || dimension > MAXDIM || !domain_declared(name)) note_refusal();
     requested_context_name = name;
     GdkLock gdk;
     init_visu(static_cast<long>(dimension), requested_context_name);
