@@ -48,9 +48,11 @@ constexpr int status_refused = 1;
 constexpr int status_unusable = 2;
 
 // Standard input is read at the terminal through the line editor unless the
-// user turned it off; a pipe is read in blocks, or by lines on request.
+// user turned it off or the output goes elsewhere (the editor would write its
+// echo there); a pipe is read in blocks, or by lines on request.
 ReadingMode standard_input_mode(const CommandLine& line) {
-    if (isatty(STDIN_FILENO)) return line.line_editing ? ReadingMode::Editor : ReadingMode::Terminal;
+    if (isatty(STDIN_FILENO))
+        return line.line_editing && isatty(STDOUT_FILENO) ? ReadingMode::Editor : ReadingMode::Terminal;
     return line.line_mode ? ReadingMode::Lines : ReadingMode::Blocks;
 }
 
