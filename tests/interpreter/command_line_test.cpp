@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
+#include <csignal>
 #include <poll.h>
+#include <thread>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -158,7 +160,7 @@ public:
     ~PipeDriver() {
         if (to_ >= 0) close(to_);
         int status;
-        waitpid(pid_, &status, 0);
+        if (pid_ > 0) waitpid(pid_, &status, 0);
         close(from_);
     }
     void send(const std::string& text) { ASSERT_EQ(write(to_, text.data(), text.size()), (ssize_t)text.size()); }
@@ -180,6 +182,14 @@ public:
     void close_input() {
         close(to_);
         to_ = -1;
+    }
+    // Sends `signal` and waits for the end: the raw wait status.
+    int signal_and_wait(int signal) {
+        kill(pid_, signal);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return status;
     }
 
 private:
@@ -207,6 +217,16 @@ TEST(LineMode, WithoutTheOptionAPipeIsStillReadInBlocks) {
     EXPECT_EQ(driver.read_until("> P :=", 1500ms), "") << "nothing is answered before the block is complete";
     driver.close_input();
     EXPECT_TRUE(contains(driver.read_until("End.\n", 10s), "<1> > P :=   { i | i <= 3, i >= 0 }\n<2> End.\n"));
+}
+
+TEST(Signals, InBatchUseCtrlCKeepsItsDefaultMeaning) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"--line-mode"}}) {
+        PipeDriver driver(args);
+        driver.send("P := { i | i >= 0 } ;\n");
+        std::this_thread::sleep_for(300ms);
+        int status = driver.signal_and_wait(SIGINT);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+    }
 }
 
 TEST(NoDisplay, StatementsWorkAndTheViewerAnswersWithOneLine) {

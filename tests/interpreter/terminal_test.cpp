@@ -130,20 +130,23 @@ TEST_F(EditedSession, TabCompletesAKeywordAndAStoredName) {
 }
 
 TEST_F(EditedSession, CtrlCDropsEveryLineOfTheStatementAndKeepsTheStores) {
-    start();
-    type("A := { i | 0 <= i <= 3 } ;\n", "<2> ");
-    type("M := ((1, 2)) ;\n", "<3> ");
-    type("B := { i |\n", "<4> ");
-    type("0 <= i", "0 <= i");
-    session->send(ctrl_c);
-    ASSERT_TRUE(session->wait_for("^C\n<4> ")) << out();
-    type("list ;\n", "<5> ");
-    end_session();
-    EXPECT_NE(out().find("> Domain List: \n>   A :=   { i | i <= 3, i >= 0 }\n\n> Matrix List : \n\tM\n"),
-              std::string::npos)
-        << out();
-    EXPECT_EQ(out().find("B :="), out().rfind("B := { i |")) << "B was never stored:\n" << out();
-    EXPECT_EQ(out().find("Error"), std::string::npos) << out();
+    for (bool editor : {true, false}) {
+        SCOPED_TRACE(editor ? "line editor" : "plain terminal");
+        start(editor ? std::vector<std::string>{} : std::vector<std::string>{"--no-line-editing"});
+        type("A := { i | 0 <= i <= 3 } ;\n", "<2> ");
+        type("M := ((1, 2)) ;\n", "<3> ");
+        type("B := { i |\n", "<4> ");
+        type("0 <= i", "0 <= i");
+        session->send(ctrl_c);
+        ASSERT_TRUE(session->wait_for("^C\n<4> ")) << out();
+        type("list ;\n", "<5> ");
+        end_session();
+        EXPECT_NE(out().find("> Domain List: \n>   A :=   { i | i <= 3, i >= 0 }\n\n> Matrix List : \n\tM\n"),
+                  std::string::npos)
+            << out();
+        EXPECT_EQ(out().find("B :="), out().rfind("B := { i |")) << "B was never stored:\n" << out();
+        EXPECT_EQ(out().find("Error"), std::string::npos) << out();
+    }
 }
 
 TEST_F(EditedSession, CtrlCStopsALongEhrhartAtOnceAndKeepsTheStores) {
