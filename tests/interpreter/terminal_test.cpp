@@ -200,4 +200,22 @@ TEST_F(EditedSession, AnUnwritableHistoryFileIsSkippedSilently) {
     EXPECT_EQ(out(), "<1> P := { i | i >= 0 } ;\n> P :=   { i | i >= 0 }\n<2> End.\n");
 }
 
+TEST_F(EditedSession, InteractiveOptionGoesOnAtTheTerminalWithWhatTheScriptDefined) {
+    std::string script = home.path() + "/a.qn";
+    std::ofstream(script) << "A := { i | 0 <= i <= 3 } ;\nprint Z ;\n";
+    session = std::make_unique<PtySession>(
+        std::vector<std::string>{"-i", script},
+        std::vector<std::string>{"HOME=" + home.path(), "TERM=xterm", "INPUTRC=/dev/null", "DISPLAY="}, true);
+    ASSERT_TRUE(session->wait_for("<3> ")) << out();
+    type("B := A union A ;\n", "<4> ");
+    type("list ;\n", "<5> ");
+    session->send_eof();
+    ASSERT_TRUE(session->wait_for("End.\n", 20s, true)) << out();
+    EXPECT_EQ(session->wait_exit(), 1) << "the script's refused statement fails the run";
+    std::remove(script.c_str());
+    EXPECT_NE(out().find("> Error - " + script + ", line 2 :  'Z' undeclared"), std::string::npos) << out();
+    EXPECT_NE(out().find(">   B :=   { i | i <= 3, i >= 0 }\n>   A :=   { i | i <= 3, i >= 0 }\n"), std::string::npos)
+        << out();
+}
+
 }  // namespace
