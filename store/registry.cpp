@@ -152,7 +152,7 @@ DomainEntry* add_domain_in_list(const std::string& requested_name, VarNode* vars
     std::string name = requested_name;
     if (statement_abandoned && statement_abandoned()) {
         std::printf("> Interrupted: '%s' is not stored\n", name.c_str());
-        Domain_Free(domain);
+        DomainPtr abandoned(domain);
         free_var_list(vars);
         return list;
     }
@@ -199,7 +199,7 @@ MatrixEntry* add_matrix_in_list(const std::string& requested_name, Matrix* matri
     if (statement_abandoned && statement_abandoned()) {
         std::printf("> Interrupted: '%s' is not stored\n", name.c_str());
         DomainLock lock;
-        Matrix_Free(matrix);
+        MatrixPtr abandoned(matrix);
         return list;
     }
     if (lookup_matrix(name, list)) {
