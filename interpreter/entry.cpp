@@ -9,12 +9,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/error_report.h"
+#include "base/locks.h"
 #include "gui/visu_window.h"
-#include "interpreter/error_report.h"
 #include "interpreter/input_sources.h"
 #include "interpreter/interrupts.h"
 #include "interpreter/line_editor.h"
-#include "interpreter/locks.h"
 #include "interpreter/options.h"
 #include "interpreter/parser.h"
 #include "interpreter/standard_streams.h"

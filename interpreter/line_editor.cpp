@@ -13,8 +13,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "base/locks.h"
 #include "interpreter/interrupts.h"
-#include "interpreter/locks.h"
 #include "store/registry.h"
 
 namespace {

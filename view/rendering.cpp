@@ -10,8 +10,8 @@
 
 #include <cstdio>
 
-#include "gui/resources.h"
 #include "view/context.h"
+#include "view/drawing_resources.h"
 #include "view/failure.h"
 #include "view/point_scanner.h"
 
