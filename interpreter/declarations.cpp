@@ -23,6 +23,7 @@ namespace {
 bool overflow_reported = false;
 
 void cancel_for_overflow() {
+    note_refusal();
     if (!overflow_reported)
         std::fputs("> integer overflow in polyhedron declaration - Action cancelled !\n", stdout);
     overflow_reported = true;
@@ -133,6 +134,7 @@ void clear_declaration_state() {
 VarNode* add_variable(const std::string& name, VarNode* list) {
     for (const VarNode* v = list; v; v = v->next) {
         if (v->name == name) {
+            note_refusal();
             std::printf("> more than one variable '%s' in polyhedron declaration - Action cancelled !\n",
                         name.c_str());
             decl_failed = 1;
@@ -247,6 +249,7 @@ void end_matrix_row(TermNode* row) {
     } else if (static_cast<unsigned>(next_index) != decl_matrix->columns) {
         decl_failed = 1;
         decl_matrix.reset();
+        note_refusal();
         std::fputs("> Matrix declaration : error in dimension\n", stdout);
         free_terms(row);
         next_index = 1;
@@ -296,6 +299,7 @@ DomainEntry* end_domain_declaration(const std::string& name, VarNode* vars, Doma
 
 MatrixEntry* end_matrix_declaration(const std::string& name, MatrixEntry* list) {
     if (decl_failed || !decl_matrix) {
+        note_refusal();
         std::fputs("> error in matrix declaration\n", stdout);
         clear_declaration_state();
         return list;

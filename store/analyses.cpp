@@ -75,6 +75,7 @@ bool all_empty(const Polyhedron* domain) {
 }
 
 void refuse(const AnalysisKind& kind, const std::string& reason) {
+    note_refusal();
     std::printf("> %s : %s - command ignored\n", kind.label, reason.c_str());
 }
 
@@ -259,6 +260,7 @@ void run_analysis(const AnalysisKind& kind, const std::string& domain_name, cons
     const DomainEntry* entry = lookup_domain(domain_name, list);
     const DomainEntry* context = lookup_domain(ctx_name, list);
     if (!entry || !context) {
+        note_refusal();
         std::printf("> %s : '%s' or '%s' undeclared - command ignored\n", kind.label, domain_name.c_str(),
                     ctx_name.c_str());
         return;

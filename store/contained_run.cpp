@@ -2,6 +2,7 @@
 // deadline, and the reading of how the child ended.
 #include "store/contained_run.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -78,12 +79,20 @@ int milliseconds_until(Clock::time_point deadline) {
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
-// Reads the child's output until it closes the pipe; false when the deadline passes first.
-bool read_until_closed(int fd, std::string& output, Clock::time_point deadline) {
+// How often a wait looks at `analysis_cancelled` when no signal wakes it.
+constexpr int cancel_check_ms = 100;
+
+bool cancel_requested() { return analysis_cancelled && analysis_cancelled(); }
+
+// Reads the child's output until it closes the pipe; false when the deadline
+// passes first or the analysis is cancelled.
+bool read_until_closed(int fd, std::string& output, Clock::time_point deadline, bool& cancelled) {
     char buffer[8192];
     for (;;) {
         int wait_ms = milliseconds_until(deadline);
         if (wait_ms == 0) return false;
+        if ((cancelled = cancel_requested())) return false;
+        if (analysis_cancelled) wait_ms = std::min(wait_ms, cancel_check_ms);
         pollfd p = {fd, POLLIN, 0};
         int ready = poll(&p, 1, wait_ms);
         if (ready < 0 && errno != EINTR) return false;
@@ -133,12 +142,13 @@ ContainedResult outcome_of(int status, std::string output) {
 ContainedResult wait_for_child(pid_t pid, int read_end, Clock::time_point deadline) {
     std::string output;
     int status = 0;
-    bool ended = read_until_closed(read_end, output, deadline) && wait_for_exit(pid, status, deadline);
+    bool cancelled = false;
+    bool ended = read_until_closed(read_end, output, deadline, cancelled) && wait_for_exit(pid, status, deadline);
     close(read_end);
     if (!ended) {
         kill_and_reap(pid);
         ContainedResult result;
-        result.outcome = ContainedOutcome::TimedOut;
+        result.outcome = cancelled ? ContainedOutcome::Cancelled : ContainedOutcome::TimedOut;
         return result;
     }
     return outcome_of(status, std::move(output));
@@ -188,6 +198,8 @@ std::string contained_failure_message(const ContainedResult& result, const std::
         std::string amount = ms % 1000 == 0 ? std::to_string(ms / 1000) + " seconds" : std::to_string(ms) + " ms";
         return what + " took more than " + amount + " and was stopped - command ignored";
     }
+    case ContainedOutcome::Cancelled:
+        return what + " was interrupted - command ignored";
     case ContainedOutcome::NotStarted:
         return "could not start " + what + " (" + std::strerror(result.status) + ") - command ignored";
     }

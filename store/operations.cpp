@@ -217,6 +217,7 @@ DomainEntry* gen_pol_image(const std::string& result, const std::string& domain_
     const DomainEntry* entry = lookup_domain(domain_name, list);
     Matrix* matrix = lookup_matrix(matrix_name, MatrixList);
     if (!entry || !matrix) {
+        note_refusal();
         std::printf("%s : command ignored - polyhedron '%s' or matrix '%s' does not exist !\n", op.c_str(),
                     domain_name.c_str(), matrix_name.c_str());
         return list;
@@ -251,6 +252,7 @@ DomainEntry* gen_pol_image(const std::string& result, const std::string& domain_
 DomainEntry* gen_pol_disjoint(const std::string& result, const std::string& name, DomainEntry* list) {
     const DomainEntry* entry = lookup_domain(name, list);
     if (!entry) {
+        note_refusal();
         std::printf("> DD : domain '%s' does not exist ! Command ignored\n", name.c_str());
         return list;
     }
@@ -273,6 +275,7 @@ DomainEntry* gen_pol_disjoint(const std::string& result, const std::string& name
 DomainEntry* gen_pol_convex(const std::string& result, const std::string& name, DomainEntry* list) {
     const DomainEntry* entry = lookup_domain(name, list);
     if (!entry) {
+        note_refusal();
         std::printf("> Convex : domain '%s' does not exist ! Command ignored\n", name.c_str());
         return list;
     }

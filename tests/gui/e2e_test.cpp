@@ -39,7 +39,7 @@ protected:
     XSession x;
     std::unique_ptr<PtySession> program;
 
-    void SetUp() override { program = std::make_unique<PtySession>(std::vector<std::string>{},
+    void SetUp() override { program = std::make_unique<PtySession>(std::vector<std::string>{"--no-line-editing"},
                                                                    std::vector<std::string>{"DISPLAY=" + x.display()}); }
 
     void type_statements(const std::string& lines) {

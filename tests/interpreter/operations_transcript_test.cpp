@@ -887,7 +887,7 @@ TEST(OneCharacterForms, DoExactlyWhatTheKeywordsDo) {
 // The result is computed and its names copied before the overwrite question,
 // so replacing an operand by the result is safe.
 TEST(OverwriteAnOperand, ConvexReplacesTheDomainItIsComputedFrom) {
-    PtySession session;
+    PtySession session{{"--no-line-editing"}};
     ASSERT_TRUE(session.wait_for("<1> "));
     session.send("A := { a, b | 0 <= a <= 1, 0 <= b <= 1 } ;\n");
     ASSERT_TRUE(session.wait_for("<2> "));
@@ -915,7 +915,7 @@ TEST(OverwriteAnOperand, ConvexReplacesTheDomainItIsComputedFrom) {
 // On a terminal the analysis output, computed in a child process, still comes
 // before the next prompt.
 TEST(InteractiveAnalyses, OutputPrecedesTheNextPrompt) {
-    PtySession session;
+    PtySession session{{"--no-line-editing"}};
     ASSERT_TRUE(session.wait_for("<1> "));
     session.send("T := { i, j, N | 0 <= j <= i <= N } ;\nC := { N | N >= 0 } ;\n");
     ASSERT_TRUE(session.wait_for("<3> "));
