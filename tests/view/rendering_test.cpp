@@ -87,6 +87,26 @@ TEST_F(Rendering, SegmentCollapsingToOnePixelIsAMarker) {
     EXPECT_EQ(line.back(), (std::pair<int, int>{430, 230}));
 }
 
+// One-pixel lines of the X server may differ with the direction they are
+// drawn in; an outline's segment must not.
+TEST_F(Rendering, SegmentIsTheSameDrawnEitherWay) {
+    set_view(0, 1000, 0, 1000);
+    const std::pair<PlanePoint, PlanePoint> segments[] = {
+        {{10, 20}, {990, 333}}, {{10, 20}, {333, 990}}, {{500, 10}, {20, 730}},
+        {{3, 3}, {997, 998}},   {{100, 900}, {950, 101}}, {{250, 250}, {250, 900}},
+    };
+    for (const auto& [a, b] : segments) {
+        SCOPED_TRACE(testing::Message() << a.x << "," << a.y << " - " << b.x << "," << b.y);
+        clear_white();
+        draw_plane_outline(domain_pixmap, std::array<PlanePoint, 2>{a, b}.data(), 2);
+        const Pixels forward = sorted(read().differing(white()));
+        clear_white();
+        draw_plane_outline(domain_pixmap, std::array<PlanePoint, 2>{b, a}.data(), 2);
+        EXPECT_EQ(sorted(read().differing(white())), forward);
+        EXPECT_GT(forward.size(), 100u);
+    }
+}
+
 TEST_F(Rendering, SquareDrawsItsFourEdges) {
     show("S", polyhedron_from_rows(2, square_rows(10)), 65535, 0, 0, 0);
     redraw_domains(domain_pixmap);
@@ -173,6 +193,12 @@ TEST_F(Rendering, EdgesAreThoseOfTheFacesOfFacesRecursion) {
         {"square pyramid", 3, {{1, 0, 0, 1, 0}, {1, 1, 0, -1, 0}, {1, -1, 0, -1, 4}, {1, 0, 1, -1, 0}, {1, 0, -1, -1, 4}}},
         {"tilted square in space", 3, {{0, 1, 1, -1, 0}, {1, 1, 0, 0, 0}, {1, -1, 0, 0, 3}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 3}}},
         {"segment in space", 3, {{0, 1, -1, 0, 0}, {0, 0, 0, 1, -2}, {1, 1, 0, 0, 0}, {1, -1, 0, 0, 5}}},
+        {"wedge over a pentagon", 3,
+         {{1, 0, 0, 1, 0}, {1, 1, 0, 0, 0}, {1, 0, 1, 0, 0}, {1, -1, 0, 0, 6}, {1, 0, -1, 0, 5}, {1, -1, -1, 0, 9},
+          {1, -3, 0, -4, 12}}},
+        {"5-D simplex", 5,
+         {{1, 1, 0, 0, 0, 0, 0}, {1, 0, 1, 0, 0, 0, 0}, {1, 0, 0, 1, 0, 0, 0}, {1, 0, 0, 0, 1, 0, 0},
+          {1, 0, 0, 0, 0, 1, 0}, {1, -1, -1, -1, -1, -1, 3}}},
         {"4-D box", 4,
          {{1, 1, 0, 0, 0, 0}, {1, -1, 0, 0, 0, 2}, {1, 0, 1, 0, 0, 0}, {1, 0, -1, 0, 0, 3},
           {1, 0, 0, 1, 0, 0}, {1, 0, 0, -1, 0, 1}, {1, 0, 0, 0, 1, 0}, {1, 0, 0, 0, -1, 2}}},
@@ -519,6 +545,46 @@ TEST_F(Rendering, PainterIsCalledInDrawingOrder) {
     GdkPainter canvas(domain_pixmap, label_font);
     paint_domains(canvas, width, height);
     EXPECT_TRUE(picture() == redrawn);
+}
+
+Rows unit_cube_rows(unsigned dimension) {
+    Rows rows;
+    for (unsigned k = 0; k < dimension; ++k) {
+        std::vector<std::int64_t> low(dimension + 2, 0), high(dimension + 2, 0);
+        low[0] = high[0] = 1;
+        low[k + 1] = 1;
+        high[k + 1] = -1;
+        high[dimension + 1] = 1;
+        rows.push_back(low);
+        rows.push_back(high);
+    }
+    return rows;
+}
+
+// Each edge is drawn once (a line, or a marker where it covers one pixel),
+// and a 10-D cube's 5,120 edges are found in a moment.
+TEST_F(Rendering, CubesAreDrawnEdgeByEdgeOnce) {
+    const std::pair<unsigned, int> cubes[] = {{2, 4}, {3, 12}, {4, 32}, {7, 448}, {10, 5120}};
+    for (const auto& [dimension, edges] : cubes) {
+        SCOPED_TRACE(dimension);
+        DimNP = static_cast<int>(dimension);
+        reset_axes();
+        set_view(-2, 40, -2, 30);
+        Polyhedron* cube = polyhedron_from_rows(dimension, unit_cube_rows(dimension));
+        RecordingPainter recorder;
+        const auto start = std::chrono::steady_clock::now();
+        paint_polyhedron_outline(recorder, GdkColor{0, 0, 0, 0}, cube);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        int drawn = 0;
+        for (const auto& call : recorder.calls) {
+            EXPECT_TRUE(call.kind == "line" || call.kind == "markers") << call.kind;
+            drawn += call.count;
+        }
+        EXPECT_EQ(drawn, edges);
+        Polyhedron_Free(cube);
+    }
+    DimNP = 2;
+    reset_axes();
 }
 
 struct PolylineCase {
