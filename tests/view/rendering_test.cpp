@@ -547,6 +547,22 @@ TEST_F(Rendering, PainterIsCalledInDrawingOrder) {
     EXPECT_TRUE(picture() == redrawn);
 }
 
+// However many points a pass paints, the painter gets them in batches of
+// bounded size, and every point's marker is among them.
+TEST_F(Rendering, MarkerBatchesAreBounded) {
+    show("T", polyhedron_from_rows(2, {{1, 1, 0, 0}, {1, 0, 1, 0}, {1, -1, -1, 300}}), 0, 0, 65535, 1);
+    const int threshold = marker_cover_threshold;
+    marker_cover_threshold = 1 << 30;
+    RecordingPainter recorder;
+    paint_domains(recorder, width, height);
+    marker_cover_threshold = threshold;
+    int markers = 0, largest = 0;
+    for (const auto& call : recorder.calls)
+        if (call.kind == "markers") markers += call.count, largest = std::max(largest, call.count);
+    EXPECT_EQ(markers, 301 * 302 / 2);
+    EXPECT_LE(largest, static_cast<int>(marker_batch_capacity));
+}
+
 Rows unit_cube_rows(unsigned dimension) {
     Rows rows;
     for (unsigned k = 0; k < dimension; ++k) {
