@@ -130,3 +130,57 @@ CanvasPoint marker_centre(const std::int64_t* point) {
     const PlanePoint p = project_point(point, DimNP);
     return to_canvas(p.x, p.y);
 }
+
+namespace {
+
+// Whether the coordinate's unit step leaves the component of every projected
+// point unchanged: its axis is zero there (the float sums then add zeros).
+bool untouched(int coordinate, int component) {
+    return coordinate >= DimNP || ProjectionAxes[coordinate][component] == 0.0f;
+}
+
+}  // namespace
+
+void SliceRepeats::prepare(const ScanPlan& plan, int dimension) {
+    dimension_ = dimension;
+    for (int depth = 0; depth < dimension && depth < MAXDIM; ++depth) {
+        Rule rule;
+        rule.usable = depth + 1 < dimension && plan.later_levels_ignore(depth);
+        for (int component = 0; component < 2 && rule.usable; ++component) {
+            if (untouched(depth, component)) continue;
+            bool below_untouched = true;
+            for (int k = depth + 1; k < dimension; ++k) below_untouched = below_untouched && untouched(k, component);
+            rule.compare[component] = below_untouched;
+            rule.usable = below_untouched;
+        }
+        rules_[depth] = rule;
+    }
+}
+
+// The compared components are monotone in x[depth], so equal centres at
+// x[depth] and x[depth] + k mean equal centres at every value between; the
+// largest such k is found by doubling, then halving.
+std::int64_t SliceRepeats::advance(int depth, const std::int64_t* x, std::int64_t remaining) const {
+    if (depth >= dimension_ || !rules_[depth].usable || remaining < 2) return 1;
+    const Rule& rule = rules_[depth];
+    std::int64_t y[MAXDIM];
+    std::copy(x, x + dimension_, y);
+    const CanvasPoint here = marker_centre(x);
+    auto same = [&](std::int64_t k) {
+        y[depth] = x[depth] + k;
+        const CanvasPoint there = marker_centre(y);
+        return (!rule.compare[0] || there.column == here.column) && (!rule.compare[1] || there.row == here.row);
+    };
+    const std::int64_t last = remaining - 1;
+    std::int64_t good = 0, bad = 1;
+    while (same(bad)) {
+        good = bad;
+        if (good == last) return good;
+        bad = std::min(bad * 2, last);
+    }
+    while (bad - good > 1) {
+        const std::int64_t middle = good + (bad - good) / 2;
+        if (same(middle)) good = middle; else bad = middle;
+    }
+    return good > 0 ? good : 1;
+}

@@ -33,6 +33,34 @@ std::int64_t same_marker_run(const std::vector<BlendSource>& sources, const std:
 // pixel, so that runs of equal markers are worth looking for.
 bool markers_crowd_along_last(int dimension);
 
+class ScanPlan;
+
+// Whole values of an outer coordinate whose points paint, point for point,
+// the centres that a later value paints again: skipped, since later markers
+// cover earlier ones. That holds where the points below do not depend on the
+// coordinate and each component of the centre is either untouched by it (its
+// axis has a zero there) or untouched by every coordinate below (their axes
+// have zeros there, so one point's centre stands for all): the 2-D box
+// 10^6 x 10^6 of the default axes paints one column of points per pixel
+// column instead of 10^6.
+class SliceRepeats {
+public:
+    // For a polyhedron scanned by `plan`, at the current projection.
+    void prepare(const ScanPlan& plan, int dimension);
+    // After the points with x[0 .. depth] fixed: how many values of x[depth]
+    // to advance by (at least 1, less than `remaining` so that the value
+    // reached is painted).
+    std::int64_t advance(int depth, const std::int64_t* x, std::int64_t remaining) const;
+
+private:
+    struct Rule {
+        bool usable = false;
+        bool compare[2] = {false, false};   // column, row: compared at one point, else untouched
+    };
+    int dimension_ = 0;
+    Rule rules_[MAXDIM];
+};
+
 // Whether points whose marker would repeat the one just painted (same centre,
 // same blend) are skipped instead of painted again (the same pixels).
 extern bool marker_run_skipping;

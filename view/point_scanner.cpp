@@ -231,6 +231,16 @@ ScanPlan::Build ScanPlan::build(Polyhedron* polyhedron) {
     return Build::ready;
 }
 
+bool ScanPlan::later_levels_ignore(int depth) const {
+    for (int level = depth + 1; level < dimension_; ++level) {
+        const Level& l = levels_[static_cast<std::size_t>(level)];
+        const std::size_t width = row_head + static_cast<std::size_t>(level);
+        for (std::size_t r = l.lower; r != l.end; r += width)
+            if (rows_[r + row_head + static_cast<std::size_t>(depth)] != 0) return false;
+    }
+    return true;
+}
+
 void ScanPlan::report_not_closed() const {
     std::fputs("Error in scan polyhedron : non closed polyhedron\n", stderr);
     Matrix_Print(stderr, "%3ld ", matrix_.get());

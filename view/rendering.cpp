@@ -32,6 +32,43 @@ CanvasPoint paint_point(PointPass& pass, const std::int64_t* point) {
     return centre;
 }
 
+// The scan's callback: markers of the points, skipping the points (and the
+// values of outer coordinates) whose markers a later point paints again.
+struct PointVisitor {
+    PointPass& pass;
+    int dimension;
+    bool skip_repeats;
+    const SliceRepeats* slices;
+
+    ScanAdvance operator()(const std::int64_t* x) {
+        if (!pass.markers_fit) return {std::numeric_limits<std::int64_t>::max()};
+        const CanvasPoint centre = paint_point(pass, x);
+        return {skip_repeats ? same_marker_run(pass.sources, x, dimension, centre) : 1};
+    }
+    std::int64_t outer_advance(int depth, const std::int64_t* x, std::int64_t remaining) {
+        if (!pass.markers_fit) return remaining;
+        return slices ? slices->advance(depth, x, remaining) : 1;
+    }
+};
+
+// One polyhedron's points (its `next` ignored); false when the scan failed.
+bool paint_polyhedron_points(PointPass& pass, Polyhedron* p, std::int64_t* coordinates) {
+    ScanPlan plan;
+    switch (plan.build(p)) {
+    case ScanPlan::Build::nothing_to_scan: return true;
+    case ScanPlan::Build::failed: return false;
+    case ScanPlan::Build::ready: break;
+    }
+    const int dimension = plan.dimension();
+    SliceRepeats slices;
+    if (marker_run_skipping) slices.prepare(plan, dimension);
+    // Points whose marker repeats the one just painted are skipped: the same
+    // pixels in the same colour, however many of them there are.
+    PointVisitor visitor{pass, dimension, marker_run_skipping && markers_crowd_along_last(dimension),
+                         marker_run_skipping ? &slices : nullptr};
+    return plan.run(coordinates, visitor) == ScanResult::done;
+}
+
 void canvas_size(int& width, int& height) {
     width = canvas_width;
     height = canvas_height;
@@ -77,16 +114,7 @@ int paint_integer_points(Painter& painter, DomainEntry* entry) {
     for (Polyhedron* p = visible; p; p = p->next) {
         Polyhedron* successors = p->next;
         p->next = nullptr;
-        const int dimension = static_cast<int>(p->Dimension);
-        // Points whose marker repeats the one just painted are skipped: the
-        // same pixels in the same colour, however many of them there are.
-        const bool skip_repeats = marker_run_skipping && markers_crowd_along_last(dimension);
-        auto visit = [&](const std::int64_t* x) -> ScanAdvance {
-            if (!pass.markers_fit) return {std::numeric_limits<std::int64_t>::max()};
-            const CanvasPoint centre = paint_point(pass, x);
-            return {skip_repeats ? same_marker_run(pass.sources, x, dimension, centre) : 1};
-        };
-        if (!scan_points_by(p, coordinates, visit)) result = 0;
+        if (!paint_polyhedron_points(pass, p, coordinates)) result = 0;
         p->next = successors;
     }
     batch.flush();

@@ -396,6 +396,12 @@ TEST_F(Rendering, SkippedRepeatsPaintTheSamePixelsAsEveryPoint) {
     struct Scene {
         const char* name;
         std::vector<Shown> domains;
+        bool rotated = false;   // axes of no zero component, as in a drag
+    };
+    auto box3 = [](std::int64_t a0, std::int64_t a1, std::int64_t b0, std::int64_t b1, std::int64_t c0,
+                   std::int64_t c1) {
+        return Rows{{1, 1, 0, 0, -a0}, {1, -1, 0, 0, a1}, {1, 0, 1, 0, -b0},
+                    {1, 0, -1, 0, b1}, {1, 0, 0, 1, -c0}, {1, 0, 0, -1, c1}};
     };
     const Rgb red = {65535, 0, 0}, green = {0, 65535, 0}, blue = {0, 0, 65535};
     const Scene scenes[] = {
@@ -405,10 +411,24 @@ TEST_F(Rendering, SkippedRepeatsPaintTheSamePixelsAsEveryPoint) {
                                        {{band(10, 20, 500, 900), band(15, 30, 1700, 2100)}, green},
                                        {{{{0, 1, -1, 0}, {1, 1, 0, 0}, {1, -1, 0, 40}}}, blue}}},
         {"sparse square, nothing to skip", {{{square_rows(6)}, red}}},
+        {"box dense in two directions, a box blended across it",
+         {{{band(0, 2000, 0, 3000)}, red}, {{band(500, 1500, 1000, 2500)}, green}}},
+        {"dense boxes painted over in list order",
+         {{{band(0, 3000, 0, 900)}, blue}, {{band(100, 2500, 300, 2000)}, red}, {{band(-50, 800, -20, 2600)}, green}}},
+        {"dense box, rotated axes", {{{band(0, 1500, 0, 2500)}, red}, {{band(200, 900, 700, 1900)}, blue}}, true},
+        {"thin bands across a dense box",
+         {{{band(0, 2000, 0, 2000)}, green}, {{band(0, 2000, 700, 701), band(1000, 1001, 0, 2000)}, red}}},
+        {"boxes dense in three directions",
+         {{{box3(0, 120, 0, 130, 0, 110)}, red, 3}, {{box3(40, 160, 20, 90, 30, 140)}, blue, 3}}},
     };
     for (const Scene& scene : scenes) {
         SCOPED_TRACE(scene.name);
-        DimNP = 2;
+        DimNP = scene.domains.front().dimensions;
+        reset_axes();
+        if (scene.rotated) {
+            ProjectionAxes[0][0] = 0.9f, ProjectionAxes[0][1] = 0.3f;
+            ProjectionAxes[1][0] = -0.2f, ProjectionAxes[1][1] = 1.1f;
+        }
         int k = 0;
         for (const Shown& shown : scene.domains) {
             Polyhedron* domain = nullptr;
@@ -432,6 +452,8 @@ TEST_F(Rendering, SkippedRepeatsPaintTheSamePixelsAsEveryPoint) {
             << " pixels differ";
         clear_viewer_state();
     }
+    DimNP = 2;
+    reset_axes();
 }
 
 // Two billion points on a few hundred pixels: the redraw costs the pixels,
@@ -445,6 +467,21 @@ TEST_F(Rendering, BillionsOfPointsDrawInAMoment) {
     const CanvasPoint top = to_canvas(project_point(std::array<std::int64_t, 2>{1, 1000000000}.data(), 2).x,
                                       project_point(std::array<std::int64_t, 2>{1, 1000000000}.data(), 2).y);
     EXPECT_EQ(read().at(top.column, top.row), pixel_of(0, 0, 65535));
+}
+
+// A box of 10^12 points: one column of points per pixel column is painted,
+// the rest would paint the same centres again.
+TEST_F(Rendering, TrillionPointBoxDrawsInAMoment) {
+    show("Box", polyhedron_from_rows(2, {{1, 1, 0, 0}, {1, -1, 0, 1000000}, {1, 0, 1, 0}, {1, 0, -1, 1000000}}), 0,
+         65535, 0);
+    const auto start = std::chrono::steady_clock::now();
+    redraw_domains(domain_pixmap);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    const PixelImage image = read();
+    const guint32 green = pixel_of(0, 65535, 0);
+    for (const auto& [c, r] : std::vector<std::pair<int, int>>{{31, 31}, {429, 429}, {230, 230}, {33, 428}, {427, 32}})
+        EXPECT_EQ(image.at(c, r), green) << c << "," << r;
+    EXPECT_EQ(image.at(20, 230), white());
 }
 
 TEST_F(Rendering, MarkLabelSitsRightOfTheMarkerOnItsRow) {
