@@ -25,10 +25,39 @@ GdkColor blend(const GdkColor& own, const std::vector<BlendSource>& sources, con
 
 CanvasPoint marker_centre(const std::int64_t* point);
 
+// The colours of the points of one line of the innermost coordinate (the
+// earlier coordinates fixed): each blending polyhedron holds an interval of
+// it, found once per line from its constraints, so that a point's colour
+// and the stretch of one colour cost a few comparisons instead of a
+// membership test of every point in every shown domain.
+class LineBlend {
+public:
+    LineBlend(const GdkColor& own, const std::vector<BlendSource>& sources, int dimension);
+    // The blend of `own` at x (as `blend` gives it).
+    GdkColor colour(const std::int64_t* x);
+    // The first value of the last coordinate after x's at which some
+    // blending polyhedron starts or stops holding the line's points.
+    __int128 next_change(const std::int64_t* x);
+
+private:
+    struct Piece {
+        std::size_t source;
+        __int128 low, high;
+    };
+    void follow(const std::int64_t* x);
+    void enter_line(const std::int64_t* x);
+
+    GdkColor own_;
+    const std::vector<BlendSource>& sources_;
+    int dimension_;
+    bool entered_ = false;
+    std::int64_t prefix_[MAXDIM] = {};
+    std::vector<Piece> pieces_;   // nonempty intervals, by source in order
+};
+
 // How many points, from x on along the last coordinate, paint exactly x's
 // marker: the same centre and the same blend.
-std::int64_t same_marker_run(const std::vector<BlendSource>& sources, const std::int64_t* x, int dimension,
-                             CanvasPoint centre);
+std::int64_t same_marker_run(LineBlend& line, const std::int64_t* x, int dimension, CanvasPoint centre);
 // Whether a unit step of the last coordinate moves a marker by less than a
 // pixel, so that runs of equal markers are worth looking for.
 bool markers_crowd_along_last(int dimension);

@@ -25,25 +25,20 @@ struct PointPass {
     bool markers_fit;
 };
 
-// Batches the point's marker (the markers must fit the canvas) and gives its centre.
-CanvasPoint paint_point(PointPass& pass, const std::int64_t* point) {
-    const CanvasPoint centre = marker_centre(point);
-    pass.batch->add(blend(pass.own, pass.sources, point), centre);
-    return centre;
-}
-
 // The scan's callback: markers of the points, skipping the points (and the
 // values of outer coordinates) whose markers a later point paints again.
 struct PointVisitor {
     PointPass& pass;
+    LineBlend line;
     int dimension;
     bool skip_repeats;
     const SliceRepeats* slices;
 
     ScanAdvance operator()(const std::int64_t* x) {
         if (!pass.markers_fit) return {std::numeric_limits<std::int64_t>::max()};
-        const CanvasPoint centre = paint_point(pass, x);
-        return {skip_repeats ? same_marker_run(pass.sources, x, dimension, centre) : 1};
+        const CanvasPoint centre = marker_centre(x);
+        pass.batch->add(line.colour(x), centre);
+        return {skip_repeats ? same_marker_run(line, x, dimension, centre) : 1};
     }
     std::int64_t outer_advance(int depth, const std::int64_t* x, std::int64_t remaining) {
         if (!pass.markers_fit) return remaining;
@@ -64,7 +59,8 @@ bool paint_polyhedron_points(PointPass& pass, Polyhedron* p, std::int64_t* coord
     if (marker_run_skipping) slices.prepare(plan, dimension);
     // Points whose marker repeats the one just painted are skipped: the same
     // pixels in the same colour, however many of them there are.
-    PointVisitor visitor{pass, dimension, marker_run_skipping && markers_crowd_along_last(dimension),
+    PointVisitor visitor{pass, LineBlend(pass.own, pass.sources, dimension), dimension,
+                         marker_run_skipping && markers_crowd_along_last(dimension),
                          marker_run_skipping ? &slices : nullptr};
     return plan.run(coordinates, visitor) == ScanResult::done;
 }

@@ -301,6 +301,50 @@ TEST_F(Rendering, BlendIsATruncatedRunningAverageInListOrder) {
     }
 }
 
+// The blend found from each line's intervals is the blend of every point
+// tested in every domain, and the stretch of one blend ends where a domain
+// starts or stops holding the line.
+TEST_F(Rendering, LineBlendIsThePointByPointBlend) {
+    const Rows pieces[] = {
+        {{1, 1, 0, 0}, {1, -1, 0, 9}, {1, 0, 1, 0}, {1, 0, -1, 9}},    // square
+        {{1, 2, -1, 0}, {1, -1, 2, 1}, {1, -3, -2, 40}},              // rational triangle
+        {{0, 1, -1, -2}, {1, 1, 0, 0}, {1, -1, 0, 12}},               // a line j = i - 2
+        {{1, 1, 0, -4}, {1, -1, 0, 6}, {1, 0, 1, -2}, {1, 0, -1, 11}},  // union's second piece
+        {{1, 2, 3, -5}, {1, -2, -3, 25}},                              // a band (unbounded, not shown)
+    };
+    const Rgb colours[] = {{65535, 0, 0}, {0, 65535, 0}, {0, 0, 65535}, {4000, 50000, 30000}};
+    std::vector<DomainEntry*> entries;
+    for (int k = 3; k >= 0; --k) {
+        const Rgb& rgb = colours[k];
+        DomainEntry* e = push_entry("L" + std::to_string(k), polyhedron_from_rows(2, square_rows(1)), rgb[0], rgb[1],
+                                    rgb[2]);
+        Polyhedron* view = k == 3 ? union_of({polyhedron_from_rows(2, pieces[0]), polyhedron_from_rows(2, pieces[3])})
+                                  : polyhedron_from_rows(2, pieces[k == 0 ? 4 : k]);
+        e->view = new DomainView{view, 1, nullptr};
+        entries.insert(entries.begin(), e);
+    }
+    for (DomainEntry* e : entries) {
+        SCOPED_TRACE(e->name);
+        const std::vector<BlendSource> sources = blend_sources(e);
+        LineBlend line(colour_of(e->color), sources, 2);
+        for (std::int64_t i = -3; i <= 15; ++i)
+            for (std::int64_t j = -3; j <= 15; ++j) {
+                const std::int64_t x[2] = {i, j};
+                const GdkColor expected = blended_colour(e, x), got = line.colour(x);
+                ASSERT_EQ((Rgb{got.red, got.green, got.blue}), (Rgb{expected.red, expected.green, expected.blue}))
+                    << "(" << i << "," << j << ")";
+                const __int128 change = line.next_change(x);
+                ASSERT_GT(change, j);
+                for (std::int64_t k = j + 1; k < change && k <= 15; ++k) {
+                    const std::int64_t y[2] = {i, k};
+                    const GdkColor later = blended_colour(e, y);
+                    ASSERT_EQ((Rgb{later.red, later.green, later.blue}), (Rgb{expected.red, expected.green, expected.blue}))
+                        << "(" << i << "," << k << ") in the stretch from (" << i << "," << j << ")";
+                }
+            }
+    }
+}
+
 // Both passes draw the shared point in the blend; the point only in one
 // domain keeps that domain's colour; hiding B's points takes B out.
 TEST_F(Rendering, BlendedColoursReadBack) {
