@@ -67,7 +67,8 @@ void line_interval(const Polyhedron* p, const std::int64_t* x, int last, __int12
 // products and truncation of floats keep order), and memberships are
 // intervals, so the points that agree with x form one run; its length is
 // found by doubling, then halving, within the stretch of one blend.
-std::int64_t same_marker_run(LineBlend& line, const std::int64_t* x, int dimension, CanvasPoint centre) {
+std::int64_t same_marker_run(LineBlend& line, const std::int64_t* x, int dimension, CanvasPoint centre,
+                             std::int64_t guess) {
     const int last = dimension - 1;
     std::int64_t y[MAXDIM];
     std::copy(x, x + dimension, y);
@@ -80,6 +81,7 @@ std::int64_t same_marker_run(LineBlend& line, const std::int64_t* x, int dimensi
         return c.column == centre.column && c.row == centre.row;
     };
     constexpr std::int64_t limit = std::int64_t{1} << 40;
+    if (guess >= 2 && guess <= limit && same(guess - 1) && !same(guess)) return guess;
     std::int64_t good = 0, bad = 1;
     while (bad <= limit && same(bad)) {
         good = bad;
@@ -210,8 +212,8 @@ void SliceRepeats::prepare(const ScanPlan& plan, int dimension) {
 // The compared components are monotone in x[depth], so equal centres at
 // x[depth] and x[depth] + k mean equal centres at every value between; the
 // largest such k is found by doubling, then halving.
-std::int64_t SliceRepeats::advance(int depth, const std::int64_t* x, std::int64_t remaining) const {
-    if (depth >= dimension_ || !rules_[depth].usable || remaining < 2) return 1;
+std::int64_t SliceRepeats::skip(int depth, const std::int64_t* x, std::int64_t remaining) const {
+    if (depth >= dimension_ || !rules_[depth].usable || remaining < 2) return 0;
     const Rule& rule = rules_[depth];
     std::int64_t y[MAXDIM];
     std::copy(x, x + dimension_, y);
@@ -232,5 +234,5 @@ std::int64_t SliceRepeats::advance(int depth, const std::int64_t* x, std::int64_
         const std::int64_t middle = good + (bad - good) / 2;
         if (same(middle)) good = middle; else bad = middle;
     }
-    return good > 0 ? good : 1;
+    return good;
 }

@@ -57,7 +57,10 @@ private:
 
 // How many points, from x on along the last coordinate, paint exactly x's
 // marker: the same centre and the same blend.
-std::int64_t same_marker_run(LineBlend& line, const std::int64_t* x, int dimension, CanvasPoint centre);
+// Runs along a line tend to be as long as the one before: `guess`, the
+// previous run's length, is tried first.
+std::int64_t same_marker_run(LineBlend& line, const std::int64_t* x, int dimension, CanvasPoint centre,
+                             std::int64_t guess = 0);
 // Whether a unit step of the last coordinate moves a marker by less than a
 // pixel, so that runs of equal markers are worth looking for.
 bool markers_crowd_along_last(int dimension);
@@ -71,15 +74,14 @@ class ScanPlan;
 // axis has a zero there) or untouched by every coordinate below (their axes
 // have zeros there, so one point's centre stands for all): the 2-D box
 // 10^6 x 10^6 of the default axes paints one column of points per pixel
-// column instead of 10^6.
+// column instead of 10^6 of them.
 class SliceRepeats {
 public:
     // For a polyhedron scanned by `plan`, at the current projection.
     void prepare(const ScanPlan& plan, int dimension);
-    // After the points with x[0 .. depth] fixed: how many values of x[depth]
-    // to advance by (at least 1, less than `remaining` so that the value
-    // reached is painted).
-    std::int64_t advance(int depth, const std::int64_t* x, std::int64_t remaining) const;
+    // Before the points with x[0 .. depth] fixed: how many values of x[depth]
+    // to skip (less than `remaining`, so that the value reached is painted).
+    std::int64_t skip(int depth, const std::int64_t* x, std::int64_t remaining) const;
 
 private:
     struct Rule {

@@ -42,14 +42,15 @@ struct ScanAdvance {
 };
 
 // A callback object may also have a member
-//     std::int64_t outer_advance(int depth, const std::int64_t* x, std::int64_t remaining)
-// called when the points with x[0 .. depth] fixed are done (depth below the
-// last variable; x[depth] has `remaining` values left, itself included): how
-// many values of x[depth] to advance by, n >= 1 skipping the n - 1 values
-// after x[depth] and everything below them.
+//     std::int64_t outer_skip(int depth, const std::int64_t* x, std::int64_t remaining)
+// called for each value of an outer coordinate (depth below the last
+// variable; x[depth] set, with `remaining` values left, itself included)
+// before the points below it are visited: how many values to skip first
+// (0 to remaining - 1; the callback vouches that it has no use for their
+// points), so that the next value visited is x[depth] plus that many.
 template <class Callback>
 concept SkipsOuterValues = requires(Callback& c, int depth, const std::int64_t* x, std::int64_t remaining) {
-    { c.outer_advance(depth, x, remaining) } -> std::convertible_to<std::int64_t>;
+    { c.outer_skip(depth, x, remaining) } -> std::convertible_to<std::int64_t>;
 };
 
 // The scanning matrix of one polyhedron compiled for the loop nest: for each
@@ -91,11 +92,11 @@ private:
     // stop, else at least 1 and at most `remaining`.
     template <class Callback>
     static std::int64_t advance_after(Callback& callback, std::int64_t* x, std::int64_t remaining);
-    // After the points of x[depth] = v (depth below the last level): how far
-    // x[depth] moves on, at least 1 and at most `remaining`.
+    // Before the points of x[depth] = v (depth below the last level): how
+    // many values to skip, 0 to remaining - 1.
     template <class Callback>
-    static std::int64_t outer_advance_after(Callback& callback, int depth, const std::int64_t* x,
-                                            std::int64_t remaining);
+    static std::int64_t outer_skip_before(Callback& callback, int depth, const std::int64_t* x,
+                                          std::int64_t remaining);
     // Whether bounds of a level leave the 32-bit range of the coordinates
     // (reported once found).
     static bool beyond_32_bits(std::int64_t lower, std::int64_t upper);

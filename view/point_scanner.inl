@@ -25,14 +25,14 @@ std::int64_t ScanPlan::advance_after(Callback& callback, std::int64_t* x, std::i
 }
 
 template <class Callback>
-std::int64_t ScanPlan::outer_advance_after(Callback& callback, int depth, const std::int64_t* x,
-                                           std::int64_t remaining) {
+std::int64_t ScanPlan::outer_skip_before(Callback& callback, int depth, const std::int64_t* x,
+                                         std::int64_t remaining) {
     if constexpr (SkipsOuterValues<Callback>) {
-        const std::int64_t n = callback.outer_advance(depth, x, remaining);
-        return n <= 1 ? 1 : n < remaining ? n : remaining;
+        const std::int64_t n = callback.outer_skip(depth, x, remaining);
+        return n <= 0 ? 0 : n < remaining ? n : remaining - 1;
     } else {
         (void)callback, (void)depth, (void)x, (void)remaining;
-        return 1;
+        return 0;
     }
 }
 
@@ -304,12 +304,12 @@ ScanResult ScanPlan::scan_level(int depth, std::int64_t* x, Callback& callback, 
     if (depth == dimension_ - 1) return scan_run(depth, x, callback, lower, upper);
     if constexpr (SkipsOuterValues<Callback>) {
         // Values may be skipped, so the bounds below are found from the rows.
-        for (std::int64_t v = lower; v <= upper;) {
+        for (std::int64_t v = lower; v <= upper; ++v) {
+            x[depth] = v;
+            v += outer_skip_before(callback, depth, x, upper - v + 1);
             x[depth] = v;
             ScanResult inner = scan_level(depth + 1, x, callback, false);
             if (inner != ScanResult::done) return inner;
-            x[depth] = v;
-            v += outer_advance_after(callback, depth, x, upper - v + 1);
         }
         return ScanResult::done;
     } else {

@@ -34,15 +34,19 @@ struct PointVisitor {
     bool skip_repeats;
     const SliceRepeats* slices;
 
+    std::int64_t last_run = 0;
+
     ScanAdvance operator()(const std::int64_t* x) {
         if (!pass.markers_fit) return {std::numeric_limits<std::int64_t>::max()};
         const CanvasPoint centre = marker_centre(x);
         pass.batch->add(line.colour(x), centre);
-        return {skip_repeats ? same_marker_run(line, x, dimension, centre) : 1};
+        if (!skip_repeats) return {1};
+        last_run = same_marker_run(line, x, dimension, centre, last_run);
+        return {last_run};
     }
-    std::int64_t outer_advance(int depth, const std::int64_t* x, std::int64_t remaining) {
+    std::int64_t outer_skip(int depth, const std::int64_t* x, std::int64_t remaining) {
         if (!pass.markers_fit) return remaining;
-        return slices ? slices->advance(depth, x, remaining) : 1;
+        return slices ? slices->skip(depth, x, remaining) : 0;
     }
 };
 

@@ -364,22 +364,22 @@ TEST_F(PointScanner, PolyhedronWithoutConstraintsAcceptsEveryPoint) {
 
 namespace {
 
-// A callback that skips values of an outer coordinate: it is told when the
-// points below a value are done, and the values it skips are not visited.
+// A callback that skips values of an outer coordinate: it is asked before
+// the points below each value, and the values it skips are not visited.
 struct OuterSkipper {
     int skipped_depth;
-    std::int64_t step;
+    std::int64_t skip;
     unsigned dimension;
     Points points;
-    std::vector<std::pair<int, std::int64_t>> told;   // (depth, remaining)
+    std::vector<std::pair<int, std::int64_t>> asked;   // (depth, remaining)
 
     int operator()(const std::int64_t* x) {
         points.emplace_back(x, x + dimension);
         return 1;
     }
-    std::int64_t outer_advance(int depth, const std::int64_t*, std::int64_t remaining) {
-        told.push_back({depth, remaining});
-        return depth == skipped_depth ? step : 1;
+    std::int64_t outer_skip(int depth, const std::int64_t*, std::int64_t remaining) {
+        asked.push_back({depth, remaining});
+        return depth == skipped_depth ? skip : 0;
     }
 };
 
@@ -388,31 +388,33 @@ struct OuterSkipCase {
     unsigned dimension;
     Rows rows;
     int skipped_depth;
-    std::int64_t step;
+    std::int64_t skip;
     Points expected;
 };
 
 TEST_F(PointScanner, OuterValuesSkippedByTheCallback) {
     const OuterSkipCase cases[] = {
-        {"every third i of a 7 x 2 box", 2, {{1, 1, 0, 0}, {1, -1, 0, 6}, {1, 0, 1, 0}, {1, 0, -1, 1}}, 0, 3,
-         {{0, 0}, {0, 1}, {3, 0}, {3, 1}, {6, 0}, {6, 1}}},
-        {"a step past the end stops at it", 2, {{1, 1, 0, 0}, {1, -1, 0, 2}, {1, 0, 1, 0}, {1, 0, -1, 0}}, 0, 100,
-         {{0, 0}}},
+        {"two of every three i of a 7 x 2 box", 2, {{1, 1, 0, 0}, {1, -1, 0, 6}, {1, 0, 1, 0}, {1, 0, -1, 1}}, 0, 2,
+         {{2, 0}, {2, 1}, {5, 0}, {5, 1}, {6, 0}, {6, 1}}},
+        {"a skip past the end stops at the last value", 2,
+         {{1, 1, 0, 0}, {1, -1, 0, 2}, {1, 0, 1, 0}, {1, 0, -1, 0}}, 0, 100, {{2, 0}}},
         {"the middle coordinate of a 3-D box", 3,
          {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 1}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 3}, {1, 0, 0, 1, 0}, {1, 0, 0, -1, 0}},
-         1, 2, {{0, 0, 0}, {0, 2, 0}, {1, 0, 0}, {1, 2, 0}}},
-        {"a triangle's rows follow the skipped i", 2, {{1, 1, 0, 0}, {1, 0, 1, 0}, {1, -1, -1, 4}}, 0, 2,
-         {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {2, 0}, {2, 1}, {2, 2}, {4, 0}}},
+         1, 1, {{0, 1, 0}, {0, 3, 0}, {1, 1, 0}, {1, 3, 0}}},
+        {"a triangle's rows follow the value reached", 2, {{1, 1, 0, 0}, {1, 0, 1, 0}, {1, -1, -1, 4}}, 0, 1,
+         {{1, 0}, {1, 1}, {1, 2}, {1, 3}, {3, 0}, {3, 1}, {4, 0}}},
+        {"no skip: every point", 2, {{1, 1, 0, 0}, {1, -1, 0, 1}, {1, 0, 1, 0}, {1, 0, -1, 1}}, 0, 0,
+         {{0, 0}, {0, 1}, {1, 0}, {1, 1}}},
     };
     for (const OuterSkipCase& c : cases) {
         SCOPED_TRACE(c.name);
         ScanPlan plan;
         ASSERT_EQ(plan.build(make(c.dimension, c.rows)), ScanPlan::Build::ready);
-        OuterSkipper skipper{c.skipped_depth, c.step, c.dimension, {}, {}};
+        OuterSkipper skipper{c.skipped_depth, c.skip, c.dimension, {}, {}};
         std::int64_t x[3] = {};
         EXPECT_EQ(plan.run(x, skipper), ScanResult::done);
         EXPECT_EQ(skipper.points, c.expected);
-        for (const auto& [depth, remaining] : skipper.told) {
+        for (const auto& [depth, remaining] : skipper.asked) {
             EXPECT_LT(depth, static_cast<int>(c.dimension) - 1);
             EXPECT_GE(remaining, 1);
         }
