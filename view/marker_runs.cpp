@@ -102,6 +102,7 @@ void LineBlend::enter_line(const std::int64_t* x) {
     const int last = dimension_ - 1;
     std::copy(x, x + last, prefix_);
     entered_ = true;
+    known_ = false;
     pieces_.clear();
     for (std::size_t s = 0; s < sources_.size(); ++s)
         for (const Polyhedron* p = sources_[s].domain; p; p = p->next) {
@@ -116,9 +117,21 @@ void LineBlend::follow(const std::int64_t* x) {
     enter_line(x);
 }
 
+// A colour holds from the point it was found at to the line's next change,
+// and points come along the line in increasing order: most are answered by
+// one comparison.
 GdkColor LineBlend::colour(const std::int64_t* x) {
     follow(x);
     const std::int64_t w = x[dimension_ - 1];
+    if (known_ && w >= known_from_ && w < known_until_) return known_colour_;
+    known_from_ = w;
+    known_until_ = next_change(x);
+    known_ = true;
+    known_colour_ = colour_at(w);
+    return known_colour_;
+}
+
+GdkColor LineBlend::colour_at(std::int64_t w) const {
     unsigned red = own_.red, green = own_.green, blue = own_.blue, n = 1;
     std::size_t at = 0;
     for (std::size_t s = 0; s < sources_.size(); ++s) {

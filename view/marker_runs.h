@@ -45,6 +45,7 @@ private:
         __int128 low, high;
     };
     void follow(const std::int64_t* x);
+    GdkColor colour_at(std::int64_t w) const;
     void enter_line(const std::int64_t* x);
 
     GdkColor own_;
@@ -53,6 +54,9 @@ private:
     bool entered_ = false;
     std::int64_t prefix_[MAXDIM] = {};
     std::vector<Piece> pieces_;   // nonempty intervals, by source in order
+    bool known_ = false;           // the colour of known_from_ .. known_until_ - 1
+    __int128 known_from_ = 0, known_until_ = 0;
+    GdkColor known_colour_{};
 };
 
 // How many points, from x on along the last coordinate, paint exactly x's
