@@ -68,6 +68,21 @@ TEST_F(Rendering, MarkerIsFortyFivePixels) {
     EXPECT_EQ(image.count(pixel_of(0, 0, 0)), 45);
 }
 
+// X rectangles have 16-bit coordinates: a marker far off the canvas must not
+// wrap around onto it.
+TEST_F(Rendering, MarkersFarOffTheCanvasPaintNothing) {
+    GdkPainter painter(domain_pixmap, label_font);
+    const GdkColor black = {0, 0, 0, 0};
+    const CanvasPoint far[] = {{65536 + 100, 100}, {100, 65536 + 100}, {-65536 + 100, 100}, {40000, 40000}};
+    painter.markers(black, far, 4);
+    const PixelSpan spans[] = {{65536 + 50, 60, 20}, {50, 65536 + 60, 20}};
+    painter.spans(black, spans, 2);
+    EXPECT_TRUE(read().differing(white()).empty());
+    const CanvasPoint near = {100, 100};
+    painter.markers(black, &near, 1);
+    EXPECT_EQ(read().count(pixel_of(0, 0, 0)), 45);
+}
+
 TEST_F(Rendering, NoMarkerOnACanvasBelowSixtyPixels) {
     set_view(0, 10, 0, 10);
     canvas_width = 59;
