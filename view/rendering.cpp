@@ -3,6 +3,7 @@
 // holding them, then its labelled marked points.
 #include "view/rendering.h"
 
+#include <chrono>
 #include <limits>
 
 #include "gui/resources.h"
@@ -13,6 +14,36 @@
 namespace {
 
 constexpr unsigned max_rays = 1000;
+
+// Whether the user asked a long canvas redraw to stop: asked of the display
+// every few thousand points once the redraw has run redraw_patience_ms.
+class RedrawStop {
+public:
+    explicit RedrawStop(GdkDrawable* drawable) : drawable_(drawable), start_(std::chrono::steady_clock::now()) {}
+    bool requested() {
+        if (stopped_) return true;
+        if (--countdown_ > 0) return false;
+        countdown_ = points_between_checks;
+        if (std::chrono::steady_clock::now() - start_ < std::chrono::milliseconds(redraw_patience_ms)) return false;
+        stopped_ = escape_pressed(drawable_);
+        return stopped_;
+    }
+    bool stopped() const { return stopped_; }
+
+private:
+    static constexpr int points_between_checks = 4096;
+    GdkDrawable* drawable_;
+    std::chrono::steady_clock::time_point start_;
+    int countdown_ = points_between_checks;
+    bool stopped_ = false;
+};
+
+// Set while redraw_domains paints the canvas; figures are not stopped.
+RedrawStop* redraw_stop = nullptr;
+
+bool redraw_stopped() { return redraw_stop && redraw_stop->stopped(); }
+
+const GdkColor stopped_red = {0, 65535, 0, 0};
 
 const GdkColor mark_blue = {0, 0, 0, 65535};
 
@@ -38,6 +69,7 @@ struct PointVisitor {
 
     ScanAdvance operator()(const std::int64_t* x) {
         if (!pass.markers_fit) return {std::numeric_limits<std::int64_t>::max()};
+        if (redraw_stop && redraw_stop->requested()) return {0};
         const CanvasPoint centre = marker_centre(x);
         pass.batch->add(line.colour(x), centre);
         if (!skip_repeats) return {1};
@@ -111,7 +143,7 @@ int paint_integer_points(Painter& painter, DomainEntry* entry) {
     PointPass pass{colour_of(entry->color), blend_sources(entry), &batch, canvas_takes_markers()};
     int result = 1;
     std::int64_t coordinates[MAXDIM] = {};
-    for (Polyhedron* p = visible; p; p = p->next) {
+    for (Polyhedron* p = visible; p && !redraw_stopped(); p = p->next) {
         Polyhedron* successors = p->next;
         p->next = nullptr;
         if (!paint_polyhedron_points(pass, p, coordinates)) result = 0;
@@ -144,8 +176,10 @@ void paint_domains(Painter& painter, int width, int height) {
     for (DomainEntry* e = DomainList; e; e = e->next) {
         if (!e->view) continue;
         paint_domain_outline(painter, colour_of(e->color), e->view->domain);
-        if (e->view->show_points && paint_integer_points(painter, e)) paint_marks(painter, e->view->marked);
+        if (e->view->show_points && !redraw_stopped() && paint_integer_points(painter, e))
+            paint_marks(painter, e->view->marked);
     }
+    if (redraw_stopped()) painter.label(stopped_red, 8, 16, redraw_stopped_text);
 }
 
 void redraw_domains(GdkPixmap* pixmap) {
@@ -153,7 +187,10 @@ void redraw_domains(GdkPixmap* pixmap) {
     canvas_size(width, height);
     if (pixmap) {
         GdkPainter painter(pixmap, label_font);
+        RedrawStop stop(pixmap);
+        redraw_stop = &stop;
         paint_domains(painter, width, height);
+        redraw_stop = nullptr;
     }
     if (domain_canvas) {
         GdkRectangle area = {0, 0, width, height};

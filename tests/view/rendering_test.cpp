@@ -16,6 +16,10 @@
 #include "view/projection.h"
 #include "view/rendering.h"
 
+// Xlib's True, False and Bool macros must come after PolyLib's enum of those names.
+#include <gdk/gdkx.h>
+#include <X11/keysym.h>
+
 namespace {
 
 using Pixels = std::vector<std::pair<int, int>>;
@@ -541,6 +545,58 @@ TEST_F(Rendering, TrillionPointBoxDrawsInAMoment) {
     for (const auto& [c, r] : std::vector<std::pair<int, int>>{{31, 31}, {429, 429}, {230, 230}, {33, 428}, {427, 32}})
         EXPECT_EQ(image.at(c, r), green) << c << "," << r;
     EXPECT_EQ(image.at(20, 230), white());
+}
+
+// An Escape key press as the X server would queue it for a viewer window.
+void queue_escape_press() {
+    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    XEvent event{};
+    event.xkey.type = KeyPress;
+    event.xkey.display = display;
+    event.xkey.window = DefaultRootWindow(display);
+    event.xkey.root = event.xkey.window;
+    event.xkey.keycode = XKeysymToKeycode(display, XK_Escape);
+    event.xkey.same_screen = 1;
+    XPutBackEvent(display, &event);
+}
+
+// A redraw too long to wait for (a 3-D box of 10^12 points, whose every
+// coordinate moves the markers both ways) stops at the user's Escape,
+// outlines drawn, and says so; a short redraw never looks at the key.
+TEST_F(Rendering, EscapeStopsALongRedraw) {
+    DimNP = 3;
+    reset_axes();
+    show("Huge", polyhedron_from_rows(3, {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 9999}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 9999},
+                                          {1, 0, 0, 1, 0}, {1, 0, 0, -1, 9999}}),
+         0, 0, 65535);
+    queue_escape_press();
+    const auto start = std::chrono::steady_clock::now();
+    redraw_domains(domain_pixmap);
+    const auto spent = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(spent, std::chrono::milliseconds(redraw_patience_ms));
+    EXPECT_LT(spent, std::chrono::seconds(10));
+    const PixelImage image = read();
+    if (label_font) {
+        EXPECT_GT(image.count(pixel_of(65535, 0, 0)), 20) << "the notice";
+    }
+    // The next redraw starts afresh: stopped again by the next Escape.
+    queue_escape_press();
+    const auto again = std::chrono::steady_clock::now();
+    redraw_domains(domain_pixmap);
+    EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::seconds(10));
+    clear_viewer_state();
+
+    DimNP = 2;
+    reset_axes();
+    show("Small", polyhedron_from_rows(2, square_rows(40)), 0, 0, 65535);
+    redraw_domains(domain_pixmap);
+    const std::vector<guint32> whole = picture();
+    queue_escape_press();
+    redraw_domains(domain_pixmap);
+    EXPECT_TRUE(picture() == whole);
+    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    XEvent left;
+    EXPECT_TRUE(XCheckTypedEvent(display, KeyPress, &left)) << "the key press is left for the windows";
 }
 
 TEST_F(Rendering, MarkLabelSitsRightOfTheMarkerOnItsRow) {
