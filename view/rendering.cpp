@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <limits>
+#include <memory>
+#include <unordered_map>
 
 #include "gui/resources.h"
 #include "view/context.h"
@@ -82,14 +84,8 @@ struct PointVisitor {
     }
 };
 
-// One polyhedron's points (its `next` ignored); false when the scan failed.
-bool paint_polyhedron_points(PointPass& pass, Polyhedron* p, std::int64_t* coordinates) {
-    ScanPlan plan;
-    switch (plan.build(p)) {
-    case ScanPlan::Build::nothing_to_scan: return true;
-    case ScanPlan::Build::failed: return false;
-    case ScanPlan::Build::ready: break;
-    }
+// The points of one compiled polyhedron; false when the scan failed.
+bool paint_planned_points(PointPass& pass, const ScanPlan& plan, std::int64_t* coordinates) {
     const int dimension = plan.dimension();
     SliceRepeats slices;
     if (marker_run_skipping) slices.prepare(plan, dimension);
@@ -101,6 +97,46 @@ bool paint_polyhedron_points(PointPass& pass, Polyhedron* p, std::int64_t* coord
     return plan.run(coordinates, visitor) == ScanResult::done;
 }
 
+// A shown domain's points inside view_hull, compiled for the scan, kept
+// between redraws: an axis drag redraws many times with neither changed, and
+// the intersection and the scanning matrices are PolyLib's slowest work in a
+// redraw. An entry serves only the same constraints of the domain and of the
+// hull, and holds only builds that all succeeded, so that any failure is
+// reported at every redraw as before.
+struct PointPlans {
+    std::vector<Value> domain, hull;
+    std::vector<std::unique_ptr<ScanPlan>> plans;
+};
+
+constexpr std::size_t point_plans_capacity = 64;
+
+// Never destroyed: plans release PolyLib matrices, which needs domain_lock.
+std::unordered_map<const Polyhedron*, PointPlans>& point_plans() {
+    static auto* cache = new std::unordered_map<const Polyhedron*, PointPlans>;
+    return *cache;
+}
+
+std::vector<Value> union_constraints(const Polyhedron* domain) {
+    std::vector<Value> rows;
+    for (const Polyhedron* p = domain; p; p = p->next) {
+        rows.push_back(static_cast<Value>(p->NbConstraints));
+        for (unsigned r = 0; r < p->NbConstraints; ++r)
+            rows.insert(rows.end(), p->Constraint[r], p->Constraint[r] + p->Dimension + 2);
+    }
+    return rows;
+}
+
+const PointPlans* kept_point_plans(const Polyhedron* domain, const std::vector<Value>& own,
+                                   const std::vector<Value>& hull) {
+    auto found = point_plans().find(domain);
+    if (found == point_plans().end() || found->second.domain != own || found->second.hull != hull) return nullptr;
+    return &found->second;
+}
+
+void keep_point_plans(const Polyhedron* domain, PointPlans plans) {
+    if (point_plans().size() >= point_plans_capacity) point_plans().clear();
+    point_plans()[domain] = std::move(plans);
+}
 void canvas_size(int& width, int& height) {
     width = canvas_width;
     height = canvas_height;
@@ -132,25 +168,39 @@ GdkColor blended_colour(const DomainEntry* entry, const std::int64_t* point) {
 }
 
 int paint_integer_points(Painter& painter, DomainEntry* entry) {
-    Polyhedron* visible = nullptr;
     Polyhedron* own = entry->view->domain;
+    std::vector<Value> own_rows = union_constraints(own), hull_rows = union_constraints(view_hull);
+    MarkerBatch batch(painter);
+    PointPass pass{colour_of(entry->color), blend_sources(entry), &batch, canvas_takes_markers()};
+    std::int64_t coordinates[MAXDIM] = {};
+    if (const PointPlans* kept = kept_point_plans(own, own_rows, hull_rows)) {
+        int result = 1;
+        for (const auto& plan : kept->plans)
+            if (redraw_stopped() || !paint_planned_points(pass, *plan, coordinates)) result = 0;
+        return result;
+    }
+    Polyhedron* visible = nullptr;
     Polyhedron* hull = view_hull;
     if (!polylib_guarded([&] { visible = DomainIntersection(own, hull, max_rays); })) {
         report_viewer_failure("find the integer points to draw");
         return 0;
     }
-    MarkerBatch batch(painter);
-    PointPass pass{colour_of(entry->color), blend_sources(entry), &batch, canvas_takes_markers()};
+    PointPlans built{std::move(own_rows), std::move(hull_rows), {}};
     int result = 1;
-    std::int64_t coordinates[MAXDIM] = {};
+    bool all_built = true;
     for (Polyhedron* p = visible; p && !redraw_stopped(); p = p->next) {
-        Polyhedron* successors = p->next;
-        p->next = nullptr;
-        if (!paint_polyhedron_points(pass, p, coordinates)) result = 0;
-        p->next = successors;
+        auto plan = std::make_unique<ScanPlan>();
+        switch (plan->build(p)) {
+        case ScanPlan::Build::nothing_to_scan: continue;
+        case ScanPlan::Build::failed: result = 0, all_built = false; continue;
+        case ScanPlan::Build::ready: break;
+        }
+        if (!paint_planned_points(pass, *plan, coordinates)) result = 0;
+        built.plans.push_back(std::move(plan));
     }
     batch.flush();
     if (visible) Domain_Free(visible);
+    if (all_built && !redraw_stopped()) keep_point_plans(own, std::move(built));
     return result;
 }
 

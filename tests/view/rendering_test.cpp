@@ -265,6 +265,30 @@ TEST_F(Rendering, OutlineOfANewPolyhedronIsItsOwn) {
     Polyhedron_Free(second);
 }
 
+// The compiled points of a shown domain are kept between redraws; a domain
+// shown after it was freed, at the same address or not, shows its own points.
+TEST_F(Rendering, PointsOfANewDomainAreItsOwn) {
+    const std::int64_t sides[] = {3, 5, 2, 6};
+    for (std::int64_t side : sides) {
+        SCOPED_TRACE(side);
+        show("S", polyhedron_from_rows(2, square_rows(side)), 0, 0, 65535);
+        redraw_domains(domain_pixmap);
+        redraw_domains(domain_pixmap);
+        const PixelImage image = read();
+        const guint32 blue = pixel_of(0, 0, 65535);
+        for (std::int64_t i = 0; i <= 6; ++i)
+            for (std::int64_t j = 0; j <= 6; ++j) {
+                const std::int64_t point[2] = {i, j};
+                const PlanePoint p = project_point(point, 2);
+                const CanvasPoint c = to_canvas(p.x, p.y);
+                if (c.column < 0 || c.column >= width || c.row < 0 || c.row >= height) continue;
+                EXPECT_EQ(image.at(c.column, c.row) == blue, i <= side && j <= side) << i << "," << j;
+            }
+        clear_viewer_state();
+        DimNP = 2;
+    }
+}
+
 TEST_F(Rendering, SinglePointDomainIsOneMarkerInATwoByTwoView) {
     show("P", polyhedron_from_rows(2, {{0, 1, 0, -3}, {0, 0, 1, -4}}), 0, 65535, 0);
     redraw_domains(domain_pixmap);
