@@ -210,7 +210,7 @@ void SliceRepeats::prepare(const ScanPlan& plan, int dimension) {
     dimension_ = dimension;
     for (int depth = 0; depth < dimension && depth < MAXDIM; ++depth) {
         Rule rule;
-        rule.usable = depth + 1 < dimension && plan.later_levels_ignore(depth);
+        rule.usable = depth + 1 < dimension && plan.later_levels_widen_with(depth);
         for (int component = 0; component < 2 && rule.usable; ++component) {
             if (untouched(depth, component)) continue;
             bool below_untouched = true;

@@ -73,12 +73,13 @@ class ScanPlan;
 
 // Whole values of an outer coordinate whose points paint, point for point,
 // the centres that a later value paints again: skipped, since later markers
-// cover earlier ones. That holds where the points below do not depend on the
-// coordinate and each component of the centre is either untouched by it (its
-// axis has a zero there) or untouched by every coordinate below (their axes
-// have zeros there, so one point's centre stands for all): the 2-D box
-// 10^6 x 10^6 of the default axes paints one column of points per pixel
-// column instead of 10^6 of them.
+// cover earlier ones. That holds where every point below a value is also
+// below the later values (the bounds below only widen as the coordinate
+// grows) and each component of the centre is either untouched by the
+// coordinate (its axis has a zero there) or untouched by every coordinate
+// below (their axes have zeros there, so one point's centre stands for all):
+// the 2-D box 10^6 x 10^6 of the default axes paints one column of points per
+// pixel column instead of 10^6 of them.
 class SliceRepeats {
 public:
     // For a polyhedron scanned by `plan`, at the current projection.

@@ -71,6 +71,10 @@ public:
     // Whether the bounds of the levels after `depth` do not involve x[depth]:
     // every value of x[depth] then has the same points below it.
     bool later_levels_ignore(int depth) const;
+    // Whether the bounds of the levels after `depth` only widen as x[depth]
+    // grows (lower bounds fall, upper bounds rise, equalities ignore it):
+    // the points below a value of x[depth] are then all below the next ones.
+    bool later_levels_widen_with(int depth) const;
 
 private:
     // The rows of one variable, by kind. Each row states that the variable is

@@ -433,6 +433,16 @@ TEST_F(PointScanner, LaterLevelsIgnoringACoordinate) {
     EXPECT_TRUE(box.later_levels_ignore(1));
     EXPECT_FALSE(triangle.later_levels_ignore(0));   // j <= 4 - i
     EXPECT_TRUE(triangle.later_levels_ignore(1));    // k does not depend on j
+    EXPECT_TRUE(box.later_levels_widen_with(0));
+    EXPECT_FALSE(triangle.later_levels_widen_with(0));   // j's upper bound falls as i grows
+    ScanPlan growing, sloped;
+    ASSERT_EQ(growing.build(make(2, {{1, 1, 0, 0}, {1, -1, 0, 9}, {1, 0, 1, 0}, {1, 1, -1, 0}})),
+              ScanPlan::Build::ready);   // 0 <= j <= i <= 9
+    ASSERT_EQ(sloped.build(make(2, {{1, 1, 0, 0}, {1, -1, 0, 9}, {0, 1, -1, 0}})),
+              ScanPlan::Build::ready);   // j = i
+    EXPECT_TRUE(growing.later_levels_widen_with(0));
+    EXPECT_FALSE(growing.later_levels_ignore(0));
+    EXPECT_FALSE(sloped.later_levels_widen_with(0));
 }
 
 }  // namespace

@@ -505,6 +505,9 @@ TEST_F(Rendering, SkippedRepeatsPaintTheSamePixelsAsEveryPoint) {
         {"dense box, rotated axes", {{{band(0, 1500, 0, 2500)}, red}, {{band(200, 900, 700, 1900)}, blue}}, true},
         {"thin bands across a dense box",
          {{{band(0, 2000, 0, 2000)}, green}, {{band(0, 2000, 700, 701), band(1000, 1001, 0, 2000)}, red}}},
+        {"dense triangles widening with the outer coordinate, blended",
+         {{{{{1, 1, 0, 0}, {1, -1, 0, 2500}, {1, 0, 1, 0}, {1, 1, -1, 0}}}, red},
+          {{{{1, 1, 0, -600}, {1, -1, 0, 2000}, {1, 0, 1, -100}, {1, 2, -3, 0}}}, green}}},
         {"boxes dense in three directions",
          {{{box3(0, 120, 0, 130, 0, 110)}, red, 3}, {{box3(40, 160, 20, 90, 30, 140)}, blue, 3}}},
     };
