@@ -16,9 +16,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "interpreter/locks.h"
+#include "base/locks.h"
+#include "base/polylib.h"
 #include "store/contained_run.h"
-#include "store/polylib.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <gtk/gtk.h>
 
+#include "base/locks.h"
 #include "gui/visu_window.h"
-#include "interpreter/locks.h"
 #include "interpreter/parser.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <memory>
 #include <unordered_map>
 
-#include "gui/resources.h"
 #include "view/context.h"
+#include "view/drawing_resources.h"
 #include "view/failure.h"
 #include "view/point_scanner.h"
 
