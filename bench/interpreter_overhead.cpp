@@ -4,6 +4,8 @@
 // repeated up to 100,000 times.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <random>
@@ -16,6 +18,7 @@
 
 #include "base/locks.h"
 #include "base/polylib.h"
+#include "store/contained_run.h"
 #include "store/operations.h"
 
 namespace {
@@ -217,11 +220,73 @@ void BM_DeclareDeleteCycle(benchmark::State& state) {
 
 }  // namespace
 
+// ---- Contained analyses ------------------------------------------------------
+// The parametric vertices of 0 <= i <= N, 0 <= j <= i (context N >= 0): the
+// PolyLib call alone, and the same call as a `vertices` statement runs it, in
+// a child process whose end the parent waits for. Each run's time is kept, so
+// that the slowest can be told apart from the median.
+Polyhedron* polyhedron_of(unsigned columns, const std::vector<std::vector<long>>& rows) {
+    Matrix* m = Matrix_Alloc(static_cast<unsigned>(rows.size()), columns);
+    for (unsigned r = 0; r < rows.size(); ++r)
+        for (unsigned c = 0; c < columns; ++c) m->p[r][c] = rows[r][c];
+    Polyhedron* p = Constraints2Polyhedron(m, 100);
+    Matrix_Free(m);
+    return p;
+}
+
+void parametric_vertices(Polyhedron* domain, Polyhedron* context) {
+    Polyhedron* copy = Polyhedron_Copy(domain);
+    Param_Polyhedron* result = Polyhedron2Param_Domain(copy, context, 100);
+    if (result) {
+        std::printf("%d vertices\n", result->nbV);
+        Param_Polyhedron_Free(result);
+    }
+    Polyhedron_Free(copy);
+}
+
+void analysis_benchmark(benchmark::State& state, bool contained) {
+    DomainLock lock;
+    Polyhedron* domain = polyhedron_of(5, {{1, 1, 0, 0, 0}, {1, -1, 0, 1, 0}, {1, 0, 1, 0, 0}, {1, 1, -1, 0, 0}});
+    Polyhedron* context = polyhedron_of(3, {{1, 1, 0}});
+    std::FILE* sink = std::fopen("/dev/null", "w");
+    double slowest = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        if (contained) {
+            ContainedResult result = run_contained([&] {
+                parametric_vertices(domain, context);
+                return true;
+            }, std::chrono::seconds(30));
+            benchmark::DoNotOptimize(result.output);
+        } else {
+            const int saved = dup(STDOUT_FILENO);
+            std::fflush(stdout);
+            dup2(fileno(sink), STDOUT_FILENO);
+            parametric_vertices(domain, context);
+            std::fflush(stdout);
+            dup2(saved, STDOUT_FILENO);
+            close(saved);
+        }
+        slowest = std::max(slowest, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    state.counters["slowest_ms"] = slowest;
+    std::fclose(sink);
+    Polyhedron_Free(context);
+    Polyhedron_Free(domain);
+}
+
+void BM_VerticesBare(benchmark::State& state) { analysis_benchmark(state, false); }
+void BM_VerticesContained(benchmark::State& state) { analysis_benchmark(state, true); }
+// ---- end of contained analyses -------------------------------------------------
+
 BENCHMARK(BM_InterpreterScript)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_InterpreterStartup)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BarePolyLib)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BarePolyLibWithExactChecks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DeclareDeleteCycle)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime()
     ->Iterations(3);
+
+BENCHMARK(BM_VerticesBare)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(300);
+BENCHMARK(BM_VerticesContained)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(300);
 
 BENCHMARK_MAIN();

@@ -385,3 +385,23 @@ TEST_F(EndToEnd, QuitStatementWithTheWindowShown) {
 }
 
 }  // namespace
+
+namespace {
+
+// A domain too large to draw in any patience: the user's Escape in the
+// Visualisation window stops the redraw, and the session goes on.
+TEST_F(EndToEnd, EscapeStopsTheRedrawOfAHugeDomain) {
+    ASSERT_TRUE(program->wait_for("<1> "));
+    std::string visualisation = open_viewer(
+        "K := { | } ;\nH := { i, j, k | 0 <= i <= 9999, 0 <= j <= 9999, 0 <= k <= 9999 } ;\ninitvisu (3, K) ;\n");
+    program->send("visu (H) ;\n");
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_FALSE(program->wait_for("<5> ", 100ms, true)) << "still drawing";
+    x.key(visualisation, "Escape");
+    ASSERT_TRUE(program->wait_for("<5> ", 20s, true)) << program->output();
+    type_statements("print (K) ;\n");
+    program->send("quit\n");
+    EXPECT_EQ(program->wait_exit(10s), 0);
+}
+
+}  // namespace
