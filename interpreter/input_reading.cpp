@@ -5,13 +5,19 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <csignal>
 #include <cstring>
+#include <poll.h>
+#include <unistd.h>
 
 #include "interpreter/interrupts.h"
 #include "interpreter/line_editor.h"
 
 namespace {
 
+int terminal_pushback = EOF;
+bool interrupted_by_key = false;   // the last terminal read ended on Ctrl-C
+bool terminal_ended = false;       // Ctrl-D seen: the end stays, as a stream's end of file does
 std::string edited_line;
 std::size_t edited_position = 0;
 
@@ -20,7 +26,75 @@ std::size_t edited_position = 0;
     std::exit(2);
 }
 
+// Waits for a key with SIGINT blocked except inside the wait itself, then
+// reads one byte. EOF at the end of input or when interrupted.
+int wait_and_read_terminal_byte(bool& interrupted) {
+    for (;;) {
+        sigset_t blocked, previous;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, SIGINT);
+        sigprocmask(SIG_BLOCK, &blocked, &previous);
+        int ready = 0;
+        interrupted = take_interrupt();
+        if (!interrupted) {
+            pollfd p = {STDIN_FILENO, POLLIN, 0};
+            sigset_t during = previous;
+            sigdelset(&during, SIGINT);
+            ready = ppoll(&p, 1, nullptr, &during);
+            if (ready < 0 && errno == EINTR) interrupted = take_interrupt();
+        }
+        sigprocmask(SIG_SETMASK, &previous, nullptr);
+        if (interrupted) return EOF;
+        if (ready <= 0) continue;
+        unsigned char c;
+        ssize_t n = read(STDIN_FILENO, &c, 1);
+        if (n == 1) return c;
+        if (n == 0) {
+            terminal_ended = true;
+            return EOF;
+        }
+        if (errno != EINTR && errno != EAGAIN) input_failed();
+    }
+}
+
+void drop_typed_line(const std::string& prompt) {
+    std::fputc('\n', stdout);
+    std::fputs(prompt.c_str(), stdout);
+}
+
 }  // namespace
+
+std::size_t read_terminal_line(char* buffer, std::size_t size, const std::string& prompt, bool& interrupted) {
+    std::size_t n = 0;
+    while (n < size) {
+        int c = next_terminal_char();
+        if (c == EOF) {
+            if (!interrupted_by_key) break;
+            interrupted = true;
+            drop_typed_line(prompt);
+            return 0;
+        }
+        buffer[n++] = static_cast<char>(c);
+        if (c == '\n') break;
+    }
+    return n;
+}
+
+int next_terminal_char() {
+    std::fflush(stdout);
+    if (terminal_pushback != EOF) {
+        int c = terminal_pushback;
+        terminal_pushback = EOF;
+        return c;
+    }
+    if (terminal_ended) {
+        interrupted_by_key = false;
+        return EOF;
+    }
+    return wait_and_read_terminal_byte(interrupted_by_key);
+}
+
+void unread_terminal_char(int c) { terminal_pushback = c; }
 
 std::size_t read_block(FILE* input, char* buffer, std::size_t size) {
     errno = 0;

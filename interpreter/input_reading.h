@@ -15,6 +15,15 @@ std::size_t read_block(FILE* input, char* buffer, std::size_t size);
 // the prompt written again on a new line.
 std::size_t read_line(FILE* input, char* buffer, std::size_t size, const std::string& prompt, bool& interrupted);
 
+// A terminal without the line editor, read a byte at a time: nothing waits
+// in a buffer when the wait for a key starts, so a Ctrl-C is never missed.
+// Up to and with the next newline, at most `size` bytes; 0 at the end. A
+// Ctrl-C while waiting drops the line as read_line does.
+std::size_t read_terminal_line(char* buffer, std::size_t size, const std::string& prompt, bool& interrupted);
+// One character for the overwrite dialogue; EOF at the end or on Ctrl-C.
+int next_terminal_char();
+void unread_terminal_char(int c);
+
 // The next piece of the edited line, a new line being read with `prompt`
 // (and kept in the history) when the current one is used up; 0 at the end.
 std::size_t read_edited(char* buffer, std::size_t size, const std::string& prompt, bool& interrupted);
