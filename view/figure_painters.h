@@ -1,0 +1,79 @@
+// Painters that write a picture as a figure: SVG and TikZ text, and cairo
+// (PDF). Edges stay lines, markers shapes and labels text, so a figure scales
+// without blur; coordinates are canvas pixels, with pixel (c, r) the unit
+// square whose top-left corner is (c, r).
+#pragma once
+
+#include <cairo.h>
+#include <string>
+#include <vector>
+
+#include "view/painter.h"
+
+// The screen's labels are X's Helvetica at 12 pixels; figures name a close
+// sans family at the same size.
+constexpr int figure_label_pixels = 12;
+
+// A solid rectangle of pixels: dense runs' spans merged down the rows.
+struct PixelRectangle {
+    int x, y, width, height;
+};
+// Spans of equal start and length on consecutive rows become one rectangle;
+// the pixels covered are the same.
+std::vector<PixelRectangle> merged_spans(const PixelSpan* spans, int count);
+
+// "#rrggbb" of the colour's high bytes, as the 24-bit screen shows it.
+std::string hex_colour(const GdkColor& colour);
+
+class SvgPainter : public Painter {
+public:
+    void clear(int width, int height) override;
+    void line(const GdkColor& colour, CanvasPoint from, CanvasPoint to) override;
+    void polyline(const GdkColor& colour, const CanvasPoint* points, int count) override;
+    void markers(const GdkColor& colour, const CanvasPoint* centres, int count) override;
+    void spans(const GdkColor& colour, const PixelSpan* spans, int count) override;
+    void label(const GdkColor& colour, int x, int y, const std::string& text) override;
+    // The whole document, closed.
+    std::string document() const;
+
+private:
+    std::string body_;
+    int width_ = 0, height_ = 0;
+};
+
+// A tikzpicture environment, for \input in a LaTeX document with TikZ loaded;
+// one canvas pixel is 0.75 pt (a 96 dpi pixel), y pointing down as on screen.
+class TikzPainter : public Painter {
+public:
+    void clear(int width, int height) override;
+    void line(const GdkColor& colour, CanvasPoint from, CanvasPoint to) override;
+    void polyline(const GdkColor& colour, const CanvasPoint* points, int count) override;
+    void markers(const GdkColor& colour, const CanvasPoint* centres, int count) override;
+    void spans(const GdkColor& colour, const PixelSpan* spans, int count) override;
+    void label(const GdkColor& colour, int x, int y, const std::string& text) override;
+    std::string document() const;
+
+private:
+    // The name of the colour, defined on first use.
+    std::string colour_name(const GdkColor& colour);
+    std::string body_;
+    std::vector<std::string> colours_;
+    int width_ = 0, height_ = 0;
+};
+
+// Draws on a cairo context whose user space is canvas pixels (a PDF page of
+// width x height points).
+class CairoPainter : public Painter {
+public:
+    explicit CairoPainter(cairo_t* cairo) : cairo_(cairo) {}
+    void clear(int width, int height) override;
+    void line(const GdkColor& colour, CanvasPoint from, CanvasPoint to) override;
+    void polyline(const GdkColor& colour, const CanvasPoint* points, int count) override;
+    void markers(const GdkColor& colour, const CanvasPoint* centres, int count) override;
+    void spans(const GdkColor& colour, const PixelSpan* spans, int count) override;
+    void label(const GdkColor& colour, int x, int y, const std::string& text) override;
+
+private:
+    void set_colour(const GdkColor& colour);
+    cairo_t* cairo_;
+};
