@@ -6,6 +6,7 @@
 #include <gtk/gtk.h>
 
 #include "gui/visu_window.h"
+#include "interpreter/figure_mode.h"
 #include "interpreter/locks.h"
 #include "interpreter/parser.h"
 
@@ -42,6 +43,15 @@ gpointer gui_thread_main(gpointer) {
 }
 
 int qarnest_main(int argc, char** argv) {
+    std::optional<FigureRequest> figure;
+    PrivateDisplay private_display;
+    std::string refusal = take_figure_options(argc, argv, figure);
+    if (refusal.empty() && figure) refusal = private_display.ensure();
+    if (refusal.empty() && figure) refusal = open_figure_script(*figure);
+    if (!refusal.empty()) {
+        std::fprintf(stderr, "qarnest: %s\n", refusal.c_str());
+        return 2;
+    }
     install_gdk_lock();
     gdk_threads_init();
     gtk_init(&argc, &argv);
@@ -56,11 +66,13 @@ int qarnest_main(int argc, char** argv) {
     std::fputs("<1> ", stdout);
     int end_code = parse_statements();
     std::puts("End.");
+    const int status = figure ? write_requested_figure(*figure) : 0;
 
     if (gui_thread) {
-        shut_down_gui(end_code);
+        // A figure run waits for no user: the loop ends as after end of input.
+        shut_down_gui(figure ? -1 : end_code);
         std::fflush(stdout);
         g_thread_join(gui_thread);
     }
-    return 0;
+    return status;
 }

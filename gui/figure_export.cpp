@@ -1,0 +1,182 @@
+// Figure export: format by extension, the picture taken under domain_lock,
+// the file written after it is released.
+#include "gui/figure_export.h"
+
+#include <algorithm>
+#include <cairo-pdf.h>
+#include <cctype>
+
+#include "gui/atomic_file.h"
+#include "gui/resources.h"
+#include "interpreter/locks.h"
+#include "store/registry.h"
+#include "view/context.h"
+#include "view/figure_painters.h"
+#include "view/projection.h"
+#include "view/rendering.h"
+
+namespace {
+
+std::string lower_extension(const std::string& path) {
+    const std::size_t dot = path.rfind('.');
+    const std::size_t slash = path.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string extension = path.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+cairo_status_t write_to_sink(void* closure, const unsigned char* data, unsigned int length) {
+    return static_cast<FileSink*>(closure)->write(data, length) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+}
+
+gboolean save_to_sink(const gchar* data, gsize count, GError** error, gpointer closure) {
+    if (static_cast<FileSink*>(closure)->write(data, count)) return TRUE;
+    g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_FAILED, "write failed");
+    return FALSE;
+}
+
+void produce_pdf(FileSink& sink, const PictureRecord& picture) {
+    cairo_surface_t* surface =
+        cairo_pdf_surface_create_for_stream(write_to_sink, &sink, picture.width(), picture.height());
+    cairo_t* cairo = cairo_create(surface);
+    CairoPainter painter(cairo);
+    picture.replay(painter);
+    cairo_destroy(cairo);
+    cairo_surface_finish(surface);
+    const cairo_status_t status = cairo_surface_status(surface);
+    cairo_surface_destroy(surface);
+    if (status != CAIRO_STATUS_SUCCESS) sink.fail(cairo_status_to_string(status));
+}
+
+// The canvas mapping follows canvas_width and canvas_height; a figure of
+// another size borrows them while it is drawn.
+class BorrowedCanvasSize {
+public:
+    BorrowedCanvasSize(int width, int height) : width_(canvas_width), height_(canvas_height) {
+        canvas_width = width;
+        canvas_height = height;
+    }
+    ~BorrowedCanvasSize() {
+        canvas_width = width_;
+        canvas_height = height_;
+    }
+    BorrowedCanvasSize(const BorrowedCanvasSize&) = delete;
+    BorrowedCanvasSize& operator=(const BorrowedCanvasSize&) = delete;
+
+private:
+    int width_, height_;
+};
+
+// The screen's own drawing of the shown domains, into an image of the
+// borrowed canvas size.
+void paint_shown_domains_on(GdkPixmap* pixmap, int, int) { redraw_domains(pixmap); }
+
+// Until the rendering paints through Painter, a recorded picture holds the
+// white background only.
+void paint_shown_domains(Painter& painter, int width, int height) { painter.clear(width, height); }
+
+}  // namespace
+
+std::optional<FigureFormat> figure_format_of(const std::string& path) {
+    const std::string extension = lower_extension(path);
+    if (extension == "svg") return FigureFormat::svg;
+    if (extension == "pdf") return FigureFormat::pdf;
+    if (extension == "png") return FigureFormat::png;
+    if (extension == "tex" || extension == "tikz") return FigureFormat::tikz;
+    return std::nullopt;
+}
+
+const char* figure_extension(FigureFormat format) {
+    switch (format) {
+    case FigureFormat::svg: return ".svg";
+    case FigureFormat::pdf: return ".pdf";
+    case FigureFormat::png: return ".png";
+    case FigureFormat::tikz: return ".tex";
+    }
+    return "";
+}
+
+std::string write_vector_figure(const std::string& path, FigureFormat format, const PictureRecord& picture) {
+    return write_file_atomically(path, [&](FileSink& sink) {
+        switch (format) {
+        case FigureFormat::svg: {
+            SvgPainter painter;
+            picture.replay(painter);
+            sink.write(painter.document());
+            break;
+        }
+        case FigureFormat::tikz: {
+            TikzPainter painter;
+            picture.replay(painter);
+            sink.write(painter.document());
+            break;
+        }
+        case FigureFormat::pdf: produce_pdf(sink, picture); break;
+        case FigureFormat::png: sink.fail("a PNG figure is made from pixels"); break;
+        }
+    });
+}
+
+std::string write_png_figure(const std::string& path, GdkPixbuf* pixels) {
+    return write_file_atomically(path, [&](FileSink& sink) {
+        GError* error = nullptr;
+        if (!gdk_pixbuf_save_to_callback(pixels, save_to_sink, &sink, "png", &error, nullptr)) {
+            sink.fail(error ? error->message : "PNG encoding failed");
+            if (error) g_error_free(error);
+        }
+    });
+}
+
+bool viewer_shows_a_domain() {
+    if (DimNP <= 0 || !view_hull) return false;
+    for (const DomainEntry* e = DomainList; e; e = e->next)
+        if (e->view) return true;
+    return false;
+}
+
+GdkPixbuf* screen_picture(int width, int height) {
+    GdkPixmap* pixmap = gdk_pixmap_new(gdk_get_default_root_window(), width, height, -1);
+    if (white_gc) gdk_draw_rectangle(pixmap, white_gc, TRUE, 0, 0, width, height);
+    {
+        BorrowedCanvasSize size(width, height);
+        paint_shown_domains_on(pixmap, width, height);
+    }
+    GdkPixbuf* pixels =
+        gdk_pixbuf_get_from_drawable(nullptr, pixmap, gdk_colormap_get_system(), 0, 0, 0, 0, width, height);
+    g_object_unref(pixmap);
+    return pixels;
+}
+
+PictureRecord record_shown_picture(int width, int height) {
+    PictureRecord picture;
+    BorrowedCanvasSize size(width, height);
+    paint_shown_domains(picture, width, height);
+    return picture;
+}
+
+std::string export_shown_picture(const std::string& path, int width, int height) {
+    const std::optional<FigureFormat> format = figure_format_of(path);
+    if (!format) return "Can't write " + path + ": unknown figure format (use .svg, .pdf, .png or .tex)";
+    if (width <= 0 || height <= 0 || width > largest_figure_side || height > largest_figure_side)
+        return "Can't write " + path + ": the figure size must be 1 to " + std::to_string(largest_figure_side) +
+               " pixels each way";
+    if (*format == FigureFormat::png) {
+        GdkPixbuf* pixels;
+        {
+            DomainLock lock;
+            pixels = screen_picture(width, height);
+        }
+        if (!pixels) return "Can't write " + path + ": the picture could not be read back";
+        std::string result = write_png_figure(path, pixels);
+        g_object_unref(pixels);
+        return result;
+    }
+    PictureRecord picture;
+    {
+        DomainLock lock;
+        picture = record_shown_picture(width, height);
+    }
+    return write_vector_figure(path, *format, picture);
+}

@@ -1,0 +1,44 @@
+// Figures from scripts: with --figure FILE [--figure-size WxH] the statements
+// run without waiting for a user, and the picture shown at their end is
+// written to FILE before the process exits.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <sys/types.h>
+
+#include "gui/figure_export.h"
+
+struct FigureRequest {
+    std::string path;
+    int width = default_figure_width;
+    int height = default_figure_height;
+    std::string script;   // a script file to read instead of standard input
+};
+
+// Takes the figure options (and, with them, a script file argument) out of
+// argv. "" when argv is fine, else the message for a malformed use.
+std::string take_figure_options(int& argc, char** argv, std::optional<FigureRequest>& request);
+
+// A virtual display of our own, started when none can be reached, so that
+// figures are made on machines without one; stopped when destroyed.
+class PrivateDisplay {
+public:
+    PrivateDisplay() = default;
+    ~PrivateDisplay();
+    PrivateDisplay(const PrivateDisplay&) = delete;
+    PrivateDisplay& operator=(const PrivateDisplay&) = delete;
+    // "" when a display is reachable (found or started), else why not.
+    std::string ensure();
+
+private:
+    pid_t server_ = -1;
+};
+
+// The script file, if any, as standard input; "" or why it cannot be read.
+std::string open_figure_script(const FigureRequest& request);
+
+// Writes the figure of what is shown: 0, or 1 with a message on standard
+// error when nothing is shown or the file cannot be written. Expects neither
+// lock held.
+int write_requested_figure(const FigureRequest& request);
