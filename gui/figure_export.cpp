@@ -15,6 +15,9 @@
 #include "view/projection.h"
 #include "view/rendering.h"
 
+// Xlib's True, False and Bool macros must come after PolyLib's enum of those names.
+#include <gdk/gdkx.h>
+
 namespace {
 
 std::string lower_extension(const std::string& path) {
@@ -37,11 +40,11 @@ gboolean save_to_sink(const gchar* data, gsize count, GError** error, gpointer c
     return FALSE;
 }
 
-void produce_pdf(FileSink& sink, const PictureRecord& picture) {
+void produce_pdf(FileSink& sink, const PictureRecord& picture, int label_pixels) {
     cairo_surface_t* surface =
         cairo_pdf_surface_create_for_stream(write_to_sink, &sink, picture.width(), picture.height());
     cairo_t* cairo = cairo_create(surface);
-    CairoPainter painter(cairo);
+    CairoPainter painter(cairo, label_pixels);
     picture.replay(painter);
     cairo_destroy(cairo);
     cairo_surface_finish(surface);
@@ -98,22 +101,33 @@ const char* figure_extension(FigureFormat format) {
     return "";
 }
 
-std::string write_vector_figure(const std::string& path, FigureFormat format, const PictureRecord& picture) {
+int screen_label_pixels() {
+    if (!label_font) return figure_label_pixels;
+    unsigned long pixels = 0;
+    auto* font = static_cast<XFontStruct*>(gdk_x11_font_get_xfont(label_font));
+    const Atom pixel_size = XInternAtom(gdk_x11_font_get_xdisplay(label_font), "PIXEL_SIZE", False);
+    if (!font || !XGetFontProperty(font, pixel_size, &pixels) || pixels == 0 || pixels > 1000)
+        return figure_label_pixels;
+    return static_cast<int>(pixels);
+}
+
+std::string write_vector_figure(const std::string& path, FigureFormat format, const PictureRecord& picture,
+                                int label_pixels) {
     return write_file_atomically(path, [&](FileSink& sink) {
         switch (format) {
         case FigureFormat::svg: {
-            SvgPainter painter;
+            SvgPainter painter(label_pixels);
             picture.replay(painter);
             sink.write(painter.document());
             break;
         }
         case FigureFormat::tikz: {
-            TikzPainter painter;
+            TikzPainter painter(label_pixels);
             picture.replay(painter);
             sink.write(painter.document());
             break;
         }
-        case FigureFormat::pdf: produce_pdf(sink, picture); break;
+        case FigureFormat::pdf: produce_pdf(sink, picture, label_pixels); break;
         case FigureFormat::png: sink.fail("a PNG figure is made from pixels"); break;
         }
     });
@@ -178,5 +192,5 @@ std::string export_shown_picture(const std::string& path, int width, int height)
         DomainLock lock;
         picture = record_shown_picture(width, height);
     }
-    return write_vector_figure(path, *format, picture);
+    return write_vector_figure(path, *format, picture, screen_label_pixels());
 }

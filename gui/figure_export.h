@@ -22,8 +22,13 @@ constexpr int default_figure_height = 348;
 // Figures larger than this in either direction are refused.
 constexpr int largest_figure_side = 8192;
 
-// The files of a recorded picture ("" or one line saying what failed).
-std::string write_vector_figure(const std::string& path, FigureFormat format, const PictureRecord& picture);
+// The files of a recorded picture ("" or one line saying what failed), labels
+// `label_pixels` high.
+std::string write_vector_figure(const std::string& path, FigureFormat format, const PictureRecord& picture,
+                                int label_pixels);
+// The pixel size of the screen's label font (12 when it has none). Expects
+// the GDK lock held.
+int screen_label_pixels();
 // The pixels of an image as a PNG file.
 std::string write_png_figure(const std::string& path, GdkPixbuf* pixels);
 

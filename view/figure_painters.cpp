@@ -141,7 +141,7 @@ void SvgPainter::spans(const GdkColor& colour, const PixelSpan* spans, int count
 
 void SvgPainter::label(const GdkColor& colour, int x, int y, const std::string& text) {
     body_ += "<text x=\"" + number(x) + "\" y=\"" + number(y) +
-             "\" font-family=\"Helvetica, Arial, sans-serif\" font-size=\"" + number(figure_label_pixels) +
+             "\" font-family=\"Helvetica, Arial, sans-serif\" font-size=\"" + number(label_pixels_) +
              "\" fill=\"" + hex_colour(colour) + "\">" + xml_text(text) + "</text>\n";
 }
 
@@ -215,8 +215,12 @@ void TikzPainter::spans(const GdkColor& colour, const PixelSpan* spans, int coun
 
 void TikzPainter::label(const GdkColor& colour, int x, int y, const std::string& text) {
     const std::string name = colour_name(colour);
-    body_ += "\\node[" + name + ",anchor=base west,inner sep=0pt,font=\\fontsize{9pt}{9pt}\\sffamily] at (" +
-             number(x) + "," + number(y) + ") {" + tex_text(text) + "};\n";
+    // A pixel is 0.75 pt: the size in quarters of a point, written exactly.
+    const int quarters = label_pixels_ * 3;
+    const std::string points =
+        std::to_string(quarters / 4) + (quarters % 4 ? "." + std::to_string(quarters % 4 * 25) : "") + "pt";
+    body_ += "\\node[" + name + ",anchor=base west,inner sep=0pt,font=\\fontsize{" + points + "}{" + points +
+             "}\\sffamily] at (" + number(x) + "," + number(y) + ") {" + tex_text(text) + "};\n";
 }
 
 std::string TikzPainter::document() const {
@@ -281,7 +285,7 @@ void CairoPainter::spans(const GdkColor& colour, const PixelSpan* spans, int cou
 void CairoPainter::label(const GdkColor& colour, int x, int y, const std::string& text) {
     set_colour(colour);
     cairo_select_font_face(cairo_, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cairo_, figure_label_pixels);
+    cairo_set_font_size(cairo_, label_pixels_);
     cairo_move_to(cairo_, x, y);
     cairo_show_text(cairo_, text.c_str());
     cairo_new_path(cairo_);

@@ -10,8 +10,8 @@
 
 #include "view/painter.h"
 
-// The screen's labels are X's Helvetica at 12 pixels; figures name a close
-// sans family at the same size.
+// The screen's labels are X's Helvetica, 12 pixels high with the usual
+// fonts; figures name a close sans family at the screen font's size.
 constexpr int figure_label_pixels = 12;
 
 // A solid rectangle of pixels: dense runs' spans merged down the rows.
@@ -27,6 +27,7 @@ std::string hex_colour(const GdkColor& colour);
 
 class SvgPainter : public Painter {
 public:
+    explicit SvgPainter(int label_pixels = figure_label_pixels) : label_pixels_(label_pixels) {}
     void clear(int width, int height) override;
     void line(const GdkColor& colour, CanvasPoint from, CanvasPoint to) override;
     void polyline(const GdkColor& colour, const CanvasPoint* points, int count) override;
@@ -39,12 +40,14 @@ public:
 private:
     std::string body_;
     int width_ = 0, height_ = 0;
+    int label_pixels_;
 };
 
 // A tikzpicture environment, for \input in a LaTeX document with TikZ loaded;
 // one canvas pixel is 0.75 pt (a 96 dpi pixel), y pointing down as on screen.
 class TikzPainter : public Painter {
 public:
+    explicit TikzPainter(int label_pixels = figure_label_pixels) : label_pixels_(label_pixels) {}
     void clear(int width, int height) override;
     void line(const GdkColor& colour, CanvasPoint from, CanvasPoint to) override;
     void polyline(const GdkColor& colour, const CanvasPoint* points, int count) override;
@@ -59,13 +62,15 @@ private:
     std::string body_;
     std::vector<std::string> colours_;
     int width_ = 0, height_ = 0;
+    int label_pixels_;
 };
 
 // Draws on a cairo context whose user space is canvas pixels (a PDF page of
 // width x height points).
 class CairoPainter : public Painter {
 public:
-    explicit CairoPainter(cairo_t* cairo) : cairo_(cairo) {}
+    explicit CairoPainter(cairo_t* cairo, int label_pixels = figure_label_pixels)
+        : cairo_(cairo), label_pixels_(label_pixels) {}
     void clear(int width, int height) override;
     void line(const GdkColor& colour, CanvasPoint from, CanvasPoint to) override;
     void polyline(const GdkColor& colour, const CanvasPoint* points, int count) override;
@@ -76,4 +81,5 @@ public:
 private:
     void set_colour(const GdkColor& colour);
     cairo_t* cairo_;
+    int label_pixels_;
 };

@@ -179,6 +179,23 @@ TEST(TikzPainter, WritesTheSameCoordinatesAsTheSvg) {
     EXPECT_NE(label.find("at (104,100) {(3,-2) <\\&>};"), std::string::npos) << label;
 }
 
+TEST(FigurePainters, LabelsAtTheScreenFontsPixelSize) {
+    const struct {
+        int pixels;
+        const char* tikz_size;
+    } cases[] = {{12, "\\fontsize{9pt}{9pt}"}, {17, "\\fontsize{12.75pt}{12.75pt}"}, {10, "\\fontsize{7.50pt}{7.50pt}"}};
+    for (const auto& c : cases) {
+        SvgPainter svg(c.pixels);
+        svg.clear(10, 10);
+        svg.label(blue, 1, 2, "(0,0)");
+        EXPECT_EQ(svg_elements_named(svg.document(), "text").at(0).attributes.at("font-size"), std::to_string(c.pixels));
+        TikzPainter tikz(c.pixels);
+        tikz.clear(10, 10);
+        tikz.label(blue, 1, 2, "(0,0)");
+        EXPECT_NE(tikz.document().find(c.tikz_size), std::string::npos) << c.pixels;
+    }
+}
+
 TEST(TikzPainter, EscapesTexSpecialsInLabels) {
     TikzPainter painter;
     painter.clear(10, 10);
