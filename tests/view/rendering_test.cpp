@@ -474,6 +474,53 @@ TEST_F(Rendering, PointContextsAreReusedAndBounded) {
     EXPECT_EQ(point_gcs_held(), 1);
 }
 
+// What a painter is asked, in order: the call's kind and colour.
+class RecordingPainter : public Painter {
+public:
+    struct Call {
+        std::string kind;
+        Rgb colour;
+        int count;
+    };
+    std::vector<Call> calls;
+    void clear(int, int) override { calls.push_back({"clear", {65535, 65535, 65535}, 1}); }
+    void line(const GdkColor& c, CanvasPoint, CanvasPoint) override { record("line", c, 1); }
+    void polyline(const GdkColor& c, const CanvasPoint*, int n) override { record("polyline", c, n); }
+    void markers(const GdkColor& c, const CanvasPoint*, int n) override { record("markers", c, n); }
+    void spans(const GdkColor& c, const PixelSpan*, int n) override { record("spans", c, n); }
+    void label(const GdkColor& c, int, int, const std::string&) override { record("label", c, 1); }
+
+private:
+    void record(const char* kind, const GdkColor& c, int n) { calls.push_back({kind, {c.red, c.green, c.blue}, n}); }
+};
+
+// The background first; then, domain after domain in list order, the
+// outline in the domain's colour, its points, its marks in blue with labels.
+TEST_F(Rendering, PainterIsCalledInDrawingOrder) {
+    const Rgb red = {65535, 0, 0}, green = {0, 65535, 0}, blue = {0, 0, 65535};
+    DomainEntry* g = show("G", polyhedron_from_rows(2, square_rows(3)), 0, 65535, 0);
+    g->view->marked = new MarkedPoint{{1, 2}, nullptr};
+    show("R", polyhedron_from_rows(2, {{0, 0, 1, -5}, {1, 1, 0, 0}, {1, -1, 0, 4}}), 65535, 0, 0);
+    RecordingPainter recorder;
+    paint_domains(recorder, width, height);
+    std::vector<std::pair<std::string, Rgb>> kinds;
+    for (const auto& call : recorder.calls) {
+        EXPECT_GT(call.count, 0) << call.kind;
+        if (kinds.empty() || kinds.back() != std::pair{call.kind, call.colour}) kinds.push_back({call.kind, call.colour});
+    }
+    const std::vector<std::pair<std::string, Rgb>> expected = {
+        {"clear", {65535, 65535, 65535}}, {"line", red}, {"markers", red}, {"line", green},
+        {"markers", green}, {"markers", blue}, {"label", blue}};
+    EXPECT_EQ(kinds, expected);
+    // The same calls through the canvas painter give the redraw's picture.
+    redraw_domains(domain_pixmap);
+    const std::vector<guint32> redrawn = picture();
+    clear_white();
+    GdkPainter canvas(domain_pixmap, label_font);
+    paint_domains(canvas, width, height);
+    EXPECT_TRUE(picture() == redrawn);
+}
+
 struct PolylineCase {
     const char* name;
     std::vector<PlanePoint> points;

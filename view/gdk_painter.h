@@ -1,0 +1,59 @@
+// The painter of the canvas's off-screen image: drawing contexts kept by
+// colour, markers and spans sent as batches of filled rectangles, labels in
+// the core font.
+#pragma once
+
+#include <gdk/gdk.h>
+#include <vector>
+
+#include "view/painter.h"
+
+// Drawing contexts of one drawable kind (depth and screen), one per colour,
+// at most `capacity` of them: the oldest goes when a new colour needs room.
+// Held until release(), not by the destructor: at exit the display may
+// already be gone.
+class GcCache {
+public:
+    explicit GcCache(int capacity) : capacity_(capacity) {}
+    GcCache(const GcCache&) = delete;
+    GcCache& operator=(const GcCache&) = delete;
+
+    GdkGC* get(GdkDrawable* drawable, const GdkColor& colour);
+    void release();
+    int held() const { return static_cast<int>(entries_.size()); }
+
+private:
+    struct Entry {
+        guint16 red, green, blue;
+        GdkColor allocated;
+        GdkGC* gc;
+    };
+    void release_entry(Entry& entry);
+
+    int capacity_;
+    std::vector<Entry> entries_;
+    int depth_ = -1;
+    GdkScreen* screen_ = nullptr;
+};
+
+class GdkPainter : public Painter {
+public:
+    // A null font draws no labels.
+    GdkPainter(GdkDrawable* drawable, GdkFont* label_font);
+
+    void clear(int width, int height) override;
+    void line(const GdkColor& colour, CanvasPoint from, CanvasPoint to) override;
+    void polyline(const GdkColor& colour, const CanvasPoint* points, int count) override;
+    void markers(const GdkColor& colour, const CanvasPoint* centres, int count) override;
+    void spans(const GdkColor& colour, const PixelSpan* spans, int count) override;
+    void label(const GdkColor& colour, int x, int y, const std::string& text) override;
+
+private:
+    GdkDrawable* drawable_;
+    GdkFont* font_;
+};
+
+// The contexts of point colours (markers and spans) and those of outlines,
+// labels and the background, kept between redraws.
+GcCache& point_gc_cache();
+GcCache& line_gc_cache();
