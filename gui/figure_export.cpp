@@ -12,6 +12,7 @@
 #include "store/registry.h"
 #include "view/context.h"
 #include "view/figure_painters.h"
+#include "view/gdk_painter.h"
 #include "view/projection.h"
 #include "view/rendering.h"
 
@@ -71,14 +72,6 @@ public:
 private:
     int width_, height_;
 };
-
-// The screen's own drawing of the shown domains, into an image of the
-// borrowed canvas size.
-void paint_shown_domains_on(GdkPixmap* pixmap, int, int) { redraw_domains(pixmap); }
-
-// Until the rendering paints through Painter, a recorded picture holds the
-// white background only.
-void paint_shown_domains(Painter& painter, int width, int height) { painter.clear(width, height); }
 
 }  // namespace
 
@@ -152,10 +145,10 @@ bool viewer_shows_a_domain() {
 
 GdkPixbuf* screen_picture(int width, int height) {
     GdkPixmap* pixmap = gdk_pixmap_new(gdk_get_default_root_window(), width, height, -1);
-    if (white_gc) gdk_draw_rectangle(pixmap, white_gc, TRUE, 0, 0, width, height);
     {
         BorrowedCanvasSize size(width, height);
-        paint_shown_domains_on(pixmap, width, height);
+        GdkPainter painter(pixmap, label_font);
+        paint_domains(painter, width, height);
     }
     GdkPixbuf* pixels =
         gdk_pixbuf_get_from_drawable(nullptr, pixmap, gdk_colormap_get_system(), 0, 0, 0, 0, width, height);
@@ -166,7 +159,7 @@ GdkPixbuf* screen_picture(int width, int height) {
 PictureRecord record_shown_picture(int width, int height) {
     PictureRecord picture;
     BorrowedCanvasSize size(width, height);
-    paint_shown_domains(picture, width, height);
+    paint_domains(picture, width, height);
     return picture;
 }
 

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(flex bison cmake g++ make pkg-config libpolylib64-dev libgtk2.0-dev
           xvfb xauth xdotool openbox wmctrl imagemagick x11-utils xfonts-75dpi xfonts-100dpi
           googletest libgtest-dev libbenchmark-dev libisl-dev libxres-dev libxtst-dev
-          clang libclang-rt-14-dev valgrind poppler-utils)
+          clang libclang-rt-14-dev valgrind poppler-utils librsvg2-common)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -32,6 +32,8 @@
 
 namespace {
 
+using Centres = std::multiset<std::pair<int, int>>;
+
 std::unique_ptr<XSession> display;
 bool toolkit_ready = false;
 
@@ -192,6 +194,212 @@ TEST_F(FigureExport, PngAtAnotherSizeIsTheCanvasDrawnAtThatSize) {
         EXPECT_EQ(right, p->width - 27);
         EXPECT_EQ(top, 27);
         EXPECT_EQ(bottom, p->height - 27);
+    }
+}
+
+// A small scene known from its constraints alone: the triangle
+// 0 <= j <= i <= 2 in red with its points, and the point (1, 1) marked.
+struct SmallScene {
+    std::set<std::pair<std::pair<double, double>, std::pair<double, double>>> edges;   // pixel centres
+    std::set<std::pair<int, int>> points;
+    std::pair<int, int> marked;
+    std::pair<int, int> label_at;
+};
+
+std::pair<double, double> centre_of(std::int64_t i, std::int64_t j) {
+    const std::int64_t point[MAXDIM] = {i, j};
+    const PlanePoint p = project_point(point, 2);
+    const CanvasPoint c = to_canvas(p.x, p.y);
+    return {c.column + 0.5, c.row + 0.5};
+}
+
+std::pair<int, int> pixel_of_point(std::int64_t i, std::int64_t j) {
+    const std::pair<double, double> c = centre_of(i, j);
+    return {static_cast<int>(c.first), static_cast<int>(c.second)};
+}
+
+template <class A>
+std::pair<A, A> unordered(A a, A b) {
+    return a < b ? std::pair<A, A>{a, b} : std::pair<A, A>{b, a};
+}
+
+// Expects the scene shown and drawn, so that the view rectangle is settled.
+SmallScene expected_small_scene() {
+    DomainLock lock;
+    SmallScene scene;
+    const std::int64_t vertices[3][2] = {{0, 0}, {2, 0}, {2, 2}};
+    for (int a = 0; a < 3; ++a)
+        for (int b = a + 1; b < 3; ++b)
+            scene.edges.insert(unordered(centre_of(vertices[a][0], vertices[a][1]),
+                                         centre_of(vertices[b][0], vertices[b][1])));
+    for (std::int64_t i = -1; i <= 3; ++i)
+        for (std::int64_t j = -1; j <= 3; ++j)
+            if (0 <= j && j <= i && i <= 2) scene.points.insert(pixel_of_point(i, j));
+    scene.marked = pixel_of_point(1, 1);
+    const std::int64_t one_one[MAXDIM] = {1, 1};
+    const PlanePoint p = project_point(one_one, 2);
+    const PlanePoint at = canvas_position(p.x, p.y);
+    scene.label_at = {static_cast<int>(at.x + 4), static_cast<int>(at.y)};
+    return scene;
+}
+
+void show_small_scene() {
+    run_statements("K := { | } ;\nT := { i, j | 0 <= j <= i <= 2 } ;\ninitvisu (2, K) ;\nvisu (T) ;\n");
+    set_colour("T", 65535, 0, 0);
+    redraw();
+    mark(1, 1);
+}
+
+std::pair<double, double> parsed_pair(const std::string& text) {
+    const std::size_t comma = text.find(',');
+    return {std::stod(text.substr(0, comma)), std::stod(text.substr(comma + 1))};
+}
+
+TEST_F(FigureExport, SvgHoldsTheDomainsEdgesPointsColoursAndLabels) {
+    show_small_scene();
+    {
+        GdkLock gdk;
+        ASSERT_EQ(export_shown_picture(path("t.svg"), canvas_width, canvas_height), "");
+    }
+    const SmallScene expected = expected_small_scene();
+    const std::string svg = content_of(path("t.svg"));
+
+    std::set<std::pair<std::pair<double, double>, std::pair<double, double>>> edges;
+    for (const SvgElement& l : svg_elements_named(svg, "line")) {
+        EXPECT_EQ(l.attributes.at("stroke"), "#ff0000");
+        edges.insert(unordered(std::pair{std::stod(l.attributes.at("x1")), std::stod(l.attributes.at("y1"))},
+                               std::pair{std::stod(l.attributes.at("x2")), std::stod(l.attributes.at("y2"))}));
+    }
+    for (const SvgElement& l : svg_elements_named(svg, "polyline")) {
+        EXPECT_EQ(l.attributes.at("stroke"), "#ff0000");
+        std::vector<std::pair<double, double>> corners;
+        std::istringstream points(l.attributes.at("points"));
+        for (std::string corner; points >> corner;) corners.push_back(parsed_pair(corner));
+        for (std::size_t k = 0; k + 1 < corners.size(); ++k) edges.insert(unordered(corners[k], corners[k + 1]));
+    }
+    EXPECT_EQ(edges, expected.edges);
+
+    std::map<std::string, Centres> markers_by_fill;
+    for (const SvgElement& p : svg_elements_named(svg, "path"))
+        for (const std::pair<int, int>& c : marker_centres_of(path_rectangles(p.attributes.at("d"))))
+            markers_by_fill[p.attributes.at("fill")].insert(c);
+    EXPECT_EQ(markers_by_fill["#ff0000"], Centres(expected.points.begin(), expected.points.end()));
+    EXPECT_EQ(markers_by_fill["#0000ff"], Centres{expected.marked});
+    EXPECT_EQ(markers_by_fill.size(), 2u);
+
+    const std::vector<SvgElement> labels = svg_elements_named(svg, "text");
+    ASSERT_EQ(labels.size(), 1u);
+    EXPECT_EQ(labels[0].text, "(1,1)");
+    EXPECT_EQ(labels[0].attributes.at("fill"), "#0000ff");
+    EXPECT_EQ(labels[0].attributes.at("font-size"), std::to_string(screen_label_pixels()));
+    EXPECT_EQ(std::stoi(labels[0].attributes.at("x")), expected.label_at.first);
+    EXPECT_EQ(std::stoi(labels[0].attributes.at("y")), expected.label_at.second);
+}
+
+TEST_F(FigureExport, TikzHoldsTheSameCoordinates) {
+    show_small_scene();
+    {
+        GdkLock gdk;
+        ASSERT_EQ(export_shown_picture(path("t.tex"), canvas_width, canvas_height), "");
+    }
+    const SmallScene expected = expected_small_scene();
+    std::istringstream tikz(content_of(path("t.tex")));
+    std::map<std::string, std::string> colours;   // name -> hex
+    std::set<std::pair<std::pair<double, double>, std::pair<double, double>>> edges;
+    std::map<std::string, Centres> markers_by_colour;
+    std::vector<std::string> labels;
+    for (std::string line; std::getline(tikz, line);) {
+        const std::size_t open = line.find('['), close = line.find(']');
+        const std::string options = open == std::string::npos ? "" : line.substr(open + 1, close - open - 1);
+        const std::string colour = options.substr(0, options.find(','));
+        if (line.rfind("\\definecolor{", 0) == 0) {
+            const std::size_t end = line.find('}');
+            colours[line.substr(13, end - 13)] = "#" + line.substr(line.rfind('{') + 1, 6);
+        } else if (line.rfind("\\draw[", 0) == 0) {
+            const auto corners = tikz_coordinates(line);
+            for (std::size_t k = 0; k + 1 < corners.size(); ++k) edges.insert(unordered(corners[k], corners[k + 1]));
+            EXPECT_EQ(colours[colour], "#ff0000");
+        } else if (line.rfind("\\fill[", 0) == 0 && colour != "white") {
+            const auto corners = tikz_coordinates(line);
+            std::vector<FigureRectangle> rectangles;
+            for (std::size_t k = 0; k + 1 < corners.size(); k += 2)
+                rectangles.push_back({static_cast<int>(corners[k].first), static_cast<int>(corners[k].second),
+                                      static_cast<int>(corners[k + 1].first), static_cast<int>(corners[k + 1].second)});
+            for (const std::pair<int, int>& c : marker_centres_of(rectangles)) markers_by_colour[colours[colour]].insert(c);
+        } else if (line.rfind("\\node[", 0) == 0) {
+            EXPECT_EQ(colours[colour], "#0000ff");
+            labels.push_back(line.substr(line.find(" at ")));
+        }
+    }
+    EXPECT_EQ(edges, expected.edges);
+    EXPECT_EQ(markers_by_colour["#ff0000"],
+              Centres(expected.points.begin(), expected.points.end()));
+    EXPECT_EQ(markers_by_colour["#0000ff"], Centres{expected.marked});
+    EXPECT_EQ(labels, std::vector<std::string>{" at (" + std::to_string(expected.label_at.first) + "," +
+                                               std::to_string(expected.label_at.second) + ") {(1,1)};"});
+}
+
+bool colours_close(guint32 a, guint32 b, int tolerance) {
+    for (int shift : {0, 8, 16})
+        if (std::abs(static_cast<int>((a >> shift) & 0xff) - static_cast<int>((b >> shift) & 0xff)) > tolerance)
+            return false;
+    return true;
+}
+
+// The figure file as pixels, through another program's renderer: poppler's
+// cairo rasteriser for PDF (its own one widens filled rectangles by a pixel),
+// librsvg (the toolkit's image loader) for SVG.
+struct RenderedFormat {
+    const char* file;
+    const char* render;   // a command writing "rendered.png" from the file, or null for the image loader
+};
+
+TEST_F(FigureExport, VectorFiguresRenderToTheCanvasPicture) {
+    const RenderedFormat formats[] = {
+        {"scene.pdf", "pdftocairo -r 72 -png -singlefile scene.pdf rendered"},
+        {"scene.svg", nullptr},
+    };
+    show_blended_scene();
+    const Picture canvas = canvas_picture();
+    for (const RenderedFormat& format : formats) {
+        if (format.render && std::system("command -v pdftocairo > /dev/null") != 0) {
+            ADD_FAILURE() << "pdftocairo (poppler-utils) is missing";
+            continue;
+        }
+        {
+            GdkLock gdk;
+            ASSERT_EQ(export_shown_picture(path(format.file), canvas_width, canvas_height), "");
+        }
+        Picture rendered;
+        if (format.render) {
+            ASSERT_EQ(std::system(("cd " + folder_ + " && " + format.render).c_str()), 0);
+            rendered = file_picture(path("rendered.png"));
+        } else {
+            rendered = file_picture(path(format.file));
+        }
+        ASSERT_EQ(rendered.width, canvas.width) << format.file;
+        ASSERT_EQ(rendered.height, canvas.height) << format.file;
+        // The label's font differs from the screen's: its box is checked for
+        // the label's colour only. Elsewhere only the smoothed pixels along
+        // slanted edges may differ.
+        const std::pair<int, int> marked = pixel_of_point(5, 4);
+        auto in_label = [&](int x, int y) {
+            return x >= marked.first + 4 && x < marked.first + 4 + 6 * 12 && y > marked.second - 14 &&
+                   y <= marked.second + 4;
+        };
+        int differing = 0, drawn = 0, label_blue = 0;
+        for (int y = 0; y < canvas.height; ++y)
+            for (int x = 0; x < canvas.width; ++x) {
+                if (in_label(x, y)) {
+                    label_blue += rendered.at(x, y) == 0x0000ffu;
+                    continue;
+                }
+                drawn += canvas.at(x, y) != 0xffffffu;
+                differing += !colours_close(rendered.at(x, y), canvas.at(x, y), 8);
+            }
+        ASSERT_GT(drawn, 5000) << format.file;
+        EXPECT_LT(differing, drawn / 100) << format.file;
+        EXPECT_GT(label_blue, 12) << format.file << ": the label is drawn";
     }
 }
 
