@@ -4,6 +4,7 @@
 // the file's size. Needs an X display (run it under Xvfb).
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <gtk/gtk.h>
 #include <string>
 #include <sys/stat.h>
@@ -99,7 +100,7 @@ void BM_export(benchmark::State& state) {
     stat(path.c_str(), &status);
     state.counters["bytes"] = static_cast<double>(status.st_size);
     state.SetLabel(std::string(scene_names[state.range(0)]) + " " + files[state.range(1)]);
-    unlink(path.c_str());
+    if (!std::getenv("QARNEST_KEEP_FIGURES")) unlink(path.c_str());
 }
 BENCHMARK(BM_export)->ArgsProduct({{0, 1}, {0, 1, 2, 3}})->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -1,6 +1,7 @@
 // The figure painters: SVG and TikZ written as text, PDF through cairo.
 #include "view/figure_painters.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -86,6 +87,47 @@ std::vector<PixelRectangle> merged_spans(const PixelSpan* spans, int count) {
     return rectangles;
 }
 
+std::vector<PixelRectangle> overlapping_markers_cover(const CanvasPoint* centres, int count) {
+    if (count < 2) return {};
+    int left = centres[0].column, right = left, top = centres[0].row, bottom = top;
+    for (int k = 1; k < count; ++k) {
+        left = std::min(left, centres[k].column);
+        right = std::max(right, centres[k].column);
+        top = std::min(top, centres[k].row);
+        bottom = std::max(bottom, centres[k].row);
+    }
+    left -= 3;
+    top -= 3;
+    const long long width = static_cast<long long>(right) + 4 - left, height = static_cast<long long>(bottom) + 4 - top;
+    // Markers that overlap crowd their box: a marker's 45 pixels in at most
+    // 64 of it. Sparser ones are left as shapes without building the cover.
+    if (width * height > 64LL * count) return {};
+    std::vector<unsigned char> covered(static_cast<std::size_t>(width * height), 0);
+    for (int k = 0; k < count; ++k)
+        for (const auto& band : marker_bands)
+            for (int y = 0; y < band[3]; ++y) {
+                const long long row = centres[k].row + band[1] + y - top;
+                const long long column = centres[k].column + band[0] - left;
+                std::fill_n(covered.begin() + row * width + column, band[2], 1);
+            }
+    std::vector<PixelSpan> spans;
+    for (long long y = 0; y < height; ++y) {
+        const unsigned char* line = covered.data() + y * width;
+        for (long long x = 0; x < width;) {
+            if (!line[x]) {
+                ++x;
+                continue;
+            }
+            const long long start = x;
+            while (x < width && line[x]) ++x;
+            spans.push_back({static_cast<int>(left + start), static_cast<int>(top + y), static_cast<int>(x - start)});
+        }
+    }
+    std::vector<PixelRectangle> rectangles = merged_spans(spans.data(), static_cast<int>(spans.size()));
+    if (rectangles.size() >= 2 * static_cast<std::size_t>(count)) return {};
+    return rectangles;
+}
+
 std::string hex_colour(const GdkColor& colour) {
     char text[8];
     std::snprintf(text, sizeof text, "#%02x%02x%02x", colour.red >> 8, colour.green >> 8, colour.blue >> 8);
@@ -121,6 +163,8 @@ void SvgPainter::polyline(const GdkColor& colour, const CanvasPoint* points, int
 
 void SvgPainter::markers(const GdkColor& colour, const CanvasPoint* centres, int count) {
     if (count <= 0) return;
+    const std::vector<PixelRectangle> cover = overlapping_markers_cover(centres, count);
+    if (!cover.empty()) return rectangles(colour, cover);
     body_ += "<path fill=\"" + hex_colour(colour) + "\" d=\"";
     for (int k = 0; k < count; ++k)
         for (const auto& band : marker_bands)
@@ -130,7 +174,10 @@ void SvgPainter::markers(const GdkColor& colour, const CanvasPoint* centres, int
 }
 
 void SvgPainter::spans(const GdkColor& colour, const PixelSpan* spans, int count) {
-    const std::vector<PixelRectangle> rectangles = merged_spans(spans, count);
+    rectangles(colour, merged_spans(spans, count));
+}
+
+void SvgPainter::rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles) {
     if (rectangles.empty()) return;
     body_ += "<path fill=\"" + hex_colour(colour) + "\" d=\"";
     for (const PixelRectangle& r : rectangles)
@@ -193,6 +240,8 @@ void TikzPainter::polyline(const GdkColor& colour, const CanvasPoint* points, in
 
 void TikzPainter::markers(const GdkColor& colour, const CanvasPoint* centres, int count) {
     if (count <= 0) return;
+    const std::vector<PixelRectangle> cover = overlapping_markers_cover(centres, count);
+    if (!cover.empty()) return rectangles(colour, cover);
     const std::string name = colour_name(colour);
     body_ += "\\fill[" + name + "]";
     for (int k = 0; k < count; ++k)
@@ -203,7 +252,10 @@ void TikzPainter::markers(const GdkColor& colour, const CanvasPoint* centres, in
 }
 
 void TikzPainter::spans(const GdkColor& colour, const PixelSpan* spans, int count) {
-    const std::vector<PixelRectangle> rectangles = merged_spans(spans, count);
+    rectangles(colour, merged_spans(spans, count));
+}
+
+void TikzPainter::rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles) {
     if (rectangles.empty()) return;
     const std::string name = colour_name(colour);
     body_ += "\\fill[" + name + "]";
@@ -265,6 +317,8 @@ void CairoPainter::polyline(const GdkColor& colour, const CanvasPoint* points, i
 
 void CairoPainter::markers(const GdkColor& colour, const CanvasPoint* centres, int count) {
     if (count <= 0) return;
+    const std::vector<PixelRectangle> cover = overlapping_markers_cover(centres, count);
+    if (!cover.empty()) return rectangles(colour, cover);
     set_colour(colour);
     cairo_set_fill_rule(cairo_, CAIRO_FILL_RULE_WINDING);
     for (int k = 0; k < count; ++k)
@@ -274,7 +328,10 @@ void CairoPainter::markers(const GdkColor& colour, const CanvasPoint* centres, i
 }
 
 void CairoPainter::spans(const GdkColor& colour, const PixelSpan* spans, int count) {
-    const std::vector<PixelRectangle> rectangles = merged_spans(spans, count);
+    rectangles(colour, merged_spans(spans, count));
+}
+
+void CairoPainter::rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles) {
     if (rectangles.empty()) return;
     set_colour(colour);
     cairo_set_fill_rule(cairo_, CAIRO_FILL_RULE_WINDING);

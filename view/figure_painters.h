@@ -22,6 +22,12 @@ struct PixelRectangle {
 // the pixels covered are the same.
 std::vector<PixelRectangle> merged_spans(const PixelSpan* spans, int count);
 
+// The pixels covered by markers of one colour that overlap one another, as
+// rectangles; empty when the markers stand apart, so that their own shapes
+// are fewer. Later markers of one colour cover earlier ones in that same
+// colour, so the pixels are those of the markers in any order.
+std::vector<PixelRectangle> overlapping_markers_cover(const CanvasPoint* centres, int count);
+
 // "#rrggbb" of the colour's high bytes, as the 24-bit screen shows it.
 std::string hex_colour(const GdkColor& colour);
 
@@ -38,6 +44,7 @@ public:
     std::string document() const;
 
 private:
+    void rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles);
     std::string body_;
     int width_ = 0, height_ = 0;
     int label_pixels_;
@@ -57,6 +64,7 @@ public:
     std::string document() const;
 
 private:
+    void rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles);
     // The name of the colour, defined on first use.
     std::string colour_name(const GdkColor& colour);
     std::string body_;
@@ -79,6 +87,7 @@ public:
     void label(const GdkColor& colour, int x, int y, const std::string& text) override;
 
 private:
+    void rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles);
     void set_colour(const GdkColor& colour);
     cairo_t* cairo_;
     int label_pixels_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <set>
 
 #include "tests/support/figure_reading.h"
@@ -53,6 +54,47 @@ TEST(MergedSpans, CoverTheSamePixelsInFewerRectangles) {
         const std::vector<PixelRectangle> merged = merged_spans(c.spans.data(), static_cast<int>(c.spans.size()));
         EXPECT_EQ(pixels_of_rectangles(merged), pixels_of_spans(c.spans)) << c.name;
         EXPECT_EQ(merged.size(), c.rectangles) << c.name;
+    }
+}
+
+PixelSet pixels_of_markers(const std::vector<CanvasPoint>& centres) {
+    PixelSet pixels;
+    for (const CanvasPoint& c : centres)
+        for (int dy = -3; dy <= 3; ++dy)
+            for (int dx = -3; dx <= 3; ++dx)
+                if (std::abs(dx) < 3 || std::abs(dy) < 3) pixels.insert({c.column + dx, c.row + dy});
+    return pixels;
+}
+
+struct MarkerCase {
+    const char* name;
+    std::vector<CanvasPoint> centres;
+    bool merged;
+};
+
+TEST(OverlappingMarkersCover, SamePixelsWhenMarkersOverlapShapesWhenApart) {
+    std::vector<CanvasPoint> row, column, block, apart;
+    for (int k = 0; k < 40; ++k) row.push_back({10 + 2 * k, 50});
+    for (int k = 0; k < 30; ++k) column.push_back({-5, 3 * k - 20});
+    for (int i = 0; i < 10; ++i)
+        for (int j = 0; j < 10; ++j) block.push_back({100 + i, 200 + 3 * j});
+    for (int k = 0; k < 10; ++k) apart.push_back({20 * k, 7 * k});
+    const MarkerCase cases[] = {
+        {"one marker", {{5, 5}}, false},
+        {"two markers far apart", {{0, 0}, {300, 300}}, false},
+        {"markers a marker apart", apart, false},
+        {"a row two pixels apart", row, true},
+        {"a column three pixels apart, above the canvas", column, true},
+        {"a block in scan order", block, true},
+        {"the same centre twice", {{9, 9}, {9, 9}}, true},
+    };
+    for (const MarkerCase& c : cases) {
+        const int count = static_cast<int>(c.centres.size());
+        const std::vector<PixelRectangle> cover = overlapping_markers_cover(c.centres.data(), count);
+        EXPECT_EQ(!cover.empty(), c.merged) << c.name;
+        if (cover.empty()) continue;
+        EXPECT_EQ(pixels_of_rectangles(cover), pixels_of_markers(c.centres)) << c.name;
+        EXPECT_LT(cover.size(), 2 * c.centres.size()) << c.name;
     }
 }
 
