@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cairo-pdf.h>
 #include <cctype>
+#include <memory>
 
 #include "gui/atomic_file.h"
 #include "gui/resources.h"
@@ -41,16 +42,30 @@ gboolean save_to_sink(const gchar* data, gsize count, GError** error, gpointer c
     return FALSE;
 }
 
+struct CairoSurfaceFree {
+    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+};
+using CairoSurfacePtr = std::unique_ptr<cairo_surface_t, CairoSurfaceFree>;
+struct CairoFree {
+    void operator()(cairo_t* cairo) const { cairo_destroy(cairo); }
+};
+using CairoPtr = std::unique_ptr<cairo_t, CairoFree>;
+struct ObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+using PixmapPtr = std::unique_ptr<GdkPixmap, ObjectUnref>;
+using PixbufPtr = std::unique_ptr<GdkPixbuf, ObjectUnref>;
+
 void produce_pdf(FileSink& sink, const PictureRecord& picture, int label_pixels) {
-    cairo_surface_t* surface =
-        cairo_pdf_surface_create_for_stream(write_to_sink, &sink, picture.width(), picture.height());
-    cairo_t* cairo = cairo_create(surface);
-    CairoPainter painter(cairo, label_pixels);
-    picture.replay(painter);
-    cairo_destroy(cairo);
-    cairo_surface_finish(surface);
-    const cairo_status_t status = cairo_surface_status(surface);
-    cairo_surface_destroy(surface);
+    CairoSurfacePtr surface(
+        cairo_pdf_surface_create_for_stream(write_to_sink, &sink, picture.width(), picture.height()));
+    {
+        CairoPtr cairo(cairo_create(surface.get()));
+        CairoPainter painter(cairo.get(), label_pixels);
+        picture.replay(painter);
+    }
+    cairo_surface_finish(surface.get());
+    const cairo_status_t status = cairo_surface_status(surface.get());
     if (status != CAIRO_STATUS_SUCCESS) sink.fail(cairo_status_to_string(status));
 }
 
@@ -144,16 +159,21 @@ bool viewer_shows_a_domain() {
 }
 
 GdkPixbuf* screen_picture(int width, int height) {
-    GdkPixmap* pixmap = gdk_pixmap_new(gdk_get_default_root_window(), width, height, -1);
+    // A large image may be more than the X server can give: its refusal is
+    // a failed figure, not the end of the process.
+    gdk_error_trap_push();
+    PixbufPtr pixels;
     {
+        PixmapPtr pixmap(gdk_pixmap_new(gdk_get_default_root_window(), width, height, -1));
         BorrowedCanvasSize size(width, height);
-        GdkPainter painter(pixmap, label_font);
+        GdkPainter painter(pixmap.get(), label_font);
         paint_domains(painter, width, height);
+        pixels.reset(gdk_pixbuf_get_from_drawable(nullptr, pixmap.get(), gdk_colormap_get_system(), 0, 0, 0, 0, width,
+                                                  height));
     }
-    GdkPixbuf* pixels =
-        gdk_pixbuf_get_from_drawable(nullptr, pixmap, gdk_colormap_get_system(), 0, 0, 0, 0, width, height);
-    g_object_unref(pixmap);
-    return pixels;
+    gdk_flush();
+    if (gdk_error_trap_pop() != 0) return nullptr;
+    return pixels.release();
 }
 
 PictureRecord record_shown_picture(int width, int height) {
@@ -170,15 +190,13 @@ std::string export_shown_picture(const std::string& path, int width, int height)
         return "Can't write " + path + ": the figure size must be 1 to " + std::to_string(largest_figure_side) +
                " pixels each way";
     if (*format == FigureFormat::png) {
-        GdkPixbuf* pixels;
+        PixbufPtr pixels;
         {
             DomainLock lock;
-            pixels = screen_picture(width, height);
+            pixels.reset(screen_picture(width, height));
         }
-        if (!pixels) return "Can't write " + path + ": the picture could not be read back";
-        std::string result = write_png_figure(path, pixels);
-        g_object_unref(pixels);
-        return result;
+        if (!pixels) return "Can't write " + path + ": the display could not draw a picture of that size";
+        return write_png_figure(path, pixels.get());
     }
     PictureRecord picture;
     {

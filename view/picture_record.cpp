@@ -1,8 +1,6 @@
 // The recorded painter calls of a picture and their replay.
 #include "view/picture_record.h"
 
-#include <algorithm>
-
 void PictureRecord::clear(int width, int height) {
     width_ = width;
     height_ = height;
@@ -46,8 +44,4 @@ void PictureRecord::replay(Painter& painter) const {
         case Kind::label: painter.label(call.colour, call.points[0].column, call.points[0].row, call.text); break;
         }
     }
-}
-
-bool PictureRecord::shows_anything() const {
-    return std::any_of(calls_.begin(), calls_.end(), [](const Call& call) { return call.kind != Kind::clear; });
 }

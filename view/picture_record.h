@@ -21,8 +21,6 @@ public:
     void replay(Painter& painter) const;
     int width() const { return width_; }
     int height() const { return height_; }
-    // Whether anything but the white background was drawn.
-    bool shows_anything() const;
 
 private:
     enum class Kind { clear, line, polyline, markers, spans, label };
