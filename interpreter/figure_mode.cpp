@@ -37,6 +37,17 @@ bool display_reachable() {
 
 }  // namespace
 
+std::string make_figure_request(const std::string& path, const std::optional<std::string>& size,
+                                FigureRequest& request) {
+    if (path.empty()) return "--figure needs a file name";
+    if (!figure_format_of(path)) return "--figure " + path + ": unknown figure format (use .svg, .pdf, .png or .tex)";
+    request.path = path;
+    if (size && !parse_size(*size, request.width, request.height))
+        return "--figure-size " + *size + ": give WIDTHxHEIGHT, each 1 to " + std::to_string(largest_figure_side) +
+               " pixels";
+    return "";
+}
+
 std::string take_figure_options(int& argc, char** argv, std::optional<FigureRequest>& request) {
     std::optional<std::string> path, size;
     std::vector<char*> kept{argv[0]};
@@ -60,13 +71,8 @@ std::string take_figure_options(int& argc, char** argv, std::optional<FigureRequ
         if (size) return "--figure-size goes with --figure";
         return "";
     }
-    if (path->empty()) return "--figure needs a file name";
-    if (!figure_format_of(*path)) return "--figure " + *path + ": unknown figure format (use .svg, .pdf, .png or .tex)";
     FigureRequest figure;
-    figure.path = *path;
-    if (size && !parse_size(*size, figure.width, figure.height))
-        return "--figure-size " + *size + ": give WIDTHxHEIGHT, each 1 to " + std::to_string(largest_figure_side) +
-               " pixels";
+    if (std::string refusal = make_figure_request(*path, size, figure); !refusal.empty()) return refusal;
     if (scripts.size() > 1) return "--figure takes one script file";
     if (!scripts.empty()) figure.script = scripts[0];
     request = figure;

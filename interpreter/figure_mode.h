@@ -16,6 +16,11 @@ struct FigureRequest {
     std::string script;   // a script file to read instead of standard input
 };
 
+// The request of `--figure path` with `--figure-size size` if given; "" or
+// the message for a malformed use.
+std::string make_figure_request(const std::string& path, const std::optional<std::string>& size,
+                                FigureRequest& request);
+
 // Takes the figure options (and, with them, a script file argument) out of
 // argv. "" when argv is fine, else the message for a malformed use.
 std::string take_figure_options(int& argc, char** argv, std::optional<FigureRequest>& request);
