@@ -2,6 +2,7 @@
 #include "view/figure_painters.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace {
@@ -208,7 +209,11 @@ std::string TikzPainter::colour_name(const GdkColor& colour) {
     const std::string name = "qarnest" + std::to_string(k);
     if (k == colours_.size()) {
         colours_.push_back(hex);
-        body_ += "\\definecolor{" + name + "}{HTML}{" + hex.substr(1) + "}\n";
+        // xcolor's HTML model reads upper-case digits.
+        std::string digits = hex.substr(1);
+        std::transform(digits.begin(), digits.end(), digits.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        body_ += "\\definecolor{" + name + "}{HTML}{" + digits + "}\n";
     }
     return name;
 }

@@ -314,7 +314,10 @@ TEST_F(FigureExport, TikzHoldsTheSameCoordinates) {
         const std::string colour = options.substr(0, options.find(','));
         if (line.rfind("\\definecolor{", 0) == 0) {
             const std::size_t end = line.find('}');
-            colours[line.substr(13, end - 13)] = "#" + line.substr(line.rfind('{') + 1, 6);
+            std::string digits = line.substr(line.rfind('{') + 1, 6);
+            std::transform(digits.begin(), digits.end(), digits.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            colours[line.substr(13, end - 13)] = "#" + digits;
         } else if (line.rfind("\\draw[", 0) == 0) {
             const auto corners = tikz_coordinates(line);
             for (std::size_t k = 0; k + 1 < corners.size(); ++k) edges.insert(unordered(corners[k], corners[k + 1]));

@@ -201,9 +201,9 @@ TEST(TikzPainter, WritesTheSameCoordinatesAsTheSvg) {
     EXPECT_NE(tikz.find("\\end{tikzpicture}"), std::string::npos);
     EXPECT_EQ(tikz_coordinates(line_starting(lines, "\\clip")), (Coordinates{{0, 0}, {200, 150}}));
 
-    EXPECT_EQ(line_starting(lines, "\\definecolor", 0), "\\definecolor{qarnest0}{HTML}{ff0000}");
+    EXPECT_EQ(line_starting(lines, "\\definecolor", 0), "\\definecolor{qarnest0}{HTML}{FF0000}");
     EXPECT_EQ(line_starting(lines, "\\definecolor", 1), "\\definecolor{qarnest1}{HTML}{128080}");
-    EXPECT_EQ(line_starting(lines, "\\definecolor", 2), "\\definecolor{qarnest2}{HTML}{0000ff}");
+    EXPECT_EQ(line_starting(lines, "\\definecolor", 2), "\\definecolor{qarnest2}{HTML}{0000FF}");
     EXPECT_EQ(line_starting(lines, "\\definecolor", 3), "");
 
     const std::string edge = line_starting(lines, "\\draw[qarnest0");
