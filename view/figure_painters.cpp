@@ -50,6 +50,32 @@ std::string tex_text(const std::string& text) {
 // 5 x 7 down, as (x, y, width, height).
 constexpr int marker_bands[2][4] = {{-3, -2, 7, 5}, {-2, -3, 5, 7}};
 
+// Markers that reach the canvas: one whose centre is more than 3 pixels
+// off it covers none of its pixels, and far-off centres would only swell the
+// file (or overflow the sums below).
+std::vector<CanvasPoint> markers_on_canvas(const CanvasPoint* centres, int count, int width, int height) {
+    std::vector<CanvasPoint> kept;
+    kept.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    for (int k = 0; k < count; ++k)
+        if (centres[k].column >= -3 && centres[k].column < width + 3 && centres[k].row >= -3 &&
+            centres[k].row < height + 3)
+            kept.push_back(centres[k]);
+    return kept;
+}
+
+// The spans cut to the canvas.
+std::vector<PixelSpan> spans_on_canvas(const PixelSpan* spans, int count, int width, int height) {
+    std::vector<PixelSpan> kept;
+    for (int k = 0; k < count; ++k) {
+        const PixelSpan& s = spans[k];
+        if (s.y < 0 || s.y >= height || s.length <= 0) continue;
+        const long long start = std::max<long long>(s.x, 0);
+        const long long end = std::min<long long>(static_cast<long long>(s.x) + s.length, width);
+        if (start < end) kept.push_back({static_cast<int>(start), s.y, static_cast<int>(end - start)});
+    }
+    return kept;
+}
+
 }  // namespace
 
 std::vector<PixelRectangle> merged_spans(const PixelSpan* spans, int count) {
@@ -162,8 +188,11 @@ void SvgPainter::polyline(const GdkColor& colour, const CanvasPoint* points, int
              "\" stroke-width=\"1\" stroke-linecap=\"square\" stroke-linejoin=\"miter\"/>\n";
 }
 
-void SvgPainter::markers(const GdkColor& colour, const CanvasPoint* centres, int count) {
-    if (count <= 0) return;
+void SvgPainter::markers(const GdkColor& colour, const CanvasPoint* all_centres, int all_count) {
+    const std::vector<CanvasPoint> shown = markers_on_canvas(all_centres, all_count, width_, height_);
+    if (shown.empty()) return;
+    const CanvasPoint* centres = shown.data();
+    const int count = static_cast<int>(shown.size());
     const std::vector<PixelRectangle> cover = overlapping_markers_cover(centres, count);
     if (!cover.empty()) return rectangles(colour, cover);
     body_ += "<path fill=\"" + hex_colour(colour) + "\" d=\"";
@@ -175,7 +204,8 @@ void SvgPainter::markers(const GdkColor& colour, const CanvasPoint* centres, int
 }
 
 void SvgPainter::spans(const GdkColor& colour, const PixelSpan* spans, int count) {
-    rectangles(colour, merged_spans(spans, count));
+    const std::vector<PixelSpan> shown = spans_on_canvas(spans, count, width_, height_);
+    rectangles(colour, merged_spans(shown.data(), static_cast<int>(shown.size())));
 }
 
 void SvgPainter::rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles) {
@@ -243,8 +273,11 @@ void TikzPainter::polyline(const GdkColor& colour, const CanvasPoint* points, in
     body_ += ";\n";
 }
 
-void TikzPainter::markers(const GdkColor& colour, const CanvasPoint* centres, int count) {
-    if (count <= 0) return;
+void TikzPainter::markers(const GdkColor& colour, const CanvasPoint* all_centres, int all_count) {
+    const std::vector<CanvasPoint> shown = markers_on_canvas(all_centres, all_count, width_, height_);
+    if (shown.empty()) return;
+    const CanvasPoint* centres = shown.data();
+    const int count = static_cast<int>(shown.size());
     const std::vector<PixelRectangle> cover = overlapping_markers_cover(centres, count);
     if (!cover.empty()) return rectangles(colour, cover);
     const std::string name = colour_name(colour);
@@ -257,7 +290,8 @@ void TikzPainter::markers(const GdkColor& colour, const CanvasPoint* centres, in
 }
 
 void TikzPainter::spans(const GdkColor& colour, const PixelSpan* spans, int count) {
-    rectangles(colour, merged_spans(spans, count));
+    const std::vector<PixelSpan> shown = spans_on_canvas(spans, count, width_, height_);
+    rectangles(colour, merged_spans(shown.data(), static_cast<int>(shown.size())));
 }
 
 void TikzPainter::rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles) {
@@ -295,6 +329,8 @@ void CairoPainter::set_colour(const GdkColor& colour) {
 }
 
 void CairoPainter::clear(int width, int height) {
+    width_ = width;
+    height_ = height;
     cairo_save(cairo_);
     cairo_rectangle(cairo_, 0, 0, width, height);
     cairo_set_source_rgb(cairo_, 1, 1, 1);
@@ -320,8 +356,11 @@ void CairoPainter::polyline(const GdkColor& colour, const CanvasPoint* points, i
     cairo_stroke(cairo_);
 }
 
-void CairoPainter::markers(const GdkColor& colour, const CanvasPoint* centres, int count) {
-    if (count <= 0) return;
+void CairoPainter::markers(const GdkColor& colour, const CanvasPoint* all_centres, int all_count) {
+    const std::vector<CanvasPoint> shown = markers_on_canvas(all_centres, all_count, width_, height_);
+    if (shown.empty()) return;
+    const CanvasPoint* centres = shown.data();
+    const int count = static_cast<int>(shown.size());
     const std::vector<PixelRectangle> cover = overlapping_markers_cover(centres, count);
     if (!cover.empty()) return rectangles(colour, cover);
     set_colour(colour);
@@ -333,7 +372,8 @@ void CairoPainter::markers(const GdkColor& colour, const CanvasPoint* centres, i
 }
 
 void CairoPainter::spans(const GdkColor& colour, const PixelSpan* spans, int count) {
-    rectangles(colour, merged_spans(spans, count));
+    const std::vector<PixelSpan> shown = spans_on_canvas(spans, count, width_, height_);
+    rectangles(colour, merged_spans(shown.data(), static_cast<int>(shown.size())));
 }
 
 void CairoPainter::rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles) {

@@ -91,4 +91,5 @@ private:
     void set_colour(const GdkColor& colour);
     cairo_t* cairo_;
     int label_pixels_;
+    int width_ = 0, height_ = 0;
 };

@@ -171,6 +171,21 @@ TEST(SvgPainter, PixelCentresLeftOfAndAboveTheCanvas) {
     EXPECT_EQ(line.attributes.at("y2"), "0.5");
 }
 
+TEST(SvgPainter, OnlyWhatReachesTheCanvas) {
+    SvgPainter painter;
+    painter.clear(100, 50);
+    const CanvasPoint centres[] = {{-4, 10}, {-3, 10}, {102, 52}, {103, 10}, {50, -2000000000}, {2000000000, 5}};
+    painter.markers(red, centres, 6);
+    const PixelSpan spans[] = {{-10, 5, 15}, {95, 6, 2000000000}, {0, -1, 5}, {0, 50, 5}, {-2000000000, 7, 4}};
+    painter.spans(blue, spans, 5);
+    const std::vector<SvgElement> paths = svg_elements_named(painter.document(), "path");
+    ASSERT_EQ(paths.size(), 2u);
+    const std::vector<std::pair<int, int>> kept = {{-3, 10}, {102, 52}};
+    EXPECT_EQ(marker_centres_of(path_rectangles(paths[0].attributes.at("d"))), kept);
+    const std::vector<FigureRectangle> cut = {{0, 5, 5, 1}, {95, 6, 5, 1}};
+    EXPECT_EQ(path_rectangles(paths[1].attributes.at("d")), cut);
+}
+
 // The TikZ lines of the sample, one statement per primitive.
 std::vector<std::string> tikz_lines(const std::string& text) {
     std::vector<std::string> lines;
