@@ -342,6 +342,30 @@ TEST_F(FigureExport, TikzHoldsTheSameCoordinates) {
                                                std::to_string(expected.label_at.second) + ") {(1,1)};"});
 }
 
+TEST_F(FigureExport, TikzPictureCompilesWithLatex) {
+    if (std::system("command -v pdflatex > /dev/null && command -v pdftocairo > /dev/null") != 0)
+        GTEST_SKIP() << "pdflatex (texlive-pictures) or pdftocairo is missing";
+    show_small_scene();
+    {
+        GdkLock gdk;
+        ASSERT_EQ(export_shown_picture(path("t.tex"), canvas_width, canvas_height), "");
+    }
+    std::ofstream(path("document.tex")) << "\\documentclass{article}\n\\usepackage{tikz}\n\\pagestyle{empty}\n"
+                                           "\\begin{document}\n\\input{t.tex}\n\\end{document}\n";
+    ASSERT_EQ(std::system(("cd " + folder_ + " && pdflatex -interaction=nonstopmode -halt-on-error document.tex "
+                           "> /dev/null 2>&1 && pdftocairo -r 96 -png -singlefile document.pdf page").c_str()),
+              0)
+        << content_of(path("document.log"));
+    const Picture page = file_picture(path("page.png"));
+    int red = 0, blue = 0;
+    for (guint32 pixel : page.rgb) {
+        red += pixel == 0xff0000u;
+        blue += pixel == 0x0000ffu;
+    }
+    EXPECT_GE(red, 5 * 45 / 2) << "the red markers and edges";
+    EXPECT_GE(blue, 20) << "the blue marker and its label";
+}
+
 bool colours_close(guint32 a, guint32 b, int tolerance) {
     for (int shift : {0, 8, 16})
         if (std::abs(static_cast<int>((a >> shift) & 0xff) - static_cast<int>((b >> shift) & 0xff)) > tolerance)
