@@ -13,7 +13,7 @@
 
 #include "gui/figure_export.h"
 #include "gui/resources.h"
-#include "interpreter/locks.h"
+#include "base/locks.h"
 #include "store/registry.h"
 #include "view/context.h"
 #include "view/projection.h"

@@ -14,8 +14,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "interpreter/locks.h"
-#include "store/polylib.h"
+#include "base/locks.h"
+#include "base/polylib.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/locks.h"
 #include "gui/resources.h"
-#include "interpreter/locks.h"
 #include "store/registry.h"
 #include "view/context.h"
 #include "view/picking.h"
@@ -53,10 +53,7 @@ void show(const std::string& name, unsigned dimension, const Rows& rows, guint16
 void clear_scene() {
     while (DomainList) {
         DomainEntry* next = DomainList->next;
-        free_view(DomainList->view);
-        Domain_Free(DomainList->domain);
-        gdk_color_free(DomainList->color);
-        delete DomainList;
+        free_domain_entry(DomainList);
         DomainList = next;
     }
     drop_derived_domains();

@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "interpreter/locks.h"
+#include "base/locks.h"
 #include "view/point_scanner.h"
 
 namespace {

@@ -12,12 +12,12 @@
 #include <thread>
 #include <unistd.h>
 
+#include "base/locks.h"
 #include "gui/domains_window.h"
 #include "gui/projection_window.h"
 #include "gui/resources.h"
 #include "gui/visu_window.h"
 #include "interpreter/entry.h"
-#include "interpreter/locks.h"
 #include "interpreter/parser.h"
 #include "store/registry.h"
 #include "view/projection.h"

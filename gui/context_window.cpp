@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/locks.h"
 #include "gui/domains_window.h"
 #include "gui/resources.h"
 #include "gui/visu_window.h"
-#include "interpreter/locks.h"
 #include "view/context.h"
 #include "view/point_scanner.h"
 #include "view/projection.h"

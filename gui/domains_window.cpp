@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
+#include "base/locks.h"
 #include "gui/resources.h"
 #include "gui/visu_window.h"
-#include "interpreter/locks.h"
 #include "view/context.h"
 #include "view/projection.h"
 #include "view/rendering.h"
@@ -208,7 +208,7 @@ void remove_domain_row(DomainEntry* entry) {
         std::puts("Can't find domain to be deleted!");
         return;
     }
-    if (cell_text(row, STATUS_COLUMN) == "Visu") mask_domain_row(row);
+    if (entry->view) mask_domain_row(row);
     gtk_clist_remove(clist(), row);
 }
 

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "gui/atomic_file.h"
-#include "gui/resources.h"
-#include "interpreter/locks.h"
+#include "view/drawing_resources.h"
+#include "base/locks.h"
 #include "store/registry.h"
 #include "view/context.h"
 #include "view/figure_painters.h"

@@ -2,9 +2,9 @@
 // the axis end nearest to the pointer.
 #include "gui/projection_window.h"
 
+#include "base/locks.h"
 #include "gui/resources.h"
 #include "gui/visu_window.h"
-#include "interpreter/locks.h"
 #include "view/projection.h"
 #include "view/rendering.h"
 

@@ -7,13 +7,6 @@
 
 #include "view/projection.h"
 
-GtkWidget* domain_canvas = nullptr;
-GdkPixmap* domain_pixmap = nullptr;
-GdkGC* domain_gc = nullptr;
-GdkGC* white_gc = nullptr;
-GdkGC* blue_gc = nullptr;
-GdkFont* label_font = nullptr;
-
 namespace {
 
 const char* const primary_font = "-adobe-helvetica-medium-r-normal--*-120-*-*-*-*-*-*";

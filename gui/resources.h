@@ -1,15 +1,10 @@
-// Drawing resources shared by the viewer: the domain canvas, its off-screen
-// image, the drawing contexts and the label font.
+// Making and releasing the drawing resources of the viewer (declared with the
+// view, which draws with them).
 #pragma once
 
 #include <gtk/gtk.h>
 
-extern GtkWidget* domain_canvas;
-extern GdkPixmap* domain_pixmap;
-extern GdkGC* domain_gc;
-extern GdkGC* white_gc;
-extern GdkGC* blue_gc;
-extern GdkFont* label_font;
+#include "view/drawing_resources.h"
 
 // At every size change of domain_canvas: new image and domain_gc, size recorded.
 void make_canvas_image();

@@ -5,12 +5,12 @@
 
 #include <cstdio>
 
+#include "base/locks.h"
 #include "gui/context_window.h"
 #include "gui/domains_window.h"
 #include "gui/projection_window.h"
 #include "gui/resources.h"
 #include "gui/visu_window.h"
-#include "interpreter/locks.h"
 #include "store/registry.h"
 #include "view/context.h"
 #include "view/projection.h"
@@ -41,7 +41,7 @@ bool adopt_context(const std::string& name) {
     DomainLock lock;
     const DomainEntry* entry = lookup_domain(name, DomainList);
     if (!entry) return false;
-    if (Contexte) Domain_Free(Contexte);
+    release_domain(Contexte);
     Contexte = Domain_Copy(entry->domain);
     context_name = name;
     nb_params = emptyQ(Contexte) ? 0 : static_cast<int>(Contexte->Dimension);

@@ -4,13 +4,13 @@
 
 #include <gdk/gdkkeysyms.h>
 
+#include "base/locks.h"
 #include "gui/context_window.h"
 #include "gui/domains_window.h"
 #include "gui/figure_dialog.h"
 #include "gui/projection_window.h"
 #include "gui/resources.h"
 #include "gui/visu_icon.h"
-#include "interpreter/locks.h"
 #include "view/picking.h"
 #include "view/rendering.h"
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/error_report.h"
+#include "base/locks.h"
 #include "gui/visu_startup.h"
-#include "interpreter/error_report.h"
-#include "interpreter/locks.h"
 #include "store/linked_list.h"
 
 VarNode* decl_vars = nullptr;
@@ -82,12 +82,11 @@ Matrix* to_polylib_matrix(DeclarationMatrix& rows, unsigned nb_rows) {
 
 // Expects domain_lock held. Null when PolyLib failed.
 Polyhedron* build_domain(DeclarationMatrix& rows, unsigned nb_rows) {
-    Matrix* constraints = Matrix_Alloc(nb_rows, rows.columns);
+    MatrixPtr constraints(Matrix_Alloc(nb_rows, rows.columns));
     for (unsigned r = 0; r < nb_rows; ++r)
         for (unsigned c = 0; c < rows.columns; ++c) value_assign(constraints->p[r][c], rows.row(r)[c]);
     Polyhedron* domain = nullptr;
-    bool ok = polylib_guarded([&] { domain = Constraints2Polyhedron(constraints, 100); });
-    Matrix_Free(constraints);
+    bool ok = polylib_guarded([&] { domain = Constraints2Polyhedron(constraints.get(), 100); });
     return ok ? domain : nullptr;
 }
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <gtk/gtk.h>
 
+#include "base/locks.h"
 #include "gui/visu_window.h"
 #include "interpreter/figure_mode.h"
-#include "interpreter/locks.h"
 #include "interpreter/parser.h"
 
 namespace {

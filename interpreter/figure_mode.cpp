@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "interpreter/locks.h"
+#include "base/locks.h"
 
 namespace {
 

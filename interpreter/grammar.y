@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "interpreter/error_report.h"
+#include "base/error_report.h"
 #include "interpreter/help.h"
 #include "interpreter/parser.h"
 #include "interpreter/statements.h"

@@ -2,9 +2,9 @@
 // operations, and the printing commands in PolyLib's own forms.
 #include <cstdio>
 
+#include "base/error_report.h"
+#include "base/locks.h"
 #include "gui/visu_startup.h"
-#include "interpreter/error_report.h"
-#include "interpreter/locks.h"
 #include "interpreter/owned_name.h"
 #include "interpreter/statements.h"
 #include "store/analyses.h"

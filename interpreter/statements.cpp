@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "interpreter/error_report.h"
-#include "interpreter/locks.h"
+#include "base/error_report.h"
+#include "base/locks.h"
 #include "interpreter/owned_name.h"
 #include "store/printer.h"
 #include "store/registry.h"

@@ -2,10 +2,10 @@
 // shows or masks a domain as a click on its Status cell does.
 #include <cstdio>
 
+#include "base/error_report.h"
+#include "base/locks.h"
 #include "gui/domains_window.h"
 #include "gui/visu_startup.h"
-#include "interpreter/error_report.h"
-#include "interpreter/locks.h"
 #include "interpreter/owned_name.h"
 #include "interpreter/statements.h"
 #include "store/registry.h"

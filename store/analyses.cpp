@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "interpreter/error_report.h"
+#include "base/error_report.h"
 #include "store/contained_run.h"
 
 namespace {

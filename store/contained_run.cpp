@@ -15,7 +15,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "interpreter/locks.h"
+#include "base/locks.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // with a decomposition of our own when the library's result is wrong.
 #pragma once
 
-#include "store/polylib.h"
+#include "base/polylib.h"
 
 // Thrown by the decomposition when PolyLib throws or a value would overflow.
 struct DecompositionFailure {};

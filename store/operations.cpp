@@ -4,8 +4,7 @@
 
 #include <cstdio>
 
-#include "interpreter/declarations.h"
-#include "interpreter/error_report.h"
+#include "base/error_report.h"
 #include "store/disjoint_decomposition.h"
 
 namespace {
@@ -20,11 +19,10 @@ std::string fresh_name(unsigned position) {
 }
 
 // Names i, j, k, ... for a result whose dimension differs from its operand's.
+// The names are distinct, so none needs the declaration's duplicate check.
 VarNode* fresh_var_list(unsigned dimension) {
-    next_index = 1;
     VarNode* vars = nullptr;
-    for (unsigned k = 0; k < dimension; ++k) vars = add_variable(fresh_name(k), vars);
-    next_index = 1;
+    for (unsigned k = 0; k < dimension; ++k) vars = new VarNode{fresh_name(k), static_cast<int>(k) + 1, vars};
     return vars;
 }
 

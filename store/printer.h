@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "store/polylib.h"
+#include "base/polylib.h"
 
 // Writes every polyhedron of the union to stdout, ending with a newline.
 // names[k] names dimension k+1.

@@ -5,14 +5,13 @@
 #include <cstdio>
 #include <gdk/gdk.h>
 
-#include "interpreter/error_report.h"
-#include "interpreter/locks.h"
+#include "base/error_report.h"
+#include "base/locks.h"
 #include "store/linked_list.h"
 #include "store/printer.h"
+#include "store/visutypes.h"
 
-DomainEntry* DomainList = nullptr;
-MatrixEntry* MatrixList = nullptr;
-void (*remove_row_of_deleted_domain)(DomainEntry* entry) = nullptr;
+Registries registries;
 
 namespace {
 
@@ -113,14 +112,15 @@ GdkColor* allocate_black() {
     return gdk_color_copy(&black);
 }
 
+}  // namespace
+
 void free_domain_entry(DomainEntry* entry) {
-    Domain_Free(entry->domain);
+    DomainPtr domain(entry->domain);
+    free_view(entry->view);
     free_var_list(entry->vars);
     if (entry->color) gdk_color_free(entry->color);
     delete entry;
 }
-
-}  // namespace
 
 DomainEntry* lookup_domain(const std::string& name, DomainEntry* list) {
     for (DomainEntry* e = list; e; e = e->next)
@@ -140,7 +140,7 @@ DomainEntry* add_domain_in_list(const std::string& requested_name, VarNode* vars
     if (lookup_domain(name, list)) {
         NameChoice choice = choose_name(domain_dialogue, name);
         if (choice.answer == Answer::NoAnswer) {
-            Domain_Free(domain);
+            DomainPtr refused(domain);
             free_var_list(vars);
             return list;
         }
@@ -181,7 +181,7 @@ MatrixEntry* add_matrix_in_list(const std::string& requested_name, Matrix* matri
         NameChoice choice = choose_name(matrix_dialogue, name);
         DomainLock lock;
         if (choice.answer == Answer::NoAnswer) {
-            Matrix_Free(matrix);
+            MatrixPtr refused(matrix);
             return list;
         }
         if (choice.answer == Answer::Overwrite) list = delete_matrix_in_list(name, list);
@@ -204,7 +204,7 @@ MatrixEntry* delete_matrix_in_list(const std::string& name, MatrixEntry* list) {
     if (!entry) return list;
     MatrixEntry* head = previous ? list : entry->next;
     if (previous) previous->next = entry->next;
-    Matrix_Free(entry->matrix);
+    MatrixPtr matrix(entry->matrix);
     delete entry;
     return head;
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "store/polylib.h"
+#include "base/polylib.h"
 
 typedef struct _GdkColor GdkColor;
 struct DomainView;
@@ -31,15 +31,29 @@ struct MatrixEntry {
     MatrixEntry* next;
 };
 
-// Newest entry first. DomainList is guarded by domain_lock; MatrixList
-// belongs to the main thread.
-extern DomainEntry* DomainList;
-extern MatrixEntry* MatrixList;
+// Every stored domain and matrix, newest entry first, and how the Domains
+// window hears of a deletion. DomainList is guarded by domain_lock;
+// MatrixList belongs to the main thread.
+struct Registries {
+    DomainEntry* DomainList = nullptr;
+    MatrixEntry* MatrixList = nullptr;
+    // Set by the Domains window once it exists: removes a deleted entry's row
+    // (masking the domain first). Called with domain_lock held, before unlinking.
+    void (*remove_row_of_deleted_domain)(DomainEntry* entry) = nullptr;
+};
+extern Registries registries;
+// The fields go by their own names.
+inline DomainEntry*& DomainList = registries.DomainList;
+inline MatrixEntry*& MatrixList = registries.MatrixList;
+inline auto& remove_row_of_deleted_domain = registries.remove_row_of_deleted_domain;
 
 // Takes ownership of vars and domain. Expects the GDK lock and domain_lock held.
 DomainEntry* add_domain_in_list(const std::string& name, VarNode* vars, Polyhedron* domain,
                                 DomainEntry* list);
 DomainEntry* delete_domain_in_list(const std::string& name, DomainEntry* list);
+// The one release of an entry that is in no list any more: its domain, view,
+// variables and colour. Expects domain_lock held.
+void free_domain_entry(DomainEntry* entry);
 DomainEntry* lookup_domain(const std::string& name, DomainEntry* list);
 
 // Names in declaration order (element 0 has index 1); empty when vars is empty.
@@ -57,7 +71,3 @@ MatrixEntry* add_matrix_in_list(const std::string& name, Matrix* matrix, MatrixE
 // Expects domain_lock held (it releases a PolyLib matrix).
 MatrixEntry* delete_matrix_in_list(const std::string& name, MatrixEntry* list);
 Matrix* lookup_matrix(const std::string& name, MatrixEntry* list);
-
-// Set by the Domains window once it exists: removes a deleted entry's row
-// (masking the domain first). Called with domain_lock held, before unlinking.
-extern void (*remove_row_of_deleted_domain)(DomainEntry* entry);

@@ -5,21 +5,11 @@
 
 #include <cstdio>
 
-#include "store/linked_list.h"
 #include "view/failure.h"
 #include "view/point_scanner.h"
 #include "view/projection.h"
 
-Polyhedron* Contexte = nullptr;
-std::string context_name;
-int nb_params = 0;
-std::vector<std::int64_t> param_values;
-std::vector<int> param_set;
-int context_valid = 0;
-
-Polyhedron* visible_union = nullptr;
-Polyhedron* view_hull = nullptr;
-Polyhedron* points_union = nullptr;
+ContextState context_state;
 
 namespace {
 
@@ -145,10 +135,10 @@ int show_with_context(DomainEntry* entry) {
                 std::printf("Empty domain %s!\n", name);
         } else if (!domain_is_bounded(restricted)) {
             std::printf("Domain %s is not bounded!\n", name);
-            Domain_Free(restricted);
+            DomainPtr unbounded(restricted);
         } else {
             if (!entry->view) entry->view = new DomainView{nullptr, 1, nullptr};
-            if (entry->view->domain) Domain_Free(entry->view->domain);
+            release_domain(entry->view->domain);
             entry->view->domain = restricted;
             free_marks(entry->view->marked);
             entry->view->marked = nullptr;
@@ -182,16 +172,14 @@ int show_without_context(DomainEntry* entry) {
 }
 
 void drop_derived_domains() {
-    if (visible_union) Domain_Free(visible_union);
-    if (view_hull) Domain_Free(view_hull);
-    if (points_union) Domain_Free(points_union);
-    visible_union = view_hull = points_union = nullptr;
+    release_domain(visible_union);
+    release_domain(view_hull);
+    release_domain(points_union);
 }
 
 void update_view_hull() {
-    if (visible_union) Domain_Free(visible_union);
-    if (view_hull) Domain_Free(view_hull);
-    visible_union = view_hull = nullptr;
+    release_domain(visible_union);
+    release_domain(view_hull);
     Polyhedron* joined = nullptr;
     Polyhedron* hull = nullptr;
     bool ok = polylib_guarded([&] {
@@ -199,7 +187,7 @@ void update_view_hull() {
         if (joined) hull = DomainConvex(joined, max_rays);
     });
     if (!ok) {
-        if (joined) Domain_Free(joined);
+        DomainPtr partial(joined);
         report_viewer_failure("frame the shown domains");
         return;
     }
@@ -208,8 +196,7 @@ void update_view_hull() {
 }
 
 void update_points_union() {
-    if (points_union) Domain_Free(points_union);
-    points_union = nullptr;
+    release_domain(points_union);
     Polyhedron* joined = nullptr;
     if (!polylib_guarded([&] { joined = union_of_views(true); })) {
         report_viewer_failure("join the domains whose points are shown");
@@ -233,13 +220,4 @@ MarkedPoint* collect_marks(DomainEntry* entry) {
         }
     }
     return result;
-}
-
-void free_marks(MarkedPoint* list) { delete_list(list); }
-
-void free_view(DomainView* view) {
-    if (!view) return;
-    if (view->domain) Domain_Free(view->domain);
-    free_marks(view->marked);
-    delete view;
 }

@@ -10,18 +10,24 @@
 #include "store/registry.h"
 #include "view/visutypes.h"
 
-// Context state; guarded by domain_lock.
-extern Polyhedron* Contexte;            // copy of the context domain
-extern std::string context_name;
-extern int nb_params;                   // dimension of Contexte, 0 when it is empty
-extern std::vector<std::int64_t> param_values;
-extern std::vector<int> param_set;
-extern int context_valid;
-
-// Derived domains; null when there is nothing to hold. Guarded by domain_lock.
-extern Polyhedron* visible_union;
-extern Polyhedron* view_hull;
-extern Polyhedron* points_union;
+// The context of the viewer and the parameter values typed for it; guarded
+// by domain_lock.
+struct ContextState {
+    Polyhedron* Contexte = nullptr;   // owned copy of the context domain
+    std::string context_name;
+    int nb_params = 0;                // dimension of Contexte, 0 when it is empty
+    std::vector<std::int64_t> param_values;
+    std::vector<int> param_set;
+    int context_valid = 0;
+};
+extern ContextState context_state;
+// The fields go by their own names.
+inline Polyhedron*& Contexte = context_state.Contexte;
+inline std::string& context_name = context_state.context_name;
+inline int& nb_params = context_state.nb_params;
+inline std::vector<std::int64_t>& param_values = context_state.param_values;
+inline std::vector<int>& param_set = context_state.param_set;
+inline int& context_valid = context_state.context_valid;
 
 // All of these expect domain_lock held.
 // Null when the restriction is empty; also null, with *failed set, when it
@@ -35,5 +41,3 @@ void drop_derived_domains();
 void update_view_hull();
 void update_points_union();
 MarkedPoint* collect_marks(DomainEntry* entry);
-void free_marks(MarkedPoint* list);
-void free_view(DomainView* view);

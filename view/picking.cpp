@@ -2,17 +2,13 @@
 // drawn, and its mark toggled in every shown domain holding it.
 #include "view/picking.h"
 
-#include "gui/resources.h"
-#include "interpreter/locks.h"
+#include "base/locks.h"
 #include "store/registry.h"
 #include "view/context.h"
+#include "view/drawing_resources.h"
 #include "view/point_scanner.h"
 #include "view/projection.h"
 #include "view/rendering.h"
-
-float pick_x = 0, pick_y = 0;
-double pick_best = -1;
-std::int64_t picked_point[MAXDIM];
 
 namespace {
 

@@ -6,12 +6,6 @@
 
 #include "view/visutypes.h"
 
-// The state of the last click: its place in the view plane, the squared
-// distance of the best point found (-1: none) and that point.
-extern float pick_x, pick_y;
-extern double pick_best;
-extern std::int64_t picked_point[MAXDIM];
-
 // Expects the GDK lock held and domain_lock released (it takes it).
 void pick_point(int column, int row);
 // The nearest integer point of points_union within sqrt(200) plane units of

@@ -8,7 +8,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "store/polylib.h"
+#include "base/polylib.h"
 
 // Called once per integer point with its coordinates (elements 0 .. d-1,
 // reused for the next point); returns 0 to stop the whole enumeration.

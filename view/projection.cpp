@@ -9,12 +9,8 @@
 
 #include "view/context.h"
 
-int DimNP = 0;
-float ProjectionAxes[MAXDIM][2];
-float axes_bounds[4];
-float view_bounds[4];
-int canvas_width = 0;
-int canvas_height = 0;
+ViewerState viewer_state;
+ProjectionState projection_state;
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <limits>
 
-#include "gui/resources.h"
 #include "view/context.h"
+#include "view/drawing_resources.h"
 #include "view/failure.h"
 #include "view/point_scanner.h"
 

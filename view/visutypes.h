@@ -1,26 +1,38 @@
-// Shared records of the viewer: the dimension bound, the number of shown
-// dimensions, the view of a shown domain and its marked points.
+// The viewer's state in one record, with the view a shown domain carries
+// (kept with the entries that own it).
 #pragma once
 
 #include <cstdint>
 
-#include "store/polylib.h"
+#include "store/visutypes.h"
 
-// Largest number of visualised dimensions; raise it and rebuild for more.
-constexpr int MAXDIM = 10;
-
-// Number of visualised (non-parameter) dimensions: 1 to MAXDIM once the
-// viewer runs; set only by init_visu.
-extern int DimNP;
-
-struct MarkedPoint {
-    std::int64_t coords[MAXDIM];   // the first DimNP are the point's coordinates
-    MarkedPoint* next;
+// What the viewer shows: the shown dimensions, the shown rectangle of the
+// view plane, the domains derived from every shown view, and the last click.
+struct ViewerState {
+    // Number of visualised (non-parameter) dimensions: 1 to MAXDIM once the
+    // viewer runs; set only by init_visu.
+    int DimNP = 0;
+    // x_min, x_max, y_min, y_max of the shown rectangle of the view plane.
+    float view_bounds[4] = {};
+    // Derived domains; null when there is nothing to hold, owned otherwise.
+    // Guarded by domain_lock.
+    Polyhedron* visible_union = nullptr;
+    Polyhedron* view_hull = nullptr;
+    Polyhedron* points_union = nullptr;
+    // The last click: its place in the view plane, the squared distance of
+    // the best point found (-1: none) and that point.
+    float pick_x = 0, pick_y = 0;
+    double pick_best = -1;
+    std::int64_t picked_point[MAXDIM] = {};
 };
-
-// Attached to a DomainEntry while the domain is shown.
-struct DomainView {
-    Polyhedron* domain;   // what is drawn, of dimension DimNP; owned
-    int show_points;      // draw and pick the integer points
-    MarkedPoint* marked;  // owned list
-};
+extern ViewerState viewer_state;
+// The fields go by their own names.
+inline int& DimNP = viewer_state.DimNP;
+inline auto& view_bounds = viewer_state.view_bounds;
+inline Polyhedron*& visible_union = viewer_state.visible_union;
+inline Polyhedron*& view_hull = viewer_state.view_hull;
+inline Polyhedron*& points_union = viewer_state.points_union;
+inline float& pick_x = viewer_state.pick_x;
+inline float& pick_y = viewer_state.pick_y;
+inline double& pick_best = viewer_state.pick_best;
+inline auto& picked_point = viewer_state.picked_point;

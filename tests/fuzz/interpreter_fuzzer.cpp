@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "base/locks.h"
 #include "gui/context_window.h"
 #include "gui/domains_window.h"
 #include "gui/projection_window.h"
 #include "gui/visu_startup.h"
 #include "gui/visu_window.h"
 #include "interpreter/declarations.h"
-#include "interpreter/locks.h"
 #include "interpreter/parser.h"
 #include "store/contained_run.h"
 #include "store/registry.h"

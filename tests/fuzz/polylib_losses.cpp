@@ -15,8 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "interpreter/locks.h"
-#include "store/polylib.h"
+#include "base/locks.h"
+#include "base/polylib.h"
 
 namespace {
 

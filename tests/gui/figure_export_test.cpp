@@ -19,7 +19,7 @@
 #include "gui/resources.h"
 #include "gui/visu_startup.h"
 #include "gui/visu_window.h"
-#include "interpreter/locks.h"
+#include "base/locks.h"
 #include "store/registry.h"
 #include "tests/support/figure_reading.h"
 #include "tests/support/in_process.h"

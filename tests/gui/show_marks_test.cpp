@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/locks.h"
 #include "gui/context_window.h"
 #include "gui/domains_window.h"
-#include "interpreter/locks.h"
 #include "store/registry.h"
 #include "tests/support/in_process.h"
 #include "tests/support/x_session.h"

@@ -6,13 +6,13 @@
 #include <gtk/gtk.h>
 #include <memory>
 
+#include "base/locks.h"
 #include "gui/context_window.h"
 #include "gui/domains_window.h"
 #include "gui/projection_window.h"
 #include "gui/resources.h"
 #include "gui/visu_startup.h"
 #include "gui/visu_window.h"
-#include "interpreter/locks.h"
 #include "store/registry.h"
 #include "tests/support/in_process.h"
 #include "tests/support/x_session.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "interpreter/locks.h"
+#include "base/locks.h"
 #include "store/analyses.h"
 #include "store/operations.h"
 #include "tests/support/capture.h"

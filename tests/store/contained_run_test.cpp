@@ -11,9 +11,9 @@
 #include <thread>
 #include <unistd.h>
 
-#include "interpreter/locks.h"
+#include "base/locks.h"
+#include "base/polylib.h"
 #include "store/contained_run.h"
-#include "store/polylib.h"
 #include "tests/support/capture.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "interpreter/locks.h"
+#include "base/locks.h"
 #include "store/disjoint_decomposition.h"
 
 namespace {

@@ -7,8 +7,9 @@
 #include <cstdio>
 #include <thread>
 
-#include "interpreter/locks.h"
+#include "base/locks.h"
 #include "store/registry.h"
+#include "store/visutypes.h"
 #include "tests/support/capture.h"
 
 namespace {
@@ -86,6 +87,22 @@ TEST_F(RegistryTest, DeletingAnUnknownNameReportsAndKeepsTheList) {
     std::string out = capture_stdout([] { DomainList = delete_domain_in_list("Z", DomainList); });
     EXPECT_EQ(out, "> Error - line 1 : delete_domain_in_list: Domain Z undeclared! \n");
     EXPECT_EQ(DomainList, before);
+}
+
+// The entry owns its view: deleting a shown domain releases the view with it
+// (the leak checker of the sanitizer build sees a forgotten one), after the
+// Domains window has been told while the view was still attached.
+TEST_F(RegistryTest, DeletingAShownEntryReleasesItsViewAfterTellingTheWindow) {
+    add("P", {"i"});
+    static bool view_attached_when_told;
+    view_attached_when_told = false;
+    remove_row_of_deleted_domain = [](DomainEntry* entry) { view_attached_when_told = entry->view != nullptr; };
+    DomainLock lock;
+    DomainList->view = new DomainView{Universe_Polyhedron(1), 1, new MarkedPoint{{3}, new MarkedPoint{{4}, nullptr}}};
+    capture_stdout([] { DomainList = delete_domain_in_list("P", DomainList); });
+    remove_row_of_deleted_domain = nullptr;
+    EXPECT_TRUE(view_attached_when_told);
+    EXPECT_EQ(DomainList, nullptr);
 }
 
 TEST_F(RegistryTest, VarNamesComeInDeclarationOrder) {

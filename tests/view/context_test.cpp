@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "interpreter/locks.h"
+#include "base/locks.h"
 #include "tests/support/capture.h"
 #include "tests/view/view_support.h"
 #include "view/context.h"

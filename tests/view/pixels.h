@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "interpreter/locks.h"
+#include "base/locks.h"
 
 // Opens the display once; false without one.
 bool display_available();

@@ -8,7 +8,7 @@
 #include <sanitizer/lsan_interface.h>
 #endif
 
-#include "interpreter/locks.h"
+#include "base/locks.h"
 #include "tests/support/capture.h"
 #include "tests/view/view_support.h"
 #include "view/point_scanner.h"

@@ -5,7 +5,7 @@
 #include <set>
 #include <utility>
 
-#include "interpreter/locks.h"
+#include "base/locks.h"
 #include "tests/view/view_support.h"
 #include "view/context.h"
 #include "view/projection.h"

@@ -38,22 +38,13 @@ DomainEntry* push_entry(const std::string& name, Polyhedron* domain, unsigned sh
 void clear_viewer_state() {
     while (DomainList) {
         DomainEntry* next = DomainList->next;
-        free_view(DomainList->view);
-        Domain_Free(DomainList->domain);
-        gdk_color_free(DomainList->color);
-        delete DomainList;
+        free_domain_entry(DomainList);
         DomainList = next;
     }
     drop_derived_domains();
-    if (Contexte) Domain_Free(Contexte);
-    Contexte = nullptr;
-    context_name.clear();
-    nb_params = 0;
-    param_values.clear();
-    param_set.clear();
-    context_valid = 0;
-    DimNP = 0;
-    for (float& b : view_bounds) b = 0;
+    release_domain(Contexte);
+    context_state = ContextState{};
+    viewer_state = ViewerState{};
 }
 
 std::vector<std::vector<std::int64_t>> vertices_of(const Polyhedron* p) {

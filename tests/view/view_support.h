@@ -22,7 +22,8 @@ Polyhedron* union_of(std::vector<Polyhedron*> polyhedra);
 DomainEntry* push_entry(const std::string& name, Polyhedron* domain, unsigned short red = 0,
                         unsigned short green = 0, unsigned short blue = 0);
 // Frees every entry of DomainList with its view, the derived domains and the
-// context state, and puts the viewer globals back to their start values.
+// context domain, and puts the context and viewer records back to their start
+// values.
 // Expects domain_lock held.
 void clear_viewer_state();
 

@@ -1,6 +1,6 @@
 // The process-wide domain lock, the GDK lock guard, and the announcements of
 // both locks to ThreadSanitizer.
-#include "interpreter/locks.h"
+#include "base/locks.h"
 
 #include <gdk/gdk.h>
 

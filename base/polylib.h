@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern "C" {
@@ -30,6 +31,9 @@ struct MatrixFree {
     void operator()(Matrix* m) const { Matrix_Free(m); }
 };
 using MatrixPtr = std::unique_ptr<Matrix, MatrixFree>;
+
+// Frees the union a C-shaped field owns and leaves the field empty.
+inline void release_domain(Polyhedron*& owned) { DomainPtr released(std::exchange(owned, nullptr)); }
 
 // Runs `work` with a PolyLib exception handler installed. Returns false when
 // PolyLib threw: the work was abandoned part-way and whatever it allocated is

@@ -1,5 +1,5 @@
 // Error lines of the interpreter.
-#include "interpreter/error_report.h"
+#include "base/error_report.h"
 
 #include <cstdio>
 
