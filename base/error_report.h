@@ -8,6 +8,19 @@ extern int line_number;
 // Set once the scanner has returned the end of input.
 extern bool input_ended;
 
+// The input being read when it must be named (script files on the command
+// line), and the line_number of its first line: its error lines then give
+// the file and the line in that file. Empty for standard input read alone.
+extern std::string input_name;
+extern int input_first_line;
+
+// Set by any statement refused or failed, for the exit status of a script run.
+extern bool statement_refused;
+inline void note_refusal() { statement_refused = true; }
+
+// Set by the scanner while a statement has begun and not ended with its ";".
+extern bool statement_under_way;
+
 // "> Error - line N : message \n", or the end-of-file notice once the input
 // has ended (only a syntax error can be found then).
 void report_error(const std::string& message);

@@ -4,6 +4,8 @@
 // repeated up to 100,000 times.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <random>
@@ -16,6 +18,8 @@
 
 #include "base/locks.h"
 #include "base/polylib.h"
+#include "store/contained_run.h"
+#include "store/operations.h"
 
 namespace {
 
@@ -165,6 +169,49 @@ void BM_BarePolyLib(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * (8 * cycles - 4 * kept_cycles));
 }
 
+// The same work with the exact checks that every declared, united and
+// intersected domain gets before it is stored.
+ConeConstraints box_constraints(const Box& b) {
+    ConeConstraints c;
+    for (int d = 0; d < 3; ++d) {
+        ExactRow upper(4), lower(4);
+        upper[d] = -1;
+        upper[3] = b.high[d];
+        lower[d] = 1;
+        lower[3] = -b.low[d];
+        c.inequalities.push_back(upper);
+        c.inequalities.push_back(lower);
+    }
+    return c;
+}
+
+void BM_BarePolyLibWithExactChecks(benchmark::State& state) {
+    auto pairs = box_pairs();
+    for (auto _ : state) {
+        DomainLock lock;
+        std::vector<std::vector<Polyhedron*>> stored;
+        bool exact = true;
+        for (int c = 0; c < cycles; ++c) {
+            Polyhedron* x = box_polyhedron(pairs[c].first);
+            exact &= exact_declared_domain(x, box_constraints(pairs[c].first));
+            Polyhedron* y = box_polyhedron(pairs[c].second);
+            exact &= exact_declared_domain(y, box_constraints(pairs[c].second));
+            Polyhedron* u = DomainUnion(x, y, 100);
+            exact &= exact_binop_result("union", u, x, y);
+            Polyhedron* i = DomainIntersection(x, y, 100);
+            exact &= exact_binop_result("inter", i, x, y);
+            stored.push_back({x, y, u, i});
+            if (c >= kept_cycles)
+                for (Polyhedron* p : stored[c - kept_cycles]) Domain_Free(p);
+        }
+        for (int c = std::max(0, cycles - kept_cycles); c < cycles; ++c)
+            for (Polyhedron* p : stored[c]) Domain_Free(p);
+        if (!exact) state.SkipWithError("a result failed its exact check");
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * (8 * cycles - 4 * kept_cycles));
+}
+
 // The same declaration and deletion over and over: peak memory must not grow.
 void BM_DeclareDeleteCycle(benchmark::State& state) {
     long repetitions = state.range(0);
@@ -173,10 +220,73 @@ void BM_DeclareDeleteCycle(benchmark::State& state) {
 
 }  // namespace
 
+// ---- Contained analyses ------------------------------------------------------
+// The parametric vertices of 0 <= i <= N, 0 <= j <= i (context N >= 0): the
+// PolyLib call alone, and the same call as a `vertices` statement runs it, in
+// a child process whose end the parent waits for. Each run's time is kept, so
+// that the slowest can be told apart from the median.
+Polyhedron* polyhedron_of(unsigned columns, const std::vector<std::vector<long>>& rows) {
+    Matrix* m = Matrix_Alloc(static_cast<unsigned>(rows.size()), columns);
+    for (unsigned r = 0; r < rows.size(); ++r)
+        for (unsigned c = 0; c < columns; ++c) m->p[r][c] = rows[r][c];
+    Polyhedron* p = Constraints2Polyhedron(m, 100);
+    Matrix_Free(m);
+    return p;
+}
+
+void parametric_vertices(Polyhedron* domain, Polyhedron* context) {
+    Polyhedron* copy = Polyhedron_Copy(domain);
+    Param_Polyhedron* result = Polyhedron2Param_Domain(copy, context, 100);
+    if (result) {
+        std::printf("%d vertices\n", result->nbV);
+        Param_Polyhedron_Free(result);
+    }
+    Polyhedron_Free(copy);
+}
+
+void analysis_benchmark(benchmark::State& state, bool contained) {
+    DomainLock lock;
+    Polyhedron* domain = polyhedron_of(5, {{1, 1, 0, 0, 0}, {1, -1, 0, 1, 0}, {1, 0, 1, 0, 0}, {1, 1, -1, 0, 0}});
+    Polyhedron* context = polyhedron_of(3, {{1, 1, 0}});
+    std::FILE* sink = std::fopen("/dev/null", "w");
+    double slowest = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        if (contained) {
+            ContainedResult result = run_contained([&] {
+                parametric_vertices(domain, context);
+                return true;
+            }, std::chrono::seconds(30));
+            benchmark::DoNotOptimize(result.output);
+        } else {
+            const int saved = dup(STDOUT_FILENO);
+            std::fflush(stdout);
+            dup2(fileno(sink), STDOUT_FILENO);
+            parametric_vertices(domain, context);
+            std::fflush(stdout);
+            dup2(saved, STDOUT_FILENO);
+            close(saved);
+        }
+        slowest = std::max(slowest, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    state.counters["slowest_ms"] = slowest;
+    std::fclose(sink);
+    Polyhedron_Free(context);
+    Polyhedron_Free(domain);
+}
+
+void BM_VerticesBare(benchmark::State& state) { analysis_benchmark(state, false); }
+void BM_VerticesContained(benchmark::State& state) { analysis_benchmark(state, true); }
+// ---- end of contained analyses -------------------------------------------------
+
 BENCHMARK(BM_InterpreterScript)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_InterpreterStartup)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BarePolyLib)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BarePolyLibWithExactChecks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DeclareDeleteCycle)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime()
     ->Iterations(3);
+
+BENCHMARK(BM_VerticesBare)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(300);
+BENCHMARK(BM_VerticesContained)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(300);
 
 BENCHMARK_MAIN();

@@ -4,7 +4,10 @@
 // the X resources the process holds over 1,000 redraws.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <sys/resource.h>
 #include <gtk/gtk.h>
 #include <string>
 #include <vector>
@@ -130,6 +133,100 @@ void BM_redraw(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(points), benchmark::Counter::kIsIterationInvariantRate |
                                                             benchmark::Counter::kInvert);
     state.SetLabel(scene_names[state.range(0)]);
+    release_point_gcs();
+}
+
+// Large shown domains, whose cost must follow the pixels and the edges, not
+// the points: 0, the 10-D unit cube (1,024 vertices, 5,120 edges); 1, a 2-D
+// box 10^6 x 10^6; 2, a 3-D box 10^4 x 10^4 x 10^4 (both 10^12 points).
+Rows box_rows(const std::vector<std::int64_t>& sides) {
+    const std::size_t d = sides.size();
+    Rows rows;
+    for (std::size_t k = 0; k < d; ++k) {
+        std::vector<std::int64_t> low(d + 2, 0), high(d + 2, 0);
+        low[0] = high[0] = 1;
+        low[k + 1] = 1;
+        high[k + 1] = -1;
+        high[d + 1] = sides[k] - 1;
+        rows.push_back(low);
+        rows.push_back(high);
+    }
+    return rows;
+}
+
+const std::vector<std::int64_t> large_scenes[] = {
+    std::vector<std::int64_t>(10, 2), {1000000, 1000000}, {10000, 10000, 10000}};
+const char* large_names[] = {"cube_10d", "box_2d_10^12", "box_3d_10^12"};
+
+void build_large(int which) {
+    clear_scene();
+    const std::vector<std::int64_t>& sides = large_scenes[which];
+    DimNP = static_cast<int>(sides.size());
+    reset_axes();
+    show("L", static_cast<unsigned>(sides.size()), box_rows(sides), 0, 30000, 50000);
+}
+
+double peak_rss_mb() {
+    rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// The first redraw finds the outline's edges; later ones replay them.
+void BM_redraw_large(benchmark::State& state) {
+    DomainLock lock;
+    const double rss_before = peak_rss_mb();
+    const auto start = std::chrono::steady_clock::now();
+    build_large(static_cast<int>(state.range(0)));
+    redraw_domains(domain_pixmap);
+    round_trip();
+    const double first = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    for (auto _ : state) {
+        redraw_domains(domain_pixmap);
+        round_trip();
+    }
+    state.counters["first_show_ms"] = first;
+    state.counters["peak_rss_growth_MB"] = peak_rss_mb() - rss_before;
+    state.SetLabel(large_names[state.range(0)]);
+    release_point_gcs();
+}
+
+// An axis drag: every redraw follows a small turn of the first axis, so no
+// axis keeps a zero component.
+void BM_drag_large(benchmark::State& state) {
+    DomainLock lock;
+    build_large(static_cast<int>(state.range(0)));
+    redraw_domains(domain_pixmap);
+    double angle = 0.3;
+    for (auto _ : state) {
+        angle += 0.01;
+        ProjectionAxes[0][0] = static_cast<float>(std::cos(angle));
+        ProjectionAxes[0][1] = static_cast<float>(std::sin(angle));
+        update_axes_bounds();
+        redraw_domains(domain_pixmap);
+        round_trip();
+    }
+    state.SetLabel(large_names[state.range(0)]);
+    reset_axes();
+    release_point_gcs();
+}
+
+// Redraw time against the number of drawn points: 2-D boxes of 10^3 to
+// 10^12 points on the 800 x 600 canvas.
+void BM_redraw_points(benchmark::State& state) {
+    DomainLock lock;
+    const int exponent = static_cast<int>(state.range(0));
+    std::int64_t across = 1, down = 1;
+    for (int k = 0; k < exponent; ++k) (k % 2 == 0 ? down : across) *= 10;
+    clear_scene();
+    DimNP = 2;
+    reset_axes();
+    show("B", 2, box_rows({across, down}), 0, 30000, 50000);
+    for (auto _ : state) {
+        redraw_domains(domain_pixmap);
+        round_trip();
+    }
+    state.counters["points"] = static_cast<double>(across) * static_cast<double>(down);
     release_point_gcs();
 }
 
@@ -260,6 +357,9 @@ void report_resources_over_redraws() {
 
 BENCHMARK(BM_redraw)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_redraw_literal)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_redraw_large)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_drag_large)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_redraw_points)->DenseRange(3, 12)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_pick_search)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_pick_point)->Unit(benchmark::kMillisecond)->UseRealTime();
 

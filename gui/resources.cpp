@@ -1,9 +1,11 @@
 // The viewer's shared drawing resources: the off-screen image of the domain
 // canvas with its domain GC (remade at every size change), the white and
-// blue GCs and the label font (made once).
+// blue GCs and the label font (made once), and the windows' icon files.
 #include "gui/resources.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "view/projection.h"
 
@@ -22,7 +24,42 @@ GdkGC* coloured_gc(GdkDrawable* drawable, guint16 red, guint16 green, guint16 bl
     return gc;
 }
 
+// The installed data folder: share/qarnest beside the executable's bin/
+// folder, so that a relocated or unpacked install finds it too.
+std::filesystem::path installed_data_folder() {
+    std::error_code error;
+    std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+    return executable.parent_path() / ".." / "share" / "qarnest";
+}
+
+// The window owns its icon: the pixmaps go with it, so that the windows
+// rebuilt at every restart do not pile up pixmaps in the X server.
+void give_to_window(GtkWidget* window, const char* key, gpointer pixmap) {
+    g_object_set_data_full(G_OBJECT(window), key, pixmap, g_object_unref);
+}
+
 }  // namespace
+
+std::vector<std::string> icon_file_candidates(const char* file) {
+    std::vector<std::string> candidates{file};
+    std::filesystem::path folder = installed_data_folder();
+    if (!folder.empty()) candidates.push_back((folder / file).string());
+    return candidates;
+}
+
+void set_icon_from_file(GtkWidget* window, const char* file) {
+    for (const std::string& path : icon_file_candidates(file)) {
+        GdkBitmap* mask = nullptr;
+        GdkPixmap* icon = gdk_pixmap_create_from_xpm(window->window, &mask, &window->style->bg[GTK_STATE_NORMAL],
+                                                     path.c_str());
+        if (!icon) continue;
+        gdk_window_set_icon(window->window, nullptr, icon, mask);
+        give_to_window(window, "icon_pixmap", icon);
+        if (mask) give_to_window(window, "icon_mask", mask);
+        return;
+    }
+}
 
 void make_canvas_image() {
     if (!domain_canvas || !domain_canvas->window) return;

@@ -85,6 +85,11 @@ void refresh_rows() {
     gtk_clist_thaw(GTK_CLIST(domain_clist));
 }
 
+// The list draws a new row at once, but from this thread: the GUI thread
+// sleeps in the toolkit loop until an X event comes, so nothing would send
+// Xlib's buffered requests to the server before the pointer moves.
+void send_drawing_now() { gdk_display_flush(gdk_display_get_default()); }
+
 void restart_viewer() {
     close_colour_dialog();
     {
@@ -123,7 +128,10 @@ void init_visu(long dimension, const std::string& context) {
 
 void refresh_visu() {
     if (domain_frame && DomainList) {
-        if (gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), DomainList) < 0) append_domain_row(DomainList);
+        if (gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), DomainList) < 0) {
+            append_domain_row(DomainList);
+            send_drawing_now();
+        }
         if (DomainList->name == context_name) context_redefined = 1;
     }
     if (context_redefined) {

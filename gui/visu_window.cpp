@@ -183,13 +183,6 @@ gboolean domain_canvas_press(GtkWidget*, GdkEventButton* event, gpointer) {
     return FALSE;
 }
 
-void set_icon_from_file(GtkWidget* window, const char* path) {
-    GdkBitmap* mask = nullptr;
-    GdkPixmap* icon =
-        gdk_pixmap_create_from_xpm(window->window, &mask, &window->style->bg[GTK_STATE_NORMAL], path);
-    if (icon) gdk_window_set_icon(window->window, nullptr, icon, mask);
-}
-
 void add_release_button(GtkWidget* box, guint padding, GtkWidget* window, gboolean (*release)()) {
     GtkWidget* quit = gtk_button_new_from_stock("gtk-quit");
     GTK_WIDGET_SET_FLAGS(quit, GTK_CAN_DEFAULT);

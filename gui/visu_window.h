@@ -33,7 +33,3 @@ gboolean domain_canvas_press(GtkWidget* widget, GdkEventButton* event, gpointer 
 // A stock Quit button packed at the end of a button box; its click releases
 // the window's toggle.
 void add_release_button(GtkWidget* box, guint padding, GtkWidget* window, gboolean (*release)());
-
-// Sets a window's icon and mask from an XPM file in the working directory;
-// a file that cannot be read leaves the window without an icon.
-void set_icon_from_file(GtkWidget* window, const char* path);

@@ -9,6 +9,8 @@
 #include "base/locks.h"
 #include "gui/visu_startup.h"
 #include "store/linked_list.h"
+#include "store/operations.h"
+#include "store/work_space.h"
 
 VarNode* decl_vars = nullptr;
 int next_index = 1;
@@ -18,13 +20,21 @@ int decl_failed = 0;
 
 namespace {
 
-
 bool overflow_reported = false;
 
 void cancel_for_overflow() {
+    note_refusal();
     if (!overflow_reported)
         std::fputs("> integer overflow in polyhedron declaration - Action cancelled !\n", stdout);
     overflow_reported = true;
+    decl_failed = 1;
+}
+
+// A constraint without its undeclared term is another domain than the one
+// written: the declaration is cancelled like the other faulty ones.
+void cancel_for_undeclared_variable(const char* name) {
+    if (!decl_failed)
+        std::printf("> undeclared variable '%s' in polyhedron declaration - Action cancelled !\n", name);
     decl_failed = 1;
 }
 
@@ -57,6 +67,15 @@ std::int64_t checked_mul(std::int64_t a, std::int64_t b) {
 
 void free_name(const char* name) { std::free(const_cast<char*>(name)); }
 
+// Cancels a declaration whose rows or PolyLib work space would pass the budget.
+bool within_work_space(std::size_t rows) {
+    std::optional<std::string> problem = work_space_problem(decl_matrix->columns - 2, rows);
+    if (!problem) return true;
+    if (!decl_failed) std::printf("> polyhedron declaration %s - Action cancelled !\n", problem->c_str());
+    decl_failed = 1;
+    return false;
+}
+
 // A new zero row at decl_rows, growing the matrix past its capacity if needed.
 std::int64_t* new_declaration_row() {
     decl_matrix->add_zero_row();
@@ -78,6 +97,17 @@ Matrix* to_polylib_matrix(DeclarationMatrix& rows, unsigned nb_rows) {
     for (unsigned r = 0; r < nb_rows; ++r)
         for (unsigned c = 0; c < rows.columns; ++c) value_assign(m->p[r][c], rows.row(r)[c]);
     return m;
+}
+
+ConeConstraints declared_constraints(DeclarationMatrix& rows, unsigned nb_rows) {
+    ConeConstraints declared;
+    for (unsigned r = 0; r < nb_rows; ++r) {
+        const std::int64_t* row = rows.row(r);
+        ExactRow w;
+        for (unsigned c = 1; c < rows.columns; ++c) w.emplace_back(static_cast<long>(row[c]));
+        (row[0] == 0 ? declared.equalities : declared.inequalities).push_back(std::move(w));
+    }
+    return declared;
 }
 
 // Expects domain_lock held. Null when PolyLib failed.
@@ -104,6 +134,7 @@ void clear_declaration_state() {
 VarNode* add_variable(const std::string& name, VarNode* list) {
     for (const VarNode* v = list; v; v = v->next) {
         if (v->name == name) {
+            note_refusal();
             std::printf("> more than one variable '%s' in polyhedron declaration - Action cancelled !\n",
                         name.c_str());
             decl_failed = 1;
@@ -141,7 +172,10 @@ void free_terms(TermNode* list) { delete_list(list); }
 
 LinearExpr expr_variable(const char* name) {
     TermNode* term = new_term(name, decl_vars);
-    if (!term) report_error("there is an undeclared variable used in constraints !!\n");
+    if (!term) {
+        report_error("there is an undeclared variable used in constraints !!\n");
+        cancel_for_undeclared_variable(name);
+    }
     free_name(name);
     return {term, 0};
 }
@@ -175,7 +209,7 @@ void begin_constraints() {
 }
 
 void write_comparison(const LinearExpr& left, int comparator, const LinearExpr& right) {
-    if (!decl_matrix) return;
+    if (!decl_matrix || !within_work_space(decl_rows + 1)) return;
     std::int64_t* row = new_declaration_row();
     row[0] = 1;
     bool upper = comparator == LESS_EQUAL || comparator == LESS;
@@ -189,7 +223,7 @@ void write_comparison(const LinearExpr& left, int comparator, const LinearExpr& 
 }
 
 void write_equation(const LinearExpr& left, const LinearExpr& right) {
-    if (!decl_matrix) return;
+    if (!decl_matrix || !within_work_space(decl_rows + 1)) return;
     std::int64_t* row = new_declaration_row();
     row[0] = 0;
     accumulate_terms(row, left.terms, 1);
@@ -215,6 +249,7 @@ void end_matrix_row(TermNode* row) {
     } else if (static_cast<unsigned>(next_index) != decl_matrix->columns) {
         decl_failed = 1;
         decl_matrix.reset();
+        note_refusal();
         std::fputs("> Matrix declaration : error in dimension\n", stdout);
         free_terms(row);
         next_index = 1;
@@ -236,7 +271,19 @@ DomainEntry* end_domain_declaration(const std::string& name, VarNode* vars, Doma
     Polyhedron* domain = nullptr;
     if (vars) {
         if (!decl_matrix) begin_constraints();
+        if (!within_work_space(decl_rows)) {
+            free_var_list(vars);
+            clear_declaration_state();
+            return list;
+        }
         domain = build_domain(*decl_matrix, static_cast<unsigned>(decl_rows));
+        if (domain && !exact_declared_domain(domain, declared_constraints(*decl_matrix, decl_rows))) {
+            DomainPtr wrapped(domain);
+            cancel_for_overflow();
+            free_var_list(vars);
+            clear_declaration_state();
+            return list;
+        }
     } else {
         domain = Empty_Polyhedron(0);
     }
@@ -252,6 +299,7 @@ DomainEntry* end_domain_declaration(const std::string& name, VarNode* vars, Doma
 
 MatrixEntry* end_matrix_declaration(const std::string& name, MatrixEntry* list) {
     if (decl_failed || !decl_matrix) {
+        note_refusal();
         std::fputs("> error in matrix declaration\n", stdout);
         clear_declaration_state();
         return list;

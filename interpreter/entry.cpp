@@ -2,13 +2,26 @@
 #include "interpreter/entry.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <gtk/gtk.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include "base/error_report.h"
 #include "base/locks.h"
 #include "gui/visu_window.h"
 #include "interpreter/figure_mode.h"
+#include "interpreter/input_sources.h"
+#include "interpreter/interrupts.h"
+#include "interpreter/line_editor.h"
+#include "interpreter/options.h"
 #include "interpreter/parser.h"
+#include "interpreter/standard_streams.h"
+#include "interpreter/statements.h"
+#include "store/contained_run.h"
+#include "store/registry.h"
 
 namespace {
 
@@ -32,6 +45,74 @@ void shut_down_gui(int end_code) {
     }
 }
 
+constexpr int status_refused = 1;
+constexpr int status_unusable = 2;
+
+// Standard input is read at the terminal through the line editor unless the
+// user turned it off or the output goes elsewhere (the editor would write its
+// echo there); a pipe is read in blocks, or by lines on request.
+ReadingMode standard_input_mode(const CommandLine& line) {
+    if (isatty(STDIN_FILENO))
+        return line.line_editing && isatty(STDOUT_FILENO) ? ReadingMode::Editor : ReadingMode::Terminal;
+    return line.line_mode ? ReadingMode::Lines : ReadingMode::Blocks;
+}
+
+bool reads_standard_input(const CommandLine& line) {
+    if (line.scripts.empty() || line.interactive_after_scripts) return true;
+    for (const std::string& script : line.scripts)
+        if (script == "-") return true;
+    return false;
+}
+
+// Every script is opened before any statement runs, so that a missing one
+// changes nothing. False (after one line on standard error) when one fails.
+bool open_inputs(const CommandLine& line, std::vector<InputSource>& inputs) {
+    ReadingMode stdin_mode = standard_input_mode(line);
+    for (const std::string& script : line.scripts) {
+        if (script == "-") {
+            inputs.push_back({"standard input", stdin, stdin_mode});
+            continue;
+        }
+        FILE* file = std::fopen(script.c_str(), "r");
+        struct stat status {};
+        if (file && fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+            std::fclose(file);
+            file = nullptr;
+            errno = EISDIR;
+        }
+        if (!file) {
+            std::fprintf(stderr, "qarnest: cannot read '%s': %s\n", script.c_str(), std::strerror(errno));
+            return false;
+        }
+        inputs.push_back({script, file, ReadingMode::Blocks});
+    }
+    if (inputs.empty())
+        inputs.push_back({"", stdin, stdin_mode});
+    else if (line.interactive_after_scripts)
+        inputs.push_back({"standard input", stdin, stdin_mode});
+    return true;
+}
+
+void close_inputs(const std::vector<InputSource>& inputs) {
+    for (const InputSource& input : inputs)
+        if (input.file != stdin) std::fclose(input.file);
+}
+
+bool abandon_on_interrupt() { return take_interrupt(); }
+
+bool analysis_not_wanted() { return take_interrupt() || standard_output_abandoned(); }
+
+// A session read from a terminal keeps running through Ctrl-C; batch use
+// keeps SIGINT's default meaning.
+void prepare_interrupts(const CommandLine& line) {
+    bool terminal_session = isatty(STDIN_FILENO) && reads_standard_input(line);
+    if (terminal_session) {
+        catch_interrupts();
+        statement_abandoned = abandon_on_interrupt;
+    }
+    analysis_cancelled = analysis_not_wanted;
+}
+
 }  // namespace
 
 gpointer gui_thread_main(gpointer) {
@@ -43,30 +124,59 @@ gpointer gui_thread_main(gpointer) {
 }
 
 int qarnest_main(int argc, char** argv) {
-    std::optional<FigureRequest> figure;
-    PrivateDisplay private_display;
-    std::string refusal = take_figure_options(argc, argv, figure);
-    if (refusal.empty() && figure) refusal = private_display.ensure();
-    if (refusal.empty() && figure) refusal = open_figure_script(*figure);
-    if (!refusal.empty()) {
-        std::fprintf(stderr, "qarnest: %s\n", refusal.c_str());
-        return 2;
-    }
+    open_closed_standard_descriptors();
     install_gdk_lock();
     gdk_threads_init();
-    gtk_init(&argc, &argv);
+    // The toolkit's options come out of the command line before ours are read;
+    // no display is needed for that.
+    gtk_parse_args(&argc, &argv);
 
-    GError* error = nullptr;
-    GThread* gui_thread = g_thread_try_new("gui", gui_thread_main, nullptr, &error);
-    if (!gui_thread) {
-        std::fprintf(stderr, "Can't start the graphical interface: %s\n", error->message);
-        g_error_free(error);
+    CommandLine line = parse_command_line(argc, argv);
+    std::optional<FigureRequest> figure;
+    if (line.error.empty()) line.error = figure_request_of(line, figure);
+    if (!line.error.empty()) {
+        std::fprintf(stderr, "qarnest: %s\nTry 'qarnest --help' for more information.\n", line.error.c_str());
+        return status_unusable;
+    }
+    if (line.show_help || line.show_version) {
+        std::fputs(line.show_help ? usage_text("qarnest").c_str() : version_text().c_str(), stdout);
+        check_standard_output();
+        return 0;
+    }
+    std::vector<InputSource> inputs;
+    if (!open_inputs(line, inputs)) {
+        close_inputs(inputs);
+        return status_unusable;
     }
 
-    std::fputs("<1> ", stdout);
+    PrivateDisplay private_display;
+    if (figure) {
+        if (const std::string failure = private_display.ensure(); !failure.empty()) {
+            std::fprintf(stderr, "qarnest: %s\n", failure.c_str());
+            close_inputs(inputs);
+            return status_unusable;
+        }
+    }
+    display_available = gtk_init_check(&argc, &argv);
+    GThread* gui_thread = nullptr;
+    if (display_available) {
+        GError* error = nullptr;
+        gui_thread = g_thread_try_new("gui", gui_thread_main, nullptr, &error);
+        if (!gui_thread) {
+            std::fprintf(stderr, "Can't start the graphical interface: %s\n", error->message);
+            g_error_free(error);
+        }
+    }
+
+    prepare_interrupts(line);
+    if (standard_input_mode(line) == ReadingMode::Editor && reads_standard_input(line)) start_line_editor();
+    scanner_set_inputs(inputs);
+    scanner_watch_standard_output();
+
+    write_first_prompt();
     int end_code = parse_statements();
     std::puts("End.");
-    const int status = figure ? write_requested_figure(*figure) : 0;
+    const bool figure_written = !figure || write_requested_figure(*figure) == 0;
 
     if (gui_thread) {
         // A figure run waits for no user: the loop ends as after end of input.
@@ -74,5 +184,9 @@ int qarnest_main(int argc, char** argv) {
         std::fflush(stdout);
         g_thread_join(gui_thread);
     }
-    return status;
+    check_standard_output();
+    close_inputs(inputs);
+    if (!figure_written) return status_refused;
+    if (!line.scripts.empty() && statement_refused) return status_refused;
+    return 0;
 }

@@ -48,37 +48,12 @@ std::string make_figure_request(const std::string& path, const std::optional<std
     return "";
 }
 
-std::string take_figure_options(int& argc, char** argv, std::optional<FigureRequest>& request) {
-    std::optional<std::string> path, size;
-    std::vector<char*> kept{argv[0]};
-    std::vector<char*> scripts;
-    for (int k = 1; k < argc; ++k) {
-        const std::string argument = argv[k];
-        if (argument == "--figure" || argument == "--figure-size") {
-            if (k + 1 >= argc) return argument + " needs a value";
-            (argument == "--figure" ? path : size) = argv[++k];
-        } else if (argument.rfind("--figure=", 0) == 0) {
-            path = argument.substr(9);
-        } else if (argument.rfind("--figure-size=", 0) == 0) {
-            size = argument.substr(14);
-        } else if (argument.empty() || argument[0] != '-') {
-            scripts.push_back(argv[k]);
-        } else {
-            kept.push_back(argv[k]);
-        }
-    }
-    if (!path) {
-        if (size) return "--figure-size goes with --figure";
-        return "";
-    }
+std::string figure_request_of(const CommandLine& line, std::optional<FigureRequest>& request) {
+    if (!line.figure_path) return line.figure_size ? "--figure-size goes with --figure" : "";
     FigureRequest figure;
-    if (std::string refusal = make_figure_request(*path, size, figure); !refusal.empty()) return refusal;
-    if (scripts.size() > 1) return "--figure takes one script file";
-    if (!scripts.empty()) figure.script = scripts[0];
+    if (std::string refusal = make_figure_request(*line.figure_path, line.figure_size, figure); !refusal.empty())
+        return refusal;
     request = figure;
-    argc = static_cast<int>(kept.size());
-    for (int k = 0; k < argc; ++k) argv[k] = kept[static_cast<std::size_t>(k)];
-    argv[argc] = nullptr;
     return "";
 }
 
@@ -120,13 +95,6 @@ std::string PrivateDisplay::ensure() {
         return "no display, and no virtual display (Xvfb) could be started";
     }
     setenv("DISPLAY", (":" + number).c_str(), 1);
-    return "";
-}
-
-std::string open_figure_script(const FigureRequest& request) {
-    if (request.script.empty()) return "";
-    if (!std::freopen(request.script.c_str(), "r", stdin))
-        return "Can't read " + request.script + ": " + std::strerror(errno);
     return "";
 }
 

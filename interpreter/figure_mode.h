@@ -1,6 +1,6 @@
 // Figures from scripts: with --figure FILE [--figure-size WxH] the statements
 // run without waiting for a user, and the picture shown at their end is
-// written to FILE before the process exits.
+// written to FILE before the process ends.
 #pragma once
 
 #include <optional>
@@ -8,12 +8,12 @@
 #include <sys/types.h>
 
 #include "gui/figure_export.h"
+#include "interpreter/options.h"
 
 struct FigureRequest {
     std::string path;
     int width = default_figure_width;
     int height = default_figure_height;
-    std::string script;   // a script file to read instead of standard input
 };
 
 // The request of `--figure path` with `--figure-size size` if given; "" or
@@ -21,9 +21,9 @@ struct FigureRequest {
 std::string make_figure_request(const std::string& path, const std::optional<std::string>& size,
                                 FigureRequest& request);
 
-// Takes the figure options (and, with them, a script file argument) out of
-// argv. "" when argv is fine, else the message for a malformed use.
-std::string take_figure_options(int& argc, char** argv, std::optional<FigureRequest>& request);
+// The figure asked for on the command line, if any; "" or the message for a
+// malformed use.
+std::string figure_request_of(const CommandLine& line, std::optional<FigureRequest>& request);
 
 // A virtual display of our own, started when none can be reached, so that
 // figures are made on machines without one; stopped when destroyed.
@@ -39,9 +39,6 @@ public:
 private:
     pid_t server_ = -1;
 };
-
-// The script file, if any, as standard input; "" or why it cannot be read.
-std::string open_figure_script(const FigureRequest& request);
 
 // Writes the figure of what is shown: 0, or 1 with a message on standard
 // error when nothing is shown or the file cannot be written. Expects neither

@@ -14,6 +14,7 @@
 
 #include "base/error_report.h"
 #include "interpreter/help.h"
+#include "interpreter/input_sources.h"
 #include "interpreter/parser.h"
 #include "interpreter/statements.h"
 
@@ -21,15 +22,20 @@ int yylex(void);
 static void yyerror(const char* message);
 
 static bool quit_requested = false;
+static bool parse_restarted = false;
 
 /* The parser's own stack limit is reached only by deeply nested input. */
 #define YYINITDEPTH 200
 #define YYMAXDEPTH 10000
 
-static void hint(const char* text) { std::fputs(text, stdout); }
+static void hint(const char* text) {
+    note_refusal();
+    std::fputs(text, stdout);
+}
 
 /* Error productions that end recovery also discard the declaration under way. */
 static void end_recovery_message(const char* text) {
+    note_refusal();
     std::fputs(text, stdout);
     std::fputc('\n', stdout);
     reset_declaration();
@@ -230,6 +236,10 @@ row_entry
 %%
 
 static void yyerror(const char* message) {
+    /* A statement dropped by Ctrl-C ends the parse without a message. */
+    if (statement_interrupted) return;
+    /* After a dropped statement, the end of input at a statement's start is a normal end. */
+    if (parse_restarted && input_ended && !statement_under_way) return;
     /* Bison says "memory exhausted" when its stack limit is reached. */
     if (std::strcmp(message, "memory exhausted") == 0)
         report_error("parser stack overflow");
@@ -239,7 +249,16 @@ static void yyerror(const char* message) {
 
 int parse_statements() {
     quit_requested = false;
+    parse_restarted = false;
     int result = yyparse();
+    while (statement_interrupted && !quit_requested) {
+        statement_interrupted = false;
+        statement_under_way = false;
+        parse_restarted = true;
+        reset_declaration();
+        result = yyparse();
+        if (result == 1 && input_ended && !statement_under_way) result = 0;
+    }
     if (quit_requested) return -1;
     return result;
 }

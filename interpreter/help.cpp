@@ -7,7 +7,7 @@ void print_help() {
     std::fputs(" \t ---------- COMMANDS - SYNTAX ----------\n\n", stdout);
     std::fputs(
         " Declarations\n"
-        "   P := { i, j | 0 <= j <= i <= N, i + j = 2 } ;   domain by variables and constraints\n"
+        "   P := { i, j, N | 0 <= j <= i <= N, i + j = 2 } ; domain by variables and constraints\n"
         "   P := { | } ;                                    the 0-dimensional empty domain\n"
         "   M := ((1, 0, 2), (0, 1, -1)) ;                  integer matrix, row by row\n"
         "   constraints: chains of <=, >=, <, > and equations with =, separated by ','\n"

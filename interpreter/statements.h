@@ -18,5 +18,9 @@ void define_convex(char* result, char* domain);
 void vertices_statement(char* domain, char* context);
 void ehrhart_statement(char* domain, char* context);
 
+// False when no X display could be opened: the viewer statements then
+// answer with one line and everything else works.
+extern bool display_available;
+
 void initvisu_statement(std::int64_t dimension, char* context);
 void visu_statement(char* name);

@@ -9,21 +9,41 @@
 #include "interpreter/owned_name.h"
 #include "interpreter/statements.h"
 #include "store/registry.h"
+#include "store/visutypes.h"
+
+bool display_available = true;
 
 namespace {
 
 constexpr int status_column = 1;
 
+bool refused_without_display(const char* statement) {
+    if (display_available) return false;
+    note_refusal();
+    std::printf("> %s : the viewer needs an X display and none could be opened - command ignored\n", statement);
+    return true;
+}
+
+// init_visu says why it refuses; the refusal counts for a script's exit status.
+bool domain_declared(const std::string& name) {
+    DomainLock lock;
+    return lookup_domain(name, DomainList) != nullptr;
+}
+
 }  // namespace
 
 void initvisu_statement(std::int64_t dimension, char* context) {
-    requested_context_name = take_name(context);
+    std::string name = take_name(context);
+    if (refused_without_display("initvisu")) return;
+    if (dimension <= 0 || dimension > MAXDIM || !domain_declared(name)) note_refusal();
+    requested_context_name = name;
     GdkLock gdk;
     init_visu(static_cast<long>(dimension), requested_context_name);
 }
 
 void visu_statement(char* text) {
     std::string name = take_name(text);
+    if (refused_without_display("visu")) return;
     GdkLock gdk;
     bool found;
     int row = -1;
@@ -33,10 +53,12 @@ void visu_statement(char* text) {
         found = entry != nullptr;
         if (entry && domain_clist) row = gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), entry);
     }
-    if (!found)
+    if (!found) {
         report_error(" '" + name + "' undeclared - visu: command ignored");
-    else if (row == -1)
+    } else if (row == -1) {
+        note_refusal();
         std::puts("Can't visualize this domain (probably wrong dimension)!");
-    else
+    } else {
         toggle_domain_row(row, status_column);
+    }
 }

@@ -1,14 +1,23 @@
 // Ehrhart enumeration, parametric vertices and raw matrices, printed with
 // PolyLib's own printers. The parametric analyses run in a child process:
 // Polyhedron_Enumerate ends the process through a failed assert on overflow.
+// A union is counted as a whole and its vertices are given piece by piece.
 #include "store/analyses.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <vector>
 
+extern "C" {
+#include <polylib/ext_ehrhart.h>
+}
+
 #include "base/error_report.h"
 #include "store/contained_run.h"
+#include "store/disjoint_decomposition.h"
+#include "store/exact_check.h"
+#include "store/work_space.h"
 
 namespace {
 
@@ -25,15 +34,16 @@ struct AnalysisKind {
 const AnalysisKind ehrhart_kind = {"Ehrhart", "the Ehrhart polynomial of", true};
 const AnalysisKind vertices_kind = {"Vertices", "the parametric vertices of", false};
 
-// What a child process needs: the first polyhedron of the domain, the context
-// domain (the zero-dimensional universe for a context without variables) and
-// the parameter names.
+// What a child process needs: the domain (a union), the context domain (the
+// zero-dimensional universe for a context without variables), the parameter
+// names, and the domain's name for the headers of a union's vertices.
 struct AnalysisInput {
-    Polyhedron* polyhedron;
+    Polyhedron* domain;
     Polyhedron* context;
     PolyhedronPtr universe_context;
     std::vector<std::string> names;
     std::vector<const char*> name_pointers;   // into `names`, made where the input no longer moves
+    std::string domain_name;
 
     const char** parameter_names() {
         if (name_pointers.empty()) name_pointers = c_names(names);
@@ -52,6 +62,12 @@ int union_size(const Polyhedron* domain) {
     return n;
 }
 
+std::size_t union_rows(const Polyhedron* domain) {
+    std::size_t rows = 0;
+    for (const Polyhedron* p = domain; p; p = p->next) rows += p->NbConstraints + p->NbRays;
+    return rows;
+}
+
 bool all_empty(const Polyhedron* domain) {
     for (const Polyhedron* p = domain; p; p = p->next)
         if (!emptyQ(p)) return false;
@@ -59,6 +75,7 @@ bool all_empty(const Polyhedron* domain) {
 }
 
 void refuse(const AnalysisKind& kind, const std::string& reason) {
+    note_refusal();
     std::printf("> %s : %s - command ignored\n", kind.label, reason.c_str());
 }
 
@@ -86,46 +103,49 @@ std::optional<std::string> context_problem(const DomainEntry& entry, const Domai
 // The directions y with (y, 0) in the recession cone of the polyhedron (or in
 // its lineality space when `lines_only`): zero parameter components, every
 // constraint's linear part >= 0 (= 0 for lines). True when y = 0 is the only
-// one. Sets `failed` when PolyLib threw.
+// one. Computed exactly here, so that no wrapped value decides what PolyLib
+// is then given; `failed` is kept for callers of a fallible computation.
 bool only_zero_direction(const Polyhedron* polyhedron, unsigned parameters, bool lines_only, bool& failed) {
-    auto* p = const_cast<Polyhedron*>(polyhedron);
-    bool only_zero = false;
-    Matrix* cone = nullptr;
-    failed = !polylib_guarded([&] {
-        unsigned dimension = p->Dimension;
-        unsigned first_parameter_column = dimension - parameters + 1;
-        cone = Matrix_Alloc(p->NbConstraints + parameters, dimension + 2);
-        for (unsigned r = 0; r < p->NbConstraints; ++r) {
-            for (unsigned c = 0; c <= dimension; ++c) value_assign(cone->p[r][c], p->Constraint[r][c]);
-            if (lines_only) value_set_si(cone->p[r][0], 0);
-            value_set_si(cone->p[r][dimension + 1], 0);
-        }
-        for (unsigned k = 0; k < parameters; ++k) {
-            Value* row = cone->p[p->NbConstraints + k];
-            for (unsigned c = 0; c < dimension + 2; ++c) value_set_si(row[c], 0);
-            value_set_si(row[first_parameter_column + k], 1);
-        }
-        Polyhedron* directions = Constraints2Polyhedron(cone, 100);
-        only_zero = directions->NbRays == 1 && directions->NbBid == 0;
-        Polyhedron_Free(directions);
-    });
-    if (cone) Matrix_Free(cone);
-    return only_zero;
+    unsigned dimension = polyhedron->Dimension;
+    ConeConstraints directions;
+    for (unsigned r = 0; r < polyhedron->NbConstraints; ++r) {
+        const Value* row = polyhedron->Constraint[r];
+        ExactRow linear(dimension + 1, 0);
+        for (unsigned c = 0; c < dimension; ++c) linear[c] = exact_number(row[c + 1]);
+        bool equality = lines_only || value_zero_p(row[0]);
+        (equality ? directions.equalities : directions.inequalities).push_back(std::move(linear));
+    }
+    for (unsigned k = 0; k < parameters; ++k) {
+        ExactRow fixed(dimension + 1, 0);
+        fixed[dimension - parameters + k] = 1;
+        directions.equalities.push_back(std::move(fixed));
+    }
+    failed = false;
+    ExactSet cone = exact_set_from_constraints(dimension + 1, std::move(directions));
+    auto moves = [&](const ExactRow& g) {
+        for (unsigned c = 0; c < dimension; ++c)
+            if (g[c] != 0) return true;
+        return false;
+    };
+    const ConeGenerators& g = cone.generators;
+    return std::none_of(g.lines.begin(), g.lines.end(), moves) && std::none_of(g.rays.begin(), g.rays.end(), moves);
 }
 
 // An infinite count has no Ehrhart polynomial, and a polyhedron that holds a
 // whole line has no vertex (PolyLib would still print one).
 std::optional<std::string> domain_problem(const AnalysisKind& kind, const DomainEntry& entry,
                                           const DomainEntry& context, bool& failed) {
-    const Polyhedron* first = entry.domain;
     unsigned parameters = context.domain->Dimension;
-    if (kind.needs_bounded_domain) {
-        if (!bounded_for_fixed_parameters(first, parameters, failed) && !failed)
-            return "domain '" + entry.name + "' has infinitely many points for some values of the parameters of '" +
-                   context.name + "'";
-    } else if (has_line_for_fixed_parameters(first, parameters, failed) && !failed) {
-        return "domain '" + entry.name + "' holds a whole line for fixed values of the parameters of '" +
-               context.name + "': it has no vertex";
+    for (const Polyhedron* piece = entry.domain; piece && !failed; piece = piece->next) {
+        if (emptyQ(piece)) continue;
+        if (kind.needs_bounded_domain) {
+            if (!bounded_for_fixed_parameters(piece, parameters, failed) && !failed)
+                return "domain '" + entry.name + "' has infinitely many points for some values of the parameters of '" +
+                       context.name + "'";
+        } else if (has_line_for_fixed_parameters(piece, parameters, failed) && !failed) {
+            return "domain '" + entry.name + "' holds a whole line for fixed values of the parameters of '" +
+                   context.name + "': it has no vertex";
+        }
     }
     return std::nullopt;
 }
@@ -137,20 +157,22 @@ std::optional<AnalysisInput> prepare_analysis(const AnalysisKind& kind, const Do
         refuse(kind, *problem);
         return std::nullopt;
     }
-    Polyhedron* first = entry.domain;
-    if (!emptyQ(first)) {
-        bool failed = false;
-        std::optional<std::string> problem = domain_problem(kind, entry, context, failed);
-        if (failed) {
-            report_polylib_failure(std::string(kind.what) + " '" + entry.name + "'");
-            return std::nullopt;
-        }
-        if (problem) {
-            refuse(kind, *problem);
-            return std::nullopt;
-        }
+    std::string what = std::string(kind.what) + " '" + entry.name + "'";
+    if (auto problem = work_space_problem(entry.domain->Dimension, union_rows(entry.domain))) {
+        report_error(what + " " + *problem + " - command ignored");
+        return std::nullopt;
     }
-    AnalysisInput input{first, context.domain, nullptr, var_names_array(context.vars), {}};
+    bool failed = false;
+    std::optional<std::string> problem = domain_problem(kind, entry, context, failed);
+    if (failed) {
+        report_polylib_failure(what);
+        return std::nullopt;
+    }
+    if (problem) {
+        refuse(kind, *problem);
+        return std::nullopt;
+    }
+    AnalysisInput input{entry.domain, context.domain, nullptr, var_names_array(context.vars), {}, entry.name};
     if (context.domain->Dimension == 0) {
         auto universe = universe_without_parameters();
         if (!universe) {
@@ -163,38 +185,74 @@ std::optional<AnalysisInput> prepare_analysis(const AnalysisKind& kind, const Do
     return input;
 }
 
+void print_enumeration(Enumeration* result, const char** names) {
+    for (Enumeration* en = result; en; en = en->next) {
+        Print_Domain(stdout, en->ValidityDomain, names);
+        print_evalue(stdout, &en->EP, names);
+        std::fputs(ehrhart_separator, stdout);
+    }
+}
+
+// A union's points counted once each: PolyLib sums the counts of pieces
+// made pairwise disjoint here first, checked exactly against the union.
+bool enumerate_union_and_print(AnalysisInput& input) {
+    DomainPtr pieces;
+    try {
+        pieces = sound_disjoint_domain(input.domain);
+        std::vector<ExactSet> inside;
+        for (const Polyhedron* p = input.domain; p; p = p->next) inside.push_back(exact_set_of(p));
+        if (!exact_pieces_inside(pieces.get(), inside, {})) return false;
+    } catch (const DecompositionFailure&) {
+        return false;
+    }
+    Polyhedron* disjoint = pieces.get();
+    Polyhedron* context = input.context;
+    const char** names = input.parameter_names();
+    return polylib_guarded([&] {
+        Polyhedron* copy = Domain_Copy(disjoint);
+        Enumeration* result = Domain_Enumerate(copy, context, 100, names);
+        print_enumeration(result, names);
+        Enumeration_Free(result);
+        Domain_Free(copy);
+    });
+}
+
 // Runs in the child: PolyLib's enumeration, printed domain by domain.
 bool enumerate_and_print(AnalysisInput& input) {
-    Polyhedron* polyhedron = input.polyhedron;
+    if (input.domain->next) return enumerate_union_and_print(input);
+    Polyhedron* polyhedron = input.domain;
     Polyhedron* context = input.context;
     const char** names = input.parameter_names();
     return polylib_guarded([&] {
         Polyhedron* copy = Polyhedron_Copy(polyhedron);
         Enumeration* result = Polyhedron_Enumerate(copy, context, 100, nullptr);
-        for (Enumeration* en = result; en; en = en->next) {
-            Print_Domain(stdout, en->ValidityDomain, names);
-            print_evalue(stdout, &en->EP, names);
-            std::fputs(ehrhart_separator, stdout);
-        }
+        print_enumeration(result, names);
         Enumeration_Free(result);
         Polyhedron_Free(copy);
     });
 }
 
-// Runs in the child: PolyLib's parametric vertices, printed domain by domain.
+// Runs in the child: PolyLib's parametric vertices, printed domain by
+// domain; for a union, polyhedron by polyhedron under a header naming it.
 bool decompose_and_print(AnalysisInput& input) {
-    Polyhedron* polyhedron = input.polyhedron;
     Polyhedron* context = input.context;
     const char** names = input.parameter_names();
-    return polylib_guarded([&] {
-        Polyhedron* copy = Polyhedron_Copy(polyhedron);
-        Param_Polyhedron* result = Polyhedron2Param_Domain(copy, context, 100);
-        if (result) {
-            print_parametric_vertices(result, names);
-            Param_Polyhedron_Free(result);
-        }
-        Polyhedron_Free(copy);
-    });
+    int pieces = union_size(input.domain), number = 0;
+    for (Polyhedron* polyhedron = input.domain; polyhedron; polyhedron = polyhedron->next) {
+        if (pieces > 1)
+            std::printf("> Polyhedron %d of %d of '%s':\n", ++number, pieces, input.domain_name.c_str());
+        bool done = polylib_guarded([&] {
+            Polyhedron* copy = Polyhedron_Copy(polyhedron);
+            Param_Polyhedron* result = Polyhedron2Param_Domain(copy, context, 100);
+            if (result) {
+                print_parametric_vertices(result, names);
+                Param_Polyhedron_Free(result);
+            }
+            Polyhedron_Free(copy);
+        });
+        if (!done) return false;
+    }
+    return true;
 }
 
 void run_analysis(const AnalysisKind& kind, const std::string& domain_name, const std::string& ctx_name,
@@ -202,6 +260,7 @@ void run_analysis(const AnalysisKind& kind, const std::string& domain_name, cons
     const DomainEntry* entry = lookup_domain(domain_name, list);
     const DomainEntry* context = lookup_domain(ctx_name, list);
     if (!entry || !context) {
+        note_refusal();
         std::printf("> %s : '%s' or '%s' undeclared - command ignored\n", kind.label, domain_name.c_str(),
                     ctx_name.c_str());
         return;

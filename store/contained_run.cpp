@@ -2,6 +2,7 @@
 // deadline, and the reading of how the child ended.
 #include "store/contained_run.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <sys/prctl.h>
 #endif
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -78,12 +80,20 @@ int milliseconds_until(Clock::time_point deadline) {
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
-// Reads the child's output until it closes the pipe; false when the deadline passes first.
-bool read_until_closed(int fd, std::string& output, Clock::time_point deadline) {
+// How often a wait looks at `analysis_cancelled` when no signal wakes it.
+constexpr int cancel_check_ms = 100;
+
+bool cancel_requested() { return analysis_cancelled && analysis_cancelled(); }
+
+// Reads the child's output until it closes the pipe; false when the deadline
+// passes first or the analysis is cancelled.
+bool read_until_closed(int fd, std::string& output, Clock::time_point deadline, bool& cancelled) {
     char buffer[8192];
     for (;;) {
         int wait_ms = milliseconds_until(deadline);
         if (wait_ms == 0) return false;
+        if ((cancelled = cancel_requested())) return false;
+        if (analysis_cancelled) wait_ms = std::min(wait_ms, cancel_check_ms);
         pollfd p = {fd, POLLIN, 0};
         int ready = poll(&p, 1, wait_ms);
         if (ready < 0 && errno != EINTR) return false;
@@ -95,15 +105,49 @@ bool read_until_closed(int fd, std::string& output, Clock::time_point deadline) 
     }
 }
 
+// A descriptor that becomes readable when the child exits, or -1 where the
+// kernel has none (before Linux 5.3).
+int exit_descriptor(pid_t pid) {
+#if defined(__linux__) && defined(SYS_pidfd_open)
+    return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
+// Sleeps until the child may have exited: woken by its exit where the kernel
+// tells, else after a pause that grows from 20 us, so that the usual case
+// (the child exits just after closing its output) costs microseconds.
+void pause_for_exit(int exit_fd, std::chrono::microseconds& pause, Clock::time_point deadline) {
+    if (exit_fd >= 0) {
+        pollfd p = {exit_fd, POLLIN, 0};
+        poll(&p, 1, milliseconds_until(deadline));
+        return;
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::microseconds(2000));
+}
+
 // The child's wait status, or nothing when it is still running at the deadline.
 bool wait_for_exit(pid_t pid, int& status, Clock::time_point deadline) {
+    int exit_fd = -1;
+    bool asked = false;
+    std::chrono::microseconds pause(20);
+    bool ended = false;
     for (;;) {
         pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) return true;
-        if (done < 0 && errno != EINTR) return false;
-        if (Clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (done == pid) {
+            ended = true;
+            break;
+        }
+        if (done < 0 && errno != EINTR) break;
+        if (Clock::now() >= deadline) break;
+        if (!asked) exit_fd = exit_descriptor(pid), asked = true;
+        pause_for_exit(exit_fd, pause, deadline);
     }
+    if (exit_fd >= 0) close(exit_fd);
+    return ended;
 }
 
 void kill_and_reap(pid_t pid) {
@@ -133,12 +177,13 @@ ContainedResult outcome_of(int status, std::string output) {
 ContainedResult wait_for_child(pid_t pid, int read_end, Clock::time_point deadline) {
     std::string output;
     int status = 0;
-    bool ended = read_until_closed(read_end, output, deadline) && wait_for_exit(pid, status, deadline);
+    bool cancelled = false;
+    bool ended = read_until_closed(read_end, output, deadline, cancelled) && wait_for_exit(pid, status, deadline);
     close(read_end);
     if (!ended) {
         kill_and_reap(pid);
         ContainedResult result;
-        result.outcome = ContainedOutcome::TimedOut;
+        result.outcome = cancelled ? ContainedOutcome::Cancelled : ContainedOutcome::TimedOut;
         return result;
     }
     return outcome_of(status, std::move(output));
@@ -188,6 +233,8 @@ std::string contained_failure_message(const ContainedResult& result, const std::
         std::string amount = ms % 1000 == 0 ? std::to_string(ms / 1000) + " seconds" : std::to_string(ms) + " ms";
         return what + " took more than " + amount + " and was stopped - command ignored";
     }
+    case ContainedOutcome::Cancelled:
+        return what + " was interrupted - command ignored";
     case ContainedOutcome::NotStarted:
         return "could not start " + what + " (" + std::strerror(result.status) + ") - command ignored";
     }

@@ -11,6 +11,7 @@ enum class ContainedOutcome {
     Crashed,         // the child ended by a signal (PolyLib's failed asserts abort)
     ExitedEarly,     // the child ended through exit() inside the library
     TimedOut,        // the time limit passed; the child was killed
+    Cancelled,       // `analysis_cancelled` said so while it ran; the child was killed
     NotStarted,      // no child could be made
 };
 
@@ -23,6 +24,11 @@ struct ContainedResult {
 // The time an Ehrhart or vertices computation may take before it is stopped.
 // A fuzzing harness shortens it, so that a slow analysis is not taken for a hang.
 inline std::chrono::milliseconds analysis_time_limit{std::chrono::seconds(30)};
+
+// Asked while the parent waits: true stops the analysis at once (the user
+// pressed Ctrl-C, or nobody reads the answers any more). Set by the reader
+// of the statements; none in library use.
+inline bool (*analysis_cancelled)() = nullptr;
 
 // Forks; the child runs `work` with its standard output sent back through a
 // pipe and leaves with _exit, so nothing of the parent's state is released or

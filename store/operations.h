@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "store/exact_check.h"
 #include "store/registry.h"
 
 // Each returns the new head of DomainList. Expect the GDK lock and domain_lock held.
@@ -24,3 +25,19 @@ DomainEntry* gen_pol_convex(const std::string& result, const std::string& name, 
 // domain of the wrong dimension for a size mismatch and a meaningless one for
 // any other last row.
 std::optional<std::string> image_matrix_problem(const Matrix* matrix, unsigned dimension, const std::string& op);
+
+// Whether PolyLib's result of an operation is exactly the set the operation
+// defines from its operands (no 64-bit value wrapped around inside PolyLib).
+// For a difference and a disjoint decomposition every piece is shown exact,
+// inside the operand and (difference) outside the second operand; that
+// the pieces cover the operand rests on PolyLib. Expect domain_lock held.
+bool exact_binop_result(const std::string& op, const Polyhedron* result, const Polyhedron* d1, const Polyhedron* d2);
+bool exact_image_result(const std::string& op, const Polyhedron* result, const Polyhedron* domain,
+                        const Matrix* matrix);
+bool exact_convex_result(const Polyhedron* result, const Polyhedron* domain);
+bool exact_disjoint_result(const Polyhedron* result, const Polyhedron* domain);
+
+// Whether PolyLib's polyhedron of a declaration is exactly the one its
+// constraint rows declare (no 64-bit value wrapped around on the way).
+// Expects domain_lock held.
+bool exact_declared_domain(const Polyhedron* domain, const ConeConstraints& declared);

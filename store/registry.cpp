@@ -12,6 +12,8 @@
 #include "store/visutypes.h"
 
 Registries registries;
+AnswerReader answer_reader;
+bool (*statement_abandoned)() = nullptr;
 
 namespace {
 
@@ -45,15 +47,26 @@ enum class Answer { Overwrite, Rename, NoAnswer };
 
 int read_answer_char() {
     std::fflush(stdout);
-    return std::getc(stdin);
+    return answer_reader.get_char ? answer_reader.get_char() : std::getc(stdin);
 }
 
-// Reads characters straight from standard input until 'o' or 'n'; end of
-// input ends the dialogue without an answer.
+void unread_answer_char(int c) {
+    if (answer_reader.unget_char)
+        answer_reader.unget_char(c);
+    else
+        std::ungetc(c, stdin);
+}
+
+bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+// Reads characters until 'o' or 'n'; end of input ends the dialogue without
+// an answer.
 Answer ask_overwrite_or_rename(const DialogueTexts& texts) {
+    bool skip_blanks = answer_reader.blanks_are_not_answers && answer_reader.blanks_are_not_answers();
     for (;;) {
         int c = read_answer_char();
         if (c == EOF) return Answer::NoAnswer;
+        if (skip_blanks && is_blank(c)) continue;
         if (c == 'o') return Answer::Overwrite;
         if (c == 'n') return Answer::Rename;
         std::fputs(texts.please_answer, stdout);
@@ -65,18 +78,17 @@ Answer ask_overwrite_or_rename(const DialogueTexts& texts) {
 // of input.
 std::string read_new_name() {
     int c = read_answer_char();
-    while (c != EOF && (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'))
-        c = std::getc(stdin);
+    while (c != EOF && is_blank(c)) c = read_answer_char();
     std::string word;
     bool cut = false;
-    while (c != EOF && !(c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f')) {
+    while (c != EOF && !is_blank(c)) {
         if (word.size() < max_rename_length)
             word.push_back(static_cast<char>(c));
         else
             cut = true;
-        c = std::getc(stdin);
+        c = read_answer_char();
     }
-    if (c != EOF) std::ungetc(c, stdin);
+    if (c != EOF) unread_answer_char(c);
     if (cut) std::printf("> New name cut to its first 63 characters: '%s'\n", word.c_str());
     return word;
 }
@@ -99,6 +111,7 @@ NameChoice choose_name(const DialogueTexts& texts, const std::string& taken) {
     }
     if (choice.answer == Answer::Overwrite) std::printf(texts.overwrite, taken.c_str());
     if (choice.answer == Answer::NoAnswer) std::printf("\n> No answer: '%s' is left as it was\n", taken.c_str());
+    if (answer_reader.finished) answer_reader.finished();
     return choice;
 }
 
@@ -137,6 +150,12 @@ Matrix* lookup_matrix(const std::string& name, MatrixEntry* list) {
 DomainEntry* add_domain_in_list(const std::string& requested_name, VarNode* vars, Polyhedron* domain,
                                 DomainEntry* list) {
     std::string name = requested_name;
+    if (statement_abandoned && statement_abandoned()) {
+        std::printf("> Interrupted: '%s' is not stored\n", name.c_str());
+        DomainPtr abandoned(domain);
+        free_var_list(vars);
+        return list;
+    }
     if (lookup_domain(name, list)) {
         NameChoice choice = choose_name(domain_dialogue, name);
         if (choice.answer == Answer::NoAnswer) {
@@ -177,6 +196,12 @@ DomainEntry* delete_domain_in_list(const std::string& name, DomainEntry* list) {
 
 MatrixEntry* add_matrix_in_list(const std::string& requested_name, Matrix* matrix, MatrixEntry* list) {
     std::string name = requested_name;
+    if (statement_abandoned && statement_abandoned()) {
+        std::printf("> Interrupted: '%s' is not stored\n", name.c_str());
+        DomainLock lock;
+        MatrixPtr abandoned(matrix);
+        return list;
+    }
     if (lookup_matrix(name, list)) {
         NameChoice choice = choose_name(matrix_dialogue, name);
         DomainLock lock;

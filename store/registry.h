@@ -71,3 +71,18 @@ MatrixEntry* add_matrix_in_list(const std::string& name, Matrix* matrix, MatrixE
 // Expects domain_lock held (it releases a PolyLib matrix).
 MatrixEntry* delete_matrix_in_list(const std::string& name, MatrixEntry* list);
 Matrix* lookup_matrix(const std::string& name, MatrixEntry* list);
+
+// Where the overwrite-or-rename dialogue reads its answers: standard input,
+// character by character, unless the reader of the statements supplies its
+// own (a script's answers are the lines after the statement, in the script).
+struct AnswerReader {
+    int (*get_char)() = nullptr;                  // EOF at the end of input
+    void (*unget_char)(int c) = nullptr;
+    void (*finished)() = nullptr;                 // the dialogue is over
+    bool (*blanks_are_not_answers)() = nullptr;   // skipped before an answer, not refused
+};
+extern AnswerReader answer_reader;
+
+// Set by the statement reader: true (once) when the user asked to abandon the
+// statement under way; a result then reaching a list is not stored.
+extern bool (*statement_abandoned)();

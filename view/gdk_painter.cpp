@@ -5,6 +5,7 @@
 
 // Xlib's True, False and Bool macros must come after PolyLib's enum of those names.
 #include <gdk/gdkx.h>
+#include <X11/keysym.h>
 
 namespace {
 
@@ -123,4 +124,17 @@ void GdkPainter::spans(const GdkColor& colour, const PixelSpan* spans, int count
 void GdkPainter::label(const GdkColor& colour, int x, int y, const std::string& text) {
     if (!font_) return;
     gdk_draw_string(drawable_, font_, line_gc_cache().get(drawable_, colour), x, y, text.c_str());
+}
+
+namespace {
+
+Bool is_escape_press(Display*, XEvent* event, XPointer) {
+    return event->type == KeyPress && XLookupKeysym(&event->xkey, 0) == XK_Escape;
+}
+
+}  // namespace
+
+bool escape_pressed(GdkDrawable* drawable) {
+    XEvent event;
+    return XCheckIfEvent(GDK_DRAWABLE_XDISPLAY(drawable), &event, is_escape_press, nullptr);
 }

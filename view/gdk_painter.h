@@ -57,3 +57,7 @@ private:
 // labels and the background, kept between redraws.
 GcCache& point_gc_cache();
 GcCache& line_gc_cache();
+
+// Whether the user has pressed Escape in one of the viewer's windows since
+// the toolkit last read its events; the key press is taken from the queue.
+bool escape_pressed(GdkDrawable* drawable);

@@ -80,7 +80,7 @@ bool same_colour(const GdkColor& a, const GdkColor& b) {
 }  // namespace
 
 void MarkerBatch::add(const GdkColor& colour, CanvasPoint centre) {
-    if (!centres_.empty() && !same_colour(colour, colour_)) flush();
+    if (!centres_.empty() && (!same_colour(colour, colour_) || centres_.size() >= marker_batch_capacity)) flush();
     colour_ = colour;
     centres_.push_back(centre);
 }

@@ -38,8 +38,12 @@ private:
 
 // Points are drawn in scan order and later markers cover earlier ones, so a
 // batch only ever holds a run of one colour and is handed on when the colour
-// changes: as markers, or as the spans of their cover when the run is dense
+// changes or when it holds marker_batch_capacity markers (fills of one colour
+// may be split anywhere, and memory stays the same however many points are
+// drawn): as markers, or as the spans of their cover when the run is dense
 // enough for that to be cheaper.
+constexpr std::size_t marker_batch_capacity = 8192;
+
 class MarkerBatch {
 public:
     explicit MarkerBatch(Painter& painter) : painter_(painter) {}

@@ -1,7 +1,9 @@
-// Outlines of shown polyhedra through the faces-of-faces recursion, kept
-// between redraws.
+// Outlines of shown polyhedra: the edges of the face lattice, kept between
+// redraws.
 #include "view/outline.h"
 
+#include <bit>
+#include <cstdint>
 #include <unordered_map>
 #include <vector>
 
@@ -21,20 +23,6 @@ void paint_projected_generators(Painter& painter, const GdkColor& colour, const 
     paint_plane_outline(painter, colour, points.data(), static_cast<int>(points.size()));
 }
 
-// The faces-of-faces recursion builds one PolyLib polyhedron per face, and a
-// shown domain is redrawn at every step of an axis drag although its faces do
-// not change. So the recursion's result is kept: the generator rows of every
-// point or segment it reaches, in drawing order, replayed through the current
-// projection. An entry serves only a polyhedron with the same constraints (the
-// faces follow from them), so a reused address is never trusted.
-struct OutlineRecord {
-    std::vector<Value> constraints;
-    std::vector<std::vector<Value>> pieces;   // generator rows of one point or segment
-};
-
-constexpr std::size_t outline_cache_capacity = 64;
-std::unordered_map<const Polyhedron*, OutlineRecord> outline_cache;
-
 // The rows of a polyhedron's constraint or generator table, one after another.
 std::vector<Value> flattened(Value* const* table, unsigned count, unsigned dimension) {
     const unsigned width = dimension + 2;
@@ -48,46 +36,142 @@ std::vector<Value> flattened_constraints(const Polyhedron* p) {
     return flattened(p->Constraint, p->NbConstraints, p->Dimension);
 }
 
-std::vector<Value> flattened_generators(const Polyhedron* p) { return flattened(p->Ray, p->NbRays, p->Dimension); }
-
 bool is_point_or_segment(const Polyhedron* p) {
     const unsigned k = p->Dimension - p->NbEq;
     return k == 0 || k == 1;
 }
 
-// The recursion, recording instead of drawing. False when PolyLib failed.
-bool collect_outline(Polyhedron* p, std::vector<std::vector<Value>>& pieces) {
+// A shown domain is redrawn at every step of an axis drag although its edges
+// do not change, so they are found once: the vertices' generator rows and the
+// pairs of vertices that span an edge, replayed through the current
+// projection. An entry serves only a polyhedron with the same constraints
+// (the edges follow from them), so a reused address is never trusted.
+struct OutlineRecord {
+    std::vector<Value> constraints;
+    std::vector<Value> vertices;                 // generator rows, one after another
+    std::vector<std::pair<int, int>> edges;      // indices into vertices
+};
+
+constexpr std::size_t outline_cache_capacity = 64;
+std::unordered_map<const Polyhedron*, OutlineRecord> outline_cache;
+
+// The inequalities each vertex saturates, one bit per inequality.
+class Saturation {
+public:
+    // False when a generator is not a vertex (a ray or a line) or a value
+    // leaves 128 bits: the edges are then found through the faces.
+    bool build(const Polyhedron* p) {
+        const unsigned d = p->Dimension;
+        for (unsigned c = 0; c < p->NbConstraints; ++c)
+            if (p->Constraint[c][0] != 0) inequalities_.push_back(c);
+        words_ = (inequalities_.size() + 63) / 64;
+        bits_.assign(static_cast<std::size_t>(p->NbRays) * words_, 0);
+        for (unsigned r = 0; r < p->NbRays; ++r) {
+            const Value* ray = p->Ray[r];
+            if (ray[0] == 0 || ray[d + 1] <= 0) return false;
+            for (std::size_t k = 0; k < inequalities_.size(); ++k) {
+                bool zero = false;
+                if (!saturates(p->Constraint[inequalities_[k]], ray, d, zero)) return false;
+                if (zero) bits_[r * words_ + k / 64] |= std::uint64_t{1} << (k % 64);
+            }
+        }
+        return true;
+    }
+    const std::uint64_t* of(unsigned vertex) const { return bits_.data() + vertex * words_; }
+    std::size_t words() const { return words_; }
+
+private:
+    static bool saturates(const Value* constraint, const Value* ray, unsigned d, bool& zero) {
+        __int128 sum = 0;
+        for (unsigned k = 1; k <= d + 1; ++k) {
+            const __int128 term = static_cast<__int128>(value_of(constraint[k])) * value_of(ray[k]);
+            if (__builtin_add_overflow(sum, term, &sum)) return false;
+        }
+        zero = sum == 0;
+        return true;
+    }
+
+    std::vector<unsigned> inequalities_;
+    std::size_t words_ = 0;
+    std::vector<std::uint64_t> bits_;
+};
+
+// Two vertices span an edge when the smallest face holding both, the one
+// cut out by the inequalities both saturate, holds no third vertex. An edge
+// of a k-dimensional polytope lies in at least k - 1 facets, which rules out
+// most pairs by a count before any third vertex is tried.
+std::vector<std::pair<int, int>> edges_of(const Polyhedron* p, const Saturation& saturation) {
+    const int n = static_cast<int>(p->NbRays);
+    const std::size_t words = saturation.words();
+    const int needed = static_cast<int>(p->Dimension - p->NbEq) - 1;
+    std::vector<std::pair<int, int>> edges;
+    std::vector<std::uint64_t> common(words);
+    for (int u = 0; u < n; ++u)
+        for (int v = u + 1; v < n; ++v) {
+            const std::uint64_t* a = saturation.of(static_cast<unsigned>(u));
+            const std::uint64_t* b = saturation.of(static_cast<unsigned>(v));
+            int shared = 0;
+            for (std::size_t w = 0; w < words; ++w) shared += std::popcount(common[w] = a[w] & b[w]);
+            if (shared < needed) continue;
+            bool third = false;
+            for (int t = 0; t < n && !third; ++t) {
+                if (t == u || t == v) continue;
+                const std::uint64_t* c = saturation.of(static_cast<unsigned>(t));
+                bool holds = true;
+                for (std::size_t w = 0; w < words && holds; ++w) holds = (common[w] & ~c[w]) == 0;
+                third = holds;
+            }
+            if (!third) edges.push_back({u, v});
+        }
+    return edges;
+}
+
+// The faces-of-faces recursion, for polyhedra with rays or lines: the
+// generator rows of every segment it reaches. False when PolyLib failed.
+bool collect_segments(Polyhedron* p, OutlineRecord& record) {
     if (is_point_or_segment(p)) {
-        pieces.push_back(flattened_generators(p));
+        if (p->NbRays != 2) return true;
+        const int first = static_cast<int>(record.vertices.size() / (p->Dimension + 2));
+        const std::vector<Value> rows = flattened(p->Ray, p->NbRays, p->Dimension);
+        record.vertices.insert(record.vertices.end(), rows.begin(), rows.end());
+        record.edges.push_back({first, first + 1});
         return true;
     }
     FaceNode* faces = polyhedron_faces(p);
     bool ok = p->Dimension < 2 || faces != nullptr || p->NbConstraints == p->NbEq;
-    for (FaceNode* f = faces; f && ok; f = f->next) ok = collect_outline(f->face, pieces);
+    for (FaceNode* f = faces; f && ok; f = f->next) ok = collect_segments(f->face, record);
     free_faces(faces);
     return ok;
+}
+
+bool collect_outline(Polyhedron* p, OutlineRecord& record) {
+    Saturation saturation;
+    if (!saturation.build(p)) return collect_segments(p, record);
+    record.vertices = flattened(p->Ray, p->NbRays, p->Dimension);
+    record.edges = edges_of(p, saturation);
+    return true;
 }
 
 const OutlineRecord* outline_of(Polyhedron* p) {
     auto found = outline_cache.find(p);
     std::vector<Value> constraints = flattened_constraints(p);
     if (found != outline_cache.end() && found->second.constraints == constraints) return &found->second;
-    OutlineRecord record{std::move(constraints), {}};
-    if (!collect_outline(p, record.pieces)) return nullptr;
+    OutlineRecord record{std::move(constraints), {}, {}};
+    if (!collect_outline(p, record)) return nullptr;
     if (outline_cache.size() >= outline_cache_capacity) outline_cache.clear();
     return &(outline_cache[p] = std::move(record));
 }
 
+// Each vertex is projected once, each edge drawn once.
 void paint_recorded_outline(Painter& painter, const GdkColor& colour, const OutlineRecord& record,
                             unsigned dimension) {
     const unsigned width = dimension + 2;
     std::vector<PlanePoint> points;
-    for (const std::vector<Value>& piece : record.pieces) {
-        points.clear();
-        for (std::size_t at = 0; at + width <= piece.size(); at += width)
-            points.push_back(project_vertex(piece.data() + at, static_cast<int>(dimension)));
-        paint_plane_outline(painter, colour, points.data(), static_cast<int>(points.size()));
-    }
+    points.reserve(record.vertices.size() / width);
+    for (std::size_t at = 0; at + width <= record.vertices.size(); at += width)
+        points.push_back(project_vertex(record.vertices.data() + at, static_cast<int>(dimension)));
+    for (const auto& [u, v] : record.edges)
+        paint_plane_segment(painter, colour, points[static_cast<std::size_t>(u)], points[static_cast<std::size_t>(v)]);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The outline of a shown polyhedron: its faces down to points and segments,
-// recorded once per polyhedron and replayed through the current projection.
+// The outline of a shown polyhedron: its edges, found once per polyhedron from
+// the constraints its vertices saturate and replayed through the current
+// projection.
 #pragma once
 
 #include <gdk/gdk.h>
@@ -15,8 +16,8 @@ struct FaceNode {
 FaceNode* polyhedron_faces(Polyhedron* polyhedron);
 void free_faces(FaceNode* list);
 
-// Points and segments are drawn; larger polyhedra through their faces.
-// Expects domain_lock held.
+// Points and segments are drawn; larger polyhedra edge by edge, each edge
+// once. Expects domain_lock held.
 void paint_polyhedron_outline(Painter& painter, const GdkColor& colour, Polyhedron* polyhedron);
 // Every polyhedron of the union, in list order.
 void paint_domain_outline(Painter& painter, const GdkColor& colour, Polyhedron* domain);

@@ -8,13 +8,18 @@ void paint_plane_marker(Painter& painter, const GdkColor& colour, PlanePoint poi
     painter.markers(colour, &centre, 1);
 }
 
+// The X server's one-pixel lines may take other pixels when drawn the other
+// way, so a segment is always drawn from its leftmost (then topmost) end: an
+// edge looks the same whichever face or vertex order reached it.
 void paint_plane_segment(Painter& painter, const GdkColor& colour, PlanePoint from, PlanePoint to) {
     const CanvasPoint a = to_canvas(from.x, from.y);
     const CanvasPoint b = to_canvas(to.x, to.y);
     if (a.column == b.column && a.row == b.row)
         paint_plane_marker(painter, colour, from);
-    else
+    else if (a.column < b.column || (a.column == b.column && a.row < b.row))
         painter.line(colour, a, b);
+    else
+        painter.line(colour, b, a);
 }
 
 std::vector<CanvasPoint> plane_outline_polyline(const PlanePoint* points, int n) {

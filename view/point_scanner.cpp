@@ -231,6 +231,31 @@ ScanPlan::Build ScanPlan::build(Polyhedron* polyhedron) {
     return Build::ready;
 }
 
+bool ScanPlan::later_levels_ignore(int depth) const {
+    for (int level = depth + 1; level < dimension_; ++level) {
+        const Level& l = levels_[static_cast<std::size_t>(level)];
+        const std::size_t width = row_head + static_cast<std::size_t>(level);
+        for (std::size_t r = l.lower; r != l.end; r += width)
+            if (rows_[r + row_head + static_cast<std::size_t>(depth)] != 0) return false;
+    }
+    return true;
+}
+
+bool ScanPlan::later_levels_widen_with(int depth) const {
+    for (int level = depth + 1; level < dimension_; ++level) {
+        const Level& l = levels_[static_cast<std::size_t>(level)];
+        const std::size_t width = row_head + static_cast<std::size_t>(level);
+        const std::size_t column = row_head + static_cast<std::size_t>(depth);
+        for (std::size_t r = l.lower; r != l.upper; r += width)
+            if (rows_[r + column] > 0) return false;
+        for (std::size_t r = l.upper; r != l.equal; r += width)
+            if (rows_[r + column] < 0) return false;
+        for (std::size_t r = l.equal; r != l.end; r += width)
+            if (rows_[r + column] != 0) return false;
+    }
+    return true;
+}
+
 void ScanPlan::report_not_closed() const {
     std::fputs("Error in scan polyhedron : non closed polyhedron\n", stderr);
     Matrix_Print(stderr, "%3ld ", matrix_.get());

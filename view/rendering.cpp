@@ -3,7 +3,10 @@
 // holding them, then its labelled marked points.
 #include "view/rendering.h"
 
+#include <chrono>
 #include <limits>
+#include <memory>
+#include <unordered_map>
 
 #include "view/context.h"
 #include "view/drawing_resources.h"
@@ -13,6 +16,36 @@
 namespace {
 
 constexpr unsigned max_rays = 1000;
+
+// Whether the user asked a long canvas redraw to stop: asked of the display
+// every few thousand points once the redraw has run redraw_patience_ms.
+class RedrawStop {
+public:
+    explicit RedrawStop(GdkDrawable* drawable) : drawable_(drawable), start_(std::chrono::steady_clock::now()) {}
+    bool requested() {
+        if (stopped_) return true;
+        if (--countdown_ > 0) return false;
+        countdown_ = points_between_checks;
+        if (std::chrono::steady_clock::now() - start_ < std::chrono::milliseconds(redraw_patience_ms)) return false;
+        stopped_ = escape_pressed(drawable_);
+        return stopped_;
+    }
+    bool stopped() const { return stopped_; }
+
+private:
+    static constexpr int points_between_checks = 4096;
+    GdkDrawable* drawable_;
+    std::chrono::steady_clock::time_point start_;
+    int countdown_ = points_between_checks;
+    bool stopped_ = false;
+};
+
+// Set while redraw_domains paints the canvas; figures are not stopped.
+RedrawStop* redraw_stop = nullptr;
+
+bool redraw_stopped() { return redraw_stop && redraw_stop->stopped(); }
+
+const GdkColor stopped_red = {0, 65535, 0, 0};
 
 const GdkColor mark_blue = {0, 0, 0, 65535};
 
@@ -25,13 +58,85 @@ struct PointPass {
     bool markers_fit;
 };
 
-// Batches the point's marker (the markers must fit the canvas) and gives its centre.
-CanvasPoint paint_point(PointPass& pass, const std::int64_t* point) {
-    const CanvasPoint centre = marker_centre(point);
-    pass.batch->add(blend(pass.own, pass.sources, point), centre);
-    return centre;
+// The scan's callback: markers of the points, skipping the points (and the
+// values of outer coordinates) whose markers a later point paints again.
+struct PointVisitor {
+    PointPass& pass;
+    LineBlend line;
+    int dimension;
+    bool skip_repeats;
+    const SliceRepeats* slices;
+
+    std::int64_t last_run = 0;
+
+    ScanAdvance operator()(const std::int64_t* x) {
+        if (!pass.markers_fit) return {std::numeric_limits<std::int64_t>::max()};
+        if (redraw_stop && redraw_stop->requested()) return {0};
+        const CanvasPoint centre = marker_centre(x);
+        pass.batch->add(line.colour(x), centre);
+        if (!skip_repeats) return {1};
+        last_run = same_marker_run(line, x, dimension, centre, last_run);
+        return {last_run};
+    }
+    std::int64_t outer_skip(int depth, const std::int64_t* x, std::int64_t remaining) {
+        if (!pass.markers_fit) return remaining;
+        return slices ? slices->skip(depth, x, remaining) : 0;
+    }
+};
+
+// The points of one compiled polyhedron; false when the scan failed.
+bool paint_planned_points(PointPass& pass, const ScanPlan& plan, std::int64_t* coordinates) {
+    const int dimension = plan.dimension();
+    SliceRepeats slices;
+    if (marker_run_skipping) slices.prepare(plan, dimension);
+    // Points whose marker repeats the one just painted are skipped: the same
+    // pixels in the same colour, however many of them there are.
+    PointVisitor visitor{pass, LineBlend(pass.own, pass.sources, dimension), dimension,
+                         marker_run_skipping && markers_crowd_along_last(dimension),
+                         marker_run_skipping ? &slices : nullptr};
+    return plan.run(coordinates, visitor) == ScanResult::done;
 }
 
+// A shown domain's points inside view_hull, compiled for the scan, kept
+// between redraws: an axis drag redraws many times with neither changed, and
+// the intersection and the scanning matrices are PolyLib's slowest work in a
+// redraw. An entry serves only the same constraints of the domain and of the
+// hull, and holds only builds that all succeeded, so that any failure is
+// reported at every redraw as before.
+struct PointPlans {
+    std::vector<Value> domain, hull;
+    std::vector<std::unique_ptr<ScanPlan>> plans;
+};
+
+constexpr std::size_t point_plans_capacity = 64;
+
+// Never destroyed: plans release PolyLib matrices, which needs domain_lock.
+std::unordered_map<const Polyhedron*, PointPlans>& point_plans() {
+    static auto* cache = new std::unordered_map<const Polyhedron*, PointPlans>;
+    return *cache;
+}
+
+std::vector<Value> union_constraints(const Polyhedron* domain) {
+    std::vector<Value> rows;
+    for (const Polyhedron* p = domain; p; p = p->next) {
+        rows.push_back(static_cast<Value>(p->NbConstraints));
+        for (unsigned r = 0; r < p->NbConstraints; ++r)
+            rows.insert(rows.end(), p->Constraint[r], p->Constraint[r] + p->Dimension + 2);
+    }
+    return rows;
+}
+
+const PointPlans* kept_point_plans(const Polyhedron* domain, const std::vector<Value>& own,
+                                   const std::vector<Value>& hull) {
+    auto found = point_plans().find(domain);
+    if (found == point_plans().end() || found->second.domain != own || found->second.hull != hull) return nullptr;
+    return &found->second;
+}
+
+void keep_point_plans(const Polyhedron* domain, PointPlans plans) {
+    if (point_plans().size() >= point_plans_capacity) point_plans().clear();
+    point_plans()[domain] = std::move(plans);
+}
 void canvas_size(int& width, int& height) {
     width = canvas_width;
     height = canvas_height;
@@ -63,34 +168,39 @@ GdkColor blended_colour(const DomainEntry* entry, const std::int64_t* point) {
 }
 
 int paint_integer_points(Painter& painter, DomainEntry* entry) {
-    Polyhedron* visible = nullptr;
     Polyhedron* own = entry->view->domain;
+    std::vector<Value> own_rows = union_constraints(own), hull_rows = union_constraints(view_hull);
+    MarkerBatch batch(painter);
+    PointPass pass{colour_of(entry->color), blend_sources(entry), &batch, canvas_takes_markers()};
+    std::int64_t coordinates[MAXDIM] = {};
+    if (const PointPlans* kept = kept_point_plans(own, own_rows, hull_rows)) {
+        int result = 1;
+        for (const auto& plan : kept->plans)
+            if (redraw_stopped() || !paint_planned_points(pass, *plan, coordinates)) result = 0;
+        return result;
+    }
+    Polyhedron* visible = nullptr;
     Polyhedron* hull = view_hull;
     if (!polylib_guarded([&] { visible = DomainIntersection(own, hull, max_rays); })) {
         report_viewer_failure("find the integer points to draw");
         return 0;
     }
-    MarkerBatch batch(painter);
-    PointPass pass{colour_of(entry->color), blend_sources(entry), &batch, canvas_takes_markers()};
+    PointPlans built{std::move(own_rows), std::move(hull_rows), {}};
     int result = 1;
-    std::int64_t coordinates[MAXDIM] = {};
-    for (Polyhedron* p = visible; p; p = p->next) {
-        Polyhedron* successors = p->next;
-        p->next = nullptr;
-        const int dimension = static_cast<int>(p->Dimension);
-        // Points whose marker repeats the one just painted are skipped: the
-        // same pixels in the same colour, however many of them there are.
-        const bool skip_repeats = marker_run_skipping && markers_crowd_along_last(dimension);
-        auto visit = [&](const std::int64_t* x) -> ScanAdvance {
-            if (!pass.markers_fit) return {std::numeric_limits<std::int64_t>::max()};
-            const CanvasPoint centre = paint_point(pass, x);
-            return {skip_repeats ? same_marker_run(pass.sources, x, dimension, centre) : 1};
-        };
-        if (!scan_points_by(p, coordinates, visit)) result = 0;
-        p->next = successors;
+    bool all_built = true;
+    for (Polyhedron* p = visible; p && !redraw_stopped(); p = p->next) {
+        auto plan = std::make_unique<ScanPlan>();
+        switch (plan->build(p)) {
+        case ScanPlan::Build::nothing_to_scan: continue;
+        case ScanPlan::Build::failed: result = 0, all_built = false; continue;
+        case ScanPlan::Build::ready: break;
+        }
+        if (!paint_planned_points(pass, *plan, coordinates)) result = 0;
+        built.plans.push_back(std::move(plan));
     }
     batch.flush();
     if (visible) Domain_Free(visible);
+    if (all_built && !redraw_stopped()) keep_point_plans(own, std::move(built));
     return result;
 }
 
@@ -116,8 +226,10 @@ void paint_domains(Painter& painter, int width, int height) {
     for (DomainEntry* e = DomainList; e; e = e->next) {
         if (!e->view) continue;
         paint_domain_outline(painter, colour_of(e->color), e->view->domain);
-        if (e->view->show_points && paint_integer_points(painter, e)) paint_marks(painter, e->view->marked);
+        if (e->view->show_points && !redraw_stopped() && paint_integer_points(painter, e))
+            paint_marks(painter, e->view->marked);
     }
+    if (redraw_stopped()) painter.label(stopped_red, 8, 16, redraw_stopped_text);
 }
 
 void redraw_domains(GdkPixmap* pixmap) {
@@ -125,7 +237,10 @@ void redraw_domains(GdkPixmap* pixmap) {
     canvas_size(width, height);
     if (pixmap) {
         GdkPainter painter(pixmap, label_font);
+        RedrawStop stop(pixmap);
+        redraw_stop = &stop;
         paint_domains(painter, width, height);
+        redraw_stop = nullptr;
     }
     if (domain_canvas) {
         GdkRectangle area = {0, 0, width, height};

@@ -21,7 +21,12 @@
 
 // Expects the GDK lock and domain_lock held (so do all drawing functions below).
 // A null pixmap (no canvas yet) paints nothing; the canvas is still queued.
+// A redraw that has painted points for redraw_patience stops painting them
+// when the user presses Escape in a viewer window (every window is frozen
+// meanwhile), and says so in the picture with redraw_stopped_text.
 void redraw_domains(GdkPixmap* pixmap);
+constexpr int redraw_patience_ms = 300;
+inline const char* const redraw_stopped_text = "Drawing stopped (Escape): the picture is incomplete";
 // The whole picture, background first, on a width x height area; the
 // projection maps to canvas_width x canvas_height.
 void paint_domains(Painter& painter, int width, int height);

@@ -39,7 +39,7 @@ protected:
     XSession x;
     std::unique_ptr<PtySession> program;
 
-    void SetUp() override { program = std::make_unique<PtySession>(std::vector<std::string>{},
+    void SetUp() override { program = std::make_unique<PtySession>(std::vector<std::string>{"--no-line-editing"},
                                                                    std::vector<std::string>{"DISPLAY=" + x.display()}); }
 
     void type_statements(const std::string& lines) {
@@ -166,6 +166,35 @@ TEST_F(EndToEnd, DomainsWindowShowsMasksSwitchesPointsAndColours) {
     EXPECT_EQ(canvas_count(visualisation, red), 0) << "masked";
     click_cell(domains, 0, 1);
     EXPECT_GT(canvas_count(visualisation, red), 0) << "shown again in its colour";
+    program->send("quit\n");
+    EXPECT_EQ(program->wait_exit(10s), 0);
+}
+
+// The GUI thread sleeps in its loop while the interpreter adds a row: the row
+// must reach the screen with no X event at all, so the pointer stays still
+// outside every window.
+TEST_F(EndToEnd, RowsAddedByStatementsAreOnScreenWithoutAnyEvent) {
+    ASSERT_TRUE(program->wait_for("<1> "));
+    std::string visualisation = open_viewer("K := { | } ;\nA := { i, j | 0 <= j <= i <= 6 } ;\ninitvisu (2, K) ;\n");
+    std::string domains = press_toggle(visualisation, 2, "Domains");
+    ASSERT_TRUE(x.wait_viewable(domains, true));
+    x.run("xdotool mousemove 1279 1023");
+    x.settle(500ms);
+    const std::string pointer = x.run("xdotool getmouselocation");
+    auto name_ink = [&](int row) {
+        Screenshot shot = x.capture(domains);
+        return shot.count_in(black, 10, row_y(row) - 6, 75, row_y(row) + 6);
+    };
+    ASSERT_GT(name_ink(0), 0) << "the row of A";
+    ASSERT_EQ(name_ink(1), 0);
+    const std::pair<const char*, int> definitions[] = {{"D := { i, j | 0 <= i <= 3, 0 <= j <= 1 } ;\n", 1},
+                                                       {"U := A union D ;\n", 2}};
+    for (auto [statement, row] : definitions) {
+        type_statements(statement);
+        x.settle(1s);
+        EXPECT_GT(name_ink(row), 0) << statement << "is on screen";
+    }
+    EXPECT_EQ(x.run("xdotool getmouselocation"), pointer) << "the pointer never moved";
     program->send("quit\n");
     EXPECT_EQ(program->wait_exit(10s), 0);
 }
@@ -353,6 +382,26 @@ TEST_F(EndToEnd, QuitStatementWithTheWindowShown) {
     program->send("quit\n");
     EXPECT_EQ(program->wait_exit(10s), 0);
     EXPECT_EQ(output_since(mark), "\n bye...\n\nEnd.\n");
+}
+
+}  // namespace
+
+namespace {
+
+// A domain too large to draw in any patience: the user's Escape in the
+// Visualisation window stops the redraw, and the session goes on.
+TEST_F(EndToEnd, EscapeStopsTheRedrawOfAHugeDomain) {
+    ASSERT_TRUE(program->wait_for("<1> "));
+    std::string visualisation = open_viewer(
+        "K := { | } ;\nH := { i, j, k | 0 <= i <= 9999, 0 <= j <= 9999, 0 <= k <= 9999 } ;\ninitvisu (3, K) ;\n");
+    program->send("visu (H) ;\n");
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_FALSE(program->wait_for("<5> ", 100ms, true)) << "still drawing";
+    x.key(visualisation, "Escape");
+    ASSERT_TRUE(program->wait_for("<5> ", 20s, true)) << program->output();
+    type_statements("print (K) ;\n");
+    program->send("quit\n");
+    EXPECT_EQ(program->wait_exit(10s), 0);
 }
 
 }  // namespace

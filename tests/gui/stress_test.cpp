@@ -164,7 +164,7 @@ protected:
     int next_line_ = 1;
 
     void SetUp() override {
-        program = std::make_unique<PtySession>(std::vector<std::string>{},
+        program = std::make_unique<PtySession>(std::vector<std::string>{"--no-line-editing"},
                                                std::vector<std::string>{"DISPLAY=" + x.display()});
     }
 

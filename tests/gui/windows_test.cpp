@@ -20,6 +20,12 @@
 #include "view/projection.h"
 #include "view/rendering.h"
 
+// Xlib's macros (None, Bool...) clash with PolyLib's names: after its headers.
+#include <gdk/gdkx.h>
+#ifdef QARNEST_HAVE_XRES
+#include <X11/extensions/XRes.h>
+#endif
+
 namespace {
 
 std::unique_ptr<XSession> display;
@@ -406,6 +412,60 @@ TEST_F(ContextWindowTest, EntriesGoWithTheirWindow) {
     visu_quit();
     process_pending_events();
     EXPECT_TRUE(panel_item.empty());
+}
+
+// Whether a window carries an icon pixmap for the window manager (the
+// toolkit sets its hints when the window is shown).
+bool has_icon(GtkWidget* window) {
+    gtk_widget_show(window);
+    process_pending_events();
+    XWMHints* hints = XGetWMHints(GDK_WINDOW_XDISPLAY(window->window), GDK_WINDOW_XID(window->window));
+    bool icon = hints && (hints->flags & IconPixmapHint) && hints->icon_pixmap != None;
+    if (hints) XFree(hints);
+    return icon;
+}
+
+#ifdef QARNEST_HAVE_XRES
+// The pixmaps this process holds in the X server (X-Resource extension).
+int server_pixmaps() {
+    Display* x = GDK_WINDOW_XDISPLAY(domain_frame->window);
+    XSync(x, False);
+    int types = 0;
+    XResType* counts = nullptr;
+    if (!XResQueryClientResources(x, GDK_WINDOW_XID(domain_frame->window), &types, &counts)) return -1;
+    const Atom pixmap = XInternAtom(x, "PIXMAP", False);
+    int total = 0;
+    for (int i = 0; i < types; ++i)
+        if (counts[i].resource_type == pixmap) total = counts[i].count;
+    XFree(counts);
+    return total;
+}
+#endif
+
+// Every restart rebuilds the Projection and Context windows with their icons
+// read from files: the icons must go with the windows they belong to.
+TEST_F(ContextWindowTest, RestartsLeaveTheServersPixmapsFlat) {
+#ifndef QARNEST_HAVE_XRES
+    GTEST_SKIP() << "no X-Resource extension library";
+#else
+    run("E := { | } ;\n");
+    // Restarts alternate between a context with a parameter and one without,
+    // fifty to a script, ending on the context with a parameter.
+    auto restarts = [&](int count) {
+        for (int done = 0; done < count; done += 50) {
+            std::string script;
+            for (int k = 0; k < 50 && done + k < count; ++k) script += k % 2 ? "initvisu (2, K) ;\n" : "initvisu (2, E) ;\n";
+            run(script);
+        }
+    };
+    restarts(10);
+    ASSERT_TRUE(has_icon(rep_frame)) << "the Projection window's icon file was read";
+    ASSERT_TRUE(has_icon(context_window)) << "the Context window's icon file was read";
+    const int before = server_pixmaps();
+    ASSERT_GT(before, 0);
+    restarts(500);
+    EXPECT_LE(server_pixmaps(), before + 2) << "500 restarts";
+#endif
 }
 
 TEST_F(WindowsTest, VisuStatementShowsAndMasks) {

@@ -2,7 +2,10 @@
 // stores nothing it should not, and the interpreter goes on (or ends cleanly).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 
 #include "tests/support/run_program.h"
 
@@ -154,6 +157,56 @@ TEST(PipedDialogue, AnswersComeFromBeyondTheBlockAlreadyRead) {
               "> Overwrite (o) , Choose another name (n) ?> OK : overwrite 'P'\n"
               "> P :=   { i | i <= 0 }\n"
               "<3> <4> > P :=   { i | i <= 0 }\n<5> End.\n");
+}
+
+// A script longer than the scanner's block: the answer and the new name are
+// the lines after the statement, and every later statement runs.
+TEST(PipedDialogue, InALongScriptTheAnswersAreTheNextLines) {
+    std::string definitions;
+    for (int k = 0; k < 300; ++k) definitions += "X" + std::to_string(k) + " := { i | 0 <= i <= " + std::to_string(k) + " } ;\n";
+    std::string later;
+    for (int k = 0; k < 400; ++k) later += "Y" + std::to_string(k) + " := { i | i >= " + std::to_string(k) + " } ;\n";
+    struct Case {
+        const char* answer;
+        const char* stored;   // the line that shows the answer was taken
+    };
+    const Case cases[] = {
+        {"o\n", "> OK : overwrite 'P'\n> P :=   { i | i <= 5, i >= 0 }\n"},
+        {"  \n\to\n", "> OK : overwrite 'P'\n> P :=   { i | i <= 5, i >= 0 }\n"},
+        {"n\nR\n", "> OK : rename : Please enter new name : > R :=   { i | i <= 5, i >= 0 }\n"},
+        {"n R\n", "> OK : rename : Please enter new name : > R :=   { i | i <= 5, i >= 0 }\n"},
+    };
+    for (const Case& c : cases) {
+        std::string script = "A := { i | 0 <= i <= 5 } ;\nP := { i | 0 <= i <= 3 } ;\n" + definitions +
+                             "P := convex A ;\n" + c.answer + later + "print Z ;\nlist ;\n";
+        ASSERT_GT(script.size(), 16384u);
+        ProgramResult r = run_qarnest(script);
+        EXPECT_EQ(r.exit_status, 0);
+        EXPECT_TRUE(contains(r.out, c.stored)) << c.answer;
+        EXPECT_FALSE(contains(r.out, "Please answer")) << c.answer;
+        for (int k : {0, 199, 399})
+            EXPECT_TRUE(contains(r.out, ">   Y" + std::to_string(k) + " :=   { i | i >= " + std::to_string(k) + " }\n"))
+                << c.answer << ": Y" << k << " was not stored";
+        int error_line = 2 + 300 + 1 + static_cast<int>(std::count(c.answer, c.answer + std::strlen(c.answer), '\n')) +
+                         400 + 1;
+        EXPECT_TRUE(contains(r.out, "> Error - line " + std::to_string(error_line) + " :  'Z' undeclared"))
+            << c.answer << ": error lines still name the script's lines\n" << r.out.substr(r.out.size() - 600);
+    }
+}
+
+// A single token of many megabytes is scanned in time linear in its length.
+TEST(LongTokens, EightTimesLongerTakesAboutEightTimesAsLong) {
+    auto seconds_for = [](std::size_t megabytes) {
+        std::string script = std::string(megabytes << 20, 'a') + " ;\n" + std::string(megabytes << 20, ' ') + "list ;\n";
+        auto start = std::chrono::steady_clock::now();
+        ProgramResult r = run_qarnest(script, {}, std::chrono::seconds(300));
+        EXPECT_EQ(r.exit_status, 0);
+        EXPECT_TRUE(contains(r.out, "> Domain List")) << megabytes;
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    double one = seconds_for(1);
+    double eight = seconds_for(8);
+    EXPECT_LT(eight, 24 * one) << "1 MB: " << one << " s, 8 MB: " << eight << " s";
 }
 
 }  // namespace

@@ -113,16 +113,17 @@ TEST_F(FigureMode, FailsWithAClearMessageAndNoFile) {
         {"a missing folder", shown_triangle, {"--figure", "@/missing/t.svg"}, 1,
          "Can't write @/missing/t.svg: No such file or directory\n"},
         {"an unknown format", shown_triangle, {"--figure", "@/t.jpg"}, 2,
-         "qarnest: --figure @/t.jpg: unknown figure format (use .svg, .pdf, .png or .tex)\n"},
-        {"no file name", shown_triangle, {"--figure"}, 2, "qarnest: --figure needs a value\n"},
+         "qarnest: --figure @/t.jpg: unknown figure format (use .svg, .pdf, .png or .tex)\nTry 'qarnest --help' for more information.\n"},
+        {"no file name", shown_triangle, {"--figure"}, 2,
+         "qarnest: option '--figure' needs a value (FILE)\nTry 'qarnest --help' for more information.\n"},
         {"a malformed size", shown_triangle, {"--figure", target, "--figure-size", "640by480"}, 2,
-         "qarnest: --figure-size 640by480: give WIDTHxHEIGHT, each 1 to 8192 pixels\n"},
+         "qarnest: --figure-size 640by480: give WIDTHxHEIGHT, each 1 to 8192 pixels\nTry 'qarnest --help' for more information.\n"},
         {"a size too large", shown_triangle, {"--figure", target, "--figure-size", "8193x10"}, 2,
-         "qarnest: --figure-size 8193x10: give WIDTHxHEIGHT, each 1 to 8192 pixels\n"},
+         "qarnest: --figure-size 8193x10: give WIDTHxHEIGHT, each 1 to 8192 pixels\nTry 'qarnest --help' for more information.\n"},
         {"a size alone", shown_triangle, {"--figure-size", "10x10"}, 2,
-         "qarnest: --figure-size goes with --figure\n"},
+         "qarnest: --figure-size goes with --figure\nTry 'qarnest --help' for more information.\n"},
         {"a missing script", "", {"--figure", target, "@/none.qn"}, 2,
-         "qarnest: Can't read @/none.qn: No such file or directory\n"},
+         "qarnest: cannot read '@/none.qn': No such file or directory\n"},
     };
     auto in_folder = [&](std::string text) {
         for (std::size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, folder_);

@@ -11,9 +11,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// The plain terminal: the line editor off, so that the transcript holds
+// exactly what the program writes.
 class InteractiveSession : public ::testing::Test {
 protected:
-    PtySession session;
+    PtySession session{{"--no-line-editing"}};
 
     void type_line(const std::string& line, const std::string& then_shows) {
         session.send(line + "\n");
@@ -162,7 +164,7 @@ protected:
     int line_ = 1;
 
     void SetUp() override {
-        session = std::make_unique<PtySession>(std::vector<std::string>{},
+        session = std::make_unique<PtySession>(std::vector<std::string>{"--no-line-editing"},
                                                std::vector<std::string>{"DISPLAY=" + x.display()});
         ASSERT_TRUE(session->wait_for("<1> "));
     }

@@ -252,7 +252,7 @@ const Transcript analyses[] = {
      "\n"
      "-----------------------------------\n"
      "<4> End.\n"},
-    {"EhrhartUsesTheFirstPolyhedronOfAUnion",
+    {"EhrhartCountsTheWholeUnion",
      "A := { i, N | 0 <= i <= N } ;\n"
      "B := { i, N | 2N + 1 <= i <= 3N } ;\n"
      "U := A union B ;\n"
@@ -263,12 +263,61 @@ const Transcript analyses[] = {
      "<3> > U :=   { i, N | i <= N, i >= 0 }\n"
      "UNION   { i, N | i <= 3N, i >= 2N+1 }\n"
      "<4> > C :=   { N | N >= 0 }\n"
-     "<5>          N  >= 0\n"
+     "<5>          N  = 0\n"
      "          1 >= 0\n"
      "\n"
      "( 1 * N + 1 )\n"
      "\n"
      "-----------------------------------\n"
+     "         N  -1 >= 0\n"
+     "          1 >= 0\n"
+     "\n"
+     "( 2 * N + 1 )\n"
+     "\n"
+     "-----------------------------------\n"
+     "<6> End.\n"},
+    {"VerticesOfAUnionPieceByPiece",
+     "A := { i, N | 0 <= i <= N } ;\n"
+     "D := { i, N | N <= i <= 2N } ;\n"
+     "V := A union D ;\n"
+     "C := { N | N >= 0 } ;\n"
+     "vertices (V, C) ;\n",
+     "<1> > A :=   { i, N | i <= N, i >= 0 }\n"
+     "<2> > D :=   { i, N | i <= 2N, i >= N }\n"
+     "<3> > V :=   { i, N | i <= N, i >= 0 }\n"
+     "UNION   { i, N | i <= 2N, i >= N }\n"
+     "<4> > C :=   { N | N >= 0 }\n"
+     "<5> > Polyhedron 1 of 2 of 'V':\n"
+     "---------------------------------------\n"
+     "Domain :\n"
+     "         N  >= 0\n"
+     "          1 >= 0\n"
+     "\n"
+     "Vertices :\n"
+     "[ 0 ]\n"
+     "[ N ]\n"
+     "> Polyhedron 2 of 2 of 'V':\n"
+     "---------------------------------------\n"
+     "Domain :\n"
+     "         N  >= 0\n"
+     "          1 >= 0\n"
+     "\n"
+     "Vertices :\n"
+     "[ N ]\n"
+     "[ 2N ]\n"
+     "<6> End.\n"},
+    {"UnionWithAnUnboundedPieceHasNoEhrhartPolynomial",
+     "A := { i, N | 0 <= i <= N } ;\n"
+     "B := { i, N | i >= N } ;\n"
+     "U := A union B ;\n"
+     "C := { N | N >= 0 } ;\n"
+     "ehrhart (U, C) ;\n",
+     "<1> > A :=   { i, N | i <= N, i >= 0 }\n"
+     "<2> > B :=   { i, N | i >= N }\n"
+     "<3> > U :=   { i, N | i <= N, i >= 0 }\n"
+     "UNION   { i, N | i >= N }\n"
+     "<4> > C :=   { N | N >= 0 }\n"
+     "<5> > Ehrhart : domain 'U' has infinitely many points for some values of the parameters of 'C' - command ignored\n"
      "<6> End.\n"},
     {"EhrhartContextWithoutVariables",
      "T := { i, j | 0 <= j <= i <= 3 } ;\n"
@@ -687,6 +736,137 @@ const Transcript bad_input[] = {
 };
 INSTANTIATE_TEST_SUITE_P(BadInput, OperationsTranscript, ::testing::ValuesIn(bad_input), transcript_name);
 
+// Values beyond PolyLib's 64 bits: each statement gives its exact result or
+// one line and stores nothing; the list shows the stores unchanged.
+const Transcript wrap_around[] = {
+    {"ImageScaledThreeTimesByAMillion",
+     "B := { i | 0 <= i <= 1000000 } ;\n"
+     "M := ((1000000, 0), (0, 1)) ;\n"
+     "C := image (B, M) ;\n"
+     "D := image (C, M) ;\n"
+     "D := image (D, M) ;\n"
+     "E := image (D, M) ;\n"
+     "list ;\n",
+     "<1> > B :=   { i | i <= 1000000, i >= 0 }\n"
+     "<2> <3> > C :=   { i | i <= 1000000000000, i >= 0 }\n"
+     "<4> > D :=   { i | i <= 1000000000000000000, i >= 0 }\n"
+     "<5> > Error - line 5 : 64-bit overflow in the image of 'D' by 'M' - command ignored \n"
+     "<6> > Error - line 6 : 64-bit overflow in the image of 'D' by 'M' - command ignored \n"
+     "<7> > Domain List: \n"
+     ">   D :=   { i | i <= 1000000000000000000, i >= 0 }\n"
+     ">   C :=   { i | i <= 1000000000000, i >= 0 }\n"
+     ">   B :=   { i | i <= 1000000, i >= 0 }\n"
+     "\n"
+     "> Matrix List : \n"
+     "\tM\n"
+     "\n"
+     "<8> End.\n"},
+    {"ImageTwiceBy2147483647",
+     "F := { i | 0 <= i <= 2147483647 } ;\n"
+     "N := ((2147483647, 0), (0, 1)) ;\n"
+     "G := image (F, N) ;\n"
+     "H := image (G, N) ;\n"
+     "P := ((2147483647, 0, 0), (0, 1, 0), (0, 0, 1)) ;\n"
+     "S := { i, j | 0 <= i <= 2147483647 * 2147483647, 0 <= j <= 1 } ;\n"
+     "T := image (S, P) ;\n"
+     "list ;\n",
+     "<1> > F :=   { i | i <= 2147483647, i >= 0 }\n"
+     "<2> <3> > G :=   { i | i <= 4611686014132420609, i >= 0 }\n"
+     "<4> > Error - line 4 : 64-bit overflow in the image of 'G' by 'N' - command ignored \n"
+     "<5> <6> > S :=   { i, j | i <= 4611686014132420609, i >= 0, j <= 1, j >= 0 }\n"
+     "<7> > Error - line 7 : 64-bit overflow in the image of 'S' by 'P' - command ignored \n"
+     "<8> > Domain List: \n"
+     ">   S :=   { i, j | i <= 4611686014132420609, i >= 0, j <= 1, j >= 0 }\n"
+     ">   G :=   { i | i <= 4611686014132420609, i >= 0 }\n"
+     ">   F :=   { i | i <= 2147483647, i >= 0 }\n"
+     "\n"
+     "> Matrix List : \n"
+     "\tP, N\n"
+     "\n"
+     "<9> End.\n"},
+    {"PreimageBeyond64Bits",
+     "R := { i | 1048573 * 1048583 i <= 5, i >= -5 } ;\n"
+     "N := ((2147483647, 0), (0, 1)) ;\n"
+     "S := preimage (R, N) ;\n"
+     "M := ((3, 0), (0, 1)) ;\n"
+     "S := preimage (R, M) ;\n"
+     "list ;\n",
+     "<1> > R :=   { i | 1099515822059i <= 5, i >= -5 }\n"
+     "<2> <3> > Error - line 3 : 64-bit overflow in the preimage of 'R' by 'N' - command ignored \n"
+     "<4> <5> > S :=   { i | 3298547466177i <= 5, 3i >= -5 }\n"
+     "<6> > Domain List: \n"
+     ">   S :=   { i | 3298547466177i <= 5, 3i >= -5 }\n"
+     ">   R :=   { i | 1099515822059i <= 5, i >= -5 }\n"
+     "\n"
+     "> Matrix List : \n"
+     "\tM, N\n"
+     "\n"
+     "<7> End.\n"},
+    {"DeclarationWhoseVertexWraps",
+     "Q := { i, j | 0 <= i <= 1, 0 <= j <= 1 } ;\n"
+     "Q := { i, j | 2147483647 i - 2147483646 j <= 2147483645, 2147483646 i - 2147483643 j >= 7 } ;\n"
+     "list ;\n",
+     "<1> > Q :=   { i, j | i <= 1, i >= 0, j <= 1, j >= 0 }\n"
+     "<2> > integer overflow in polyhedron declaration - Action cancelled !\n"
+     "<3> > Domain List: \n"
+     ">   Q :=   { i, j | i <= 1, i >= 0, j <= 1, j >= 0 }\n"
+     "\n"
+     "> Matrix List : \n"
+     "\t\n"
+     "<4> End.\n"},
+    {"LargeBoundsKeepExactValuesOrFailCleanly",
+     "A := { i, j | 0 <= i <= 2147483647 * 2147483647, 0 <= j <= 3 } ;\n"
+     "B := { i, j | 0 <= i <= 3, 0 <= j <= 2147483647 * 2147483647 } ;\n"
+     "C := { i, j | 5 <= i <= 9, 5 <= j <= 9 } ;\n"
+     "U := A union B ;\n"
+     "V := U union C ;\n"
+     "W := convex V ;\n"
+     "X := A inter B ;\n"
+     "Y := A diff C ;\n"
+     "Z := dd V ;\n"
+     "K := { | } ;\n"
+     "vertices (A, K) ;\n"
+     "list ;\n",
+     "<1> > A :=   { i, j | i <= 4611686014132420609, i >= 0, j <= 3, j >= 0 }\n"
+     "<2> > B :=   { i, j | i <= 3, i >= 0, j <= 4611686014132420609, j >= 0 }\n"
+     "<3> > C :=   { i, j | i <= 9, i >= 5, j <= 9, j >= 5 }\n"
+     "<4> > U :=   { i, j | i <= 4611686014132420609, i >= 0, j <= 3, j >= 0 }\n"
+     "UNION   { i, j | i <= 3, i >= 0, j <= 4611686014132420609, j >= 0 }\n"
+     "<5> > V :=   { i, j | i <= 4611686014132420609, i >= 0, j <= 3, j >= 0 }\n"
+     "UNION   { i, j | i <= 3, i >= 0, j <= 4611686014132420609, j >= 0 }\n"
+     "UNION   { i, j | i <= 9, i >= 5, j <= 9, j >= 5 }\n"
+     "<6> > Error - line 6 : PolyLib failed on the convex hull of 'V' (arithmetic overflow or work space exceeded) - command ignored \n"
+     "<7> > Error - line 7 : PolyLib failed on the intersection of 'A' and 'B' (arithmetic overflow or work space exceeded) - command ignored \n"
+     "<8> > Error - line 8 : PolyLib failed on the difference of 'A' and 'C' (arithmetic overflow or work space exceeded) - command ignored \n"
+     "<9> > Error - line 9 : PolyLib failed on the disjoint decomposition of 'V' (arithmetic overflow or work space exceeded) - command ignored \n"
+     "<10> > K := { | }\n"
+     "<11> ---------------------------------------\n"
+     "Domain :\n"
+     "          1 >= 0\n"
+     "\n"
+     "Vertices :\n"
+     "[ 0,  0 ]\n"
+     "[ 4611686014132420609,  0 ]\n"
+     "[ 4611686014132420609,  3 ]\n"
+     "[ 0,  3 ]\n"
+     "<12> > Domain List: \n"
+     ">   K := { | }\n"
+     ">   V :=   { i, j | i <= 4611686014132420609, i >= 0, j <= 3, j >= 0 }\n"
+     "UNION   { i, j | i <= 3, i >= 0, j <= 4611686014132420609, j >= 0 }\n"
+     "UNION   { i, j | i <= 9, i >= 5, j <= 9, j >= 5 }\n"
+     ">   U :=   { i, j | i <= 4611686014132420609, i >= 0, j <= 3, j >= 0 }\n"
+     "UNION   { i, j | i <= 3, i >= 0, j <= 4611686014132420609, j >= 0 }\n"
+     ">   C :=   { i, j | i <= 9, i >= 5, j <= 9, j >= 5 }\n"
+     ">   B :=   { i, j | i <= 3, i >= 0, j <= 4611686014132420609, j >= 0 }\n"
+     ">   A :=   { i, j | i <= 4611686014132420609, i >= 0, j <= 3, j >= 0 }\n"
+     "\n"
+     "> Matrix List : \n"
+     "\t\n"
+     "<13> End.\n",
+     true},
+};
+INSTANTIATE_TEST_SUITE_P(WrapAround, OperationsTranscript, ::testing::ValuesIn(wrap_around), transcript_name);
+
 // "+", "." and "-" are the one-character forms of union, inter and diff.
 TEST(OneCharacterForms, DoExactlyWhatTheKeywordsDo) {
     const char* operands =
@@ -707,7 +887,7 @@ TEST(OneCharacterForms, DoExactlyWhatTheKeywordsDo) {
 // The result is computed and its names copied before the overwrite question,
 // so replacing an operand by the result is safe.
 TEST(OverwriteAnOperand, ConvexReplacesTheDomainItIsComputedFrom) {
-    PtySession session;
+    PtySession session{{"--no-line-editing"}};
     ASSERT_TRUE(session.wait_for("<1> "));
     session.send("A := { a, b | 0 <= a <= 1, 0 <= b <= 1 } ;\n");
     ASSERT_TRUE(session.wait_for("<2> "));
@@ -735,7 +915,7 @@ TEST(OverwriteAnOperand, ConvexReplacesTheDomainItIsComputedFrom) {
 // On a terminal the analysis output, computed in a child process, still comes
 // before the next prompt.
 TEST(InteractiveAnalyses, OutputPrecedesTheNextPrompt) {
-    PtySession session;
+    PtySession session{{"--no-line-editing"}};
     ASSERT_TRUE(session.wait_for("<1> "));
     session.send("T := { i, j, N | 0 <= j <= i <= N } ;\nC := { N | N >= 0 } ;\n");
     ASSERT_TRUE(session.wait_for("<3> "));

@@ -3,6 +3,8 @@
 
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "tests/support/run_program.h"
 
@@ -59,7 +61,20 @@ const Transcript declarations[] = {
      "<1> > more than one variable 'i' in polyhedron declaration - Action cancelled !\n> Error - line 1 : there is an undeclared variable used in constraints !!\n \n<2> End.\n"},
     {"UndeclaredVariable",
      "P := { i | a >= 0 } ;\n",
-     "<1> > Error - line 1 : there is an undeclared variable used in constraints !!\n \n> P :=   { i |  }\n<2> End.\n"},
+     "<1> > Error - line 1 : there is an undeclared variable used in constraints !!\n \n"
+     "> undeclared variable 'a' in polyhedron declaration - Action cancelled !\n<2> End.\n"},
+    {"UndeclaredVariableKeepsTheOldDefinition",
+     "P := { i | 0 <= i <= 3 } ;\nP := { i | 0 <= i <= n } ;\nprint P ;\n",
+     "<1> > P :=   { i | i <= 3, i >= 0 }\n"
+     "<2> > Error - line 2 : there is an undeclared variable used in constraints !!\n \n"
+     "> undeclared variable 'n' in polyhedron declaration - Action cancelled !\n"
+     "<3> > P :=   { i | i <= 3, i >= 0 }\n<4> End.\n"},
+    {"UndeclaredVariablesCancelOnce",
+     "P := { i, j | 0 <= j <= i <= N, i + 2M = 4 } ;\nlist ;\n",
+     "<1> > Error - line 1 : there is an undeclared variable used in constraints !!\n \n"
+     "> undeclared variable 'N' in polyhedron declaration - Action cancelled !\n"
+     "> Error - line 1 : there is an undeclared variable used in constraints !!\n \n"
+     "<2> > Domain List: \n\n> Matrix List : \n\t\n<3> End.\n"},
     {"EmptyDomain",
      "P := { | } ;\nprint P ;\n",
      "<1> > P := { | }\n<2> > P := { | }\n<3> End.\n"},
@@ -265,6 +280,33 @@ TEST(ExampleScripts, RunToTheEndWithoutErrorsFromThePolyhedralWork) {
         EXPECT_TRUE(r.out.size() >= 5 && r.out.compare(r.out.size() - 5, 5, "End.\n") == 0) << name << r.out;
         EXPECT_EQ(r.out.find("PolyLib failed"), std::string::npos) << name;
         EXPECT_EQ(r.out.find("End of file parsing"), std::string::npos) << name;
+    }
+}
+
+// The declaration examples of the help text and of the README declare every
+// variable their constraints use: typed as shown, they store a domain.
+TEST(DocumentedDeclarations, StoreTheirDomain) {
+    ProgramResult help = run_qarnest("help ;\n");
+    std::ifstream readme_file(std::string(QARNEST_SOURCE_DIR) + "/README.md");
+    std::stringstream readme;
+    readme << readme_file.rdbuf();
+    std::vector<std::string> examples;
+    for (const std::string& text : {help.out, readme.str()}) {
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            std::size_t start = line.find("P := { i, j");
+            std::size_t end = line.find("} ;", start);
+            if (start == std::string::npos || end == std::string::npos) continue;
+            std::string statement = line.substr(start, end + 3 - start);
+            for (std::size_t bar; (bar = statement.find("\\|")) != std::string::npos;) statement.erase(bar, 1);
+            examples.push_back(statement);
+        }
+    }
+    ASSERT_EQ(examples.size(), 2u);
+    for (const std::string& example : examples) {
+        ProgramResult r = run_qarnest(example + "\nlist ;\n");
+        EXPECT_EQ(r.out.find("undeclared"), std::string::npos) << example << "\n" << r.out;
+        EXPECT_NE(r.out.find(">   P :=   { i, j, N | "), std::string::npos) << example << "\n" << r.out;
     }
 }
 

@@ -201,15 +201,17 @@ void PrintTo(const EhrhartCase& c, std::ostream* os) { *os << c.name; }
 
 class EhrhartCheck : public ::testing::TestWithParam<EhrhartCase> {};
 
-TEST_P(EhrhartCheck, PrintedPolynomialCountsThePoints) {
-    const EhrhartCase& c = GetParam();
-    std::string script = std::string("P := ") + c.domain + " ;\nK := " + c.context + " ;\nehrhart(P, K);\n";
+// Runs `script`, whose statement number `statement` is the ehrhart one on
+// domain P and context K, and compares every printed polynomial with a
+// brute-force count at the parameter values of the box that the context holds.
+void check_enumeration(const std::string& script, int statement, const EhrhartCase& c) {
     ProgramResult run = run_qarnest(script);
     ASSERT_EQ(run.exit_status, 0) << run.err;
     UnionSet domain = parse_constraint_notation(echoed_definition(run.out, "P"));
     UnionSet context = parse_constraint_notation(echoed_definition(run.out, "K"));
-    std::size_t first = run.out.find("<3> ") + 4;
-    std::size_t last = run.out.find("<4> ");
+    std::string prompt = "<" + std::to_string(statement) + "> ";
+    std::size_t first = run.out.find(prompt) + prompt.size();
+    std::size_t last = run.out.find("<" + std::to_string(statement + 1) + "> ");
     ASSERT_NE(last, std::string::npos) << run.out;
     std::vector<ValidityPiece> pieces = read_enumeration(run.out.substr(first, last - first), context.names);
     ASSERT_FALSE(pieces.empty()) << run.out;
@@ -244,7 +246,48 @@ TEST_P(EhrhartCheck, PrintedPolynomialCountsThePoints) {
     EXPECT_GE(checked, 8) << "too few parameter values in the context";
 }
 
+TEST_P(EhrhartCheck, PrintedPolynomialCountsThePoints) {
+    const EhrhartCase& c = GetParam();
+    check_enumeration(std::string("P := ") + c.domain + " ;\nK := " + c.context + " ;\nehrhart(P, K);\n", 3, c);
+}
+
 INSTANTIATE_TEST_SUITE_P(Polytopes, EhrhartCheck, ::testing::ValuesIn(ehrhart_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Unions whose pieces overlap: every point is counted once. `domain` holds
+// the pieces separated by ';', joined by union in that order.
+const EhrhartCase union_cases[] = {
+    {"OverlappingIntervals", "{ i, N | i >= 0, i <= N } ; { i, N | i >= N, i <= 2N }", "{ N | N >= 0 }", -2, 12, -1, 25},
+    {"IntervalInsideAnother", "{ i, N | i >= 0, i <= 2N } ; { i, N | i >= 1, i <= N }", "{ N | N >= 0 }", -2, 12, -1, 25},
+    {"ThreeIntervals", "{ i, N | i >= 0, i <= N } ; { i, N | i >= N, i <= 2N } ; { i, N | i >= 0, i <= 5 }",
+     "{ N | N >= 0 }", -2, 12, -1, 25},
+    {"ThreeOverlappingTriangles",
+     "{ i, j, N | j >= 0, i >= j, i <= N } ; { i, j, N | i >= 0, j >= i, j <= N } ; { i, j, N | i >= 1, j >= 1, "
+     "i+j <= N }",
+     "{ N | N >= 0 }", -1, 9, -1, 10},
+    {"TwoParametersCrossingBoxes", "{ i, j, N, M | i >= 0, i <= N, j >= 0, j <= 2 } ; { i, j, N, M | i >= 1, i <= 3, j >= 0, j <= M }",
+     "{ N, M | N >= 0, M >= 0 }", -1, 6, -1, 8},
+};
+
+class EhrhartUnionCheck : public ::testing::TestWithParam<EhrhartCase> {};
+
+TEST_P(EhrhartUnionCheck, PrintedPolynomialCountsEveryPointOnce) {
+    const EhrhartCase& c = GetParam();
+    std::vector<std::string> pieces;
+    std::istringstream list(c.domain);
+    for (std::string piece; std::getline(list, piece, ';');) pieces.push_back(piece);
+    std::string script, joined = "Q1";
+    for (std::size_t k = 1; k <= pieces.size(); ++k) script += "Q" + std::to_string(k) + " := " + pieces[k - 1] + " ;\n";
+    for (std::size_t k = 2; k <= pieces.size(); ++k) {
+        std::string name = k == pieces.size() ? "P" : "U" + std::to_string(k);
+        script += name + " := " + joined + " union Q" + std::to_string(k) + " ;\n";
+        joined = name;
+    }
+    script += "K := " + std::string(c.context) + " ;\nehrhart(P, K);\n";
+    check_enumeration(script, static_cast<int>(2 * pieces.size() + 1), c);
+}
+
+INSTANTIATE_TEST_SUITE_P(Unions, EhrhartUnionCheck, ::testing::ValuesIn(union_cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(QuasiPolynomialReader, EvaluatesPrintedForms) {

@@ -205,4 +205,31 @@ TEST_F(RegistryTest, DeletingFromAnEmptyMatrixListReports) {
     EXPECT_EQ(MatrixList, nullptr);
 }
 
+// A statement the user abandoned (Ctrl-C) while its result was computed
+// stores nothing, and says so in one line; the stores stay as they were.
+TEST_F(RegistryTest, AnAbandonedStatementStoresNothing) {
+    add("P", {"i"});
+    Matrix* matrix;
+    {
+        DomainLock lock;
+        matrix = Matrix_Alloc(1, 1);
+    }
+    statement_abandoned = [] { return true; };
+    std::string out = capture_stdout([&] {
+        {
+            DomainLock lock;
+            DomainList = add_domain_in_list("Q", vars_of({"i"}), universe_locked(1), DomainList);
+            DomainList = add_domain_in_list("P", vars_of({"i"}), universe_locked(1), DomainList);
+        }
+        MatrixList = add_matrix_in_list("M", matrix, MatrixList);
+    });
+    statement_abandoned = nullptr;
+    EXPECT_EQ(out, "> Interrupted: 'Q' is not stored\n> Interrupted: 'P' is not stored\n"
+                   "> Interrupted: 'M' is not stored\n");
+    ASSERT_NE(DomainList, nullptr);
+    EXPECT_EQ(DomainList->name, "P");
+    EXPECT_EQ(DomainList->next, nullptr);
+    EXPECT_EQ(MatrixList, nullptr);
+}
+
 }  // namespace

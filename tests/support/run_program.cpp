@@ -30,7 +30,7 @@ int decode_status(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) :
 }  // namespace
 
 ProgramResult run_qarnest(const std::string& input, const std::vector<std::string>& args,
-                          std::chrono::seconds timeout) {
+                          std::chrono::seconds timeout, const std::vector<std::string>& environment) {
     int in_pipe[2], out_pipe[2], err_pipe[2];
     if (pipe(in_pipe) || pipe(out_pipe) || pipe(err_pipe)) throw std::runtime_error("pipe");
     std::vector<std::string> storage;
@@ -41,6 +41,7 @@ ProgramResult run_qarnest(const std::string& input, const std::vector<std::strin
         dup2(out_pipe[1], 1);
         dup2(err_pipe[1], 2);
         for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) close(fd);
+        for (const auto& setting : environment) putenv(const_cast<char*>(setting.c_str()));
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -101,7 +102,8 @@ ProgramResult run_qarnest(const std::string& input, const std::vector<std::strin
     return result;
 }
 
-PtySession::PtySession(const std::vector<std::string>& args, const std::vector<std::string>& environment) {
+PtySession::PtySession(const std::vector<std::string>& args, const std::vector<std::string>& environment,
+                       bool like_a_user_terminal) {
     std::vector<std::string> storage;
     auto argv = make_argv(args, storage);
     termios settings{};
@@ -110,6 +112,11 @@ PtySession::PtySession(const std::vector<std::string>& args, const std::vector<s
     settings.c_cc[VEOF] = 4;
     settings.c_cc[VMIN] = 1;
     settings.c_oflag |= OPOST | ONLCR;
+    if (like_a_user_terminal) {
+        settings.c_lflag |= ECHO | ECHOE | ECHOK | ECHOCTL | ISIG | IEXTEN;
+        settings.c_cc[VINTR] = 3;
+        settings.c_cc[VERASE] = 0x7f;
+    }
     pid_ = forkpty(&master_, nullptr, &settings, nullptr);
     if (pid_ < 0) throw std::runtime_error("forkpty");
     if (pid_ == 0) {
@@ -140,6 +147,7 @@ void PtySession::send(const std::string& text) {
 }
 
 void PtySession::send_eof() { send("\x04"); }
+
 
 bool PtySession::read_some(std::chrono::milliseconds timeout) {
     pollfd p{master_, POLLIN, 0};

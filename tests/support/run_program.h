@@ -14,15 +14,20 @@ struct ProgramResult {
     bool timed_out = false;
 };
 
-// Feeds `input` through a pipe, then closes it.
+// Feeds `input` through a pipe, then closes it. environment: extra
+// "NAME=value" settings for the program ("DISPLAY=" for no display).
 ProgramResult run_qarnest(const std::string& input, const std::vector<std::string>& args = {},
-                          std::chrono::seconds timeout = std::chrono::seconds(60));
+                          std::chrono::seconds timeout = std::chrono::seconds(60),
+                          const std::vector<std::string>& environment = {});
 
 // An interactive session: standard input and output on a pseudo-terminal.
 class PtySession {
 public:
     // environment: extra "NAME=value" settings for the program (e.g. its DISPLAY).
-    explicit PtySession(const std::vector<std::string>& args = {}, const std::vector<std::string>& environment = {});
+    // like_a_user_terminal: echo on and Ctrl-C sending SIGINT, as in a
+    // terminal emulator; otherwise the echo is off and Ctrl-C is a character.
+    explicit PtySession(const std::vector<std::string>& args = {}, const std::vector<std::string>& environment = {},
+                        bool like_a_user_terminal = false);
     ~PtySession();
     PtySession(const PtySession&) = delete;
     PtySession& operator=(const PtySession&) = delete;

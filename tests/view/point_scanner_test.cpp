@@ -361,3 +361,88 @@ TEST_F(PointScanner, PolyhedronWithoutConstraintsAcceptsEveryPoint) {
 }
 
 }  // namespace
+
+namespace {
+
+// A callback that skips values of an outer coordinate: it is asked before
+// the points below each value, and the values it skips are not visited.
+struct OuterSkipper {
+    int skipped_depth;
+    std::int64_t skip;
+    unsigned dimension;
+    Points points;
+    std::vector<std::pair<int, std::int64_t>> asked;   // (depth, remaining)
+
+    int operator()(const std::int64_t* x) {
+        points.emplace_back(x, x + dimension);
+        return 1;
+    }
+    std::int64_t outer_skip(int depth, const std::int64_t*, std::int64_t remaining) {
+        asked.push_back({depth, remaining});
+        return depth == skipped_depth ? skip : 0;
+    }
+};
+
+struct OuterSkipCase {
+    const char* name;
+    unsigned dimension;
+    Rows rows;
+    int skipped_depth;
+    std::int64_t skip;
+    Points expected;
+};
+
+TEST_F(PointScanner, OuterValuesSkippedByTheCallback) {
+    const OuterSkipCase cases[] = {
+        {"two of every three i of a 7 x 2 box", 2, {{1, 1, 0, 0}, {1, -1, 0, 6}, {1, 0, 1, 0}, {1, 0, -1, 1}}, 0, 2,
+         {{2, 0}, {2, 1}, {5, 0}, {5, 1}, {6, 0}, {6, 1}}},
+        {"a skip past the end stops at the last value", 2,
+         {{1, 1, 0, 0}, {1, -1, 0, 2}, {1, 0, 1, 0}, {1, 0, -1, 0}}, 0, 100, {{2, 0}}},
+        {"the middle coordinate of a 3-D box", 3,
+         {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 1}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 3}, {1, 0, 0, 1, 0}, {1, 0, 0, -1, 0}},
+         1, 1, {{0, 1, 0}, {0, 3, 0}, {1, 1, 0}, {1, 3, 0}}},
+        {"a triangle's rows follow the value reached", 2, {{1, 1, 0, 0}, {1, 0, 1, 0}, {1, -1, -1, 4}}, 0, 1,
+         {{1, 0}, {1, 1}, {1, 2}, {1, 3}, {3, 0}, {3, 1}, {4, 0}}},
+        {"no skip: every point", 2, {{1, 1, 0, 0}, {1, -1, 0, 1}, {1, 0, 1, 0}, {1, 0, -1, 1}}, 0, 0,
+         {{0, 0}, {0, 1}, {1, 0}, {1, 1}}},
+    };
+    for (const OuterSkipCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScanPlan plan;
+        ASSERT_EQ(plan.build(make(c.dimension, c.rows)), ScanPlan::Build::ready);
+        OuterSkipper skipper{c.skipped_depth, c.skip, c.dimension, {}, {}};
+        std::int64_t x[3] = {};
+        EXPECT_EQ(plan.run(x, skipper), ScanResult::done);
+        EXPECT_EQ(skipper.points, c.expected);
+        for (const auto& [depth, remaining] : skipper.asked) {
+            EXPECT_LT(depth, static_cast<int>(c.dimension) - 1);
+            EXPECT_GE(remaining, 1);
+        }
+    }
+}
+
+TEST_F(PointScanner, LaterLevelsIgnoringACoordinate) {
+    ScanPlan box, triangle;
+    ASSERT_EQ(box.build(make(3, {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 5}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 5},
+                                 {1, 0, 0, 1, 0}, {1, 0, 0, -1, 5}})),
+              ScanPlan::Build::ready);
+    ASSERT_EQ(triangle.build(make(3, {{1, 1, 0, 0, 0}, {1, 0, 1, 0, 0}, {1, -1, -1, 0, 4},
+                                      {1, 0, 0, 1, 0}, {1, 0, 0, -1, 2}})),
+              ScanPlan::Build::ready);
+    EXPECT_TRUE(box.later_levels_ignore(0));
+    EXPECT_TRUE(box.later_levels_ignore(1));
+    EXPECT_FALSE(triangle.later_levels_ignore(0));   // j <= 4 - i
+    EXPECT_TRUE(triangle.later_levels_ignore(1));    // k does not depend on j
+    EXPECT_TRUE(box.later_levels_widen_with(0));
+    EXPECT_FALSE(triangle.later_levels_widen_with(0));   // j's upper bound falls as i grows
+    ScanPlan growing, sloped;
+    ASSERT_EQ(growing.build(make(2, {{1, 1, 0, 0}, {1, -1, 0, 9}, {1, 0, 1, 0}, {1, 1, -1, 0}})),
+              ScanPlan::Build::ready);   // 0 <= j <= i <= 9
+    ASSERT_EQ(sloped.build(make(2, {{1, 1, 0, 0}, {1, -1, 0, 9}, {0, 1, -1, 0}})),
+              ScanPlan::Build::ready);   // j = i
+    EXPECT_TRUE(growing.later_levels_widen_with(0));
+    EXPECT_FALSE(growing.later_levels_ignore(0));
+    EXPECT_FALSE(sloped.later_levels_widen_with(0));
+}
+
+}  // namespace

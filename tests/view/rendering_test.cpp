@@ -16,6 +16,10 @@
 #include "view/projection.h"
 #include "view/rendering.h"
 
+// Xlib's True, False and Bool macros must come after PolyLib's enum of those names.
+#include <gdk/gdkx.h>
+#include <X11/keysym.h>
+
 namespace {
 
 using Pixels = std::vector<std::pair<int, int>>;
@@ -68,6 +72,21 @@ TEST_F(Rendering, MarkerIsFortyFivePixels) {
     EXPECT_EQ(image.count(pixel_of(0, 0, 0)), 45);
 }
 
+// X rectangles have 16-bit coordinates: a marker far off the canvas must not
+// wrap around onto it.
+TEST_F(Rendering, MarkersFarOffTheCanvasPaintNothing) {
+    GdkPainter painter(domain_pixmap, label_font);
+    const GdkColor black = {0, 0, 0, 0};
+    const CanvasPoint far[] = {{65536 + 100, 100}, {100, 65536 + 100}, {-65536 + 100, 100}, {40000, 40000}};
+    painter.markers(black, far, 4);
+    const PixelSpan spans[] = {{65536 + 50, 60, 20}, {50, 65536 + 60, 20}};
+    painter.spans(black, spans, 2);
+    EXPECT_TRUE(read().differing(white()).empty());
+    const CanvasPoint near = {100, 100};
+    painter.markers(black, &near, 1);
+    EXPECT_EQ(read().count(pixel_of(0, 0, 0)), 45);
+}
+
 TEST_F(Rendering, NoMarkerOnACanvasBelowSixtyPixels) {
     set_view(0, 10, 0, 10);
     canvas_width = 59;
@@ -85,6 +104,26 @@ TEST_F(Rendering, SegmentCollapsingToOnePixelIsAMarker) {
     ASSERT_EQ(line.size(), 401u);
     EXPECT_EQ(line.front(), (std::pair<int, int>{30, 230}));
     EXPECT_EQ(line.back(), (std::pair<int, int>{430, 230}));
+}
+
+// One-pixel lines of the X server may differ with the direction they are
+// drawn in; an outline's segment must not.
+TEST_F(Rendering, SegmentIsTheSameDrawnEitherWay) {
+    set_view(0, 1000, 0, 1000);
+    const std::pair<PlanePoint, PlanePoint> segments[] = {
+        {{10, 20}, {990, 333}}, {{10, 20}, {333, 990}}, {{500, 10}, {20, 730}},
+        {{3, 3}, {997, 998}},   {{100, 900}, {950, 101}}, {{250, 250}, {250, 900}},
+    };
+    for (const auto& [a, b] : segments) {
+        SCOPED_TRACE(testing::Message() << a.x << "," << a.y << " - " << b.x << "," << b.y);
+        clear_white();
+        draw_plane_outline(domain_pixmap, std::array<PlanePoint, 2>{a, b}.data(), 2);
+        const Pixels forward = sorted(read().differing(white()));
+        clear_white();
+        draw_plane_outline(domain_pixmap, std::array<PlanePoint, 2>{b, a}.data(), 2);
+        EXPECT_EQ(sorted(read().differing(white())), forward);
+        EXPECT_GT(forward.size(), 100u);
+    }
 }
 
 TEST_F(Rendering, SquareDrawsItsFourEdges) {
@@ -173,6 +212,12 @@ TEST_F(Rendering, EdgesAreThoseOfTheFacesOfFacesRecursion) {
         {"square pyramid", 3, {{1, 0, 0, 1, 0}, {1, 1, 0, -1, 0}, {1, -1, 0, -1, 4}, {1, 0, 1, -1, 0}, {1, 0, -1, -1, 4}}},
         {"tilted square in space", 3, {{0, 1, 1, -1, 0}, {1, 1, 0, 0, 0}, {1, -1, 0, 0, 3}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 3}}},
         {"segment in space", 3, {{0, 1, -1, 0, 0}, {0, 0, 0, 1, -2}, {1, 1, 0, 0, 0}, {1, -1, 0, 0, 5}}},
+        {"wedge over a pentagon", 3,
+         {{1, 0, 0, 1, 0}, {1, 1, 0, 0, 0}, {1, 0, 1, 0, 0}, {1, -1, 0, 0, 6}, {1, 0, -1, 0, 5}, {1, -1, -1, 0, 9},
+          {1, -3, 0, -4, 12}}},
+        {"5-D simplex", 5,
+         {{1, 1, 0, 0, 0, 0, 0}, {1, 0, 1, 0, 0, 0, 0}, {1, 0, 0, 1, 0, 0, 0}, {1, 0, 0, 0, 1, 0, 0},
+          {1, 0, 0, 0, 0, 1, 0}, {1, -1, -1, -1, -1, -1, 3}}},
         {"4-D box", 4,
          {{1, 1, 0, 0, 0, 0}, {1, -1, 0, 0, 0, 2}, {1, 0, 1, 0, 0, 0}, {1, 0, -1, 0, 0, 3},
           {1, 0, 0, 1, 0, 0}, {1, 0, 0, -1, 0, 1}, {1, 0, 0, 0, 1, 0}, {1, 0, 0, 0, -1, 2}}},
@@ -218,6 +263,30 @@ TEST_F(Rendering, OutlineOfANewPolyhedronIsItsOwn) {
     draw_polyhedron_outline(domain_pixmap, second);
     EXPECT_EQ(sorted(read().differing(white())), expected);
     Polyhedron_Free(second);
+}
+
+// The compiled points of a shown domain are kept between redraws; a domain
+// shown after it was freed, at the same address or not, shows its own points.
+TEST_F(Rendering, PointsOfANewDomainAreItsOwn) {
+    const std::int64_t sides[] = {3, 5, 2, 6};
+    for (std::int64_t side : sides) {
+        SCOPED_TRACE(side);
+        show("S", polyhedron_from_rows(2, square_rows(side)), 0, 0, 65535);
+        redraw_domains(domain_pixmap);
+        redraw_domains(domain_pixmap);
+        const PixelImage image = read();
+        const guint32 blue = pixel_of(0, 0, 65535);
+        for (std::int64_t i = 0; i <= 6; ++i)
+            for (std::int64_t j = 0; j <= 6; ++j) {
+                const std::int64_t point[2] = {i, j};
+                const PlanePoint p = project_point(point, 2);
+                const CanvasPoint c = to_canvas(p.x, p.y);
+                if (c.column < 0 || c.column >= width || c.row < 0 || c.row >= height) continue;
+                EXPECT_EQ(image.at(c.column, c.row) == blue, i <= side && j <= side) << i << "," << j;
+            }
+        clear_viewer_state();
+        DimNP = 2;
+    }
 }
 
 TEST_F(Rendering, SinglePointDomainIsOneMarkerInATwoByTwoView) {
@@ -272,6 +341,50 @@ TEST_F(Rendering, BlendIsATruncatedRunningAverageInListOrder) {
         }
         clear_viewer_state();
         DimNP = 2;
+    }
+}
+
+// The blend found from each line's intervals is the blend of every point
+// tested in every domain, and the stretch of one blend ends where a domain
+// starts or stops holding the line.
+TEST_F(Rendering, LineBlendIsThePointByPointBlend) {
+    const Rows pieces[] = {
+        {{1, 1, 0, 0}, {1, -1, 0, 9}, {1, 0, 1, 0}, {1, 0, -1, 9}},    // square
+        {{1, 2, -1, 0}, {1, -1, 2, 1}, {1, -3, -2, 40}},              // rational triangle
+        {{0, 1, -1, -2}, {1, 1, 0, 0}, {1, -1, 0, 12}},               // a line j = i - 2
+        {{1, 1, 0, -4}, {1, -1, 0, 6}, {1, 0, 1, -2}, {1, 0, -1, 11}},  // union's second piece
+        {{1, 2, 3, -5}, {1, -2, -3, 25}},                              // a band (unbounded, not shown)
+    };
+    const Rgb colours[] = {{65535, 0, 0}, {0, 65535, 0}, {0, 0, 65535}, {4000, 50000, 30000}};
+    std::vector<DomainEntry*> entries;
+    for (int k = 3; k >= 0; --k) {
+        const Rgb& rgb = colours[k];
+        DomainEntry* e = push_entry("L" + std::to_string(k), polyhedron_from_rows(2, square_rows(1)), rgb[0], rgb[1],
+                                    rgb[2]);
+        Polyhedron* view = k == 3 ? union_of({polyhedron_from_rows(2, pieces[0]), polyhedron_from_rows(2, pieces[3])})
+                                  : polyhedron_from_rows(2, pieces[k == 0 ? 4 : k]);
+        e->view = new DomainView{view, 1, nullptr};
+        entries.insert(entries.begin(), e);
+    }
+    for (DomainEntry* e : entries) {
+        SCOPED_TRACE(e->name);
+        const std::vector<BlendSource> sources = blend_sources(e);
+        LineBlend line(colour_of(e->color), sources, 2);
+        for (std::int64_t i = -3; i <= 15; ++i)
+            for (std::int64_t j = -3; j <= 15; ++j) {
+                const std::int64_t x[2] = {i, j};
+                const GdkColor expected = blended_colour(e, x), got = line.colour(x);
+                ASSERT_EQ((Rgb{got.red, got.green, got.blue}), (Rgb{expected.red, expected.green, expected.blue}))
+                    << "(" << i << "," << j << ")";
+                const __int128 change = line.next_change(x);
+                ASSERT_GT(change, j);
+                for (std::int64_t k = j + 1; k < change && k <= 15; ++k) {
+                    const std::int64_t y[2] = {i, k};
+                    const GdkColor later = blended_colour(e, y);
+                    ASSERT_EQ((Rgb{later.red, later.green, later.blue}), (Rgb{expected.red, expected.green, expected.blue}))
+                        << "(" << i << "," << k << ") in the stretch from (" << i << "," << j << ")";
+                }
+            }
     }
 }
 
@@ -370,6 +483,12 @@ TEST_F(Rendering, SkippedRepeatsPaintTheSamePixelsAsEveryPoint) {
     struct Scene {
         const char* name;
         std::vector<Shown> domains;
+        bool rotated = false;   // axes of no zero component, as in a drag
+    };
+    auto box3 = [](std::int64_t a0, std::int64_t a1, std::int64_t b0, std::int64_t b1, std::int64_t c0,
+                   std::int64_t c1) {
+        return Rows{{1, 1, 0, 0, -a0}, {1, -1, 0, 0, a1}, {1, 0, 1, 0, -b0},
+                    {1, 0, -1, 0, b1}, {1, 0, 0, 1, -c0}, {1, 0, 0, -1, c1}};
     };
     const Rgb red = {65535, 0, 0}, green = {0, 65535, 0}, blue = {0, 0, 65535};
     const Scene scenes[] = {
@@ -379,10 +498,27 @@ TEST_F(Rendering, SkippedRepeatsPaintTheSamePixelsAsEveryPoint) {
                                        {{band(10, 20, 500, 900), band(15, 30, 1700, 2100)}, green},
                                        {{{{0, 1, -1, 0}, {1, 1, 0, 0}, {1, -1, 0, 40}}}, blue}}},
         {"sparse square, nothing to skip", {{{square_rows(6)}, red}}},
+        {"box dense in two directions, a box blended across it",
+         {{{band(0, 2000, 0, 3000)}, red}, {{band(500, 1500, 1000, 2500)}, green}}},
+        {"dense boxes painted over in list order",
+         {{{band(0, 3000, 0, 900)}, blue}, {{band(100, 2500, 300, 2000)}, red}, {{band(-50, 800, -20, 2600)}, green}}},
+        {"dense box, rotated axes", {{{band(0, 1500, 0, 2500)}, red}, {{band(200, 900, 700, 1900)}, blue}}, true},
+        {"thin bands across a dense box",
+         {{{band(0, 2000, 0, 2000)}, green}, {{band(0, 2000, 700, 701), band(1000, 1001, 0, 2000)}, red}}},
+        {"dense triangles widening with the outer coordinate, blended",
+         {{{{{1, 1, 0, 0}, {1, -1, 0, 2500}, {1, 0, 1, 0}, {1, 1, -1, 0}}}, red},
+          {{{{1, 1, 0, -600}, {1, -1, 0, 2000}, {1, 0, 1, -100}, {1, 2, -3, 0}}}, green}}},
+        {"boxes dense in three directions",
+         {{{box3(0, 120, 0, 130, 0, 110)}, red, 3}, {{box3(40, 160, 20, 90, 30, 140)}, blue, 3}}},
     };
     for (const Scene& scene : scenes) {
         SCOPED_TRACE(scene.name);
-        DimNP = 2;
+        DimNP = scene.domains.front().dimensions;
+        reset_axes();
+        if (scene.rotated) {
+            ProjectionAxes[0][0] = 0.9f, ProjectionAxes[0][1] = 0.3f;
+            ProjectionAxes[1][0] = -0.2f, ProjectionAxes[1][1] = 1.1f;
+        }
         int k = 0;
         for (const Shown& shown : scene.domains) {
             Polyhedron* domain = nullptr;
@@ -406,6 +542,8 @@ TEST_F(Rendering, SkippedRepeatsPaintTheSamePixelsAsEveryPoint) {
             << " pixels differ";
         clear_viewer_state();
     }
+    DimNP = 2;
+    reset_axes();
 }
 
 // Two billion points on a few hundred pixels: the redraw costs the pixels,
@@ -419,6 +557,73 @@ TEST_F(Rendering, BillionsOfPointsDrawInAMoment) {
     const CanvasPoint top = to_canvas(project_point(std::array<std::int64_t, 2>{1, 1000000000}.data(), 2).x,
                                       project_point(std::array<std::int64_t, 2>{1, 1000000000}.data(), 2).y);
     EXPECT_EQ(read().at(top.column, top.row), pixel_of(0, 0, 65535));
+}
+
+// A box of 10^12 points: one column of points per pixel column is painted,
+// the rest would paint the same centres again.
+TEST_F(Rendering, TrillionPointBoxDrawsInAMoment) {
+    show("Box", polyhedron_from_rows(2, {{1, 1, 0, 0}, {1, -1, 0, 1000000}, {1, 0, 1, 0}, {1, 0, -1, 1000000}}), 0,
+         65535, 0);
+    const auto start = std::chrono::steady_clock::now();
+    redraw_domains(domain_pixmap);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    const PixelImage image = read();
+    const guint32 green = pixel_of(0, 65535, 0);
+    for (const auto& [c, r] : std::vector<std::pair<int, int>>{{31, 31}, {429, 429}, {230, 230}, {33, 428}, {427, 32}})
+        EXPECT_EQ(image.at(c, r), green) << c << "," << r;
+    EXPECT_EQ(image.at(20, 230), white());
+}
+
+// An Escape key press as the X server would queue it for a viewer window.
+void queue_escape_press() {
+    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    XEvent event{};
+    event.xkey.type = KeyPress;
+    event.xkey.display = display;
+    event.xkey.window = DefaultRootWindow(display);
+    event.xkey.root = event.xkey.window;
+    event.xkey.keycode = XKeysymToKeycode(display, XK_Escape);
+    event.xkey.same_screen = 1;
+    XPutBackEvent(display, &event);
+}
+
+// A redraw too long to wait for (a 3-D box of 10^12 points, whose every
+// coordinate moves the markers both ways) stops at the user's Escape,
+// outlines drawn, and says so; a short redraw never looks at the key.
+TEST_F(Rendering, EscapeStopsALongRedraw) {
+    DimNP = 3;
+    reset_axes();
+    show("Huge", polyhedron_from_rows(3, {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 9999}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 9999},
+                                          {1, 0, 0, 1, 0}, {1, 0, 0, -1, 9999}}),
+         0, 0, 65535);
+    queue_escape_press();
+    const auto start = std::chrono::steady_clock::now();
+    redraw_domains(domain_pixmap);
+    const auto spent = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(spent, std::chrono::milliseconds(redraw_patience_ms));
+    EXPECT_LT(spent, std::chrono::seconds(10));
+    const PixelImage image = read();
+    if (label_font) {
+        EXPECT_GT(image.count(pixel_of(65535, 0, 0)), 20) << "the notice";
+    }
+    // The next redraw starts afresh: stopped again by the next Escape.
+    queue_escape_press();
+    const auto again = std::chrono::steady_clock::now();
+    redraw_domains(domain_pixmap);
+    EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::seconds(10));
+    clear_viewer_state();
+
+    DimNP = 2;
+    reset_axes();
+    show("Small", polyhedron_from_rows(2, square_rows(40)), 0, 0, 65535);
+    redraw_domains(domain_pixmap);
+    const std::vector<guint32> whole = picture();
+    queue_escape_press();
+    redraw_domains(domain_pixmap);
+    EXPECT_TRUE(picture() == whole);
+    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    XEvent left;
+    EXPECT_TRUE(XCheckTypedEvent(display, KeyPress, &left)) << "the key press is left for the windows";
 }
 
 TEST_F(Rendering, MarkLabelSitsRightOfTheMarkerOnItsRow) {
@@ -519,6 +724,62 @@ TEST_F(Rendering, PainterIsCalledInDrawingOrder) {
     GdkPainter canvas(domain_pixmap, label_font);
     paint_domains(canvas, width, height);
     EXPECT_TRUE(picture() == redrawn);
+}
+
+// However many points a pass paints, the painter gets them in batches of
+// bounded size, and every point's marker is among them.
+TEST_F(Rendering, MarkerBatchesAreBounded) {
+    show("T", polyhedron_from_rows(2, {{1, 1, 0, 0}, {1, 0, 1, 0}, {1, -1, -1, 300}}), 0, 0, 65535, 1);
+    const int threshold = marker_cover_threshold;
+    marker_cover_threshold = 1 << 30;
+    RecordingPainter recorder;
+    paint_domains(recorder, width, height);
+    marker_cover_threshold = threshold;
+    int markers = 0, largest = 0;
+    for (const auto& call : recorder.calls)
+        if (call.kind == "markers") markers += call.count, largest = std::max(largest, call.count);
+    EXPECT_EQ(markers, 301 * 302 / 2);
+    EXPECT_LE(largest, static_cast<int>(marker_batch_capacity));
+}
+
+Rows unit_cube_rows(unsigned dimension) {
+    Rows rows;
+    for (unsigned k = 0; k < dimension; ++k) {
+        std::vector<std::int64_t> low(dimension + 2, 0), high(dimension + 2, 0);
+        low[0] = high[0] = 1;
+        low[k + 1] = 1;
+        high[k + 1] = -1;
+        high[dimension + 1] = 1;
+        rows.push_back(low);
+        rows.push_back(high);
+    }
+    return rows;
+}
+
+// Each edge is drawn once (a line, or a marker where it covers one pixel),
+// and a 10-D cube's 5,120 edges are found in a moment.
+TEST_F(Rendering, CubesAreDrawnEdgeByEdgeOnce) {
+    const std::pair<unsigned, int> cubes[] = {{2, 4}, {3, 12}, {4, 32}, {7, 448}, {10, 5120}};
+    for (const auto& [dimension, edges] : cubes) {
+        SCOPED_TRACE(dimension);
+        DimNP = static_cast<int>(dimension);
+        reset_axes();
+        set_view(-2, 40, -2, 30);
+        Polyhedron* cube = polyhedron_from_rows(dimension, unit_cube_rows(dimension));
+        RecordingPainter recorder;
+        const auto start = std::chrono::steady_clock::now();
+        paint_polyhedron_outline(recorder, GdkColor{0, 0, 0, 0}, cube);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        int drawn = 0;
+        for (const auto& call : recorder.calls) {
+            EXPECT_TRUE(call.kind == "line" || call.kind == "markers") << call.kind;
+            drawn += call.count;
+        }
+        EXPECT_EQ(drawn, edges);
+        Polyhedron_Free(cube);
+    }
+    DimNP = 2;
+    reset_axes();
 }
 
 struct PolylineCase {

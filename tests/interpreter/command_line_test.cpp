@@ -1,0 +1,299 @@
+// The command line and the process's streams: options, script files and
+// their exit status, line mode over pipes, running without a display, and
+// failed or closed standard descriptors.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <csignal>
+#include <poll.h>
+#include <thread>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/support/run_program.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Script files in a temporary directory, removed afterwards.
+class ScriptFiles : public ::testing::Test {
+protected:
+    std::string directory;
+    std::vector<std::string> written;
+
+    void SetUp() override {
+        char pattern[] = "/tmp/qarnest-scripts-XXXXXX";
+        directory = mkdtemp(pattern);
+    }
+    void TearDown() override {
+        for (const auto& path : written) std::remove(path.c_str());
+        rmdir(directory.c_str());
+    }
+    std::string script(const std::string& name, const std::string& text) {
+        std::string path = directory + "/" + name;
+        std::ofstream(path) << text;
+        written.push_back(path);
+        return path;
+    }
+};
+
+TEST_F(ScriptFiles, AreReadInOrderAndAnErrorNamesItsFileAndFailsTheRun) {
+    std::string a = script("a.qn", "A := { i | 0 <= i <= 3 } ;\n");
+    std::string b = script("b.qn", "print A ;\nprint 3 ;\nB := A union A ;\n");
+    ProgramResult r = run_qarnest("", {a, b});
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.out,
+              "<1> > A :=   { i | i <= 3, i >= 0 }\n"
+              "<2> > A :=   { i | i <= 3, i >= 0 }\n"
+              "<3> > Error - " + b + ", line 2 : parse error \n"
+              "> Syntax: print 'name' ;\n"
+              "<4> > B :=   { i | i <= 3, i >= 0 }\n"
+              "<5> End.\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(ScriptFiles, ExitStatusFollowsWhatTheStatementsDid) {
+    struct Case {
+        const char* name;
+        const char* text;
+        int status;
+    };
+    const Case cases[] = {
+        {"clean", "A := { i | i >= 0 } ;\nprint A ;\n", 0},
+        {"empty", "", 0},
+        {"undeclared", "print Z ;\n", 1},
+        {"refused operation", "A := { i | i >= 0 } ;\nB := convex Z ;\n", 1},
+        {"recovered syntax", "A := { i | i >= 0 \n;\n", 1},
+        {"incomplete at the end", "A := { i |", 1},
+        {"viewer without display", "K := { | } ;\ninitvisu (1, K) ;\n", 1},
+    };
+    for (const Case& c : cases) {
+        std::string path = script(std::string(c.name) + ".qn", c.text);
+        ProgramResult r = run_qarnest("", {path}, 60s, {"DISPLAY="});
+        EXPECT_EQ(r.exit_status, c.status) << c.name << "\n" << r.out;
+    }
+    ProgramResult piped = run_qarnest("print Z ;\n");
+    EXPECT_EQ(piped.exit_status, 0) << "standard input alone keeps its exit status";
+}
+
+TEST_F(ScriptFiles, AMissingOrUnreadableFileIsOneMessageAndStatusTwo) {
+    std::string a = script("a.qn", "A := { i | i >= 0 } ;\n");
+    for (const std::string& bad : {directory + "/missing.qn", directory}) {
+        ProgramResult r = run_qarnest("", {a, bad});
+        EXPECT_EQ(r.exit_status, 2) << bad;
+        EXPECT_EQ(r.out, "") << "nothing runs when a file cannot be read";
+        EXPECT_TRUE(contains(r.err, "qarnest: cannot read '" + bad + "': ")) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+}
+
+TEST_F(ScriptFiles, InteractiveOptionGoesOnWithStandardInputAfterTheFiles) {
+    std::string a = script("a.qn", "A := { i | 0 <= i <= 3 } ;\n");
+    for (const char* option : {"-i", "--interactive"}) {
+        ProgramResult r = run_qarnest("print A ;\n", {option, a});
+        EXPECT_EQ(r.exit_status, 0);
+        EXPECT_EQ(r.out, "<1> > A :=   { i | i <= 3, i >= 0 }\n<2> > A :=   { i | i <= 3, i >= 0 }\n<3> End.\n");
+    }
+    ProgramResult dash = run_qarnest("B := A union A ;\n", {a, "-", script("c.qn", "list ;\n")});
+    EXPECT_TRUE(contains(dash.out, ">   B :=   { i | i <= 3, i >= 0 }\n>   A :=")) << dash.out;
+}
+
+TEST_F(ScriptFiles, ToolkitOptionsAreTakenOutFirst) {
+    std::string a = script("a.qn", "A := { i | i >= 0 } ;\n");
+    ProgramResult r = run_qarnest("", {"--sync", a});
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "> A :=   { i | i >= 0 }\n"));
+}
+
+TEST(Options, HelpVersionAndRefusedArguments) {
+    ProgramResult help = run_qarnest("", {"--help"});
+    EXPECT_EQ(help.exit_status, 0);
+    for (const char* part : {"Usage: qarnest [OPTION]... [SCRIPT]...", "-i, --interactive", "--line-mode",
+                             "--no-line-editing", "--version", "Ctrl-C", "Ctrl-R", "Tab", "~/.qarnest_history",
+                             "Exit status", "README"})
+        EXPECT_TRUE(contains(help.out, part)) << part;
+    EXPECT_EQ(run_qarnest("", {"-h"}).out, help.out);
+
+    ProgramResult version = run_qarnest("", {"--version"});
+    EXPECT_EQ(version.exit_status, 0);
+    EXPECT_EQ(version.out.rfind("qarnest ", 0), 0u) << version.out;
+
+    for (const char* bad : {"--bogus", "-x", "--help=yes"}) {
+        ProgramResult r = run_qarnest("list ;\n", {bad});
+        EXPECT_EQ(r.exit_status, 2) << bad;
+        EXPECT_EQ(r.out, "") << bad;
+        EXPECT_TRUE(contains(r.err, "Try 'qarnest --help'")) << r.err;
+    }
+}
+
+// A program driving the calculator over pipes: one statement at a time.
+class PipeDriver {
+public:
+    explicit PipeDriver(const std::vector<std::string>& args) {
+        int in[2], out[2];
+        if (pipe(in) || pipe(out)) throw std::runtime_error("pipe");
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+            std::vector<std::string> storage = {QARNEST_BINARY};
+            storage.insert(storage.end(), args.begin(), args.end());
+            std::vector<char*> argv;
+            for (auto& s : storage) argv.push_back(s.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        to_ = in[1];
+        from_ = out[0];
+    }
+    ~PipeDriver() {
+        if (to_ >= 0) close(to_);
+        int status;
+        if (pid_ > 0) waitpid(pid_, &status, 0);
+        close(from_);
+    }
+    void send(const std::string& text) { ASSERT_EQ(write(to_, text.data(), text.size()), (ssize_t)text.size()); }
+    // Everything that arrives until `text` has, or nothing after `timeout`.
+    std::string read_until(const std::string& text, std::chrono::milliseconds timeout) {
+        auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!contains(received_, text)) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return {};
+            pollfd p = {from_, POLLIN, 0};
+            if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+            char buffer[4096];
+            ssize_t n = read(from_, buffer, sizeof buffer);
+            if (n <= 0) return {};
+            received_.append(buffer, static_cast<std::size_t>(n));
+        }
+        return received_;
+    }
+    void close_input() {
+        close(to_);
+        to_ = -1;
+    }
+    // Sends `signal` and waits for the end: the raw wait status.
+    int signal_and_wait(int signal) {
+        kill(pid_, signal);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return status;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int to_ = -1, from_ = -1;
+    std::string received_;
+};
+
+TEST(LineMode, EachStatementIsAnsweredBeforeTheNextIsSent) {
+    PipeDriver driver({"--line-mode"});
+    EXPECT_EQ(driver.read_until("<1> ", 10s), "<1> ");
+    driver.send("P := { i | 0 <= i <= 3 } ;\n");
+    EXPECT_EQ(driver.read_until("<2> ", 10s), "<1> > P :=   { i | i <= 3, i >= 0 }\n<2> ");
+    driver.send("P := convex P ;\n");
+    EXPECT_TRUE(contains(driver.read_until("?", 10s), "> Overwrite (o) , Choose another name (n) ?"));
+    driver.send("o\n");
+    EXPECT_TRUE(contains(driver.read_until("<4> ", 10s), "> OK : overwrite 'P'\n> P :=   { i | i <= 3, i >= 0 }\n"));
+    driver.send("quit\n");
+    EXPECT_TRUE(contains(driver.read_until("End.\n", 10s), "\n bye...\n\nEnd.\n"));
+}
+
+TEST(LineMode, WithoutTheOptionAPipeIsStillReadInBlocks) {
+    PipeDriver driver({});
+    driver.send("P := { i | 0 <= i <= 3 } ;\n");
+    EXPECT_EQ(driver.read_until("> P :=", 1500ms), "") << "nothing is answered before the block is complete";
+    driver.close_input();
+    EXPECT_TRUE(contains(driver.read_until("End.\n", 10s), "<1> > P :=   { i | i <= 3, i >= 0 }\n<2> End.\n"));
+}
+
+TEST(Signals, InBatchUseCtrlCKeepsItsDefaultMeaning) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"--line-mode"}}) {
+        PipeDriver driver(args);
+        driver.send("P := { i | i >= 0 } ;\n");
+        std::this_thread::sleep_for(300ms);
+        int status = driver.signal_and_wait(SIGINT);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+    }
+}
+
+TEST(NoDisplay, StatementsWorkAndTheViewerAnswersWithOneLine) {
+    ProgramResult r = run_qarnest(
+        "P := { i, j | 0 <= i <= 2, 0 <= j <= i } ;\nK := { | } ;\ninitvisu (2, K) ;\nvisu (P) ;\n"
+        "Q := convex P ;\nehrhart (P, K) ;\nlist ;\n",
+        {}, 60s, {"DISPLAY="});
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(contains(r.out, "<3> > initvisu : the viewer needs an X display and none could be opened - command "
+                                "ignored\n<4> > visu : the viewer needs an X display and none could be opened - "
+                                "command ignored\n<5> > Q :=   "))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, ">   Q :=   ")) << r.out;
+    EXPECT_TRUE(contains(r.out, "<7> > Domain List")) << r.out;
+    EXPECT_TRUE(contains(r.out, "\n<8> End.\n")) << r.out;
+}
+
+// The calculator started through the shell with the descriptors the test names.
+ProgramResult run_through_shell(const std::string& command) {
+    std::string full = "cd /tmp && " + command;
+    FILE* shell = popen(("bash -c '" + full + "; echo \"status=$?\"' 2>&1").c_str(), "r");
+    std::string out;
+    std::array<char, 4096> buffer;
+    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), shell)) out.append(buffer.data(), n);
+    pclose(shell);
+    ProgramResult parsed;
+    auto at = out.rfind("status=");
+    parsed.out = out.substr(0, at);
+    parsed.exit_status = at == std::string::npos ? -1 : std::stoi(out.substr(at + 7));
+    return parsed;
+}
+
+const std::string qarnest = QARNEST_BINARY;
+
+TEST(StandardStreams, AFullDiskIsOneMessageAndAFailure) {
+    ProgramResult r = run_through_shell("printf \"P := { i | i >= 0 } ;\\n\" | " + qarnest + " > /dev/full");
+    EXPECT_EQ(r.exit_status, 2);
+    EXPECT_EQ(r.out, "qarnest: cannot write to standard output: No space left on device\n");
+}
+
+TEST(StandardStreams, AClosedPipeEndsALongAnalysisPromptly) {
+    auto started = std::chrono::steady_clock::now();
+    ProgramResult r = run_through_shell(
+        "printf \"T := { a, b, c, d, N, M | 0 <= a <= N, 0 <= b <= M, 0 <= c <= a + b, 0 <= d <= c + N, "
+        "2 * a + 3 * b <= 5 * c + 7 * d + M } ;\\nC := { N, M | N >= 0, M >= 0 } ;\\nehrhart (T, C) ;\\n\" | "
+        "DISPLAY= " + qarnest + " | head -c 10 > /dev/null; (exit ${PIPESTATUS[1]})");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s) << "the 30-second analysis went on for nobody";
+    EXPECT_EQ(r.exit_status, 2);
+    EXPECT_EQ(r.out, "qarnest: cannot write to standard output: Broken pipe\n");
+}
+
+TEST(StandardStreams, ClosedDescriptorsAreNotTakenByTheDisplay) {
+    const std::string viewer_script = "K := { | } ;\\nP := { i, j | 0 <= i <= 2, 0 <= j <= 2 } ;\\n"
+                                      "initvisu (2, K) ;\\nprint P ;\\nquit\\n";
+    ProgramResult closed_out =
+        run_through_shell("printf \"" + viewer_script + "\" | timeout 60 " + qarnest + " >&- 2>/dev/null");
+    EXPECT_EQ(closed_out.exit_status, 0) << "124 would mean the process hung";
+
+    ProgramResult closed_err = run_through_shell("printf \"" + viewer_script + "\" | timeout 60 " + qarnest + " 2>&-");
+    EXPECT_EQ(closed_err.exit_status, 0);
+    EXPECT_TRUE(contains(closed_err.out, "<4> > P :=   { i, j | i <= 2, i >= 0, j <= 2, j >= 0 }\n<5> \n bye...\n\nEnd.\n"))
+        << closed_err.out;
+
+    ProgramResult closed_in = run_through_shell("timeout 60 " + qarnest + " <&-");
+    EXPECT_EQ(closed_in.exit_status, 0);
+    EXPECT_EQ(closed_in.out, "<1> \nEnd of file parsing.\n\nEnd.\n");
+}
+
+}  // namespace

@@ -1,0 +1,221 @@
+// Sessions at a terminal with the line editor: editing keys, the history
+// (also across a restart), Tab completion, Ctrl-C and Ctrl-D. Each session
+// has its own HOME, so its history file starts empty.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "tests/support/run_program.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const char* const up_key = "\x1b[A";
+const char* const left_key = "\x1b[D";
+const char* const home_key = "\x01";   // Ctrl-A
+const char* const ctrl_c = "\x03";
+
+class TemporaryHome {
+public:
+    TemporaryHome() {
+        char pattern[] = "/tmp/qarnest-home-XXXXXX";
+        path_ = mkdtemp(pattern);
+    }
+    ~TemporaryHome() {
+        std::remove(history().c_str());
+        rmdir(path_.c_str());
+    }
+    const std::string& path() const { return path_; }
+    std::string history() const { return path_ + "/.qarnest_history"; }
+
+private:
+    std::string path_;
+};
+
+// Whether process `pid` has any child process left (running or zombie).
+bool has_children(pid_t pid) {
+    DIR* proc = opendir("/proc");
+    bool found = false;
+    while (dirent* entry = readdir(proc)) {
+        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        auto close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream fields(line.substr(close + 2));
+        char state;
+        pid_t parent;
+        fields >> state >> parent;
+        if (parent == pid) found = true;
+    }
+    closedir(proc);
+    return found;
+}
+
+class EditedSession : public ::testing::Test {
+protected:
+    TemporaryHome home;
+    std::unique_ptr<PtySession> session;
+
+    void start(const std::vector<std::string>& args = {}) {
+        session = std::make_unique<PtySession>(
+            args, std::vector<std::string>{"HOME=" + home.path(), "TERM=xterm", "INPUTRC=/dev/null", "DISPLAY="},
+            true);
+        ASSERT_TRUE(session->wait_for("<1> ")) << session->output();
+    }
+    void type(const std::string& keys, const std::string& then_shows) {
+        std::size_t before = session->output().size();
+        session->send(keys);
+        ASSERT_TRUE(session->wait_for_after(before, then_shows)) << "after typing '" << keys << "':\n"
+                                                               << session->output();
+    }
+    void end_session() {
+        session->send_eof();
+        ASSERT_TRUE(session->wait_for("End.\n", 20s, true)) << session->output();
+        EXPECT_EQ(session->wait_exit(), 0);
+    }
+    const std::string& out() const { return session->output(); }
+};
+
+TEST_F(EditedSession, ALineEditedWithTheArrowKeysRunsAsEdited) {
+    start();
+    type(std::string("P := { i | 0 <= i <= 3 ;") + left_key + " }\n", "<2> ");
+    type(std::string("= { j | j >= 0 } ;") + home_key + "Q :\n", "<3> ");
+    end_session();
+    EXPECT_NE(out().find("> P :=   { i | i <= 3, i >= 0 }\n"), std::string::npos) << out();
+    EXPECT_NE(out().find("> Q :=   { j | j >= 0 }\n"), std::string::npos) << out();
+    EXPECT_EQ(out().find("Error"), std::string::npos) << out();
+    EXPECT_EQ(out().find("^["), std::string::npos) << out();
+}
+
+TEST_F(EditedSession, UpRecallsTheLastStatementAlsoAfterARestart) {
+    start();
+    type("P := { i | 0 <= i <= 3 } ;\n", "<2> ");
+    type("del P ;\n", "<3> ");
+    type("del P ;\n", "<4> ");
+    type(std::string(up_key) + up_key + "\n", "<5> ");
+    end_session();
+    std::size_t recalled = out().find("<4> ");
+    EXPECT_NE(out().find("\n> P :=   { i | i <= 3, i >= 0 }\n<5> ", recalled), std::string::npos)
+        << "two steps up, over the repeated 'del P ;', is the definition:\n" << out();
+
+    start();
+    type(std::string(up_key) + "\n", "<2> ");
+    end_session();
+    EXPECT_NE(out().find("\n> P :=   { i | i <= 3, i >= 0 }\n<2> "), std::string::npos)
+        << "the restarted session recalled the definition:\n" << out();
+    std::ifstream history(home.history());
+    std::stringstream text;
+    text << history.rdbuf();
+    EXPECT_EQ(text.str(), "P := { i | 0 <= i <= 3 } ;\ndel P ;\nP := { i | 0 <= i <= 3 } ;\n");
+}
+
+TEST_F(EditedSession, TabCompletesAKeywordAndAStoredName) {
+    start();
+    type("Triangle := { i, j | 0 <= j <= i <= 3 } ;\n", "<2> ");
+    type("M := ((1, 2)) ;\n", "<3> ");
+    type("pri\tTri\t;\n", "<4> ");
+    type("PLpri\tM\t;\n", "<5> ");
+    end_session();
+    EXPECT_NE(out().find("<3> print Triangle ;\n> Triangle :=   "), std::string::npos) << out();
+    EXPECT_NE(out().find("<4> PLprint M ;\n> Matrix 'M':\n"), std::string::npos) << out();
+}
+
+TEST_F(EditedSession, CtrlCDropsEveryLineOfTheStatementAndKeepsTheStores) {
+    for (bool editor : {true, false}) {
+        SCOPED_TRACE(editor ? "line editor" : "plain terminal");
+        start(editor ? std::vector<std::string>{} : std::vector<std::string>{"--no-line-editing"});
+        type("A := { i | 0 <= i <= 3 } ;\n", "<2> ");
+        type("M := ((1, 2)) ;\n", "<3> ");
+        type("B := { i |\n", "<4> ");
+        type("0 <= i", "0 <= i");
+        session->send(ctrl_c);
+        ASSERT_TRUE(session->wait_for("^C\n<4> ")) << out();
+        type("list ;\n", "<5> ");
+        end_session();
+        EXPECT_NE(out().find("> Domain List: \n>   A :=   { i | i <= 3, i >= 0 }\n\n> Matrix List : \n\tM\n"),
+                  std::string::npos)
+            << out();
+        EXPECT_EQ(out().find("B :="), out().rfind("B := { i |")) << "B was never stored:\n" << out();
+        EXPECT_EQ(out().find("Error"), std::string::npos) << out();
+    }
+}
+
+TEST_F(EditedSession, CtrlCStopsALongEhrhartAtOnceAndKeepsTheStores) {
+    start();
+    type("T := { a, b, c, d, N, M | 0 <= a <= N, 0 <= b <= M, 0 <= c <= a + b, 0 <= d <= c + N,"
+         " 2 * a + 3 * b <= 5 * c + 7 * d + M } ;\n",
+         "<2> ");
+    type("C := { N, M | N >= 0, M >= 0 } ;\n", "<3> ");
+    session->send("ehrhart (T, C) ;\n");
+    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(has_children(session->pid())) << "the analysis is still running";
+    auto pressed = std::chrono::steady_clock::now();
+    session->send(ctrl_c);
+    ASSERT_TRUE(session->wait_for("<4> ", 5s)) << out();
+    EXPECT_LT(std::chrono::steady_clock::now() - pressed, 3s);
+    EXPECT_NE(out().find("the Ehrhart polynomial of 'T' was interrupted - command ignored"), std::string::npos)
+        << out();
+    EXPECT_FALSE(has_children(session->pid())) << "no orphan, no zombie";
+    type("list ;\n", "<5> ");
+    end_session();
+    EXPECT_NE(out().find(">   C :=   { N, M | N >= 0, M >= 0 }\n>   T :=   "), std::string::npos) << out();
+}
+
+TEST_F(EditedSession, CtrlDOnAnEmptyLineEndsLikeTheEndOfInput) {
+    start();
+    type("P := { i | i >= 0 } ;\n", "<2> ");
+    type("print P", "print P");
+    session->send_eof();   // not on an empty line: deletes nothing, ends nothing
+    type(" ;\n", "<3> ");
+    end_session();
+    EXPECT_NE(out().find("<3> End.\n"), std::string::npos) << out();
+}
+
+TEST_F(EditedSession, TheDialogueReadsItsAnswerThroughTheEditor) {
+    start();
+    type("P := { i | i >= 0 } ;\n", "<2> ");
+    type("P := { i | i <= 5 } ;\n", "> Overwrite (o) , Choose another name (n) ?");
+    type("n\n", "> OK : rename : Please enter new name : ");
+    type("R\n", "> R :=   { i | i <= 5 }\n");
+    type("list ;\n", "<5> ");
+    end_session();
+    EXPECT_NE(out().find(">   R :=   { i | i <= 5 }\n>   P :=   { i | i >= 0 }\n"), std::string::npos) << out();
+}
+
+TEST_F(EditedSession, AnUnwritableHistoryFileIsSkippedSilently) {
+    ASSERT_EQ(mkdir(home.history().c_str(), 0700), 0);
+    start();
+    type("P := { i | i >= 0 } ;\n", "<2> ");
+    end_session();
+    rmdir(home.history().c_str());
+    EXPECT_EQ(out(), "<1> P := { i | i >= 0 } ;\n> P :=   { i | i >= 0 }\n<2> End.\n");
+}
+
+TEST_F(EditedSession, InteractiveOptionGoesOnAtTheTerminalWithWhatTheScriptDefined) {
+    std::string script = home.path() + "/a.qn";
+    std::ofstream(script) << "A := { i | 0 <= i <= 3 } ;\nprint Z ;\n";
+    session = std::make_unique<PtySession>(
+        std::vector<std::string>{"-i", script},
+        std::vector<std::string>{"HOME=" + home.path(), "TERM=xterm", "INPUTRC=/dev/null", "DISPLAY="}, true);
+    ASSERT_TRUE(session->wait_for("<3> ")) << out();
+    type("B := A union A ;\n", "<4> ");
+    type("list ;\n", "<5> ");
+    session->send_eof();
+    ASSERT_TRUE(session->wait_for("End.\n", 20s, true)) << out();
+    EXPECT_EQ(session->wait_exit(), 1) << "the script's refused statement fails the run";
+    std::remove(script.c_str());
+    EXPECT_NE(out().find("> Error - " + script + ", line 2 :  'Z' undeclared"), std::string::npos) << out();
+    EXPECT_NE(out().find(">   B :=   { i | i <= 3, i >= 0 }\n>   A :=   { i | i <= 3, i >= 0 }\n"), std::string::npos)
+        << out();
+}
+
+}  // namespace

@@ -1,0 +1,326 @@
+// The scanner's loop nest, inline so that a callback can be inlined in the
+// innermost loop: included at the end of view/point_scanner.h only.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <limits>
+#include <type_traits>
+
+template <class Callback>
+ScanResult ScanPlan::run(std::int64_t* coordinates, Callback&& callback) const {
+    if (dimension_ == 0) return ScanResult::done;
+    return scan_level(0, coordinates, callback, false);
+}
+
+template <class Callback>
+std::int64_t ScanPlan::advance_after(Callback& callback, std::int64_t* x, std::int64_t remaining) {
+    const std::int64_t* point = x;
+    if constexpr (std::is_same_v<std::decay_t<decltype(callback(point))>, ScanAdvance>) {
+        const std::int64_t n = callback(point).count;
+        return n <= 0 ? 0 : n < remaining ? n : remaining;
+    } else {
+        return callback(point) ? 1 : 0;
+    }
+}
+
+template <class Callback>
+std::int64_t ScanPlan::outer_skip_before(Callback& callback, int depth, const std::int64_t* x,
+                                         std::int64_t remaining) {
+    if constexpr (SkipsOuterValues<Callback>) {
+        const std::int64_t n = callback.outer_skip(depth, x, remaining);
+        return n <= 0 ? 0 : n < remaining ? n : remaining - 1;
+    } else {
+        (void)callback, (void)depth, (void)x, (void)remaining;
+        return 0;
+    }
+}
+
+inline bool ScanPlan::beyond_32_bits(std::int64_t lower, std::int64_t upper) {
+    if (lower >= std::numeric_limits<std::int32_t>::min() && upper <= std::numeric_limits<std::int32_t>::max())
+        return false;
+    report_out_of_range();
+    return true;
+}
+
+template <class Callback>
+ScanResult ScanPlan::scan_run(int depth, std::int64_t* x, Callback& callback, std::int64_t lower,
+                              std::int64_t upper) {
+    for (std::int64_t w = lower; w <= upper;) {
+        x[depth] = w;
+        const std::int64_t step = advance_after(callback, x, upper - w + 1);
+        if (step == 0) return ScanResult::stopped;
+        w += step;
+    }
+    return ScanResult::done;
+}
+
+namespace scan_detail {
+
+inline std::int64_t clamp_to_int64(__int128 v) {
+    constexpr __int128 limit = std::numeric_limits<std::int64_t>::max() / 2;
+    return static_cast<std::int64_t>(v > limit ? limit : v < -limit ? -limit : v);
+}
+
+// constant + sum of coefficient_k * x_k for k < depth, exactly: in 64 bits
+// unless that overflows (coefficients and coordinates are 32-bit, so only
+// sums of several near-limit products do).
+[[gnu::always_inline]] inline __int128 row_value(const std::int64_t* row, int depth, const std::int64_t* x) {
+    std::int64_t sum = row[2];
+    bool overflow = false;
+    for (int k = 0; k < depth; ++k) {
+        std::int64_t term;
+        overflow |= __builtin_mul_overflow(row[3 + k], x[k], &term);
+        overflow |= __builtin_add_overflow(sum, term, &sum);
+    }
+    if (__builtin_expect(!overflow, 1)) return sum;
+    __int128 wide = row[2];
+    for (int k = 0; k < depth; ++k) wide += static_cast<__int128>(row[3 + k]) * x[k];
+    return wide;
+}
+
+// g / divisor rounded down, and whether it was exact. A bound is computed
+// once per row and per value of the outer variables, so on thin sets it costs
+// as much as the points themselves: the quotient is estimated with the
+// reciprocal (off by at most one while |g| < 2^52) and corrected exactly,
+// instead of a hardware division.
+[[gnu::always_inline]] inline std::int64_t floor_quotient(__int128 g, const std::int64_t* row, bool& exact) {
+    const std::int64_t divisor = row[0];
+    constexpr __int128 exact_in_double = __int128{1} << 52;
+    if (__builtin_expect(g > -exact_in_double && g < exact_in_double, 1)) {
+        const std::int64_t n = static_cast<std::int64_t>(g);
+        std::int64_t q = static_cast<std::int64_t>(static_cast<double>(n) * std::bit_cast<double>(row[1]));
+        std::int64_t r = n - q * divisor;
+        const std::int64_t below = r < 0, above = r >= divisor;
+        q += above - below;
+        r += (below - above) * divisor;
+        exact = r == 0;
+        return q;
+    }
+    __int128 q = g / divisor;
+    const __int128 r = g % divisor;
+    if (r < 0) --q;
+    exact = r == 0;
+    return clamp_to_int64(q);
+}
+
+}  // namespace scan_detail
+
+// Bounds are rounded inward as soon as a row gives them: for integer points
+// this is the same as comparing the rational bounds and rounding at the end,
+// and it keeps every quantity an exact integer.
+inline bool ScanPlan::bounds_from_rows(int depth, const std::int64_t* x, std::int64_t& lower,
+                                       std::int64_t& upper) const {
+    const Level& level = levels_[depth];
+    const std::size_t width = row_head + static_cast<std::size_t>(depth);
+    const std::int64_t* rows = rows_.data();
+    lower = std::numeric_limits<std::int64_t>::min();
+    upper = std::numeric_limits<std::int64_t>::max();
+    bool exact;
+    for (std::size_t r = level.lower; r != level.upper; r += width) {
+        const std::int64_t* row = rows + r;
+        std::int64_t q = scan_detail::floor_quotient(scan_detail::row_value(row, depth, x), row, exact);
+        q += !exact;
+        lower = q > lower ? q : lower;
+    }
+    for (std::size_t r = level.upper; r != level.equal; r += width) {
+        const std::int64_t* row = rows + r;
+        const std::int64_t q = scan_detail::floor_quotient(scan_detail::row_value(row, depth, x), row, exact);
+        upper = q < upper ? q : upper;
+    }
+    for (std::size_t r = level.equal; r != level.end; r += width) {
+        const std::int64_t* row = rows + r;
+        const std::int64_t q = scan_detail::floor_quotient(scan_detail::row_value(row, depth, x), row, exact);
+        if (!exact) return false;
+        lower = q > lower ? q : lower;
+        upper = q < upper ? q : upper;
+    }
+    return true;
+}
+
+inline bool ScanPlan::bounds_from_state(int depth, std::int64_t& lower, std::int64_t& upper) const {
+    const Level& level = levels_[depth];
+    const std::size_t width = row_head + static_cast<std::size_t>(depth);
+    const std::int64_t* state = state_.data() + level.state;
+    lower = std::numeric_limits<std::int64_t>::min();
+    upper = std::numeric_limits<std::int64_t>::max();
+    for (std::size_t r = level.lower; r != level.upper; r += width, state += state_width) {
+        const std::int64_t q = state[0] + (state[1] != 0);
+        lower = q > lower ? q : lower;
+    }
+    for (std::size_t r = level.upper; r != level.equal; r += width, state += state_width)
+        upper = state[0] < upper ? state[0] : upper;
+    for (std::size_t r = level.equal; r != level.end; r += width, state += state_width) {
+        if (state[1] != 0) return false;
+        lower = state[0] > lower ? state[0] : lower;
+        upper = state[0] < upper ? state[0] : upper;
+    }
+    return true;
+}
+
+inline bool ScanPlan::carry_state(int depth, std::int64_t* x, std::int64_t first, std::int64_t last) const {
+    const Level& level = levels_[depth];
+    const std::size_t width = row_head + static_cast<std::size_t>(depth);
+    constexpr __int128 limit = __int128{1} << 52;
+    std::int64_t* state = state_.data() + level.state;
+    x[depth - 1] = first;
+    for (std::size_t r = level.lower; r != level.end; r += width, state += state_width) {
+        const std::int64_t* row = rows_.data() + r;
+        const std::int64_t divisor = row[0];
+        const std::int64_t step = row[row_head + depth - 1];
+        const __int128 g_first = scan_detail::row_value(row, depth, x);
+        const __int128 g_last = g_first + static_cast<__int128>(step) * (last - first);
+        if (g_first <= -limit || g_first >= limit || g_last <= -limit || g_last >= limit) return false;
+        const std::int64_t g = static_cast<std::int64_t>(g_first);
+        std::int64_t q = g / divisor, rest = g % divisor;
+        if (rest < 0) --q, rest += divisor;
+        std::int64_t dq = step / divisor, dr = step % divisor;
+        if (dr < 0) --dq, dr += divisor;
+        state[0] = q;
+        state[1] = rest;
+        state[2] = dq;
+        state[3] = dr;
+    }
+    return true;
+}
+
+// A GCC attribute, which clang would warn about and ignore.
+#if defined(__clang__)
+#define QARNEST_NO_TREE_VECTORIZE
+#else
+#define QARNEST_NO_TREE_VECTORIZE [[gnu::optimize("no-tree-vectorize")]]
+#endif
+
+QARNEST_NO_TREE_VECTORIZE inline void ScanPlan::step_state(int depth) const {
+    const Level& level = levels_[depth];
+    const std::size_t width = row_head + static_cast<std::size_t>(depth);
+    std::int64_t* state = state_.data() + level.state;
+    const std::int64_t* row = rows_.data() + level.lower;
+    const std::int64_t* end = rows_.data() + level.end;
+    for (; row != end; row += width, state += state_width) {
+        const std::int64_t rest = state[1] + state[3];
+        const std::int64_t wrap = rest >= row[0];
+        state[0] += state[2] + wrap;
+        state[1] = rest - (-wrap & row[0]);
+    }
+}
+
+// The last two variables with the bounds of the last carried along: the
+// innermost loop nest, with no call per value of the outer variable.
+template <class Callback>
+ScanResult ScanPlan::scan_last_two(int depth, std::int64_t* x, Callback& callback, std::int64_t first,
+                                   std::int64_t last) const {
+    const int inner = depth + 1;
+    if (!closed(inner)) {
+        report_not_closed();
+        return ScanResult::not_closed;
+    }
+    // Polygons have one or two rows on each side: their carried state then
+    // lives in registers, which is most of the cost on thin sets.
+    const Level& level = levels_[inner];
+    const std::size_t width = row_head + static_cast<std::size_t>(inner);
+    const std::size_t lowers = (level.upper - level.lower) / width, uppers = (level.equal - level.upper) / width;
+    if (level.equal == level.end) {
+        if (lowers == 1 && uppers == 1) return scan_last_two_fixed<1, 1>(depth, x, callback, first, last);
+        if (lowers == 1 && uppers == 2) return scan_last_two_fixed<1, 2>(depth, x, callback, first, last);
+        if (lowers == 2 && uppers == 1) return scan_last_two_fixed<2, 1>(depth, x, callback, first, last);
+        if (lowers == 2 && uppers == 2) return scan_last_two_fixed<2, 2>(depth, x, callback, first, last);
+    }
+    for (std::int64_t v = first; v <= last; ++v) {
+        x[depth] = v;
+        std::int64_t lower, upper;
+        if (bounds_from_state(inner, lower, upper) && lower <= upper) {
+            if (beyond_32_bits(lower, upper)) return ScanResult::out_of_range;
+            if (scan_run(inner, x, callback, lower, upper) == ScanResult::stopped) return ScanResult::stopped;
+        }
+        step_state(inner);
+    }
+    return ScanResult::done;
+}
+
+// scan_last_two for a last level of `Lower` lower and `Upper` upper rows and
+// no equality; the same steps as step_state and bounds_from_state.
+template <int Lower, int Upper, class Callback>
+ScanResult ScanPlan::scan_last_two_fixed(int depth, std::int64_t* x, Callback& callback, std::int64_t first,
+                                         std::int64_t last) const {
+    constexpr int n = Lower + Upper;
+    const int inner = depth + 1;
+    const Level& level = levels_[inner];
+    const std::size_t width = row_head + static_cast<std::size_t>(inner);
+    const std::int64_t* state = state_.data() + level.state;
+    // Lower rows keep ceil(g / divisor) and its slack, upper rows the floor
+    // and its remainder, so that neither needs a correction when read.
+    std::int64_t q[n], rest[n], dq[n], dr[n], divisor[n];
+    for (int k = 0; k < n; ++k) {
+        q[k] = state[k * state_width];
+        rest[k] = state[k * state_width + 1];
+        dq[k] = state[k * state_width + 2];
+        dr[k] = state[k * state_width + 3];
+        divisor[k] = rows_[level.lower + static_cast<std::size_t>(k) * width];
+        if (k < Lower && rest[k] != 0) {
+            q[k] += 1;
+            rest[k] = divisor[k] - rest[k];
+        }
+    }
+    for (std::int64_t v = first; v <= last; ++v) {
+        x[depth] = v;
+        std::int64_t lower = q[0];
+        for (int k = 1; k < Lower; ++k) lower = q[k] > lower ? q[k] : lower;
+        std::int64_t upper = q[Lower];
+        for (int k = Lower + 1; k < n; ++k) upper = q[k] < upper ? q[k] : upper;
+        if (lower <= upper) {
+            if (beyond_32_bits(lower, upper)) return ScanResult::out_of_range;
+            if (scan_run(inner, x, callback, lower, upper) == ScanResult::stopped) return ScanResult::stopped;
+        }
+        for (int k = 0; k < Lower; ++k) {
+            // g grows by dq * divisor + dr: the slack shrinks by dr.
+            const std::int64_t slack = rest[k] - dr[k];
+            const std::int64_t borrow = slack < 0;
+            q[k] += dq[k] + borrow;
+            rest[k] = slack + (-borrow & divisor[k]);
+        }
+        for (int k = Lower; k < n; ++k) {
+            const std::int64_t r = rest[k] + dr[k];
+            const std::int64_t wrap = r >= divisor[k];
+            q[k] += dq[k] + wrap;
+            rest[k] = r - (-wrap & divisor[k]);
+        }
+    }
+    return ScanResult::done;
+}
+
+// A level is unbounded exactly when it has no equality and lacks lower or
+// upper rows.
+template <class Callback>
+ScanResult ScanPlan::scan_level(int depth, std::int64_t* x, Callback& callback, bool carried) const {
+    if (!closed(depth)) {
+        report_not_closed();
+        return ScanResult::not_closed;
+    }
+    std::int64_t lower, upper;
+    const bool some = carried ? bounds_from_state(depth, lower, upper) : bounds_from_rows(depth, x, lower, upper);
+    if (!some || upper < lower) return ScanResult::done;
+    if (beyond_32_bits(lower, upper)) return ScanResult::out_of_range;
+    if (depth == dimension_ - 1) return scan_run(depth, x, callback, lower, upper);
+    if constexpr (SkipsOuterValues<Callback>) {
+        // Values may be skipped, so the bounds below are found from the rows.
+        for (std::int64_t v = lower; v <= upper; ++v) {
+            x[depth] = v;
+            v += outer_skip_before(callback, depth, x, upper - v + 1);
+            x[depth] = v;
+            ScanResult inner = scan_level(depth + 1, x, callback, false);
+            if (inner != ScanResult::done) return inner;
+        }
+        return ScanResult::done;
+    } else {
+        const bool carry = carry_state(depth + 1, x, lower, upper);
+        if (carry && depth + 2 == dimension_) return scan_last_two(depth, x, callback, lower, upper);
+        for (std::int64_t v = lower; v <= upper; ++v) {
+            x[depth] = v;
+            ScanResult inner = scan_level(depth + 1, x, callback, carry);
+            if (inner != ScanResult::done) return inner;
+            if (carry) step_state(depth + 1);
+        }
+        return ScanResult::done;
+    }
+}
