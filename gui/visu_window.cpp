@@ -2,9 +2,12 @@
 // handlers and the quit sequence.
 #include "gui/visu_window.h"
 
+#include <gdk/gdkkeysyms.h>
+
 #include "base/locks.h"
 #include "gui/context_window.h"
 #include "gui/domains_window.h"
+#include "gui/figure_dialog.h"
 #include "gui/projection_window.h"
 #include "gui/resources.h"
 #include "gui/visu_icon.h"
@@ -50,6 +53,17 @@ GtkWidget* add_toggle(GtkWidget* column, GtkWidget* frame, const char* label, co
     GtkWidget* toggle = gtk_toggle_button_new_with_label(label);
     g_signal_connect_swapped(toggle, "toggled", G_CALLBACK(handler), nullptr);
     return add_window_button(column, frame, toggle, key);
+}
+
+// Saves the picture as a figure file; Ctrl+S does the same.
+void add_save_button(GtkWidget* column, GtkWidget* frame) {
+    GtkWidget* save = gtk_button_new_from_stock(GTK_STOCK_SAVE);
+    g_signal_connect_swapped(save, "clicked", G_CALLBACK(open_figure_chooser), nullptr);
+    GtkAccelGroup* keys = gtk_accel_group_new();
+    gtk_window_add_accel_group(GTK_WINDOW(frame), keys);
+    g_object_unref(keys);
+    gtk_widget_add_accelerator(save, "clicked", keys, GDK_KEY_s, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE);
+    add_window_button(column, frame, save, "save_button");
 }
 
 bool shown(GtkWidget* window) { return window && gtk_widget_get_visible(window); }
@@ -102,6 +116,7 @@ GtkWidget* create_visu_window() {
     view_button = add_toggle(column, frame, "Projection", "view_button", toggle_projection_window);
     properties_button = add_toggle(column, frame, "Domains", "properties_button", toggle_domains_window);
     context_button = add_toggle(column, frame, "Context", "context_button", toggle_context_window);
+    add_save_button(column, frame);
 
     domain_canvas = gtk_drawing_area_new();
     g_object_set_data(G_OBJECT(frame), "domain_canvas", domain_canvas);

@@ -12,6 +12,7 @@
 #include "base/error_report.h"
 #include "base/locks.h"
 #include "gui/visu_window.h"
+#include "interpreter/figure_mode.h"
 #include "interpreter/input_sources.h"
 #include "interpreter/interrupts.h"
 #include "interpreter/line_editor.h"
@@ -131,6 +132,8 @@ int qarnest_main(int argc, char** argv) {
     gtk_parse_args(&argc, &argv);
 
     CommandLine line = parse_command_line(argc, argv);
+    std::optional<FigureRequest> figure;
+    if (line.error.empty()) line.error = figure_request_of(line, figure);
     if (!line.error.empty()) {
         std::fprintf(stderr, "qarnest: %s\nTry 'qarnest --help' for more information.\n", line.error.c_str());
         return status_unusable;
@@ -146,6 +149,14 @@ int qarnest_main(int argc, char** argv) {
         return status_unusable;
     }
 
+    PrivateDisplay private_display;
+    if (figure) {
+        if (const std::string failure = private_display.ensure(); !failure.empty()) {
+            std::fprintf(stderr, "qarnest: %s\n", failure.c_str());
+            close_inputs(inputs);
+            return status_unusable;
+        }
+    }
     display_available = gtk_init_check(&argc, &argv);
     GThread* gui_thread = nullptr;
     if (display_available) {
@@ -165,14 +176,17 @@ int qarnest_main(int argc, char** argv) {
     write_first_prompt();
     int end_code = parse_statements();
     std::puts("End.");
+    const bool figure_written = !figure || write_requested_figure(*figure) == 0;
 
     if (gui_thread) {
-        shut_down_gui(end_code);
+        // A figure run waits for no user: the loop ends as after end of input.
+        shut_down_gui(figure ? -1 : end_code);
         std::fflush(stdout);
         g_thread_join(gui_thread);
     }
     check_standard_output();
     close_inputs(inputs);
+    if (!figure_written) return status_refused;
     if (!line.scripts.empty() && statement_refused) return status_refused;
     return 0;
 }

@@ -26,6 +26,13 @@ const OptionRow option_table[] = {
      [](CommandLine& line, const std::string&) { line.line_mode = true; }},
     {nullptr, "--no-line-editing", nullptr, "read a terminal without the line editor, history or completion",
      [](CommandLine& line, const std::string&) { line.line_editing = false; }},
+    {nullptr, "--figure", "FILE",
+     "after the statements, write the picture shown to FILE\n"
+     "                        (.svg, .pdf, .png or .tex) and end without waiting;\n"
+     "                        without a display, a virtual one is started for the run",
+     [](CommandLine& line, const std::string& value) { line.figure_path = value; }},
+    {nullptr, "--figure-size", "WxH", "the figure's size in pixels (default 314x348)",
+     [](CommandLine& line, const std::string& value) { line.figure_size = value; }},
 };
 
 const OptionRow* find_option(const std::string& name) {

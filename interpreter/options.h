@@ -2,6 +2,7 @@
 // after the toolkit has taken its options out of the command line.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@ struct CommandLine {
     bool interactive_after_scripts = false;   // go on at standard input after the scripts
     bool line_editing = true;                 // the line editor on a terminal
     std::vector<std::string> scripts;         // in order; "-" is standard input
+    std::optional<std::string> figure_path;   // write the picture shown at the end there
+    std::optional<std::string> figure_size;   // "WIDTHxHEIGHT" of that picture
     std::string error;                        // why the command line was refused; empty when it was not
 };
 

@@ -1,0 +1,109 @@
+// Figure export of the two large scenes (three blended triangles of 30,033
+// points; one square of 1,002,001 points) in each format at the default
+// canvas size: the time of export_shown_picture, file written included, and
+// the file's size. Needs an X display (run it under Xvfb).
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <gtk/gtk.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "gui/figure_export.h"
+#include "gui/resources.h"
+#include "base/locks.h"
+#include "store/registry.h"
+#include "view/context.h"
+#include "view/projection.h"
+
+namespace {
+
+using Rows = std::vector<std::vector<std::int64_t>>;
+
+Polyhedron* polyhedron_from_rows(unsigned dimension, const Rows& rows) {
+    Matrix* m = Matrix_Alloc(static_cast<unsigned>(rows.size()), dimension + 2);
+    for (unsigned r = 0; r < rows.size(); ++r)
+        for (unsigned c = 0; c < dimension + 2; ++c) m->p[r][c] = rows[r][c];
+    Polyhedron* p = Constraints2Polyhedron(m, 1000);
+    Matrix_Free(m);
+    return p;
+}
+
+// b <= j, j - b <= i - a, i - a <= n: a triangle of (n+1)(n+2)/2 points.
+Rows triangle(std::int64_t a, std::int64_t b, std::int64_t n) {
+    return {{1, 0, 1, -b}, {1, 1, -1, b - a}, {1, -1, 0, a + n}};
+}
+
+void show(const std::string& name, const Rows& rows, guint16 r, guint16 g, guint16 b) {
+    GdkColor colour = {0, r, g, b};
+    DomainList =
+        new DomainEntry{name, nullptr, polyhedron_from_rows(2, rows), gdk_color_copy(&colour), nullptr, DomainList};
+    show_without_context(DomainList);
+}
+
+void clear_scene() {
+    while (DomainList) {
+        DomainEntry* next = DomainList->next;
+        free_view(DomainList->view);
+        Domain_Free(DomainList->domain);
+        gdk_color_free(DomainList->color);
+        delete DomainList;
+        DomainList = next;
+    }
+    drop_derived_domains();
+}
+
+void build_scene(int which) {
+    DomainLock lock;
+    clear_scene();
+    DimNP = 2;
+    if (which == 0) {
+        show("T1", triangle(0, 0, 140), 65535, 0, 0);
+        show("T2", triangle(40, 0, 140), 0, 65535, 0);
+        show("T3", triangle(30, 20, 140), 0, 0, 65535);
+    } else {
+        show("Square", {{1, 1, 0, 0}, {1, -1, 0, 1000}, {1, 0, 1, 0}, {1, 0, -1, 1000}}, 0, 40000, 0);
+    }
+    reset_axes();
+}
+
+const char* const scene_names[] = {"three_triangles_30k", "square_1M"};
+const char* const files[] = {"figure.svg", "figure.pdf", "figure.png", "figure.tex"};
+
+bool toolkit_ready() {
+    static const bool ready = [] {
+        if (!gtk_init_check(nullptr, nullptr)) return false;
+        GdkPixmap* root = gdk_pixmap_new(gdk_get_default_root_window(), 1, 1, -1);
+        domain_gc = gdk_gc_new(root);
+        g_object_unref(root);
+        load_visu_resources();
+        return true;
+    }();
+    return ready;
+}
+
+void BM_export(benchmark::State& state) {
+    if (!toolkit_ready()) {
+        state.SkipWithError("no X display");
+        return;
+    }
+    build_scene(static_cast<int>(state.range(0)));
+    const std::string path = std::string("/tmp/qarnest-bench-") + files[state.range(1)];
+    GdkLock gdk;
+    for (auto _ : state) {
+        const std::string failure = export_shown_picture(path, default_figure_width, default_figure_height);
+        if (!failure.empty()) state.SkipWithError(failure.c_str());
+    }
+    struct stat status {};
+    stat(path.c_str(), &status);
+    state.counters["bytes"] = static_cast<double>(status.st_size);
+    state.SetLabel(std::string(scene_names[state.range(0)]) + " " + files[state.range(1)]);
+    if (!std::getenv("QARNEST_KEEP_FIGURES")) unlink(path.c_str());
+}
+BENCHMARK(BM_export)->ArgsProduct({{0, 1}, {0, 1, 2, 3}})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,89 @@
+// Whole-or-nothing file writing through a temporary file and a rename.
+#include "gui/atomic_file.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string folder_of(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string base_of(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string failure(const std::string& path, const std::string& reason) {
+    return "Can't write " + path + ": " + reason;
+}
+
+// A new file gets the permissions the user's umask gives, not mkstemp's 0600.
+mode_t default_file_mode() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// Going over the file size limit must fail the write, not end the process.
+class IgnoredFileSizeSignal {
+public:
+    IgnoredFileSizeSignal() {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        sigaction(SIGXFSZ, &ignore, &previous_);
+    }
+    ~IgnoredFileSizeSignal() { sigaction(SIGXFSZ, &previous_, nullptr); }
+    IgnoredFileSizeSignal(const IgnoredFileSizeSignal&) = delete;
+    IgnoredFileSizeSignal& operator=(const IgnoredFileSizeSignal&) = delete;
+
+private:
+    struct sigaction previous_ {};
+};
+
+}  // namespace
+
+bool FileSink::write(const void* data, std::size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0 && error_ == 0) {
+        const ssize_t written = ::write(fd_, bytes, size);
+        if (written < 0) {
+            if (errno != EINTR) error_ = errno;
+            continue;
+        }
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return error_ == 0;
+}
+
+std::string write_file_atomically(const std::string& path, const std::function<void(FileSink&)>& produce) {
+    if (path.empty() || base_of(path).empty()) return failure(path, "no file name");
+    std::string temporary = folder_of(path) + "/." + base_of(path) + ".XXXXXX";
+    std::vector<char> name(temporary.begin(), temporary.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0) return failure(path, std::strerror(errno));
+    temporary = name.data();
+
+    IgnoredFileSizeSignal ignore_size_signal;
+    FileSink sink(fd);
+    produce(sink);
+    int error = sink.error();
+    if (error == 0 && sink.reason().empty() && fchmod(fd, default_file_mode()) != 0) error = errno;
+    if (error == 0 && sink.reason().empty() && fsync(fd) != 0) error = errno;
+    if (close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && sink.reason().empty() && rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+    if (error == 0 && sink.reason().empty()) return "";
+    unlink(temporary.c_str());
+    return failure(path, error != 0 ? std::strerror(error) : sink.reason());
+}

@@ -1,0 +1,123 @@
+// Whole-or-nothing figure files: the content on success, and on every kind of
+// failure (missing folder, file size limit reached mid-write, encoder failure,
+// a folder in the way) a message and no file, temporary or final.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "gui/atomic_file.h"
+
+namespace {
+
+class AtomicFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/qarnest-atomic-XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        folder_ = name;
+    }
+    void TearDown() override {
+        for (const std::string& entry : entries()) unlink((folder_ + "/" + entry).c_str());
+        rmdir((folder_ + "/in-the-way.svg").c_str());
+        rmdir(folder_.c_str());
+    }
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        DIR* dir = opendir(folder_.c_str());
+        while (dirent* e = readdir(dir))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+        closedir(dir);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    static std::string content_of(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    std::string folder_;
+};
+
+TEST_F(AtomicFile, WritesTheWholeContentWithTheUsualPermissions) {
+    const std::string path = folder_ + "/figure.svg";
+    const mode_t mask = umask(022);
+    const std::string result = write_file_atomically(path, [](FileSink& sink) {
+        sink.write("<svg>");
+        sink.write(std::string(100000, 'x'));
+    });
+    umask(mask);
+    EXPECT_EQ(result, "");
+    EXPECT_EQ(content_of(path), "<svg>" + std::string(100000, 'x'));
+    struct stat status {};
+    ASSERT_EQ(stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0644u);
+    EXPECT_EQ(entries(), std::vector<std::string>{"figure.svg"});
+}
+
+// The file size limit stands for a disk that fills up during the write.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limited = previous_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &previous_); }
+
+private:
+    rlimit previous_{};
+};
+
+struct FailureCase {
+    const char* name;
+    const char* file;             // in the test folder
+    const char* existing;         // content already there, or null
+    bool limit_size;              // the write runs into the file size limit
+    const char* producer_reason;  // the producer fails with this, or null
+    const char* expected_reason;
+};
+
+TEST_F(AtomicFile, AFailedWriteLeavesNoFileAndSaysWhy) {
+    const FailureCase cases[] = {
+        {"missing folder", "missing/figure.svg", nullptr, false, nullptr, "No such file or directory"},
+        {"disk full mid-write", "figure.pdf", nullptr, true, nullptr, "File too large"},
+        {"disk full over an existing figure", "figure.pdf", "the old figure", true, nullptr, "File too large"},
+        {"encoder failure", "figure.png", nullptr, false, "PNG encoding failed", "PNG encoding failed"},
+        {"a folder in the way", "in-the-way.svg", nullptr, false, nullptr, "Is a directory"},
+    };
+    ASSERT_EQ(mkdir((folder_ + "/in-the-way.svg").c_str(), 0755), 0);
+    for (const FailureCase& c : cases) {
+        const std::string path = folder_ + "/" + c.file;
+        if (c.existing) std::ofstream(path) << c.existing;
+        std::vector<std::string> before = entries();
+        std::string result;
+        {
+            FileSizeLimit limit(c.limit_size ? 4096 : RLIM_INFINITY);
+            result = write_file_atomically(path, [&](FileSink& sink) {
+                sink.write(std::string(64 * 1024, 'x'));
+                if (c.producer_reason) sink.fail(c.producer_reason);
+            });
+        }
+        EXPECT_EQ(result, "Can't write " + path + ": " + c.expected_reason) << c.name;
+        EXPECT_EQ(entries(), before) << c.name;
+        if (c.existing) {
+            EXPECT_EQ(content_of(path), c.existing) << c.name;
+            unlink(path.c_str());
+        }
+    }
+}
+
+TEST_F(AtomicFile, ANameWithoutAFileIsRefused) {
+    EXPECT_EQ(write_file_atomically(folder_ + "/", [](FileSink& sink) { sink.write("x"); }),
+              "Can't write " + folder_ + "/: no file name");
+    EXPECT_TRUE(entries().empty());
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+// Painters that write a picture as a figure: SVG and TikZ text, and cairo
+// (PDF). Edges stay lines, markers shapes and labels text, so a figure scales
+// without blur; coordinates are canvas pixels, with pixel (c, r) the unit
+// square whose top-left corner is (c, r).
+#pragma once
+
+#include <cairo.h>
+#include <string>
+#include <vector>
+
+#include "view/painter.h"
+
+// The screen's labels are X's Helvetica, 12 pixels high with the usual
+// fonts; figures name a close sans family at the screen font's size.
+constexpr int figure_label_pixels = 12;
+
+// A solid rectangle of pixels: dense runs' spans merged down the rows.
+struct PixelRectangle {
+    int x, y, width, height;
+};
+// Spans of equal start and length on consecutive rows become one rectangle;
+// the pixels covered are the same.
+std::vector<PixelRectangle> merged_spans(const PixelSpan* spans, int count);
+
+// The pixels covered by markers of one colour that overlap one another, as
+// rectangles; empty when the markers stand apart, so that their own shapes
+// are fewer. Later markers of one colour cover earlier ones in that same
+// colour, so the pixels are those of the markers in any order.
+std::vector<PixelRectangle> overlapping_markers_cover(const CanvasPoint* centres, int count);
+
+// "#rrggbb" of the colour's high bytes, as the 24-bit screen shows it.
+std::string hex_colour(const GdkColor& colour);
+
+class SvgPainter : public Painter {
+public:
+    explicit SvgPainter(int label_pixels = figure_label_pixels) : label_pixels_(label_pixels) {}
+    void clear(int width, int height) override;
+    void line(const GdkColor& colour, CanvasPoint from, CanvasPoint to) override;
+    void polyline(const GdkColor& colour, const CanvasPoint* points, int count) override;
+    void markers(const GdkColor& colour, const CanvasPoint* centres, int count) override;
+    void spans(const GdkColor& colour, const PixelSpan* spans, int count) override;
+    void label(const GdkColor& colour, int x, int y, const std::string& text) override;
+    // The whole document, closed.
+    std::string document() const;
+
+private:
+    void rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles);
+    std::string body_;
+    int width_ = 0, height_ = 0;
+    int label_pixels_;
+};
+
+// A tikzpicture environment, for \input in a LaTeX document with TikZ loaded;
+// one canvas pixel is 0.75 pt (a 96 dpi pixel), y pointing down as on screen.
+class TikzPainter : public Painter {
+public:
+    explicit TikzPainter(int label_pixels = figure_label_pixels) : label_pixels_(label_pixels) {}
+    void clear(int width, int height) override;
+    void line(const GdkColor& colour, CanvasPoint from, CanvasPoint to) override;
+    void polyline(const GdkColor& colour, const CanvasPoint* points, int count) override;
+    void markers(const GdkColor& colour, const CanvasPoint* centres, int count) override;
+    void spans(const GdkColor& colour, const PixelSpan* spans, int count) override;
+    void label(const GdkColor& colour, int x, int y, const std::string& text) override;
+    std::string document() const;
+
+private:
+    void rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles);
+    // The name of the colour, defined on first use.
+    std::string colour_name(const GdkColor& colour);
+    std::string body_;
+    std::vector<std::string> colours_;
+    int width_ = 0, height_ = 0;
+    int label_pixels_;
+};
+
+// Draws on a cairo context whose user space is canvas pixels (a PDF page of
+// width x height points).
+class CairoPainter : public Painter {
+public:
+    explicit CairoPainter(cairo_t* cairo, int label_pixels = figure_label_pixels)
+        : cairo_(cairo), label_pixels_(label_pixels) {}
+    void clear(int width, int height) override;
+    void line(const GdkColor& colour, CanvasPoint from, CanvasPoint to) override;
+    void polyline(const GdkColor& colour, const CanvasPoint* points, int count) override;
+    void markers(const GdkColor& colour, const CanvasPoint* centres, int count) override;
+    void spans(const GdkColor& colour, const PixelSpan* spans, int count) override;
+    void label(const GdkColor& colour, int x, int y, const std::string& text) override;
+
+private:
+    void rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles);
+    void set_colour(const GdkColor& colour);
+    cairo_t* cairo_;
+    int label_pixels_;
+    int width_ = 0, height_ = 0;
+};
