@@ -185,6 +185,7 @@ int paint_integer_points(Painter& painter, DomainEntry* entry) {
         report_viewer_failure("find the integer points to draw");
         return 0;
     }
+    const DomainPtr visible_owned(visible);
     PointPlans built{std::move(own_rows), std::move(hull_rows), {}};
     int result = 1;
     bool all_built = true;
@@ -199,7 +200,6 @@ int paint_integer_points(Painter& painter, DomainEntry* entry) {
         built.plans.push_back(std::move(plan));
     }
     batch.flush();
-    if (visible) Domain_Free(visible);
     if (all_built && !redraw_stopped()) keep_point_plans(own, std::move(built));
     return result;
 }
