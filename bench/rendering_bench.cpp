@@ -19,6 +19,7 @@
 #include "view/picking.h"
 #include "view/point_scanner.h"
 #include "view/projection.h"
+#include "bench/scene_rows.h"
 #include "view/rendering.h"
 
 // Xlib's True, False and Bool macros must come after PolyLib's enum of those names.
@@ -29,21 +30,6 @@
 
 namespace {
 
-using Rows = std::vector<std::vector<std::int64_t>>;
-
-Polyhedron* polyhedron_from_rows(unsigned dimension, const Rows& rows) {
-    Matrix* m = Matrix_Alloc(static_cast<unsigned>(rows.size()), dimension + 2);
-    for (unsigned r = 0; r < rows.size(); ++r)
-        for (unsigned c = 0; c < dimension + 2; ++c) m->p[r][c] = rows[r][c];
-    Polyhedron* p = Constraints2Polyhedron(m, 1000);
-    Matrix_Free(m);
-    return p;
-}
-
-// b <= j, j - b <= i - a, i - a <= n: a triangle of (n+1)(n+2)/2 points.
-Rows triangle(std::int64_t a, std::int64_t b, std::int64_t n) {
-    return {{1, 0, 1, -b}, {1, 1, -1, b - a}, {1, -1, 0, a + n}};
-}
 
 void show(const std::string& name, unsigned dimension, const Rows& rows, guint16 r, guint16 g, guint16 b) {
     GdkColor colour = {0, r, g, b};
