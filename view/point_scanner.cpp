@@ -256,6 +256,65 @@ bool ScanPlan::later_levels_widen_with(int depth) const {
     return true;
 }
 
+namespace {
+
+// A row's g along the outer variable, g0 + step * t, and its divisor.
+struct RowLine {
+    __int128 g0, step, divisor;
+    __int128 at(std::int64_t t) const { return g0 + step * t; }
+};
+
+}  // namespace
+
+// Rows compared by their rational bounds g / divisor, cross-multiplied: exact
+// (g stays within 2^52 over the carried range, divisors within 2^31).
+ScanPlan::CarriedRow ScanPlan::tightest_row(int depth, RowKind kind, std::int64_t t, std::int64_t span,
+                                            std::int64_t& until) const {
+    const Level& level = levels_[static_cast<std::size_t>(depth)];
+    const std::size_t width = row_head + static_cast<std::size_t>(depth);
+    const bool lower = kind == RowKind::lower;
+    const std::size_t begin = lower ? level.lower : level.upper;
+    const std::size_t count = ((lower ? level.upper : level.equal) - begin) / width;
+    const std::int64_t* state = state_.data() + level.state + (begin - level.lower) / width * state_width;
+    const auto line = [&](std::size_t k) {
+        const std::int64_t* s = state + k * state_width;
+        const std::int64_t divisor = rows_[begin + k * width];
+        return RowLine{__int128{s[0]} * divisor + s[1], __int128{s[2]} * divisor + s[3], divisor};
+    };
+    // How much tighter a's bound is than b's at t, and how fast that grows
+    // with t, both times the two divisors.
+    const __int128 sign = lower ? 1 : -1;
+    const auto margin = [&](const RowLine& a, const RowLine& b) { return sign * (b.divisor * a.at(t) - a.divisor * b.at(t)); };
+    const auto drift = [&](const RowLine& a, const RowLine& b) { return sign * (b.divisor * a.step - a.divisor * b.step); };
+
+    std::size_t best = 0;
+    for (std::size_t k = 1; k < count; ++k) {
+        const __int128 m = margin(line(k), line(best));
+        if (m > 0 || (m == 0 && drift(line(k), line(best)) > 0)) best = k;
+    }
+    const RowLine chosen = line(best);
+    __int128 last = span;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k == best) continue;
+        const __int128 d = drift(chosen, line(k));
+        if (d >= 0) continue;
+        const __int128 stays = t + margin(chosen, line(k)) / -d;
+        last = stays < last ? stays : last;
+    }
+    until = static_cast<std::int64_t>(last);
+
+    const std::int64_t* s = state + best * state_width;
+    const std::int64_t divisor = static_cast<std::int64_t>(chosen.divisor);
+    const std::int64_t g = static_cast<std::int64_t>(chosen.at(t));
+    CarriedRow row{g / divisor, g % divisor, s[2], s[3], divisor};
+    if (row.rest < 0) --row.q, row.rest += divisor;
+    if (lower && row.rest != 0) {
+        ++row.q;
+        row.rest = divisor - row.rest;
+    }
+    return row;
+}
+
 void ScanPlan::report_not_closed() const {
     std::fputs("Error in scan polyhedron : non closed polyhedron\n", stderr);
     Matrix_Print(stderr, "%3ld ", matrix_.get());

@@ -126,12 +126,34 @@ private:
         const Level& level = levels_[depth];
         return level.end != level.equal || (level.lower != level.upper && level.upper != level.equal);
     }
+    // Bounds of the last variable for consecutive values of the one before.
+    struct RowBounds {
+        static constexpr int capacity = 64;
+        std::int64_t lower[capacity], upper[capacity];
+        bool wide = false;   // some nonempty row may leave the 32-bit range
+        bool any_beyond_32_bits(int count) const;
+    };
+    template <class Callback>
+    static ScanResult scan_bounded_rows(int depth, std::int64_t* x, Callback& callback, std::int64_t first,
+                                        const RowBounds& bounds, int count);
     template <class Callback>
     ScanResult scan_last_two(int depth, std::int64_t* x, Callback& callback, std::int64_t first,
                              std::int64_t last) const;
-    template <int Lower, int Upper, class Callback>
-    ScanResult scan_last_two_fixed(int depth, std::int64_t* x, Callback& callback, std::int64_t first,
-                                   std::int64_t last) const;
+
+    // One row's bound carried along the outer variable (as in state_, a lower
+    // row holding its ceiling and the slack below it).
+    struct CarriedRow {
+        std::int64_t q, rest, dq, dr, divisor;
+    };
+    // Of the rows of one kind of level `depth` (no equalities), the one whose
+    // bound is the tightest at t (the outer variable's value minus the first
+    // one carried by state_), ready to carry from t on; `until` is the last
+    // value, at most `span`, up to which it stays so.
+    CarriedRow tightest_row(int depth, RowKind kind, std::int64_t t, std::int64_t span, std::int64_t& until) const;
+    static void fill_bounds(CarriedRow& lower_row, CarriedRow& upper_row, RowBounds& bounds, int from, int count);
+    template <class Callback>
+    ScanResult scan_last_two_by_pieces(int depth, std::int64_t* x, Callback& callback, std::int64_t first,
+                                       std::int64_t last) const;
 
     // Messages of a variable found without a lower or upper bound, or with
     // bounds beyond 32 bits; once, from the level that finds it.

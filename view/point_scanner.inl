@@ -205,6 +205,32 @@ QARNEST_NO_TREE_VECTORIZE inline void ScanPlan::step_state(int depth) const {
     }
 }
 
+// The rows of the last variable for `count` consecutive values of the one
+// before it, bounds found beforehand: the loop that calls back keeps only the
+// coordinates in registers, not the carried state of every row (which the
+// call would otherwise make the compiler save and restore around each point).
+template <class Callback>
+ScanResult ScanPlan::scan_bounded_rows(int depth, std::int64_t* x, Callback& callback, std::int64_t first,
+                                       const RowBounds& bounds, int count) {
+    const int inner = depth + 1;
+    for (int k = 0; k < count; ++k) {
+        x[depth] = first + k;
+        const std::int64_t lower = bounds.lower[k], upper = bounds.upper[k];
+        if (lower > upper) continue;
+        if (__builtin_expect(bounds.wide, 0) && beyond_32_bits(lower, upper)) return ScanResult::out_of_range;
+        if (scan_run(inner, x, callback, lower, upper) == ScanResult::stopped) return ScanResult::stopped;
+    }
+    return ScanResult::done;
+}
+
+inline bool ScanPlan::RowBounds::any_beyond_32_bits(int count) const {
+    bool beyond = false;
+    for (int k = 0; k < count; ++k)
+        beyond |= lower[k] <= upper[k] &&
+                  (lower[k] < std::numeric_limits<std::int32_t>::min() || upper[k] > std::numeric_limits<std::int32_t>::max());
+    return beyond;
+}
+
 // The last two variables with the bounds of the last carried along: the
 // innermost loop nest, with no call per value of the outer variable.
 template <class Callback>
@@ -215,75 +241,93 @@ ScanResult ScanPlan::scan_last_two(int depth, std::int64_t* x, Callback& callbac
         report_not_closed();
         return ScanResult::not_closed;
     }
-    // Polygons have one or two rows on each side: their carried state then
-    // lives in registers, which is most of the cost on thin sets.
-    const Level& level = levels_[inner];
-    const std::size_t width = row_head + static_cast<std::size_t>(inner);
-    const std::size_t lowers = (level.upper - level.lower) / width, uppers = (level.equal - level.upper) / width;
-    if (level.equal == level.end) {
-        if (lowers == 1 && uppers == 1) return scan_last_two_fixed<1, 1>(depth, x, callback, first, last);
-        if (lowers == 1 && uppers == 2) return scan_last_two_fixed<1, 2>(depth, x, callback, first, last);
-        if (lowers == 2 && uppers == 1) return scan_last_two_fixed<2, 1>(depth, x, callback, first, last);
-        if (lowers == 2 && uppers == 2) return scan_last_two_fixed<2, 2>(depth, x, callback, first, last);
-    }
-    for (std::int64_t v = first; v <= last; ++v) {
-        x[depth] = v;
-        std::int64_t lower, upper;
-        if (bounds_from_state(inner, lower, upper) && lower <= upper) {
-            if (beyond_32_bits(lower, upper)) return ScanResult::out_of_range;
-            if (scan_run(inner, x, callback, lower, upper) == ScanResult::stopped) return ScanResult::stopped;
+    if (levels_[inner].equal == levels_[inner].end) return scan_last_two_by_pieces(depth, x, callback, first, last);
+    RowBounds bounds;
+    for (std::int64_t v = first; v <= last;) {
+        const int count = last - v < RowBounds::capacity ? static_cast<int>(last - v + 1) : RowBounds::capacity;
+        for (int k = 0; k < count; ++k) {
+            if (!bounds_from_state(inner, bounds.lower[k], bounds.upper[k])) bounds.lower[k] = 1, bounds.upper[k] = 0;
+            step_state(inner);
         }
-        step_state(inner);
+        bounds.wide = bounds.any_beyond_32_bits(count);
+        const ScanResult result = scan_bounded_rows(depth, x, callback, v, bounds, count);
+        if (result != ScanResult::done) return result;
+        v += count;
     }
     return ScanResult::done;
 }
 
-// scan_last_two for a last level of `Lower` lower and `Upper` upper rows and
-// no equality; the same steps as step_state and bounds_from_state.
-template <int Lower, int Upper, class Callback>
-ScanResult ScanPlan::scan_last_two_fixed(int depth, std::int64_t* x, Callback& callback, std::int64_t first,
-                                         std::int64_t last) const {
-    constexpr int n = Lower + Upper;
-    const int inner = depth + 1;
-    const Level& level = levels_[inner];
-    const std::size_t width = row_head + static_cast<std::size_t>(inner);
-    const std::int64_t* state = state_.data() + level.state;
-    // Lower rows keep ceil(g / divisor) and its slack, upper rows the floor
-    // and its remainder, so that neither needs a correction when read.
-    std::int64_t q[n], rest[n], dq[n], dr[n], divisor[n];
-    for (int k = 0; k < n; ++k) {
-        q[k] = state[k * state_width];
-        rest[k] = state[k * state_width + 1];
-        dq[k] = state[k * state_width + 2];
-        dr[k] = state[k * state_width + 3];
-        divisor[k] = rows_[level.lower + static_cast<std::size_t>(k) * width];
-        if (k < Lower && rest[k] != 0) {
-            q[k] += 1;
-            rest[k] = divisor[k] - rest[k];
-        }
+namespace scan_detail {
+
+inline bool beyond_32_bits(std::int64_t v) {
+    return v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max();
+}
+
+}  // namespace scan_detail
+
+// Bounds of `count` consecutive values from one lower and one upper row,
+// stepped after each: the whole cost per value on thin sets, so the two
+// rows' state stays in registers (no vector shuffles: GCC's vectoriser
+// would move it through memory).
+QARNEST_NO_TREE_VECTORIZE inline void ScanPlan::fill_bounds(CarriedRow& lower_row, CarriedRow& upper_row,
+                                                            RowBounds& bounds, int from, int count) {
+    CarriedRow low = lower_row, up = upper_row;
+    for (int k = from; k < from + count; ++k) {
+        bounds.lower[k] = low.q;
+        bounds.upper[k] = up.q;
+        // The lower row keeps ceil(g / divisor) and its slack: g grows by
+        // dq * divisor + dr, so the slack shrinks by dr.
+        const std::int64_t slack = low.rest - low.dr;
+        const std::int64_t borrow = slack < 0;
+        low.q += low.dq + borrow;
+        low.rest = slack + (-borrow & low.divisor);
+        const std::int64_t sum = up.rest + up.dr;
+        const std::int64_t wrap = sum >= up.divisor;
+        up.q += up.dq + wrap;
+        up.rest = sum - (-wrap & up.divisor);
     }
-    for (std::int64_t v = first; v <= last; ++v) {
-        x[depth] = v;
-        std::int64_t lower = q[0];
-        for (int k = 1; k < Lower; ++k) lower = q[k] > lower ? q[k] : lower;
-        std::int64_t upper = q[Lower];
-        for (int k = Lower + 1; k < n; ++k) upper = q[k] < upper ? q[k] : upper;
-        if (lower <= upper) {
-            if (beyond_32_bits(lower, upper)) return ScanResult::out_of_range;
-            if (scan_run(inner, x, callback, lower, upper) == ScanResult::stopped) return ScanResult::stopped;
-        }
-        for (int k = 0; k < Lower; ++k) {
-            // g grows by dq * divisor + dr: the slack shrinks by dr.
-            const std::int64_t slack = rest[k] - dr[k];
-            const std::int64_t borrow = slack < 0;
-            q[k] += dq[k] + borrow;
-            rest[k] = slack + (-borrow & divisor[k]);
-        }
-        for (int k = Lower; k < n; ++k) {
-            const std::int64_t r = rest[k] + dr[k];
-            const std::int64_t wrap = r >= divisor[k];
-            q[k] += dq[k] + wrap;
-            rest[k] = r - (-wrap & divisor[k]);
+    lower_row = low;
+    upper_row = up;
+}
+
+// The outer variable's range cut into pieces on each of which one lower row
+// and one upper row give the bounds: where a row's rational bound is the
+// tightest, so is its rounded one, and rows are lines in the outer variable,
+// so a polygon's last level has at most as many pieces as rows. Within a
+// piece only two rows are carried, whatever the level's number of rows.
+template <class Callback>
+ScanResult ScanPlan::scan_last_two_by_pieces(int depth, std::int64_t* x, Callback& callback, std::int64_t first,
+                                             std::int64_t last) const {
+    const int inner = depth + 1;
+    const std::int64_t span = last - first;
+    RowBounds bounds;
+    int filled = 0;
+    bool wide = false;
+    std::int64_t block_first = first;
+    for (std::int64_t t = 0; t <= span;) {
+        std::int64_t lower_until, upper_until;
+        CarriedRow low = tightest_row(inner, RowKind::lower, t, span, lower_until);
+        CarriedRow up = tightest_row(inner, RowKind::upper, t, span, upper_until);
+        const std::int64_t piece_end = lower_until < upper_until ? lower_until : upper_until;
+        while (t <= piece_end) {
+            const int room = RowBounds::capacity - filled;
+            const int count = piece_end - t < room ? static_cast<int>(piece_end - t + 1) : room;
+            // Each row's bound is monotone in t: its values over these rows
+            // lie between the first and the one after the last, so checking
+            // both may only send the block to the exact check of every row.
+            wide |= scan_detail::beyond_32_bits(low.q) || scan_detail::beyond_32_bits(up.q);
+            fill_bounds(low, up, bounds, filled, count);
+            wide |= scan_detail::beyond_32_bits(low.q) || scan_detail::beyond_32_bits(up.q);
+            filled += count;
+            t += count;
+            if (filled == RowBounds::capacity || t > span) {
+                bounds.wide = wide;
+                const ScanResult result = scan_bounded_rows(depth, x, callback, block_first, bounds, filled);
+                if (result != ScanResult::done) return result;
+                block_first += filled;
+                filled = 0;
+                wide = false;
+            }
         }
     }
     return ScanResult::done;
