@@ -327,7 +327,7 @@ void ScanPlan::report_out_of_range() {
 }
 
 int scan_points(Polyhedron* polyhedron, std::int64_t* coordinates, point_callback callback, void* data) {
-    return scan_points_by(polyhedron, coordinates, [callback, data](const std::int64_t* x) { return callback(x, data); });
+    return scan_points_by(polyhedron, coordinates, PointerCallback{callback, data});
 }
 
 namespace {

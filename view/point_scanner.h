@@ -150,7 +150,16 @@ private:
     // one carried by state_), ready to carry from t on; `until` is the last
     // value, at most `span`, up to which it stays so.
     CarriedRow tightest_row(int depth, RowKind kind, std::int64_t t, std::int64_t span, std::int64_t& until) const;
-    static void fill_bounds(CarriedRow& lower_row, CarriedRow& upper_row, RowBounds& bounds, int from, int count);
+    static void carry_bounds(CarriedRow& lower_row, CarriedRow& upper_row, RowBounds& bounds, int from, int count);
+    // The two rows of a piece, and how their bounds repeat.
+    struct PieceRows {
+        static constexpr std::int64_t longest_period = 16;
+        CarriedRow lower, upper;
+        int period;   // of both rows' bounds together; 0 when longer than longest_period
+        std::int64_t lower_jump, upper_jump;   // what the bounds gain over one period
+    };
+    static PieceRows piece_rows(const CarriedRow& lower, const CarriedRow& upper);
+    static void fill_bounds(PieceRows& rows, RowBounds& bounds, int from, int count);
     template <class Callback>
     ScanResult scan_last_two_by_pieces(int depth, std::int64_t* x, Callback& callback, std::int64_t first,
                                        std::int64_t last) const;
@@ -165,6 +174,15 @@ private:
     std::vector<Level> levels_;
     mutable std::vector<std::int64_t> state_;
     MatrixPtr matrix_;   // printed when a variable is unbounded
+};
+
+// The callback of scan_points: a function pointer and its data. The scan's
+// innermost loop copies it, so that both stay in registers across the calls
+// (a callback reached through a reference must be read again after each).
+struct PointerCallback {
+    point_callback function;
+    void* data;
+    int operator()(const std::int64_t* x) const { return function(x, data); }
 };
 
 // scan_points with any callback ScanPlan::run takes (one returning

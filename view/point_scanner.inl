@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <limits>
+#include <numeric>
 #include <type_traits>
 
 template <class Callback>
@@ -46,6 +47,14 @@ inline bool ScanPlan::beyond_32_bits(std::int64_t lower, std::int64_t upper) {
 template <class Callback>
 ScanResult ScanPlan::scan_run(int depth, std::int64_t* x, Callback& callback, std::int64_t lower,
                               std::int64_t upper) {
+    if constexpr (std::is_same_v<std::remove_cvref_t<Callback>, PointerCallback>) {
+        PointerCallback local = callback;
+        for (std::int64_t w = lower; w <= upper; ++w) {
+            x[depth] = w;
+            if (!local(x)) return ScanResult::stopped;
+        }
+        return ScanResult::done;
+    }
     for (std::int64_t w = lower; w <= upper;) {
         x[depth] = w;
         const std::int64_t step = advance_after(callback, x, upper - w + 1);
@@ -213,12 +222,21 @@ template <class Callback>
 ScanResult ScanPlan::scan_bounded_rows(int depth, std::int64_t* x, Callback& callback, std::int64_t first,
                                        const RowBounds& bounds, int count) {
     const int inner = depth + 1;
+    if (__builtin_expect(bounds.wide, 0)) {
+        for (int k = 0; k < count; ++k) {
+            x[depth] = first + k;
+            const std::int64_t lower = bounds.lower[k], upper = bounds.upper[k];
+            if (lower > upper) continue;
+            if (beyond_32_bits(lower, upper)) return ScanResult::out_of_range;
+            if (scan_run(inner, x, callback, lower, upper) == ScanResult::stopped) return ScanResult::stopped;
+        }
+        return ScanResult::done;
+    }
     for (int k = 0; k < count; ++k) {
         x[depth] = first + k;
         const std::int64_t lower = bounds.lower[k], upper = bounds.upper[k];
-        if (lower > upper) continue;
-        if (__builtin_expect(bounds.wide, 0) && beyond_32_bits(lower, upper)) return ScanResult::out_of_range;
-        if (scan_run(inner, x, callback, lower, upper) == ScanResult::stopped) return ScanResult::stopped;
+        if (lower <= upper && scan_run(inner, x, callback, lower, upper) == ScanResult::stopped)
+            return ScanResult::stopped;
     }
     return ScanResult::done;
 }
@@ -266,28 +284,66 @@ inline bool beyond_32_bits(std::int64_t v) {
 }  // namespace scan_detail
 
 // Bounds of `count` consecutive values from one lower and one upper row,
-// stepped after each: the whole cost per value on thin sets, so the two
-// rows' state stays in registers (no vector shuffles: GCC's vectoriser
-// would move it through memory).
-QARNEST_NO_TREE_VECTORIZE inline void ScanPlan::fill_bounds(CarriedRow& lower_row, CarriedRow& upper_row,
-                                                            RowBounds& bounds, int from, int count) {
+// stepped after each, the rows' state kept in registers (no vector
+// shuffles: GCC's vectoriser would move it through memory).
+QARNEST_NO_TREE_VECTORIZE inline void ScanPlan::carry_bounds(CarriedRow& lower_row, CarriedRow& upper_row,
+                                                             RowBounds& bounds, int from, int count) {
     CarriedRow low = lower_row, up = upper_row;
+    // g grows by dq * divisor + dr: the lower row's slack (below its
+    // ceiling) shrinks by dr, the upper row's remainder grows by dr, each
+    // wrapping once at most. Both outcomes are computed before the test, so
+    // that a step depends on the previous one through a compare and a
+    // select only.
+    const std::int64_t low_refill = low.divisor - low.dr, up_wrap_at = up.divisor - up.dr;
     for (int k = from; k < from + count; ++k) {
         bounds.lower[k] = low.q;
         bounds.upper[k] = up.q;
-        // The lower row keeps ceil(g / divisor) and its slack: g grows by
-        // dq * divisor + dr, so the slack shrinks by dr.
-        const std::int64_t slack = low.rest - low.dr;
-        const std::int64_t borrow = slack < 0;
+        const bool borrow = low.rest < low.dr;
+        const std::int64_t low_kept = low.rest - low.dr, low_refilled = low.rest + low_refill;
         low.q += low.dq + borrow;
-        low.rest = slack + (-borrow & low.divisor);
-        const std::int64_t sum = up.rest + up.dr;
-        const std::int64_t wrap = sum >= up.divisor;
+        low.rest = borrow ? low_refilled : low_kept;
+        const bool wrap = up.rest >= up_wrap_at;
+        const std::int64_t up_kept = up.rest + up.dr, up_wrapped = up.rest - up_wrap_at;
         up.q += up.dq + wrap;
-        up.rest = sum - (-wrap & up.divisor);
+        up.rest = wrap ? up_wrapped : up_kept;
     }
     lower_row = low;
     upper_row = up;
+}
+
+inline ScanPlan::PieceRows ScanPlan::piece_rows(const CarriedRow& lower, const CarriedRow& upper) {
+    PieceRows rows{lower, upper, 0, 0, 0};
+    if (lower.divisor > PieceRows::longest_period || upper.divisor > PieceRows::longest_period) return rows;
+    const std::int64_t period = std::lcm(lower.divisor, upper.divisor);
+    if (period > PieceRows::longest_period) return rows;
+    rows.period = static_cast<int>(period);
+    rows.lower_jump = (lower.dq * lower.divisor + lower.dr) * (period / lower.divisor);
+    rows.upper_jump = (upper.dq * upper.divisor + upper.dr) * (period / upper.divisor);
+    return rows;
+}
+
+// After `period` values of the outer variable both rows' g have grown by a
+// multiple of their divisors: the bounds repeat, shifted by whole jumps, and
+// the carried state is that of `count mod period` values on.
+inline void ScanPlan::fill_bounds(PieceRows& rows, RowBounds& bounds, int from, int count) {
+    const int period = rows.period;
+    if (period == 0 || count <= period) {
+        carry_bounds(rows.lower, rows.upper, bounds, from, count);
+        return;
+    }
+    const int cycles = count / period, left = count % period;
+    carry_bounds(rows.lower, rows.upper, bounds, from, left);
+    CarriedRow lower_after = rows.lower, upper_after = rows.upper;
+    carry_bounds(rows.lower, rows.upper, bounds, from + left, period - left);
+    const std::int64_t lower_jump = rows.lower_jump, upper_jump = rows.upper_jump;
+    for (int k = from + period; k < from + count; ++k) {
+        bounds.lower[k] = bounds.lower[k - period] + lower_jump;
+        bounds.upper[k] = bounds.upper[k - period] + upper_jump;
+    }
+    lower_after.q += cycles * lower_jump;
+    upper_after.q += cycles * upper_jump;
+    rows.lower = lower_after;
+    rows.upper = upper_after;
 }
 
 // The outer variable's range cut into pieces on each of which one lower row
@@ -306,8 +362,8 @@ ScanResult ScanPlan::scan_last_two_by_pieces(int depth, std::int64_t* x, Callbac
     std::int64_t block_first = first;
     for (std::int64_t t = 0; t <= span;) {
         std::int64_t lower_until, upper_until;
-        CarriedRow low = tightest_row(inner, RowKind::lower, t, span, lower_until);
-        CarriedRow up = tightest_row(inner, RowKind::upper, t, span, upper_until);
+        PieceRows rows = piece_rows(tightest_row(inner, RowKind::lower, t, span, lower_until),
+                                    tightest_row(inner, RowKind::upper, t, span, upper_until));
         const std::int64_t piece_end = lower_until < upper_until ? lower_until : upper_until;
         while (t <= piece_end) {
             const int room = RowBounds::capacity - filled;
@@ -315,9 +371,9 @@ ScanResult ScanPlan::scan_last_two_by_pieces(int depth, std::int64_t* x, Callbac
             // Each row's bound is monotone in t: its values over these rows
             // lie between the first and the one after the last, so checking
             // both may only send the block to the exact check of every row.
-            wide |= scan_detail::beyond_32_bits(low.q) || scan_detail::beyond_32_bits(up.q);
-            fill_bounds(low, up, bounds, filled, count);
-            wide |= scan_detail::beyond_32_bits(low.q) || scan_detail::beyond_32_bits(up.q);
+            wide |= scan_detail::beyond_32_bits(rows.lower.q) || scan_detail::beyond_32_bits(rows.upper.q);
+            fill_bounds(rows, bounds, filled, count);
+            wide |= scan_detail::beyond_32_bits(rows.lower.q) || scan_detail::beyond_32_bits(rows.upper.q);
             filled += count;
             t += count;
             if (filled == RowBounds::capacity || t > span) {
