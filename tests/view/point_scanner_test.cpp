@@ -446,3 +446,101 @@ TEST_F(PointScanner, LaterLevelsIgnoringACoordinate) {
 }
 
 }  // namespace
+
+namespace {
+
+// The points of a polyhedron inside a box, by membership alone: the oracle of
+// the long scans below.
+Points members_in_box(const Polyhedron* p, const std::vector<std::int64_t>& low, const std::vector<std::int64_t>& high) {
+    Points members;
+    std::vector<std::int64_t> x = low;
+    const std::size_t d = low.size();
+    while (true) {
+        if (point_in_domain(p, x.data())) members.push_back(x);
+        std::size_t k = d;
+        while (k-- > 0) {
+            if (++x[k] <= high[k]) break;
+            x[k] = low[k];
+        }
+        if (k == static_cast<std::size_t>(-1)) return members;
+    }
+}
+
+struct LongScanCase {
+    const char* name;
+    unsigned dimension;
+    Rows rows;
+    std::vector<std::int64_t> box_low, box_high;
+};
+
+// Sets of hundreds of values of the outer variable: their rows' bounds are
+// found a block at a time, from the tightest lower and upper rows of each
+// piece of the outer range, copied a period on when both rows repeat. The
+// cases cross blocks, pieces and periods, with empty values, negative
+// coordinates, rows that cross mid-block and equalities; a stop deep into a
+// later block keeps exactly the points before it.
+TEST_F(PointScanner, LongScansAgreeWithMembership) {
+    const LongScanCase cases[] = {
+        {"thin rational band, period 5", 2, {{1, 7, -5, 3}, {1, -7, 5, 5}, {1, 1, 1, -2}, {1, -1, -1, 600}},
+         {-5, -5}, {260, 360}},
+        {"the same band at negative coordinates", 2, {{1, 7, -5, 3}, {1, -7, 5, 5}, {1, -1, -1, -2}, {1, 1, 1, 600}},
+         {-260, -360}, {5, 5}},
+        {"wedge of divisors 7 and 11 (period 77), values near its tip without a point", 2,
+         {{1, 1, 0, 0}, {1, -1, 0, 300}, {1, -11, 7, 6}, {1, 17, -11, 40}}, {-1, -1}, {301, 300}},
+        {"triangle of unit divisors, period 1", 2, {{1, 1, 0, 0}, {1, -1, 0, 300}, {1, 0, 1, 0}, {1, 1, -1, 0}},
+         {-1, -1}, {301, 301}},
+        {"lower rows crossing mid-block, rational upper", 2,
+         {{1, 0, 1, 0}, {1, 0, -1, 250}, {1, -1, 2, 0}, {1, -2, 1, 150}, {1, 3, -2, 400}}, {-134, -1}, {201, 251}},
+        {"octagon: four pieces on each side", 2,
+         {{1, 1, 0, 100}, {1, -1, 0, 100}, {1, 0, 1, 100}, {1, 0, -1, 100}, {1, 1, 1, 140}, {1, -1, -1, 140},
+          {1, 1, -1, 140}, {1, -1, 1, 140}, {1, 3, 5, 420}, {1, -3, -5, 420}},
+         {-101, -101}, {101, 101}},
+        {"equality on the last level: j = (2i + 1) / 3 where whole", 2,
+         {{1, 1, 0, 0}, {1, -1, 0, 700}, {0, 2, -3, 1}}, {-1, -1}, {701, 468}},
+        {"thin 3-D slab, the last two levels run for every value of the first", 3,
+         {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 3}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 200}, {1, 1, 3, -4, 2},
+          {1, -1, -3, 4, 4}},
+         {-1, -1, -2}, {4, 201, 152}},
+    };
+    for (const LongScanCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Polyhedron* p = make(c.dimension, c.rows);
+        const Points expected = members_in_box(p, c.box_low, c.box_high);
+        ASSERT_GE(expected.size(), 200u);
+        Collector all{c.dimension, {}};
+        std::int64_t coordinates[3];
+        ASSERT_EQ(scan_points(p, coordinates, collect, &all), 1);
+        for (const auto& point : all.points)
+            for (std::size_t k = 0; k < c.dimension; ++k) {
+                ASSERT_GT(point[k], c.box_low[k]) << "the box must hold the set";
+                ASSERT_LT(point[k], c.box_high[k]) << "the box must hold the set";
+            }
+        EXPECT_EQ(all.points, expected);
+        for (std::size_t stop : {std::size_t{150}, expected.size() - 1}) {
+            Collector some{c.dimension, {}, stop};
+            EXPECT_EQ(scan_points(p, coordinates, collect, &some), 0);
+            EXPECT_EQ(some.points, Points(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(stop)));
+        }
+    }
+}
+
+// j within one of 2^24 i: j reaches 2^31 at i = 128, in the third block of
+// values of i. The points before are all given, none of them wrapped, and
+// the scan ends refused.
+TEST_F(PointScanner, BoundsLeavingThe32BitRangeInALaterBlockStopThere) {
+    const std::int64_t slope = std::int64_t{1} << 24;
+    Polyhedron* p = make(2, {{1, 1, 0, 0}, {1, -1, 0, 200}, {1, -slope, 1, 0}, {1, slope, -1, 1}});
+    Collector collector{2, {}};
+    std::int64_t coordinates[2];
+    int result = -1;
+    std::string out = capture_stdout([&] {
+        capture_stderr([&] { result = scan_points(p, coordinates, collect, &collector); });
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_NE(out.find("exceed 32 bits"), std::string::npos) << out;
+    Points expected;
+    for (std::int64_t i = 0; i < 128; ++i) expected.insert(expected.end(), {{i, slope * i}, {i, slope * i + 1}});
+    EXPECT_EQ(collector.points, expected);
+}
+
+}  // namespace
