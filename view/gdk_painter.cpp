@@ -73,18 +73,78 @@ GcCache& line_gc_cache() {
     return cache;
 }
 
+namespace {
+
+// The map of one deferring painter kept for the next: its buffers are the
+// size of the canvas. Painters live under the GDK lock.
+std::unique_ptr<FillRaster>& spare_raster() {
+    static std::unique_ptr<FillRaster> spare;
+    return spare;
+}
+
+}  // namespace
+
 GdkPainter::GdkPainter(GdkDrawable* drawable, GdkFont* label_font) : drawable_(drawable), font_(label_font) {}
 
+GdkPainter::~GdkPainter() {
+    if (!deferred_) return;
+    send_deferred_fills();
+    if (!spare_raster()) spare_raster() = std::move(deferred_);
+}
+
+// A deferred marker is seven short row writes, about what a cover spends on
+// eight pixels of the box its markers reach: worth it only where markers
+// crowd several to a pixel's neighbourhood.
+bool GdkPainter::cover_worth_it(int markers, int width, int height) const {
+    if (!deferred_) return Painter::cover_worth_it(markers, width, height);
+    return (static_cast<double>(width) + 6) * (static_cast<double>(height) + 6) <= 8.0 * static_cast<double>(markers);
+}
+
+void GdkPainter::defer_fills() {
+    if (deferred_) return;
+    deferred_ = std::move(spare_raster());
+    if (!deferred_) deferred_ = std::make_unique<FillRaster>();
+    int width = 0, height = 0;
+    gdk_drawable_get_size(drawable_, &width, &height);
+    if (width != deferred_->width() || height != deferred_->height()) deferred_->reset(width, height);
+}
+
+int GdkPainter::deferred_index(const GdkColor& colour) {
+    int index = deferred_->colour_index(colour);
+    if (index == 0) {
+        send_deferred_fills();
+        index = deferred_->colour_index(colour);
+    }
+    return index;
+}
+
+void GdkPainter::send_deferred_fills() {
+    if (!deferred_ || deferred_->empty()) return;
+    std::vector<XRectangle> rectangles;
+    deferred_->drain([&](const GdkColor& colour, const std::vector<FillRectangle>& cover) {
+        GdkGC* gc = point_gc_cache().get(drawable_, colour);
+        for (const FillRectangle& r : cover) {
+            rectangles.push_back(XRectangle{static_cast<short>(r.x), static_cast<short>(r.y),
+                                            static_cast<unsigned short>(r.width), static_cast<unsigned short>(r.height)});
+            if (rectangles.size() >= rectangles_per_request) fill_rectangles(drawable_, gc, rectangles);
+        }
+        fill_rectangles(drawable_, gc, rectangles);
+    });
+}
+
 void GdkPainter::clear(int width, int height) {
+    send_deferred_fills();
     const GdkColor white = {0, 65535, 65535, 65535};
     gdk_draw_rectangle(drawable_, line_gc_cache().get(drawable_, white), TRUE, 0, 0, width, height);
 }
 
 void GdkPainter::line(const GdkColor& colour, CanvasPoint from, CanvasPoint to) {
+    send_deferred_fills();
     gdk_draw_line(drawable_, line_gc_cache().get(drawable_, colour), from.column, from.row, to.column, to.row);
 }
 
 void GdkPainter::polyline(const GdkColor& colour, const CanvasPoint* points, int count) {
+    send_deferred_fills();
     std::vector<GdkPoint> gdk_points;
     gdk_points.reserve(static_cast<std::size_t>(count));
     for (int k = 0; k < count; ++k) gdk_points.push_back(GdkPoint{points[k].column, points[k].row});
@@ -94,6 +154,12 @@ void GdkPainter::polyline(const GdkColor& colour, const CanvasPoint* points, int
 // The marker's pixels as two overlapping filled rectangles: the 7 x 5 band
 // across and the 5 x 7 band down.
 void GdkPainter::markers(const GdkColor& colour, const CanvasPoint* centres, int count) {
+    if (deferred_) {
+        const int index = deferred_index(colour);
+        for (int k = 0; k < count; ++k)
+            if (within_reach(centres[k])) deferred_->marker(index, centres[k]);
+        return;
+    }
     GdkGC* gc = point_gc_cache().get(drawable_, colour);
     std::vector<XRectangle> rectangles;
     rectangles.reserve(std::min(rectangles_per_request, 2 * static_cast<std::size_t>(count)));
@@ -108,6 +174,14 @@ void GdkPainter::markers(const GdkColor& colour, const CanvasPoint* centres, int
 }
 
 void GdkPainter::spans(const GdkColor& colour, const PixelSpan* spans, int count) {
+    if (deferred_) {
+        const int index = deferred_index(colour);
+        for (int k = 0; k < count; ++k) {
+            const PixelSpan& s = spans[k];
+            if (s.length > 0 && within_reach({s.x, s.y}) && within_reach({s.x + s.length, s.y})) deferred_->span(index, s);
+        }
+        return;
+    }
     GdkGC* gc = point_gc_cache().get(drawable_, colour);
     std::vector<XRectangle> rectangles;
     rectangles.reserve(std::min(rectangles_per_request, static_cast<std::size_t>(count)));
@@ -122,6 +196,7 @@ void GdkPainter::spans(const GdkColor& colour, const PixelSpan* spans, int count
 }
 
 void GdkPainter::label(const GdkColor& colour, int x, int y, const std::string& text) {
+    send_deferred_fills();
     if (!font_) return;
     gdk_draw_string(drawable_, font_, line_gc_cache().get(drawable_, colour), x, y, text.c_str());
 }

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <gdk/gdk.h>
+#include <memory>
 #include <vector>
 
+#include "view/fill_raster.h"
 #include "view/painter.h"
 
 // Drawing contexts of one drawable kind (depth and screen), one per colour,
@@ -40,6 +42,16 @@ class GdkPainter : public Painter {
 public:
     // A null font draws no labels.
     GdkPainter(GdkDrawable* drawable, GdkFont* label_font);
+    ~GdkPainter() override;
+    GdkPainter(const GdkPainter&) = delete;
+    GdkPainter& operator=(const GdkPainter&) = delete;
+
+    // From now on, markers and spans reach the drawable only before the next
+    // line, polyline, label or clear, and when the painter ends: as the
+    // rectangles of the pixels they leave, colour by colour (the same
+    // picture, far fewer fills for the X server). For a whole redraw,
+    // whose image nobody reads before it ends.
+    void defer_fills();
 
     void clear(int width, int height) override;
     void line(const GdkColor& colour, CanvasPoint from, CanvasPoint to) override;
@@ -47,10 +59,15 @@ public:
     void markers(const GdkColor& colour, const CanvasPoint* centres, int count) override;
     void spans(const GdkColor& colour, const PixelSpan* spans, int count) override;
     void label(const GdkColor& colour, int x, int y, const std::string& text) override;
+    bool cover_worth_it(int markers, int width, int height) const override;
 
 private:
+    void send_deferred_fills();
+    int deferred_index(const GdkColor& colour);
+
     GdkDrawable* drawable_;
     GdkFont* font_;
+    std::unique_ptr<FillRaster> deferred_;
 };
 
 // The contexts of point colours (markers and spans) and those of outlines,

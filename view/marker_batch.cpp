@@ -91,8 +91,6 @@ void MarkerBatch::flush() {
     centres_.clear();
 }
 
-// The cover costs a few word operations per 64 pixels of the run's box;
-// below about one marker per 256 pixels of it, the markers are cheaper.
 bool MarkerBatch::send_cover() {
     if (static_cast<int>(centres_.size()) < marker_cover_threshold) return false;
     int left = centres_[0].column, right = left, top = centres_[0].row, bottom = top;
@@ -102,8 +100,7 @@ bool MarkerBatch::send_cover() {
         top = std::min(top, c.row);
         bottom = std::max(bottom, c.row);
     }
-    const double area = (static_cast<double>(right) - left + 1) * (static_cast<double>(bottom) - top + 1);
-    if (area > 256.0 * static_cast<double>(centres_.size())) return false;
+    if (!painter_.cover_worth_it(static_cast<int>(centres_.size()), right - left + 1, bottom - top + 1)) return false;
     cover_.build(centres_, left, top, right - left + 1, bottom - top + 1);
     spans_.clear();
     cover_.spans(spans_);

@@ -31,4 +31,13 @@ public:
     virtual void spans(const GdkColor& colour, const PixelSpan* spans, int count) = 0;
     // A label in the viewer's label font, its baseline starting at (x, y).
     virtual void label(const GdkColor& colour, int x, int y, const std::string& text) = 0;
+    // Whether a run of `markers` markers of one colour, their centres within
+    // a box of width x height pixels, is worth sending as the spans of its
+    // cover: the cover costs a few word operations per 64 pixels of the box,
+    // which below about one marker per 256 pixels of it is more than sending
+    // the markers on costs. A painter that keeps fills as pixels pays less
+    // for a marker and says so.
+    virtual bool cover_worth_it(int markers, int width, int height) const {
+        return static_cast<double>(width) * static_cast<double>(height) <= 256.0 * static_cast<double>(markers);
+    }
 };

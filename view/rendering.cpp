@@ -237,6 +237,7 @@ void redraw_domains(GdkPixmap* pixmap) {
     canvas_size(width, height);
     if (pixmap) {
         GdkPainter painter(pixmap, label_font);
+        painter.defer_fills();
         RedrawStop stop(pixmap);
         redraw_stop = &stop;
         paint_domains(painter, width, height);
