@@ -13,6 +13,7 @@
 #include "tests/view/pixels.h"
 #include "tests/view/view_support.h"
 #include "view/context.h"
+#include "view/gdk_painter.h"
 #include "view/projection.h"
 #include "view/rendering.h"
 
@@ -724,6 +725,74 @@ TEST_F(Rendering, PainterIsCalledInDrawingOrder) {
     GdkPainter canvas(domain_pixmap, label_font);
     paint_domains(canvas, width, height);
     EXPECT_TRUE(picture() == redrawn);
+}
+
+// A redraw keeps its markers and spans as pixels and sends each colour's
+// rectangles before any other drawing: the picture must be the one the same
+// calls paint one by one, with blended overlaps, unions, marks and their
+// labels, the next domain's outline over the points before it, clipping at
+// the image's edges and more colours than the map holds at once.
+TEST_F(Rendering, DeferredFillsPaintTheSamePixelsAsImmediateOnes) {
+    auto triangle = [](std::int64_t x, std::int64_t y, std::int64_t s) {
+        return Rows{{1, 1, 0, -x}, {1, 0, 1, -y}, {1, -1, -1, x + y + s}};
+    };
+    const Rgb red = {65535, 0, 0}, green = {0, 65535, 0}, blue = {0, 0, 65535};
+    const CoverScene scenes[] = {
+        {"three overlapping triangles", 2,
+         {{triangle(0, 0, 60), red}, {triangle(20, 0, 60), green}, {triangle(15, 10, 60), blue}}},
+        {"sparse blended squares", 2, {{square_rows(6), red}, {triangle(3, 2, 6), blue}}},
+        {"box folded by a third axis over a triangle", 3,
+         {{{{1, 1, 0, 0, 0}, {1, -1, 0, 0, 11}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 11}, {1, 0, 0, 1, 0},
+            {1, 0, 0, -1, 11}},
+           blue},
+          {{{1, 1, 0, 0, 0}, {1, 0, 1, 0, 0}, {1, -1, -1, 0, 14}, {0, 0, 0, 1, -3}}, green}}},
+    };
+    for (const CoverScene& scene : scenes) {
+        SCOPED_TRACE(scene.name);
+        DimNP = scene.dimensions;
+        int k = 0;
+        for (const auto& [rows, rgb] : scene.domains)
+            show("D" + std::to_string(k++), polyhedron_from_rows(scene.dimensions, rows), rgb[0], rgb[1], rgb[2]);
+        DomainList->view->marked = new MarkedPoint{{3, 2, 3}, nullptr};
+        redraw_domains(domain_pixmap);
+        const std::vector<guint32> deferred = picture();
+        clear_white();
+        {
+            GdkPainter immediate(domain_pixmap, label_font);
+            paint_domains(immediate, width, height);
+        }
+        const std::vector<guint32> one_by_one = picture();
+        EXPECT_GT(std::count(one_by_one.begin(), one_by_one.end(), white()), 0);
+        EXPECT_TRUE(deferred == one_by_one)
+            << std::inner_product(deferred.begin(), deferred.end(), one_by_one.begin(), 0, std::plus<>(),
+                                  std::not_equal_to<>())
+            << " pixels differ";
+        clear_viewer_state();
+    }
+    DimNP = 2;
+
+    // Painter calls of 300 colours, markers and spans across the edges, a
+    // line and a label drawn between them.
+    auto paint = [&](bool defer) {
+        clear_white();
+        GdkPainter painter(domain_pixmap, label_font);
+        if (defer) painter.defer_fills();
+        for (int k = 0; k < 600; ++k) {
+            const GdkColor colour = {0, static_cast<guint16>((k % 300) * 211), static_cast<guint16>(k * 37 % 65536),
+                                     static_cast<guint16>(65535 - k % 300)};
+            const CanvasPoint centre = {(k * 53) % (width + 20) - 10, (k * 31) % (height + 20) - 10};
+            const CanvasPoint pair[] = {centre, {centre.column + 2, centre.row + 1}};
+            painter.markers(colour, pair, 2);
+            const PixelSpan span = {(k * 7) % width - 15, (k * 13) % height, 30};
+            painter.spans(colour, &span, 1);
+            if (k == 250) painter.line(GdkColor{0, 0, 0, 0}, {0, 0}, {width - 1, height - 1});
+            if (k == 400) painter.label(GdkColor{0, 0, 0, 0}, 40, 40, "(1,2)");
+        }
+    };
+    paint(false);
+    const std::vector<guint32> one_by_one = picture();
+    paint(true);
+    EXPECT_TRUE(picture() == one_by_one);
 }
 
 // However many points a pass paints, the painter gets them in batches of
