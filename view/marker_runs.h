@@ -33,8 +33,18 @@ CanvasPoint marker_centre(const std::int64_t* point);
 class LineBlend {
 public:
     LineBlend(const GdkColor& own, const std::vector<BlendSource>& sources, int dimension);
-    // The blend of `own` at x (as `blend` gives it).
-    GdkColor colour(const std::int64_t* x);
+    // The blend of `own` at x (as `blend` gives it). Most points lie on the
+    // line and in the stretch of the point before: one comparison per
+    // coordinate.
+    GdkColor colour(const std::int64_t* x) {
+        const int last = dimension_ - 1;
+        if (known_) {
+            bool same_line = true;
+            for (int k = 0; k < last; ++k) same_line &= x[k] == prefix_[k];
+            if (same_line && x[last] >= known_from_ && x[last] < known_until_) return known_colour_;
+        }
+        return colour_found(x);
+    }
     // The first value of the last coordinate after x's at which some
     // blending polyhedron starts or stops holding the line's points.
     __int128 next_change(const std::int64_t* x);
@@ -45,6 +55,7 @@ private:
         __int128 low, high;
     };
     void follow(const std::int64_t* x);
+    GdkColor colour_found(const std::int64_t* x);
     GdkColor colour_at(std::int64_t w) const;
     void enter_line(const std::int64_t* x);
 
