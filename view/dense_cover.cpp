@@ -2,6 +2,7 @@
 #include "view/dense_cover.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "view/context.h"
@@ -14,6 +15,10 @@ constexpr std::int64_t coordinate_limit = 2147483647;
 // Below a pixel with a margin: the float centres may stray from the exact
 // ones by far less than that, and a pixel missed only costs halving.
 constexpr double crowded_step = 0.95;
+
+// Boxes across the border whose centres span at most this many pixels are
+// settled after the boxes inside.
+constexpr int deferred_area = 64;
 
 // Whether some bits of word are set at columns first .. last of it (0 .. 63).
 std::uint64_t word_mask(int first, int last) {
@@ -117,14 +122,15 @@ bool DenseCover::covered(int x, int y) const {
     return (bits_[static_cast<std::size_t>(r) * words_ + c / 64] >> (c % 64)) & 1;
 }
 
-void DenseCover::cover(CanvasPoint p) {
-    if (p.column < clip_x0_ || p.column > clip_x1_ || p.row < clip_y0_ || p.row > clip_y1_) return;
+bool DenseCover::cover(CanvasPoint p) {
+    if (p.column < clip_x0_ || p.column > clip_x1_ || p.row < clip_y0_ || p.row > clip_y1_) return false;
     const int c = p.column - clip_x0_, r = p.row - clip_y0_;
     std::uint64_t& word = bits_[static_cast<std::size_t>(r) * words_ + c / 64];
     const std::uint64_t bit = std::uint64_t{1} << (c % 64);
-    if (word & bit) return;
+    if (word & bit) return false;
     word |= bit;
     out_->push_back(p);
+    return true;
 }
 
 bool DenseCover::all_covered(int x0, int x1, int y0, int y1) const {
@@ -139,9 +145,26 @@ bool DenseCover::all_covered(int x0, int x1, int y0, int y1) const {
     return true;
 }
 
-bool DenseCover::fill_plane(const Box& box, int& i, int& j) const {
+bool DenseCover::fill_coordinates(const Box& box, unsigned& solved) const {
     const int n = std::min(dimension_, DimNP);
+    auto moves = [&](int k) { return std::fabs(step_x_[k]) + std::fabs(step_y_[k]); };
+    auto extent = [&](int k) { return static_cast<double>(box.hi[k] - box.lo[k]); };
+    // Every coordinate that moves the picture, when all of them together
+    // step by less than a pixel: the lattice then reaches every pixel of the
+    // whole box's picture.
+    solved = 0;
+    double across = 0, down = 0, spanned = 0;
+    for (int k = 0; k < n; ++k)
+        if (box.hi[k] > box.lo[k] && moves(k) > 0) {
+            solved |= 1u << k;
+            across += std::fabs(step_x_[k]);
+            down += std::fabs(step_y_[k]);
+            spanned += extent(k) * moves(k);
+        }
+    if (across < crowded_step && down < crowded_step && spanned > 2.0 && std::popcount(solved) >= 2) return true;
+    // Else the two that span most, the others moving it by a pixel or two.
     double best = 2.0;   // a fill spanning less than two pixels is left to halving
+    solved = 0;
     for (int a = 0; a < n; ++a)
         for (int b = a + 1; b < n; ++b) {
             if (box.hi[a] == box.lo[a] || box.hi[b] == box.lo[b]) continue;
@@ -151,54 +174,126 @@ bool DenseCover::fill_plane(const Box& box, int& i, int& j) const {
                 continue;
             double others = 0;
             for (int k = 0; k < n; ++k)
-                if (k != a && k != b)
-                    others += static_cast<double>(box.hi[k] - box.lo[k]) * (std::fabs(step_x_[k]) + std::fabs(step_y_[k]));
-            if (others > 2.0) continue;
-            const double spanned =
-                static_cast<double>(box.hi[a] - box.lo[a]) * (std::fabs(step_x_[a]) + std::fabs(step_y_[a])) +
-                static_cast<double>(box.hi[b] - box.lo[b]) * (std::fabs(step_x_[b]) + std::fabs(step_y_[b]));
-            if (spanned > best) {
-                best = spanned;
-                i = a;
-                j = b;
+                if (k != a && k != b) others += extent(k) * moves(k);
+            const double here = extent(a) * moves(a) + extent(b) * moves(b);
+            if (others <= 2.0 && here > best) {
+                best = here;
+                solved = (1u << a) | (1u << b);
             }
         }
-    return best > 2.0;
+    return solved != 0;
 }
 
-void DenseCover::fill(const Box& box, int i, int j, int x0, int x1, int y0, int y1) {
+// The point of a pixel is the one nearest to the box's middle (distances
+// measured in half-extents of the box) among the real points that project
+// onto the pixel's middle, rounded: the others stay at their middle.
+void DenseCover::fill(const Box& box, bool inside, unsigned solved, int x0, int x1, int y0, int y1) {
     std::int64_t q[MAXDIM] = {};
-    for (int k = 0; k < dimension_; ++k) q[k] = box.lo[k] + (box.hi[k] - box.lo[k]) / 2;
-    q[i] = box.lo[i];
-    q[j] = box.lo[j];
+    for (int k = 0; k < dimension_; ++k)
+        q[k] = (solved >> k) & 1 ? box.lo[k] : box.lo[k] + (box.hi[k] - box.lo[k]) / 2;
     const PlanePoint plane = project_point(q, DimNP);
     const PlanePoint at = canvas_position(plane.x, plane.y);
-    const double xi = step_x_[i], yi = step_y_[i], xj = step_x_[j], yj = step_y_[j];
-    const double det = xi * yj - xj * yi;
-    const double span_i = static_cast<double>(box.hi[i] - box.lo[i]);
-    const double span_j = static_cast<double>(box.hi[j] - box.lo[j]);
+    double middle[MAXDIM] = {}, weight[MAXDIM] = {};
+    double mx = at.x, my = at.y;
+    double m00 = 0, m01 = 0, m11 = 0;
+    for (int k = 0; k < dimension_; ++k) {
+        if (!((solved >> k) & 1)) continue;
+        const double half = static_cast<double>(box.hi[k] - box.lo[k]) / 2;
+        middle[k] = half;
+        weight[k] = (half + 0.5) * (half + 0.5);
+        mx += step_x_[k] * half;
+        my += step_y_[k] * half;
+        m00 += weight[k] * step_x_[k] * step_x_[k];
+        m01 += weight[k] * step_x_[k] * step_y_[k];
+        m11 += weight[k] * step_y_[k] * step_y_[k];
+    }
+    const double det = m00 * m11 - m01 * m01;
+    if (!(std::fabs(det) > 1e-300)) return;
+    // y_k = middle_k + gx_k dx + gy_k dy for the pixel's offset (dx, dy) from the middle's picture.
+    double gx[MAXDIM] = {}, gy[MAXDIM] = {};
+    int coordinates[MAXDIM], count = 0;
+    for (int k = 0; k < dimension_; ++k) {
+        if (!((solved >> k) & 1)) continue;
+        coordinates[count++] = k;
+        gx[k] = weight[k] * (step_x_[k] * m11 - step_y_[k] * m01) / det;
+        gy[k] = weight[k] * (step_y_[k] * m00 - step_x_[k] * m01) / det;
+    }
     std::int64_t point[MAXDIM];
     std::copy(q, q + MAXDIM, point);
     const int c0 = x0 - clip_x0_, c1 = x1 - clip_x0_;
+    long tries = 0, hits = 0;
     for (int y = y0; y <= y1; ++y) {
-        const double dy = truncation_middle(y) - at.y;
+        const double dy = truncation_middle(y) - my;
         const std::uint64_t* row = bits_.data() + static_cast<std::size_t>(y - clip_y0_) * words_;
         for (int w = c0 / 64; w <= c1 / 64; ++w) {
             std::uint64_t open = ~row[w] & word_mask(w == c0 / 64 ? c0 % 64 : 0, w == c1 / 64 ? c1 % 64 : 63);
             while (open) {
                 const int x = clip_x0_ + w * 64 + __builtin_ctzll(open);
                 open &= open - 1;
-                const double dx = truncation_middle(x) - at.x;
-                const double a = (dx * yj - dy * xj) / det;
-                const double b = (xi * dy - yi * dx) / det;
-                if (a < -1.0 || a > span_i + 1.0 || b < -1.0 || b > span_j + 1.0) continue;
-                point[i] = q[i] + std::clamp(std::llround(a), 0LL, static_cast<long long>(span_i));
-                point[j] = q[j] + std::clamp(std::llround(b), 0LL, static_cast<long long>(span_j));
-                // Whatever pixel it lands on, it is a point of the box.
-                cover(centre_of(point));
+                const double dx = truncation_middle(x) - mx;
+                bool near = true;
+                for (int c = 0; c < count && near; ++c) {
+                    const int k = coordinates[c];
+                    const double v = middle[k] + gx[k] * dx + gy[k] * dy;
+                    const double span = 2 * middle[k];
+                    if (v < -1.0 || v > span + 1.0) {
+                        near = false;
+                        break;
+                    }
+                    point[k] = q[k] + std::clamp(std::llround(v), 0LL, static_cast<long long>(span));
+                }
+                // Whatever pixel it lands on, it is a point of the box, and
+                // of the polyhedron once settled.
+                if (!near) continue;
+                if (inside) {
+                    cover(centre_of(point));
+                    continue;
+                }
+                // Across the border most of the box's rectangle may lie
+                // outside the polyhedron's picture: given up when unfruitful.
+                ++tries;
+                if (settle(box, point, coordinates, count)) hits += cover(centre_of(point));
+                if (tries >= 256 && hits * 8 < tries) return;
             }
         }
     }
+}
+
+bool DenseCover::settle(const Box& box, std::int64_t* point, const int* coordinates, int count) {
+    const int d = dimension_;
+    const std::size_t width = static_cast<std::size_t>(d) + 1;
+    const std::size_t rows = rows_.size() / width;
+    sums_.resize(rows);
+    for (std::size_t r = 0; r < rows; ++r) {
+        const std::int64_t* row = rows_.data() + r * width;
+        __int128 sum = row[d];
+        for (int k = 0; k < d; ++k) sum += static_cast<__int128>(row[k]) * point[k];
+        sums_[r] = sum;
+    }
+    for (int c = count - 1; c >= 0; --c) {
+        const int k = coordinates[c];
+        // The values of x_k that the rows allow, the other coordinates held.
+        __int128 low = box.lo[k], high = box.hi[k];
+        for (std::size_t r = 0; r < rows && low <= high; ++r) {
+            const __int128 a = rows_[r * width + static_cast<std::size_t>(k)];
+            const __int128 rest = sums_[r] - a * point[k];
+            if (a == 0) {
+                if (rest < 0) return false;   // no value of any coordinate helps this one
+            } else if (a > 0) {
+                const __int128 n = -rest;   // a x >= -rest
+                const __int128 q = n / a - (n % a != 0 && n < 0 ? 1 : 0) + (n % a != 0 ? 1 : 0);
+                low = std::max(low, q);
+            } else {
+                const __int128 n = rest, m = -a;   // m x <= rest
+                const __int128 q = n / m - (n % m != 0 && n < 0 ? 1 : 0);
+                high = std::min(high, q);
+            }
+        }
+        if (low > high) continue;
+        point[k] = static_cast<std::int64_t>(std::clamp<__int128>(point[k], low, high));
+        return true;
+    }
+    return false;
 }
 
 int DenseCover::split_coordinate(const Box& box, bool inside) const {
@@ -226,7 +321,7 @@ int DenseCover::split_coordinate(const Box& box, bool inside) const {
 
 void DenseCover::visit(const Box& box, bool inside) {
     if (stopped_) return;
-    if ((++visits_ & 1023) == 0 && (*stop_)()) {
+    if ((++visits_ & 63) == 0 && (*stop_)()) {
         stopped_ = true;
         return;
     }
@@ -256,13 +351,20 @@ void DenseCover::visit(const Box& box, bool inside) {
     const int x0 = std::max(column0, clip_x0_), x1 = std::min(column1, clip_x1_);
     const int y0 = std::max(row0, clip_y0_), y1 = std::min(row1, clip_y1_);
     if (x0 > x1 || y0 > y1 || all_covered(x0, x1, y0, y1)) return;
+    // Where a box crosses the polyhedron's border, which of its pixels its
+    // points reach is costly to settle; most are covered anyway once every
+    // box inside has been filled, so small ones wait for that.
+    if (!inside && deferring_ && (x1 - x0 + 1) * (y1 - y0 + 1) <= deferred_area) {
+        deferred_.push_back(box);
+        return;
+    }
     if (inside && column0 == column1 && row0 == row1) {
         cover({column0, row0});
         return;
     }
-    int i = 0, j = 0;
-    if (inside && fill_plane(box, i, j)) {
-        fill(box, i, j, x0, x1, y0, y1);
+    unsigned solved = 0;
+    if (fill_coordinates(box, solved)) {
+        fill(box, inside, solved, x0, x1, y0, y1);
         if (all_covered(x0, x1, y0, y1)) return;
     }
     const int k = split_coordinate(box, inside);
@@ -292,7 +394,13 @@ bool DenseCover::centres(std::vector<CanvasPoint>& out, const std::function<bool
     stop_ = &stop;
     stopped_ = false;
     visits_ = 0;
+    deferred_.clear();
+    deferring_ = true;
     visit(bounds_, false);
+    deferring_ = false;
+    for (std::size_t k = 0; k < deferred_.size() && !stopped_; ++k) visit(deferred_[k], false);
+    deferred_.clear();
+    deferred_.shrink_to_fit();
     out_ = nullptr;
     stop_ = nullptr;
     return !stopped_;

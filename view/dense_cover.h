@@ -48,20 +48,28 @@ private:
 
     Place place(const Box& box) const;
     void visit(const Box& box, bool inside);
-    // Finds the points of the pixels of `area` not covered yet by solving
-    // for them in the plane of coordinates i and j (the others at their middle).
-    void fill(const Box& box, int i, int j, int x0, int x1, int y0, int y1);
-    // The two coordinates whose lattice reaches every pixel and spans most
-    // of the box's picture, while the others move it by at most a pixel or
-    // two; false when there are none.
-    bool fill_plane(const Box& box, int& i, int& j) const;
+    // Finds the points of the pixels of the area not covered yet by solving
+    // for them in the coordinates of the mask `solved` (the others at their
+    // middle), then rounding.
+    // In a box across the border, each point found is first settled.
+    void fill(const Box& box, bool inside, unsigned solved, int x0, int x1, int y0, int y1);
+    // Moves one of the coordinates listed (the last first) to the value
+    // nearest to it that puts the point in the polyhedron, the others held;
+    // false when none can.
+    bool settle(const Box& box, std::int64_t* point, const int* coordinates, int count);
+    // The coordinates whose lattice reaches every pixel of the box's picture:
+    // all those that move it, when together they step by less than a pixel;
+    // else the two that span most, while the others move it by at most a
+    // pixel or two; false when there are none.
+    bool fill_coordinates(const Box& box, unsigned& solved) const;
     int split_coordinate(const Box& box, bool inside) const;
     CanvasPoint centre_of(const std::int64_t* point) const;
 
     // Covered centres, columns -3 .. canvas_width + 2 and rows -3 ..
     // canvas_height + 2 (markers further out paint nothing on the canvas).
     bool covered(int x, int y) const;
-    void cover(CanvasPoint c);
+    // Whether the centre is new.
+    bool cover(CanvasPoint c);
     bool all_covered(int x0, int x1, int y0, int y1) const;
 
     int dimension_ = 0;
@@ -75,5 +83,8 @@ private:
     std::vector<CanvasPoint>* out_ = nullptr;
     const std::function<bool()>* stop_ = nullptr;
     bool stopped_ = false;
+    bool deferring_ = false;
+    std::vector<Box> deferred_;
+    std::vector<__int128> sums_;
     long visits_ = 0;
 };

@@ -125,6 +125,18 @@ bool paint_crowded_points(PointPass& pass, DenseCover& cover) {
     return done;
 }
 
+// Whether a polyhedron holds more points than a picture has pixels: below
+// that, visiting the points costs less than finding them from the pixels'
+// side. Counted once per kept plan: the count is the same under any axes.
+constexpr std::int64_t crowd_threshold = std::int64_t{1} << 21;
+
+bool holds_many_points(const ScanPlan& plan) {
+    std::int64_t x[MAXDIM] = {};
+    std::int64_t seen = 0;
+    plan.run(x, [&](const std::int64_t*) { return ++seen < crowd_threshold ? 1 : 0; });
+    return seen >= crowd_threshold;
+}
+
 // Whether a polyhedron's points go the pixels' way.
 bool crowds_in_one_colour(const PointPass& pass, const DenseCover& cover) {
     return marker_run_skipping && pass.markers_fit && pass.sources.empty() && cover.crowded();
@@ -235,7 +247,7 @@ int paint_integer_points(Painter& painter, DomainEntry* entry) {
         case ScanPlan::Build::ready: break;
         }
         DenseCover cover;
-        cover.prepare(p);
+        if (cover.prepare(p) && !holds_many_points(*plan)) cover = DenseCover();
         if (!paint(*plan, cover)) result = 0;
         built.plans.push_back(std::move(plan));
         built.covers.push_back(std::move(cover));
