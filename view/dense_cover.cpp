@@ -98,6 +98,27 @@ DenseCover::Place DenseCover::place(const Box& box) const {
     return inside ? Place::inside : Place::across;
 }
 
+bool DenseCover::apart_from(const Polyhedron* domain) const {
+    if (!prepared()) return false;
+    const int d = dimension_;
+    for (const Polyhedron* p = domain; p; p = p->next) {
+        if (static_cast<int>(p->Dimension) != d) return false;
+        bool broken = false;
+        for (unsigned r = 0; r < p->NbConstraints && !broken; ++r) {
+            const Value* row = p->Constraint[r];
+            __int128 low = row[d + 1], high = row[d + 1];
+            for (int k = 0; k < d; ++k) {
+                const __int128 a = row[k + 1];
+                low += a * (a > 0 ? bounds_.lo[k] : bounds_.hi[k]);
+                high += a * (a > 0 ? bounds_.hi[k] : bounds_.lo[k]);
+            }
+            broken = high < 0 || (row[0] == 0 && low > 0);
+        }
+        if (!broken) return false;
+    }
+    return true;
+}
+
 CanvasPoint DenseCover::centre_of(const std::int64_t* point) const { return marker_centre(point); }
 
 bool DenseCover::crowded() const {

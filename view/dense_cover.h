@@ -35,6 +35,10 @@ public:
     // step the markers by less than a pixel together: only then is the
     // pixels' side cheaper than the points'.
     bool crowded() const;
+    // Whether the domain (a union) holds none of the points: each of its
+    // polyhedra has a constraint that the box of the vertices breaks
+    // throughout. A domain that only might hold some is not apart.
+    bool apart_from(const Polyhedron* domain) const;
     // Appends the centres of the points' markers that reach the canvas, each
     // once. `stop` is asked now and then; true abandons the work (false
     // returned, `out` incomplete).

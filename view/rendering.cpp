@@ -101,8 +101,8 @@ bool paint_planned_points(PointPass& pass, const ScanPlan& plan, std::int64_t* c
 }
 
 // The points of a polyhedron that crowd the canvas in one colour (no other
-// shown domain to blend with, so that their order does not matter), found
-// from the pixels' side; false when stopped.
+// shown domain holds any of them, so that their order does not matter),
+// found from the pixels' side; false when stopped.
 bool paint_crowded_points(PointPass& pass, DenseCover& cover) {
     static std::vector<CanvasPoint> centres;
     static MarkerCover spans_of;
@@ -137,9 +137,12 @@ bool holds_many_points(const ScanPlan& plan) {
     return seen >= crowd_threshold;
 }
 
-// Whether a polyhedron's points go the pixels' way.
+// Whether a polyhedron's points go the pixels' way: in one colour, when no
+// other shown domain holds any of them.
 bool crowds_in_one_colour(const PointPass& pass, const DenseCover& cover) {
-    return marker_run_skipping && pass.markers_fit && pass.sources.empty() && cover.crowded();
+    return marker_run_skipping && pass.markers_fit && cover.crowded() &&
+           std::all_of(pass.sources.begin(), pass.sources.end(),
+                       [&](const BlendSource& source) { return cover.apart_from(source.domain); });
 }
 
 // A shown domain's points inside view_hull, compiled for the scan, kept

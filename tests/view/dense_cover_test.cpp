@@ -193,6 +193,38 @@ TEST_F(DenseCoverTest, WhatDoesNotSuit) {
     }
 }
 
+// Domains that hold none of the points, and those that hold or may hold some.
+TEST_F(DenseCoverTest, ApartFromOtherDomains) {
+    Polyhedron* p = polyhedron_from_rows(2, box2(0, 100, 0, 50));
+    DenseCover cover;
+    ASSERT_TRUE(cover.prepare(p));
+    struct Case {
+        const char* name;
+        unsigned dimension;
+        std::vector<Rows> pieces;
+        bool apart;
+    };
+    const Case cases[] = {
+        {"beside it", 2, {box2(101, 200, 0, 50)}, true},
+        {"across a slanted line", 2, {{{1, -1, -1, -160}, {1, 1, 0, 0}}}, true},
+        {"on a line that misses it", 2, {{{0, 0, 1, -51}}}, true},
+        {"overlapping", 2, {box2(90, 200, 40, 50)}, false},
+        {"touching a corner", 2, {box2(100, 200, 50, 60)}, false},
+        {"a union with one piece over it", 2, {box2(101, 200, 0, 50), box2(-5, 0, 10, 20)}, false},
+        {"a union of pieces all beside it", 2, {box2(101, 200, 0, 50), box2(-50, -1, 0, 50)}, true},
+        {"another dimension", 3, {box3(1, 1, 1)}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Polyhedron*> pieces;
+        for (const Rows& rows : c.pieces) pieces.push_back(polyhedron_from_rows(c.dimension, rows));
+        Polyhedron* domain = union_of(pieces);
+        EXPECT_EQ(cover.apart_from(domain), c.apart);
+        Domain_Free(domain);
+    }
+    Polyhedron_Free(p);
+}
+
 // A stop asked for is obeyed within a bounded amount of work.
 TEST_F(DenseCoverTest, StopAbandonsTheWork) {
     Polyhedron* p = polyhedron_from_rows(2, box2(0, 1000000, 0, 1000000));

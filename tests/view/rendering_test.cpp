@@ -516,6 +516,8 @@ TEST_F(Rendering, SkippedRepeatsPaintTheSamePixelsAsEveryPoint) {
          {{{band(0, 1500, 0, 900), band(700, 2200, 600, 2500)}, green}}, true},
         {"one box dense in three directions", {{{box3(0, 220, 0, 130, 0, 170)}, red, 3}}},
         {"one box dense in three directions, rotated axes", {{{box3(0, 220, 0, 130, 0, 170)}, blue, 3}}, true},
+        {"dense boxes side by side in two colours, rotated axes",
+         {{{band(0, 1500, 0, 2500)}, red}, {{band(1600, 3000, 200, 2800)}, blue}}, true},
         {"a dense triangle drawn after a sparse square, each alone",
          {{{square_rows(6)}, red, 2}, {{triangle(0, 0, 1500)}, green}}},
     };
