@@ -150,7 +150,6 @@ bool DenseCover::cover(CanvasPoint p) {
     const std::uint64_t bit = std::uint64_t{1} << (c % 64);
     if (word & bit) return false;
     word |= bit;
-    out_->push_back(p);
     return true;
 }
 
@@ -397,7 +396,22 @@ void DenseCover::visit(const Box& box, bool inside) {
     visit(high, inside);
 }
 
-bool DenseCover::centres(std::vector<CanvasPoint>& out, const std::function<bool()>& stop) {
+DenseCover::Found DenseCover::found() const {
+    return {bits_.data(), words_, clip_x0_, clip_y0_, clip_x1_ - clip_x0_ + 1, clip_y1_ - clip_y0_ + 1};
+}
+
+bool DenseCover::found_at(int column, int row) const {
+    if (bits_.empty() || column < clip_x0_ || column > clip_x1_ || row < clip_y0_ || row > clip_y1_) return false;
+    return covered(column, row);
+}
+
+long DenseCover::found_count() const {
+    long n = 0;
+    for (const std::uint64_t word : bits_) n += std::popcount(word);
+    return n;
+}
+
+bool DenseCover::centres(const std::function<bool()>& stop) {
     if (!prepared()) return true;
     const double across = static_cast<double>(canvas_width - 60) / (double{view_bounds[1]} - view_bounds[0]);
     const double down = static_cast<double>(canvas_height - 60) / (double{view_bounds[3]} - view_bounds[2]);
@@ -411,7 +425,6 @@ bool DenseCover::centres(std::vector<CanvasPoint>& out, const std::function<bool
     clip_y1_ = canvas_height + 2;
     words_ = (clip_x1_ - clip_x0_ + 1 + 63) / 64;
     bits_.assign(static_cast<std::size_t>(words_) * static_cast<std::size_t>(clip_y1_ - clip_y0_ + 1), 0);
-    out_ = &out;
     stop_ = &stop;
     stopped_ = false;
     visits_ = 0;
@@ -422,7 +435,6 @@ bool DenseCover::centres(std::vector<CanvasPoint>& out, const std::function<bool
     for (std::size_t k = 0; k < deferred_.size() && !stopped_; ++k) visit(deferred_[k], false);
     deferred_.clear();
     deferred_.shrink_to_fit();
-    out_ = nullptr;
     stop_ = nullptr;
     return !stopped_;
 }

@@ -39,10 +39,20 @@ public:
     // polyhedra has a constraint that the box of the vertices breaks
     // throughout. A domain that only might hold some is not apart.
     bool apart_from(const Polyhedron* domain) const;
-    // Appends the centres of the points' markers that reach the canvas, each
-    // once. `stop` is asked now and then; true abandons the work (false
-    // returned, `out` incomplete).
-    bool centres(std::vector<CanvasPoint>& out, const std::function<bool()>& stop);
+    // Finds the centres of the points' markers that reach the canvas. `stop`
+    // is asked now and then; true abandons the work (false returned, the
+    // centres found so far kept).
+    bool centres(const std::function<bool()>& stop);
+    // The centres found, as rows of bits: bit x of row y (`words` words of 64
+    // bits a row) stands for the centre (left + x, top + y). One bit a
+    // pixel, however large the picture.
+    struct Found {
+        const std::uint64_t* bits;
+        int words, left, top, width, height;
+    };
+    Found found() const;
+    bool found_at(int column, int row) const;
+    long found_count() const;
 
 private:
     struct Box {
@@ -84,7 +94,6 @@ private:
     int clip_x0_ = 0, clip_x1_ = -1, clip_y0_ = 0, clip_y1_ = -1;
     int words_ = 0;
     std::vector<std::uint64_t> bits_;
-    std::vector<CanvasPoint>* out_ = nullptr;
     const std::function<bool()>* stop_ = nullptr;
     bool stopped_ = false;
     bool deferring_ = false;
