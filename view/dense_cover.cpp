@@ -260,7 +260,8 @@ void DenseCover::fill(const Box& box, bool inside, unsigned solved, int x0, int 
                         near = false;
                         break;
                     }
-                    point[k] = q[k] + std::clamp(std::llround(v), 0LL, static_cast<long long>(span));
+                    const auto nearest = static_cast<long long>(v + 0.5);   // v > -1: truncation rounds
+                    point[k] = q[k] + std::clamp(nearest, 0LL, static_cast<long long>(span));
                 }
                 // Whatever pixel it lands on, it is a point of the box, and
                 // of the polyhedron once settled.
