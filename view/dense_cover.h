@@ -54,6 +54,14 @@ public:
     bool found_at(int column, int row) const;
     long found_count() const;
 
+    // The point nearest to (x, y) in the view plane, the distance being the
+    // float sum of squares a scan of every point computes (project_point,
+    // then the differences), among points nearer than `limit` (squared);
+    // ties go to the first in scan order. Replaces `point` and `distance`
+    // (a negative distance: none yet) only by a strictly nearer point, as a
+    // later polyhedron of a union would in the scan; true when it did.
+    bool nearest_point(float x, float y, float limit, std::int64_t* point, double& distance);
+
 private:
     struct Box {
         std::int64_t lo[MAXDIM], hi[MAXDIM];
@@ -61,6 +69,16 @@ private:
     enum class Place { outside, across, inside };
 
     Place place(const Box& box) const;
+    struct Nearest {
+        float x, y, limit;
+        std::int64_t* point;
+        double* distance;
+        bool here;   // the best point is one of this polyhedron's
+    };
+    // The least distance any point of the box can have (the float operations
+    // keep order, so the nearest corners give it).
+    float distance_bound(const Box& box, const Nearest& n) const;
+    void nearest(const Box& box, bool inside, Nearest& n);
     void visit(const Box& box, bool inside);
     // Finds the points of the pixels of the area not covered yet by solving
     // for them in the coordinates of the mask `solved` (the others at their

@@ -3,6 +3,7 @@
 // rational borders, under default, turned, nearly parallel and random axes.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <set>
 #include <utility>
@@ -280,6 +281,69 @@ TEST(MarkerCoverOfBits, SameSpansAsFromCentres) {
             EXPECT_EQ(a[k].length, b[k].length);
         }
         EXPECT_FALSE(a.empty());
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The nearest point to a click, polyhedron by polyhedron of a union, against
+// a scan of every point with the same float distance and the same rule
+// (strictly nearer replaces: ties go to the first scanned). Axes that send
+// several points to one place make ties on purpose.
+TEST_F(DenseCoverTest, NearestPointIsTheScansNearest) {
+    struct Case {
+        const char* name;
+        unsigned dimension;
+        std::vector<Rows> pieces;
+        Axes axes;
+    };
+    const Case cases[] = {
+        {"box", 2, {box2(0, 300, 0, 200)}, {}},
+        {"triangle under turned axes", 2, {{{1, 1, -1, 0}, {1, 0, 1, 0}, {1, -1, 0, 400}}}, {{0.9f, 0.3f}, {-0.2f, 1.1f}}},
+        {"overlapping union, ties across pieces", 2, {box2(0, 50, 0, 50), box2(20, 90, 10, 70)}, {}},
+        {"3-D box, points sharing places", 3, {box3(40, 30, 20)}, {{1.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 1.0f}}},
+        {"3-D simplex, default axes", 3, {{{1, 1, 0, 0, 0}, {1, 0, 1, 0, 0}, {1, 0, 0, 1, 0}, {1, -1, -1, -1, 60}}}, {}},
+    };
+    std::mt19937 random(99);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        set_axes(c.dimension, c.axes);
+        std::vector<Polyhedron*> pieces;
+        for (const Rows& rows : c.pieces) pieces.push_back(polyhedron_from_rows(c.dimension, rows));
+        for (int click = 0; click < 40; ++click) {
+            // Clicks inside, near and beyond the picture, some on a point's place.
+            std::uniform_real_distribution<float> place(-30.0f, 130.0f);
+            float x = place(random), y = place(random);
+            if (click % 4 == 0) x = std::round(x), y = std::round(y);
+            std::int64_t expected[MAXDIM] = {};
+            double expected_distance = -1;
+            for (Polyhedron* p : pieces) {
+                std::int64_t scan[MAXDIM] = {};
+                scan_points_by(p, scan, [&](const std::int64_t* point) {
+                    const PlanePoint q = project_point(point, DimNP);
+                    const float dx = q.x - x, dy = q.y - y;
+                    const float d = dx * dx + dy * dy;
+                    if (d < 200 && (expected_distance < 0 || d < expected_distance)) {
+                        expected_distance = d;
+                        std::copy(point, point + c.dimension, expected);
+                    }
+                    return 1;
+                });
+            }
+            std::int64_t got[MAXDIM] = {};
+            double got_distance = -1;
+            for (Polyhedron* p : pieces) {
+                DenseCover cover;
+                ASSERT_TRUE(cover.prepare(p));
+                cover.nearest_point(x, y, 200, got, got_distance);
+            }
+            SCOPED_TRACE("click at " + std::to_string(x) + ", " + std::to_string(y));
+            EXPECT_EQ(got_distance, expected_distance);
+            for (unsigned k = 0; k < c.dimension; ++k) EXPECT_EQ(got[k], expected[k]) << "coordinate " << k;
+        }
+        for (Polyhedron* p : pieces) Polyhedron_Free(p);
     }
 }
 
