@@ -34,10 +34,10 @@ public:
     // (drain first).
     int colour_index(const GdkColor& colour);
     // The 7 x 5 and 5 x 7 rectangles of the marker centred at c.
-    void marker(int index, CanvasPoint c) {
-        if (c.column >= 3 && c.column + 3 < width_ && c.row >= 3 && c.row + 3 < height_) marker_inside(index, c);
-        else marker_clipped(index, c);
-    }
+    void marker(int index, CanvasPoint c) { markers(index, &c, 1, [](CanvasPoint) { return true; }); }
+    // The markers of the centres that `keep` accepts.
+    template <class Keep>
+    void markers(int index, const CanvasPoint* centres, int count, Keep&& keep);
     void span(int index, const PixelSpan& span);
 
     // Calls fill(colour, rectangles) for each colour that has pixels, with
@@ -47,16 +47,6 @@ public:
     void drain(Fill&& fill);
 
 private:
-    void marker_inside(int index, CanvasPoint c) {
-        std::uint8_t* p = pixels_.data() + static_cast<std::size_t>(c.row - 3) * static_cast<std::size_t>(stride_) +
-                          static_cast<std::size_t>(c.column - 3);
-        const std::uint64_t bytes = 0x0101010101010101ull * static_cast<std::uint64_t>(index);
-        const std::size_t stride = static_cast<std::size_t>(stride_);
-        std::memcpy(p + 1, &bytes, 5);
-        for (int k = 1; k <= 5; ++k) std::memcpy(p + k * stride, &bytes, 7);
-        std::memcpy(p + 6 * stride + 1, &bytes, 5);
-        touch(c.column - 3, c.column + 3, c.row - 3, c.row + 3);
-    }
     void marker_clipped(int index, CanvasPoint c);
     void paint_row(int index, int y, int from, int to);   // columns from .. to, clipped
     void touch(int left, int right, int top, int bottom) {
@@ -78,6 +68,42 @@ private:
     };
     std::vector<Open> open_, next_open_;
 };
+
+// The box of the touched pixels is kept in locals meanwhile: written back
+// at every marker, it would make each wait for the one before.
+template <class Keep>
+void FillRaster::markers(int index, const CanvasPoint* centres, int count, Keep&& keep) {
+    const std::uint32_t four = 0x01010101u * static_cast<std::uint32_t>(index);
+    const std::uint8_t one = static_cast<std::uint8_t>(index);
+    const std::size_t stride = static_cast<std::size_t>(stride_);
+    // Five bytes as four and one, seven as two overlapping fours.
+    const auto five_at = [&](std::uint8_t* at) {
+        std::memcpy(at, &four, 4);
+        at[4] = one;
+    };
+    const auto seven_at = [&](std::uint8_t* at) {
+        std::memcpy(at, &four, 4);
+        std::memcpy(at + 3, &four, 4);
+    };
+    int left = left_, right = right_, top = top_, bottom = bottom_;
+    for (int k = 0; k < count; ++k) {
+        const CanvasPoint c = centres[k];
+        if (!keep(c)) continue;
+        if (c.column < 3 || c.column + 3 >= width_ || c.row < 3 || c.row + 3 >= height_) {
+            marker_clipped(index, c);
+            continue;
+        }
+        std::uint8_t* p = pixels_.data() + static_cast<std::size_t>(c.row - 3) * stride + static_cast<std::size_t>(c.column - 3);
+        five_at(p + 1);
+        for (std::size_t r = 1; r <= 5; ++r) seven_at(p + r * stride);
+        five_at(p + 6 * stride + 1);
+        left = c.column - 3 < left ? c.column - 3 : left;
+        right = c.column + 3 > right ? c.column + 3 : right;
+        top = c.row - 3 < top ? c.row - 3 : top;
+        bottom = c.row + 3 > bottom ? c.row + 3 : bottom;
+    }
+    touch(left, right, top, bottom);
+}
 
 template <class Fill>
 void FillRaster::drain(Fill&& fill) {

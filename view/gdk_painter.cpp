@@ -155,9 +155,7 @@ void GdkPainter::polyline(const GdkColor& colour, const CanvasPoint* points, int
 // across and the 5 x 7 band down.
 void GdkPainter::markers(const GdkColor& colour, const CanvasPoint* centres, int count) {
     if (deferred_) {
-        const int index = deferred_index(colour);
-        for (int k = 0; k < count; ++k)
-            if (within_reach(centres[k])) deferred_->marker(index, centres[k]);
+        deferred_->markers(deferred_index(colour), centres, count, [](CanvasPoint c) { return within_reach(c); });
         return;
     }
     GdkGC* gc = point_gc_cache().get(drawable_, colour);

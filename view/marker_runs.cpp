@@ -120,7 +120,7 @@ void LineBlend::follow(const std::int64_t* x) {
 // A colour holds from the point it was found at to the line's next change,
 // and points come along the line in increasing order: most are answered by
 // one comparison.
-GdkColor LineBlend::colour_found(const std::int64_t* x) {
+const GdkColor& LineBlend::colour_found(const std::int64_t* x) {
     follow(x);
     const std::int64_t w = x[dimension_ - 1];
     if (known_ && w >= known_from_ && w < known_until_) return known_colour_;

@@ -38,8 +38,8 @@ public:
     LineBlend(const GdkColor& own, const std::vector<BlendSource>& sources, int dimension);
     // The blend of `own` at x (as `blend` gives it). Most points lie on the
     // line and in the stretch of the point before: one comparison per
-    // coordinate.
-    GdkColor colour(const std::int64_t* x) {
+    // coordinate. Valid until the next call.
+    const GdkColor& colour(const std::int64_t* x) {
         const int last = dimension_ - 1;
         if (known_) {
             bool same_line = true;
@@ -58,7 +58,7 @@ private:
         __int128 low, high;
     };
     void follow(const std::int64_t* x);
-    GdkColor colour_found(const std::int64_t* x);
+    const GdkColor& colour_found(const std::int64_t* x);
     GdkColor colour_at(std::int64_t w) const;
     void enter_line(const std::int64_t* x);
 
