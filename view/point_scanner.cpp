@@ -301,7 +301,10 @@ ScanPlan::CarriedRow ScanPlan::tightest_row(int depth, RowKind kind, std::int64_
         const __int128 stays = t + margin(chosen, line(k)) / -d;
         last = stays < last ? stays : last;
     }
-    until = static_cast<std::int64_t>(last);
+    // The chosen row is at least as tight as every other at t, so each margin
+    // is nonnegative and the piece holds t itself; kept so whatever happens,
+    // or the scan would stand still.
+    until = static_cast<std::int64_t>(last > t ? last : t);
 
     const std::int64_t* s = state + best * state_width;
     const std::int64_t divisor = static_cast<std::int64_t>(chosen.divisor);
