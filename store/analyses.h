@@ -6,8 +6,8 @@
 
 #include "store/registry.h"
 
-// Expect domain_lock held. The parametric analyses run in a child process
-// (store/contained_run.h) and refuse contexts PolyLib cannot take.
+// Expect domain_lock held. The parametric analyses run in the analysis worker
+// (store/analysis_worker.h) and refuse contexts PolyLib cannot take.
 void print_ehrhart(const std::string& domain_name, const std::string& ctx_name, DomainEntry* list);
 void print_vertices(const std::string& domain_name, const std::string& ctx_name, DomainEntry* list);
 void print_pl_cons(const Polyhedron* domain);
