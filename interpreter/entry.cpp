@@ -20,7 +20,7 @@
 #include "interpreter/parser.h"
 #include "interpreter/standard_streams.h"
 #include "interpreter/statements.h"
-#include "store/analysis_worker.h"
+#include "store/analyses.h"
 #include "store/contained_run.h"
 #include "store/registry.h"
 
@@ -154,7 +154,7 @@ int qarnest_main(int argc, char** argv) {
     // cheap, the worker small, and the first analysis finds it ready.
     {
         DomainLock lock;
-        start_analysis_worker();
+        prepare_analysis_worker();
     }
     PrivateDisplay private_display;
     if (figure) {

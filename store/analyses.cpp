@@ -430,6 +430,32 @@ Matrix* rays_matrix(Polyhedron* p) { return p->NbRays == 0 ? Matrix_Alloc(0, p->
 
 }  // namespace
 
+bool prepare_analysis_worker() {
+    const long long triangle_rows[4][5] = {{1, 1, 0, 0, 0}, {1, -1, 0, 1, 0}, {1, 0, 1, 0, 0}, {1, 1, -1, 0, 0}};
+    const long long parameter_rows[1][3] = {{1, 1, 0}};
+    Polyhedron* triangle = nullptr;
+    Polyhedron* parameter = nullptr;
+    bool built = polylib_guarded([&] {
+        Matrix* rows = Matrix_Alloc(4, 5);
+        for (unsigned r = 0; r < 4; ++r)
+            for (unsigned c = 0; c < 5; ++c) value_set_si(rows->p[r][c], triangle_rows[r][c]);
+        triangle = Constraints2Polyhedron(rows, 100);
+        Matrix_Free(rows);
+        rows = Matrix_Alloc(1, 3);
+        for (unsigned c = 0; c < 3; ++c) value_set_si(rows->p[0][c], parameter_rows[0][c]);
+        parameter = Constraints2Polyhedron(rows, 100);
+        Matrix_Free(rows);
+    });
+    PolyhedronPtr owned_triangle(triangle), owned_parameter(parameter);
+    std::vector<WorkerWarmUp> warm_up;
+    if (built && triangle && parameter) {
+        AnalysisInput sample{triangle, parameter, nullptr, {"N"}, {}, "T"};
+        std::string problem = problem_of(sample);
+        warm_up = {{received_job<enumerate_and_print>, problem}, {received_job<decompose_and_print>, problem}};
+    }
+    return start_analysis_worker(std::move(warm_up));
+}
+
 bool bounded_for_fixed_parameters(const Polyhedron* polyhedron, unsigned parameters, bool& failed) {
     return only_zero_direction(polyhedron, parameters, false, failed);
 }

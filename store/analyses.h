@@ -13,6 +13,11 @@ void print_vertices(const std::string& domain_name, const std::string& ctx_name,
 void print_pl_cons(const Polyhedron* domain);
 void print_pl_rays(const Polyhedron* domain);
 
+// Makes the analysis worker before the first statement, warmed up on a small
+// Ehrhart and vertices problem. False when no worker could be made (the first
+// analysis tries again). Expects domain_lock held.
+bool prepare_analysis_worker();
+
 // The element format of PolyLib's matrix printer: a 64-bit value in 4 characters and a blank.
 inline constexpr const char* matrix_value_format = "%4ld ";
 

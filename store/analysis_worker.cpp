@@ -51,6 +51,7 @@ struct WorkerProcess {
 // domain_lock is taken again after the wait.
 std::mutex worker_use;
 WorkerProcess worker;
+std::vector<WorkerWarmUp> worker_warm_up;
 // Read without worker_use at exit: a fork of the calculator must not touch it.
 std::atomic<pid_t> worker_owner{-1};
 
@@ -107,8 +108,19 @@ long peak_resident_kib() {
     return usage.ru_maxrss;
 }
 
+void run_warm_up() {
+    int null_output = open("/dev/null", O_WRONLY);
+    if (null_output < 0) return;
+    dup2(null_output, STDOUT_FILENO);
+    close(null_output);
+    for (const WorkerWarmUp& work : worker_warm_up) work.job(work.problem);
+    std::fflush(stdout);
+    std::clearerr(stdout);
+}
+
 // Until the calculator closes the channel: one problem in, its answer out.
 [[noreturn]] void serve_jobs() {
+    run_warm_up();
     const long start_kib = peak_resident_kib();
     std::string problem;
     for (;;) {
@@ -310,9 +322,10 @@ ContainedResult run_in_worker(WorkerJob job, const std::string& problem, std::ch
     return result;
 }
 
-bool start_analysis_worker() {
+bool start_analysis_worker(std::vector<WorkerWarmUp> warm_up) {
     std::lock_guard use(worker_use);
     forget_inherited_worker();
+    if (!warm_up.empty()) worker_warm_up = std::move(warm_up);
     if (worker.pid > 0) return true;
     int error = start_worker();
     errno = error;
