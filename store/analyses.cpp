@@ -453,7 +453,7 @@ bool prepare_analysis_worker() {
         std::string problem = problem_of(sample);
         warm_up = {{received_job<enumerate_and_print>, problem}, {received_job<decompose_and_print>, problem}};
     }
-    return start_analysis_worker(std::move(warm_up));
+    return start_analysis_worker(warm_up);
 }
 
 bool bounded_for_fixed_parameters(const Polyhedron* polyhedron, unsigned parameters, bool& failed) {

@@ -44,6 +44,7 @@ struct WorkerProcess {
     int channel = -1;     // requests out, replies in
     int output = -1;      // the worker's standard output, read without blocking
     unsigned uses = 0;
+    unsigned warm_ups_unanswered = 0;   // sent when it was made; answered before the first analysis
     bool retiring = false;
 };
 
@@ -51,7 +52,6 @@ struct WorkerProcess {
 // domain_lock is taken again after the wait.
 std::mutex worker_use;
 WorkerProcess worker;
-std::vector<WorkerWarmUp> worker_warm_up;
 // Read without worker_use at exit: a fork of the calculator must not touch it.
 std::atomic<pid_t> worker_owner{-1};
 
@@ -108,19 +108,8 @@ long peak_resident_kib() {
     return usage.ru_maxrss;
 }
 
-void run_warm_up() {
-    int null_output = open("/dev/null", O_WRONLY);
-    if (null_output < 0) return;
-    dup2(null_output, STDOUT_FILENO);
-    close(null_output);
-    for (const WorkerWarmUp& work : worker_warm_up) work.job(work.problem);
-    std::fflush(stdout);
-    std::clearerr(stdout);
-}
-
 // Until the calculator closes the channel: one problem in, its answer out.
 [[noreturn]] void serve_jobs() {
-    run_warm_up();
     const long start_kib = peak_resident_kib();
     std::string problem;
     for (;;) {
@@ -179,7 +168,7 @@ int start_worker() {
         return error;
     }
     fcntl(output[0], F_SETFL, O_NONBLOCK);
-    worker = WorkerProcess{pid, parent, channel[0], output[0], 0, false};
+    worker = WorkerProcess{pid, parent, channel[0], output[0], 0, 0, false};
     worker_owner = parent;
     return 0;
 }
@@ -255,8 +244,9 @@ ContainedResult worker_ended(std::string output, Clock::time_point deadline) {
 }
 
 // Sends the request and waits for the reply, reading the output meanwhile
-// (a large answer would fill the pipe and hold the worker).
-ContainedResult exchange(const std::string& request, Clock::time_point deadline) {
+// (a large answer would fill the pipe and hold the worker). An empty request
+// waits for the reply to one sent before.
+ContainedResult exchange(const std::string& request, Clock::time_point deadline, bool cancellable = true) {
     std::string output;
     WorkerReply reply{};
     std::size_t sent = 0, received = 0;
@@ -270,7 +260,7 @@ ContainedResult exchange(const std::string& request, Clock::time_point deadline)
     for (;;) {
         int wait_ms = milliseconds_until(deadline);
         if (wait_ms == 0) return abandoned(ContainedOutcome::TimedOut);
-        if (cancel_requested()) return abandoned(ContainedOutcome::Cancelled);
+        if (cancellable && cancel_requested()) return abandoned(ContainedOutcome::Cancelled);
         if (analysis_cancelled) wait_ms = std::min(wait_ms, cancel_check_ms);
         short channel_events = static_cast<short>(POLLIN | (sent < request.size() ? POLLOUT : 0));
         pollfd fds[2] = {{worker.channel, channel_events, 0}, {worker.output, POLLIN, 0}};
@@ -290,6 +280,29 @@ ContainedResult exchange(const std::string& request, Clock::time_point deadline)
     }
 }
 
+// The warm-up goes the way of an analysis, through the channel and the
+// pipe, so that both processes have their side of that way in memory too.
+void send_warm_up(const std::vector<WorkerWarmUp>& warm_up) {
+    for (const WorkerWarmUp& work : warm_up) {
+        std::string request = request_bytes(work.job, work.problem);
+        if (send(worker.channel, request.data(), request.size(), MSG_DONTWAIT | MSG_NOSIGNAL) !=
+            static_cast<ssize_t>(request.size()))
+            return;
+        ++worker.warm_ups_unanswered;
+    }
+}
+
+// Its answers are thrown away; a worker the warm-up ended is made again,
+// cold, by the analysis. Not cancellable: the user's Ctrl-C is for the
+// analysis that follows. Under domain_lock, which the warm-up holds briefly.
+void collect_warm_up() {
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (worker.pid > 0 && worker.warm_ups_unanswered > 0) {
+        --worker.warm_ups_unanswered;
+        exchange({}, deadline, false);
+    }
+}
+
 struct StopAtExit {
     ~StopAtExit() { stop_analysis_worker(); }
 } stop_at_exit;
@@ -303,6 +316,7 @@ ContainedResult run_in_worker(WorkerJob job, const std::string& problem, std::ch
     std::fflush(stderr);
     std::unique_lock use(worker_use);
     forget_inherited_worker();
+    collect_warm_up();
     if (worker.pid > 0 && (worker.retiring || idle_worker_gone())) end_worker();
     if (worker.pid < 0) {
         if (int error = start_worker(); error != 0) {
@@ -322,12 +336,12 @@ ContainedResult run_in_worker(WorkerJob job, const std::string& problem, std::ch
     return result;
 }
 
-bool start_analysis_worker(std::vector<WorkerWarmUp> warm_up) {
+bool start_analysis_worker(const std::vector<WorkerWarmUp>& warm_up) {
     std::lock_guard use(worker_use);
     forget_inherited_worker();
-    if (!warm_up.empty()) worker_warm_up = std::move(warm_up);
     if (worker.pid > 0) return true;
     int error = start_worker();
+    if (error == 0) send_warm_up(warm_up);
     errno = error;
     return error == 0;
 }

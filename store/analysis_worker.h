@@ -21,10 +21,11 @@ using WorkerJob = bool (*)(const std::string& problem);
 // Expects domain_lock held; released while the worker computes.
 ContainedResult run_in_worker(WorkerJob job, const std::string& problem, std::chrono::milliseconds limit);
 
-// Work a worker does once, right after it is made and before any analysis,
-// its output thrown away: the first analysis then finds the library's code
-// bound and the worker's memory its own, where it would otherwise pay for
-// both (about a millisecond).
+// Work the worker made at start-up is given before any analysis, its output
+// thrown away: the first analysis then finds the library's code bound and
+// both sides of the exchange in memory (the fork left every page shared, to
+// be copied at its first write), where it would otherwise pay for these
+// (about a millisecond). Workers made again later start cold.
 struct WorkerWarmUp {
     WorkerJob job;
     std::string problem;
@@ -32,10 +33,11 @@ struct WorkerWarmUp {
 
 // Makes the worker now, so that the first analysis finds it ready: called at
 // start-up while the process has one thread and little memory, which makes
-// the fork cheap and the worker small. `warm_up` is done by this worker and
-// by every one made after it. False (errno kept) when no child could be made;
-// the first analysis then tries again. Expects domain_lock held.
-bool start_analysis_worker(std::vector<WorkerWarmUp> warm_up = {});
+// the fork cheap and the worker small; `warm_up` is sent to it at once, and
+// its answers are read at the first analysis. False (errno kept) when no
+// child could be made; the first analysis then tries again. Expects
+// domain_lock held.
+bool start_analysis_worker(const std::vector<WorkerWarmUp>& warm_up = {});
 
 // Ends the worker and reaps it; done at exit too.
 void stop_analysis_worker();
