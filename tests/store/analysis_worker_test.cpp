@@ -281,6 +281,36 @@ TEST(AnalysisWorker, AnAnalysisAfterAFailedOneAnswersAsTheFirst) {
     EXPECT_EQ(worker_pid(), worker);
 }
 
+// The answers to the warm-up given at start-up are read and thrown away
+// before the first analysis; a warm-up that ends the worker costs nothing more
+// than a worker made when the first analysis comes.
+TEST(AnalysisWorker, TheWarmUpIsNotTakenForTheFirstAnalysis) {
+    VerticesStatement vertices;
+    stop_analysis_worker();
+    std::string cold = vertices.run();
+    const std::vector<std::vector<WorkerWarmUp>> warm_ups = {
+        {{echo_problem, "warm\n"}, {echo_problem, "up\n"}},
+        {{echo_problem, "warm\n"}, {[](const std::string&) -> bool { std::abort(); }, ""}},
+    };
+    for (const auto& warm_up : warm_ups) {
+        stop_analysis_worker();
+        {
+            DomainLock lock;
+            ASSERT_TRUE(start_analysis_worker(warm_up));
+            ContainedResult first = run_in_worker(echo_problem, "first\n", 10s);
+            EXPECT_EQ(first.outcome, ContainedOutcome::Finished);
+            EXPECT_EQ(first.output, "first\n");
+        }
+        EXPECT_EQ(vertices.run(), cold);
+    }
+    stop_analysis_worker();
+    {
+        DomainLock lock;
+        ASSERT_TRUE(prepare_analysis_worker());
+    }
+    EXPECT_EQ(vertices.run(), cold) << "after the calculator's own warm-up";
+}
+
 TEST(AnalysisWorker, IsRetiredAfterItsUsesOrWhenItsMemoryGrew) {
     unsigned saved_uses = analysis_worker_uses;
     long saved_growth = analysis_worker_growth_kib;
