@@ -163,9 +163,22 @@ std::string hex_colour(const GdkColor& colour) {
 
 // ---- SVG ----
 
+void FigurePainter::markers(const GdkColor& colour, const CanvasPoint* centres, int count) {
+    const std::vector<CanvasPoint> shown = markers_on_canvas(centres, count, width_, height_);
+    if (shown.empty()) return;
+    const int kept = static_cast<int>(shown.size());
+    const std::vector<PixelRectangle> cover = overlapping_markers_cover(shown.data(), kept);
+    if (!cover.empty()) return rectangles(colour, cover);
+    marker_shapes(colour, shown.data(), kept);
+}
+
+void FigurePainter::spans(const GdkColor& colour, const PixelSpan* spans, int count) {
+    const std::vector<PixelSpan> shown = spans_on_canvas(spans, count, width_, height_);
+    rectangles(colour, merged_spans(shown.data(), static_cast<int>(shown.size())));
+}
+
 void SvgPainter::clear(int width, int height) {
-    width_ = width;
-    height_ = height;
+    set_canvas(width, height);
     body_.clear();
     body_ += "<rect x=\"0\" y=\"0\" width=\"" + number(width) + "\" height=\"" + number(height) +
              "\" fill=\"#ffffff\"/>\n";
@@ -188,24 +201,13 @@ void SvgPainter::polyline(const GdkColor& colour, const CanvasPoint* points, int
              "\" stroke-width=\"1\" stroke-linecap=\"square\" stroke-linejoin=\"miter\"/>\n";
 }
 
-void SvgPainter::markers(const GdkColor& colour, const CanvasPoint* all_centres, int all_count) {
-    const std::vector<CanvasPoint> shown = markers_on_canvas(all_centres, all_count, width_, height_);
-    if (shown.empty()) return;
-    const CanvasPoint* centres = shown.data();
-    const int count = static_cast<int>(shown.size());
-    const std::vector<PixelRectangle> cover = overlapping_markers_cover(centres, count);
-    if (!cover.empty()) return rectangles(colour, cover);
+void SvgPainter::marker_shapes(const GdkColor& colour, const CanvasPoint* centres, int count) {
     body_ += "<path fill=\"" + hex_colour(colour) + "\" d=\"";
     for (int k = 0; k < count; ++k)
         for (const auto& band : marker_bands)
             body_ += "M" + number(centres[k].column + band[0]) + "," + number(centres[k].row + band[1]) + "h" +
                      number(band[2]) + "v" + number(band[3]) + "h-" + number(band[2]) + "z";
     body_ += "\"/>\n";
-}
-
-void SvgPainter::spans(const GdkColor& colour, const PixelSpan* spans, int count) {
-    const std::vector<PixelSpan> shown = spans_on_canvas(spans, count, width_, height_);
-    rectangles(colour, merged_spans(shown.data(), static_cast<int>(shown.size())));
 }
 
 void SvgPainter::rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles) {
@@ -249,8 +251,7 @@ std::string TikzPainter::colour_name(const GdkColor& colour) {
 }
 
 void TikzPainter::clear(int width, int height) {
-    width_ = width;
-    height_ = height;
+    set_canvas(width, height);
     body_.clear();
     colours_.clear();
     body_ += "\\fill[white] (0,0) rectangle (" + number(width) + "," + number(height) + ");\n";
@@ -273,13 +274,7 @@ void TikzPainter::polyline(const GdkColor& colour, const CanvasPoint* points, in
     body_ += ";\n";
 }
 
-void TikzPainter::markers(const GdkColor& colour, const CanvasPoint* all_centres, int all_count) {
-    const std::vector<CanvasPoint> shown = markers_on_canvas(all_centres, all_count, width_, height_);
-    if (shown.empty()) return;
-    const CanvasPoint* centres = shown.data();
-    const int count = static_cast<int>(shown.size());
-    const std::vector<PixelRectangle> cover = overlapping_markers_cover(centres, count);
-    if (!cover.empty()) return rectangles(colour, cover);
+void TikzPainter::marker_shapes(const GdkColor& colour, const CanvasPoint* centres, int count) {
     const std::string name = colour_name(colour);
     body_ += "\\fill[" + name + "]";
     for (int k = 0; k < count; ++k)
@@ -287,11 +282,6 @@ void TikzPainter::markers(const GdkColor& colour, const CanvasPoint* all_centres
             body_ += " (" + number(centres[k].column + band[0]) + "," + number(centres[k].row + band[1]) +
                      ") rectangle +(" + number(band[2]) + "," + number(band[3]) + ")";
     body_ += ";\n";
-}
-
-void TikzPainter::spans(const GdkColor& colour, const PixelSpan* spans, int count) {
-    const std::vector<PixelSpan> shown = spans_on_canvas(spans, count, width_, height_);
-    rectangles(colour, merged_spans(shown.data(), static_cast<int>(shown.size())));
 }
 
 void TikzPainter::rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles) {
@@ -329,8 +319,7 @@ void CairoPainter::set_colour(const GdkColor& colour) {
 }
 
 void CairoPainter::clear(int width, int height) {
-    width_ = width;
-    height_ = height;
+    set_canvas(width, height);
     cairo_save(cairo_);
     cairo_rectangle(cairo_, 0, 0, width, height);
     cairo_set_source_rgb(cairo_, 1, 1, 1);
@@ -356,24 +345,13 @@ void CairoPainter::polyline(const GdkColor& colour, const CanvasPoint* points, i
     cairo_stroke(cairo_);
 }
 
-void CairoPainter::markers(const GdkColor& colour, const CanvasPoint* all_centres, int all_count) {
-    const std::vector<CanvasPoint> shown = markers_on_canvas(all_centres, all_count, width_, height_);
-    if (shown.empty()) return;
-    const CanvasPoint* centres = shown.data();
-    const int count = static_cast<int>(shown.size());
-    const std::vector<PixelRectangle> cover = overlapping_markers_cover(centres, count);
-    if (!cover.empty()) return rectangles(colour, cover);
+void CairoPainter::marker_shapes(const GdkColor& colour, const CanvasPoint* centres, int count) {
     set_colour(colour);
     cairo_set_fill_rule(cairo_, CAIRO_FILL_RULE_WINDING);
     for (int k = 0; k < count; ++k)
         for (const auto& band : marker_bands)
             cairo_rectangle(cairo_, centres[k].column + band[0], centres[k].row + band[1], band[2], band[3]);
     cairo_fill(cairo_);
-}
-
-void CairoPainter::spans(const GdkColor& colour, const PixelSpan* spans, int count) {
-    const std::vector<PixelSpan> shown = spans_on_canvas(spans, count, width_, height_);
-    rectangles(colour, merged_spans(shown.data(), static_cast<int>(shown.size())));
 }
 
 void CairoPainter::rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles) {

@@ -31,65 +31,81 @@ std::vector<PixelRectangle> overlapping_markers_cover(const CanvasPoint* centres
 // "#rrggbb" of the colour's high bytes, as the 24-bit screen shows it.
 std::string hex_colour(const GdkColor& colour);
 
-class SvgPainter : public Painter {
+// What every figure painter does with markers and spans before writing them:
+// drops what lies off the canvas, turns overlapping markers of one colour
+// into the rectangles of their cover, and merges spans into rectangles. The
+// painters write rectangles and separate markers their own way.
+class FigurePainter : public Painter {
+public:
+    void markers(const GdkColor& colour, const CanvasPoint* centres, int count) final;
+    void spans(const GdkColor& colour, const PixelSpan* spans, int count) final;
+
+protected:
+    // The canvas that markers and spans are cut to; set by each clear().
+    void set_canvas(int width, int height) {
+        width_ = width;
+        height_ = height;
+    }
+    // Solid rectangles of pixels, one colour.
+    virtual void rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles) = 0;
+    // Markers that stand apart, each its own shape; count >= 1.
+    virtual void marker_shapes(const GdkColor& colour, const CanvasPoint* centres, int count) = 0;
+    int width_ = 0, height_ = 0;
+};
+
+class SvgPainter : public FigurePainter {
 public:
     explicit SvgPainter(int label_pixels = figure_label_pixels) : label_pixels_(label_pixels) {}
     void clear(int width, int height) override;
     void line(const GdkColor& colour, CanvasPoint from, CanvasPoint to) override;
     void polyline(const GdkColor& colour, const CanvasPoint* points, int count) override;
-    void markers(const GdkColor& colour, const CanvasPoint* centres, int count) override;
-    void spans(const GdkColor& colour, const PixelSpan* spans, int count) override;
     void label(const GdkColor& colour, int x, int y, const std::string& text) override;
     // The whole document, closed.
     std::string document() const;
 
 private:
-    void rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles);
+    void rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles) override;
+    void marker_shapes(const GdkColor& colour, const CanvasPoint* centres, int count) override;
     std::string body_;
-    int width_ = 0, height_ = 0;
     int label_pixels_;
 };
 
 // A tikzpicture environment, for \input in a LaTeX document with TikZ loaded;
 // one canvas pixel is 0.75 pt (a 96 dpi pixel), y pointing down as on screen.
-class TikzPainter : public Painter {
+class TikzPainter : public FigurePainter {
 public:
     explicit TikzPainter(int label_pixels = figure_label_pixels) : label_pixels_(label_pixels) {}
     void clear(int width, int height) override;
     void line(const GdkColor& colour, CanvasPoint from, CanvasPoint to) override;
     void polyline(const GdkColor& colour, const CanvasPoint* points, int count) override;
-    void markers(const GdkColor& colour, const CanvasPoint* centres, int count) override;
-    void spans(const GdkColor& colour, const PixelSpan* spans, int count) override;
     void label(const GdkColor& colour, int x, int y, const std::string& text) override;
     std::string document() const;
 
 private:
-    void rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles);
+    void rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles) override;
+    void marker_shapes(const GdkColor& colour, const CanvasPoint* centres, int count) override;
     // The name of the colour, defined on first use.
     std::string colour_name(const GdkColor& colour);
     std::string body_;
     std::vector<std::string> colours_;
-    int width_ = 0, height_ = 0;
     int label_pixels_;
 };
 
 // Draws on a cairo context whose user space is canvas pixels (a PDF page of
 // width x height points).
-class CairoPainter : public Painter {
+class CairoPainter : public FigurePainter {
 public:
     explicit CairoPainter(cairo_t* cairo, int label_pixels = figure_label_pixels)
         : cairo_(cairo), label_pixels_(label_pixels) {}
     void clear(int width, int height) override;
     void line(const GdkColor& colour, CanvasPoint from, CanvasPoint to) override;
     void polyline(const GdkColor& colour, const CanvasPoint* points, int count) override;
-    void markers(const GdkColor& colour, const CanvasPoint* centres, int count) override;
-    void spans(const GdkColor& colour, const PixelSpan* spans, int count) override;
     void label(const GdkColor& colour, int x, int y, const std::string& text) override;
 
 private:
-    void rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles);
+    void rectangles(const GdkColor& colour, const std::vector<PixelRectangle>& rectangles) override;
+    void marker_shapes(const GdkColor& colour, const CanvasPoint* centres, int count) override;
     void set_colour(const GdkColor& colour);
     cairo_t* cairo_;
     int label_pixels_;
-    int width_ = 0, height_ = 0;
 };

@@ -3,12 +3,14 @@
 // holding them, then its labelled marked points.
 #include "view/rendering.h"
 
+#include <algorithm>
 #include <chrono>
 #include <limits>
 #include <memory>
 #include <unordered_map>
 
 #include "view/context.h"
+#include "view/dense_cover.h"
 #include "view/drawing_resources.h"
 #include "view/failure.h"
 #include "view/point_scanner.h"
@@ -52,6 +54,7 @@ const GdkColor mark_blue = {0, 0, 0, 65535};
 // One pass over the points of a domain: its colour, the domains its points
 // may blend with, and the batch their markers go to.
 struct PointPass {
+    Painter& painter;
     GdkColor own;
     std::vector<BlendSource> sources;
     MarkerBatch* batch;
@@ -97,6 +100,51 @@ bool paint_planned_points(PointPass& pass, const ScanPlan& plan, std::int64_t* c
     return plan.run(coordinates, visitor) == ScanResult::done;
 }
 
+// The points of a polyhedron that crowd the canvas in one colour (no other
+// shown domain holds any of them, so that their order does not matter),
+// found from the pixels' side; false when stopped.
+bool paint_crowded_points(PointPass& pass, DenseCover& cover) {
+    static std::vector<CanvasPoint> centres;
+    static MarkerCover spans_of;
+    static std::vector<PixelSpan> spans;
+    centres.clear();
+    const bool done = cover.centres(centres, [] { return redraw_stop && redraw_stop->requested(); });
+    if (centres.empty()) return done;
+    int left = centres[0].column, right = left, top = centres[0].row, bottom = top;
+    for (const CanvasPoint& c : centres) {
+        left = std::min(left, c.column);
+        right = std::max(right, c.column);
+        top = std::min(top, c.row);
+        bottom = std::max(bottom, c.row);
+    }
+    pass.batch->flush();
+    spans_of.build(centres, left, top, right - left + 1, bottom - top + 1);
+    spans.clear();
+    spans_of.spans(spans);
+    pass.painter.spans(pass.own, spans.data(), static_cast<int>(spans.size()));
+    return done;
+}
+
+// Whether a polyhedron holds more points than a picture has pixels: below
+// that, visiting the points costs less than finding them from the pixels'
+// side. Counted once per kept plan: the count is the same under any axes.
+constexpr std::int64_t crowd_threshold = std::int64_t{1} << 21;
+
+bool holds_many_points(const ScanPlan& plan) {
+    std::int64_t x[MAXDIM] = {};
+    std::int64_t seen = 0;
+    plan.run(x, [&](const std::int64_t*) { return ++seen < crowd_threshold ? 1 : 0; });
+    return seen >= crowd_threshold;
+}
+
+// Whether a polyhedron's points go the pixels' way: in one colour, when no
+// other shown domain holds any of them.
+bool crowds_in_one_colour(const PointPass& pass, const DenseCover& cover) {
+    return marker_run_skipping && pass.markers_fit && cover.crowded() &&
+           std::all_of(pass.sources.begin(), pass.sources.end(),
+                       [&](const BlendSource& source) { return cover.apart_from(source.domain); });
+}
+
 // A shown domain's points inside view_hull, compiled for the scan, kept
 // between redraws: an axis drag redraws many times with neither changed, and
 // the intersection and the scanning matrices are PolyLib's slowest work in a
@@ -106,6 +154,7 @@ bool paint_planned_points(PointPass& pass, const ScanPlan& plan, std::int64_t* c
 struct PointPlans {
     std::vector<Value> domain, hull;
     std::vector<std::unique_ptr<ScanPlan>> plans;
+    std::vector<DenseCover> covers;   // one per plan
 };
 
 constexpr std::size_t point_plans_capacity = 64;
@@ -126,7 +175,7 @@ std::vector<Value> union_constraints(const Polyhedron* domain) {
     return rows;
 }
 
-const PointPlans* kept_point_plans(const Polyhedron* domain, const std::vector<Value>& own,
+PointPlans* kept_point_plans(const Polyhedron* domain, const std::vector<Value>& own,
                                    const std::vector<Value>& hull) {
     auto found = point_plans().find(domain);
     if (found == point_plans().end() || found->second.domain != own || found->second.hull != hull) return nullptr;
@@ -171,12 +220,16 @@ int paint_integer_points(Painter& painter, DomainEntry* entry) {
     Polyhedron* own = entry->view->domain;
     std::vector<Value> own_rows = union_constraints(own), hull_rows = union_constraints(view_hull);
     MarkerBatch batch(painter);
-    PointPass pass{colour_of(entry->color), blend_sources(entry), &batch, canvas_takes_markers()};
+    PointPass pass{painter, colour_of(entry->color), blend_sources(entry), &batch, canvas_takes_markers()};
     std::int64_t coordinates[MAXDIM] = {};
-    if (const PointPlans* kept = kept_point_plans(own, own_rows, hull_rows)) {
+    auto paint = [&](const ScanPlan& plan, DenseCover& cover) {
+        if (crowds_in_one_colour(pass, cover)) return paint_crowded_points(pass, cover);
+        return paint_planned_points(pass, plan, coordinates);
+    };
+    if (PointPlans* kept = kept_point_plans(own, own_rows, hull_rows)) {
         int result = 1;
-        for (const auto& plan : kept->plans)
-            if (redraw_stopped() || !paint_planned_points(pass, *plan, coordinates)) result = 0;
+        for (std::size_t k = 0; k < kept->plans.size(); ++k)
+            if (redraw_stopped() || !paint(*kept->plans[k], kept->covers[k])) result = 0;
         return result;
     }
     Polyhedron* visible = nullptr;
@@ -186,7 +239,7 @@ int paint_integer_points(Painter& painter, DomainEntry* entry) {
         return 0;
     }
     const DomainPtr visible_owned(visible);
-    PointPlans built{std::move(own_rows), std::move(hull_rows), {}};
+    PointPlans built{std::move(own_rows), std::move(hull_rows), {}, {}};
     int result = 1;
     bool all_built = true;
     for (Polyhedron* p = visible; p && !redraw_stopped(); p = p->next) {
@@ -196,8 +249,11 @@ int paint_integer_points(Painter& painter, DomainEntry* entry) {
         case ScanPlan::Build::failed: result = 0, all_built = false; continue;
         case ScanPlan::Build::ready: break;
         }
-        if (!paint_planned_points(pass, *plan, coordinates)) result = 0;
+        DenseCover cover;
+        if (cover.prepare(p) && !holds_many_points(*plan)) cover = DenseCover();
+        if (!paint(*plan, cover)) result = 0;
         built.plans.push_back(std::move(plan));
+        built.covers.push_back(std::move(cover));
     }
     batch.flush();
     if (all_built && !redraw_stopped()) keep_point_plans(own, std::move(built));

@@ -23,7 +23,7 @@
 #include "store/registry.h"
 #include "tests/support/figure_reading.h"
 #include "tests/support/in_process.h"
-#include "tests/support/x_session.h"
+#include "tests/support/viewer_fixture.h"
 #include "view/context.h"
 #include "view/figure_painters.h"
 #include "view/picking.h"
@@ -34,8 +34,6 @@ namespace {
 
 using Centres = std::multiset<std::pair<int, int>>;
 
-std::unique_ptr<XSession> display;
-bool toolkit_ready = false;
 
 std::string content_of(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -101,24 +99,11 @@ void redraw() {
     redraw_domains(domain_pixmap);
 }
 
-class FigureExport : public ::testing::Test {
+class FigureExport : public ViewerFixture {
 protected:
-    static void SetUpTestSuite() {
-        if (display) return;
-        display = std::make_unique<XSession>(false);
-        setenv("DISPLAY", display->display().c_str(), 1);
-        toolkit_ready = gtk_init_check(nullptr, nullptr);
-    }
-
     void SetUp() override {
-        if (!toolkit_ready) GTEST_SKIP() << "no X display";
-        std::string names;
-        for (const DomainEntry* e = DomainList; e; e = e->next) names += "del " + e->name + " ;\n";
-        run_statements(names);
-        context_valid = 0;
-        context_redefined = 0;
-        context_name.clear();
-        process_pending_events();
+        ViewerFixture::SetUp();
+        if (IsSkipped()) return;
         char name[] = "/tmp/qarnest-figures-XXXXXX";
         ASSERT_NE(mkdtemp(name), nullptr);
         folder_ = name;

@@ -15,6 +15,7 @@
 #include "gui/visu_window.h"
 #include "store/registry.h"
 #include "tests/support/in_process.h"
+#include "tests/support/viewer_fixture.h"
 #include "tests/support/x_session.h"
 #include "view/context.h"
 #include "view/projection.h"
@@ -28,8 +29,6 @@
 
 namespace {
 
-std::unique_ptr<XSession> display;
-bool toolkit_ready = false;
 
 struct Row {
     std::string name, status, intpoints, color;
@@ -103,29 +102,8 @@ void erase_all(GtkWidget* entry) {
     process_pending_events();
 }
 
-class WindowsTest : public ::testing::Test {
+class WindowsTest : public ViewerFixture {
 protected:
-    // One display for the whole program: the toolkit connects to it once.
-    static void SetUpTestSuite() {
-        if (display) return;
-        display = std::make_unique<XSession>(false);
-        setenv("DISPLAY", display->display().c_str(), 1);
-        toolkit_ready = gtk_init_check(nullptr, nullptr);
-    }
-
-    void SetUp() override {
-        if (!toolkit_ready) GTEST_SKIP() << "no X display";
-        std::string names;
-        for (const DomainEntry* e = DomainList; e; e = e->next) names += "del " + e->name + " ;\n";
-        run_statements(names);
-        // The viewer outlives the tests: forget the previous test's context
-        // so that redefining a name is not taken for a context redefinition.
-        context_valid = 0;
-        context_redefined = 0;
-        context_name.clear();
-        process_pending_events();
-    }
-
     std::string run(const std::string& script) {
         std::string out = run_statements(script);
         process_pending_events();

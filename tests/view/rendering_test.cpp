@@ -510,6 +510,16 @@ TEST_F(Rendering, SkippedRepeatsPaintTheSamePixelsAsEveryPoint) {
           {{{{1, 1, 0, -600}, {1, -1, 0, 2000}, {1, 0, 1, -100}, {1, 2, -3, 0}}}, green}}},
         {"boxes dense in three directions",
          {{{box3(0, 120, 0, 130, 0, 110)}, red, 3}, {{box3(40, 160, 20, 90, 30, 140)}, blue, 3}}},
+        // One colour: the points are found from the pixels' side.
+        {"one dense box alone, rotated axes", {{{band(-300, 1500, 0, 2500)}, blue}}, true},
+        {"a union of dense boxes in one colour, rotated axes",
+         {{{band(0, 1500, 0, 900), band(700, 2200, 600, 2500)}, green}}, true},
+        {"one box dense in three directions", {{{box3(0, 220, 0, 130, 0, 170)}, red, 3}}},
+        {"one box dense in three directions, rotated axes", {{{box3(0, 220, 0, 130, 0, 170)}, blue, 3}}, true},
+        {"dense boxes side by side in two colours, rotated axes",
+         {{{band(0, 1500, 0, 2500)}, red}, {{band(1600, 3000, 200, 2800)}, blue}}, true},
+        {"a dense triangle drawn after a sparse square, each alone",
+         {{{square_rows(6)}, red, 2}, {{triangle(0, 0, 1500)}, green}}},
     };
     for (const Scene& scene : scenes) {
         SCOPED_TRACE(scene.name);
@@ -574,6 +584,40 @@ TEST_F(Rendering, TrillionPointBoxDrawsInAMoment) {
     EXPECT_EQ(image.at(20, 230), white());
 }
 
+// The same box with an axis turned, as during a drag, and a 3-D box of
+// 10^12 points: every coordinate moves the markers both ways, and the
+// pixels are found from their own side.
+TEST_F(Rendering, TrillionPointBoxesUnderAnyAxesDrawInAMoment) {
+    struct Case {
+        const char* name;
+        unsigned dimension;
+        bool turned;
+        Rows rows;
+    };
+    const Case cases[] = {
+        {"2-D, turned axes", 2, true, {{1, 1, 0, 0}, {1, -1, 0, 1000000}, {1, 0, 1, 0}, {1, 0, -1, 1000000}}},
+        {"3-D, default axes", 3, false, {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 9999}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 9999},
+                                  {1, 0, 0, 1, 0}, {1, 0, 0, -1, 9999}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DimNP = static_cast<int>(c.dimension);
+        reset_axes();
+        if (c.turned) ProjectionAxes[0][0] = 0.93f, ProjectionAxes[0][1] = 0.27f;
+        show("Box", polyhedron_from_rows(c.dimension, c.rows), 0, 65535, 0);
+        const auto start = std::chrono::steady_clock::now();
+        redraw_domains(domain_pixmap);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        const PixelImage image = read();
+        // The middle of the picture is covered; the corner beyond the margin is not.
+        EXPECT_EQ(image.count(pixel_of(0, 65535, 0)) > width * height / 4, true);
+        EXPECT_EQ(image.at(2, 2), white());
+        clear_viewer_state();
+    }
+    DimNP = 2;
+    reset_axes();
+}
+
 // An Escape key press as the X server would queue it for a viewer window.
 void queue_escape_press() {
     Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
@@ -587,15 +631,19 @@ void queue_escape_press() {
     XPutBackEvent(display, &event);
 }
 
-// A redraw too long to wait for (a 3-D box of 10^12 points, whose every
-// coordinate moves the markers both ways) stops at the user's Escape,
-// outlines drawn, and says so; a short redraw never looks at the key.
+// A redraw too long to wait for (a 3-D box of 10^12 points blended with
+// another one, so that its points go one run at a time, every coordinate
+// moving the markers both ways) stops at the user's Escape, outlines drawn,
+// and says so; a short redraw never looks at the key.
 TEST_F(Rendering, EscapeStopsALongRedraw) {
     DimNP = 3;
     reset_axes();
     show("Huge", polyhedron_from_rows(3, {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 9999}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 9999},
                                           {1, 0, 0, 1, 0}, {1, 0, 0, -1, 9999}}),
          0, 0, 65535);
+    show("Over", polyhedron_from_rows(3, {{1, 1, 0, 0, -5000}, {1, -1, 0, 0, 9999}, {1, 0, 1, 0, 0},
+                                          {1, 0, -1, 0, 9999}, {1, 0, 0, 1, 0}, {1, 0, 0, -1, 9999}}),
+         65535, 0, 0);
     queue_escape_press();
     const auto start = std::chrono::steady_clock::now();
     redraw_domains(domain_pixmap);

@@ -1,0 +1,242 @@
+// Marker centres found from the pixels' side against the centres of every
+// point, over polygons and polytopes with axis-parallel, slanted and
+// rational borders, under default, turned, nearly parallel and random axes.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <utility>
+
+#include "base/locks.h"
+#include "tests/view/view_support.h"
+#include "view/context.h"
+#include "view/dense_cover.h"
+#include "view/marker_runs.h"
+#include "view/point_scanner.h"
+#include "view/projection.h"
+
+namespace {
+
+using Centres = std::set<std::pair<int, int>>;
+using Axes = std::vector<std::pair<float, float>>;
+
+class DenseCoverTest : public ::testing::Test {
+protected:
+    DomainLock lock;
+    void SetUp() override {
+        canvas_width = 300;
+        canvas_height = 240;
+    }
+    void TearDown() override {
+        view_hull = nullptr;
+        DimNP = 2;
+        reset_axes();
+    }
+    static void set_axes(unsigned dimension, const Axes& axes) {
+        DimNP = static_cast<int>(dimension);
+        reset_axes();
+        for (std::size_t k = 0; k < axes.size(); ++k) {
+            ProjectionAxes[k][0] = axes[k].first;
+            ProjectionAxes[k][1] = axes[k].second;
+        }
+    }
+    // The view fitted to the polyhedron, as the viewer fits it to its hull.
+    static void fit_view(Polyhedron* p) {
+        view_hull = p;
+        update_view_bounds();
+        view_hull = nullptr;
+    }
+    static Centres every_point(Polyhedron* p) {
+        Centres seen;
+        std::int64_t x[MAXDIM] = {};
+        EXPECT_EQ(scan_points_by(p, x,
+                                 [&](const std::int64_t* point) {
+                                     const CanvasPoint c = marker_centre(point);
+                                     if (c.column >= -3 && c.column <= canvas_width + 2 && c.row >= -3 &&
+                                         c.row <= canvas_height + 2)
+                                         seen.insert({c.column, c.row});
+                                     return 1;
+                                 }),
+                  1);
+        return seen;
+    }
+    static Centres from_pixels(DenseCover& cover) {
+        std::vector<CanvasPoint> found;
+        EXPECT_TRUE(cover.centres(found, [] { return false; }));
+        Centres seen;
+        for (const CanvasPoint& c : found) seen.insert({c.column, c.row});
+        EXPECT_EQ(seen.size(), found.size()) << "each centre once";
+        return seen;
+    }
+    static void expect_same(const Centres& expected, const Centres& got) {
+        EXPECT_EQ(expected.size(), got.size());
+        int missing = 0, extra = 0;
+        for (const auto& c : expected) missing += got.count(c) == 0;
+        for (const auto& c : got) extra += expected.count(c) == 0;
+        EXPECT_EQ(missing, 0) << "centres of points not found";
+        EXPECT_EQ(extra, 0) << "centres of no point";
+    }
+};
+
+Rows box2(std::int64_t i0, std::int64_t i1, std::int64_t j0, std::int64_t j1) {
+    return {{1, 1, 0, -i0}, {1, -1, 0, i1}, {1, 0, 1, -j0}, {1, 0, -1, j1}};
+}
+Rows box3(std::int64_t a, std::int64_t b, std::int64_t c) {
+    return {{1, 1, 0, 0, 0}, {1, -1, 0, 0, a}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, b}, {1, 0, 0, 1, 0}, {1, 0, 0, -1, c}};
+}
+
+TEST_F(DenseCoverTest, CentresAreThoseOfEveryPoint) {
+    struct Case {
+        const char* name;
+        unsigned dimension;
+        Rows rows;
+    };
+    const Case cases[] = {
+        {"box", 2, box2(0, 700, 0, 500)},
+        {"box of negative coordinates", 2, box2(-900, -300, -410, 20)},
+        {"triangle", 2, {{1, 1, -1, 0}, {1, 0, 1, 0}, {1, -1, 0, 900}}},
+        {"polygon of rational vertices", 2, {{1, 3, 7, 0}, {1, -5, 2, 2300}, {1, 2, -9, 4100}, {1, 1, 1, -40}}},
+        {"thin rational band", 2, {{1, 7, -5, 3}, {1, -7, 5, 5}, {1, 1, 1, -2}, {1, -1, -1, 30000}}},
+        {"box, 3-D", 3, box3(60, 70, 50)},
+        {"simplex, 3-D", 3, {{1, 1, 0, 0, 0}, {1, 0, 1, 0, 0}, {1, 0, 0, 1, 0}, {1, -1, -1, -1, 120}}},
+        {"slanted prism, 3-D", 3, {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 80}, {1, -1, 1, 0, 0}, {1, 1, -1, 0, 50},
+                                    {1, 0, 1, -2, 10}, {1, 0, -1, 2, 40}}},
+        {"thin slanted slab, 3-D", 3, {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 300}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 250},
+                                        {1, 3, 5, -7, 0}, {1, -3, -5, 7, 6}}},
+        {"box, 4-D", 4, {{1, 1, 0, 0, 0, 0}, {1, -1, 0, 0, 0, 20}, {1, 0, 1, 0, 0, 0}, {1, 0, -1, 0, 0, 25},
+                          {1, 0, 0, 1, 0, 0}, {1, 0, 0, -1, 0, 18}, {1, 0, 0, 0, 1, 0}, {1, 0, 0, 0, -1, 22}}},
+    };
+    const std::pair<const char*, Axes> turns[] = {
+        {"default axes", {}},
+        {"turned axes", {{0.9f, 0.3f}, {-0.2f, 1.1f}, {0.7f, -0.5f}, {0.3f, 0.3f}}},
+        {"nearly parallel to the pixels", {{1.0f, 0.001f}, {0.002f, 1.0f}, {1.5f, 1.499f}, {-0.001f, 0.8f}}},
+        {"steep and narrow", {{1.0f, 0.5f}, {0.5f, 1.0f}, {-0.4f, 0.9f}, {0.2f, -0.7f}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Polyhedron* p = polyhedron_from_rows(c.dimension, c.rows);
+        for (const auto& [turn, axes] : turns) {
+            SCOPED_TRACE(turn);
+            set_axes(c.dimension, axes);
+            fit_view(p);
+            DenseCover cover;
+            ASSERT_TRUE(cover.prepare(p));
+            expect_same(every_point(p), from_pixels(cover));
+        }
+        Polyhedron_Free(p);
+    }
+}
+
+// Random turns of the axes, as a user's drags leave them, over a dense box
+// and a slanted polygon.
+TEST_F(DenseCoverTest, CentresUnderRandomAxes) {
+    std::mt19937 random(20261210);
+    std::uniform_real_distribution<float> component(-1.5f, 1.5f);
+    Polyhedron* box = polyhedron_from_rows(2, box2(0, 400, 0, 600));
+    Polyhedron* polygon = polyhedron_from_rows(2, {{1, 3, 7, 0}, {1, -5, 2, 2300}, {1, 2, -9, 4100}, {1, 1, 1, -40}});
+    int crowded = 0;
+    for (int round = 0; round < 24; ++round) {
+        set_axes(2, {{component(random), component(random)}, {component(random), component(random)}});
+        for (Polyhedron* p : {box, polygon}) {
+            SCOPED_TRACE("round " + std::to_string(round));
+            fit_view(p);
+            DenseCover cover;
+            ASSERT_TRUE(cover.prepare(p));
+            crowded += cover.crowded();
+            expect_same(every_point(p), from_pixels(cover));
+        }
+    }
+    EXPECT_GT(crowded, 24) << "most of these pictures are crowded";
+    Polyhedron_Free(box);
+    Polyhedron_Free(polygon);
+}
+
+// A view narrower than the points: centres off the canvas are left out, and
+// those near its edges kept as their markers reach in.
+TEST_F(DenseCoverTest, CentresBeyondTheCanvasAreLeftOut) {
+    Polyhedron* p = polyhedron_from_rows(2, box2(-300, 900, -200, 700));
+    set_axes(2, {{0.8f, 0.35f}, {-0.3f, 0.9f}});
+    fit_view(p);
+    view_bounds[0] = view_bounds[0] * 0.5f + view_bounds[1] * 0.5f - 300.0f;
+    view_bounds[1] = view_bounds[0] + 600.0f;
+    view_bounds[2] = view_bounds[2] * 0.5f + view_bounds[3] * 0.5f - 200.0f;
+    view_bounds[3] = view_bounds[2] + 400.0f;
+    DenseCover cover;
+    ASSERT_TRUE(cover.prepare(p));
+    ASSERT_TRUE(cover.crowded());
+    const Centres found = from_pixels(cover);
+    expect_same(every_point(p), found);
+    EXPECT_EQ(found.size(), static_cast<std::size_t>((canvas_width + 6) * (canvas_height + 6)))
+        << "the whole clip is covered";
+    Polyhedron_Free(p);
+}
+
+TEST_F(DenseCoverTest, WhatDoesNotSuit) {
+    struct Case {
+        const char* name;
+        unsigned dimension;
+        Rows rows;
+    };
+    const Case cases[] = {
+        {"an equality", 2, {{0, 1, -1, 0}, {1, 1, 0, 0}, {1, -1, 0, 50}}},
+        {"unbounded", 2, {{1, 1, 0, 0}, {1, 0, 1, 0}}},
+        {"no integer point in the box of its vertices", 2, {{1, 3, 0, -1}, {1, -3, 0, 2}, {1, 0, 1, 0}, {1, 0, -1, 4}}},
+        {"beyond 32 bits", 2, box2(0, 5000000000LL, 0, 3)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Polyhedron* p = polyhedron_from_rows(c.dimension, c.rows);
+        DenseCover cover;
+        EXPECT_FALSE(cover.prepare(p));
+        EXPECT_FALSE(cover.crowded());
+        Polyhedron_Free(p);
+    }
+}
+
+// Domains that hold none of the points, and those that hold or may hold some.
+TEST_F(DenseCoverTest, ApartFromOtherDomains) {
+    Polyhedron* p = polyhedron_from_rows(2, box2(0, 100, 0, 50));
+    DenseCover cover;
+    ASSERT_TRUE(cover.prepare(p));
+    struct Case {
+        const char* name;
+        unsigned dimension;
+        std::vector<Rows> pieces;
+        bool apart;
+    };
+    const Case cases[] = {
+        {"beside it", 2, {box2(101, 200, 0, 50)}, true},
+        {"across a slanted line", 2, {{{1, -1, -1, -160}, {1, 1, 0, 0}}}, true},
+        {"on a line that misses it", 2, {{{0, 0, 1, -51}}}, true},
+        {"overlapping", 2, {box2(90, 200, 40, 50)}, false},
+        {"touching a corner", 2, {box2(100, 200, 50, 60)}, false},
+        {"a union with one piece over it", 2, {box2(101, 200, 0, 50), box2(-5, 0, 10, 20)}, false},
+        {"a union of pieces all beside it", 2, {box2(101, 200, 0, 50), box2(-50, -1, 0, 50)}, true},
+        {"another dimension", 3, {box3(1, 1, 1)}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Polyhedron*> pieces;
+        for (const Rows& rows : c.pieces) pieces.push_back(polyhedron_from_rows(c.dimension, rows));
+        Polyhedron* domain = union_of(pieces);
+        EXPECT_EQ(cover.apart_from(domain), c.apart);
+        Domain_Free(domain);
+    }
+    Polyhedron_Free(p);
+}
+
+// A stop asked for is obeyed within a bounded amount of work.
+TEST_F(DenseCoverTest, StopAbandonsTheWork) {
+    Polyhedron* p = polyhedron_from_rows(2, box2(0, 1000000, 0, 1000000));
+    set_axes(2, {{0.9f, 0.3f}, {-0.2f, 1.1f}});
+    fit_view(p);
+    DenseCover cover;
+    ASSERT_TRUE(cover.prepare(p));
+    std::vector<CanvasPoint> found;
+    int asked = 0;
+    EXPECT_FALSE(cover.centres(found, [&] { return ++asked == 2; }));
+    EXPECT_EQ(asked, 2);
+    Polyhedron_Free(p);
+}
+
+}  // namespace

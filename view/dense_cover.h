@@ -1,0 +1,94 @@
+// The marker centres of a polyhedron whose integer points crowd the canvas,
+// found from the pixels' side: the cost follows the pixels covered and the
+// length of the picture's borders, not the number of points, under any axes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "base/polylib.h"
+#include "view/projection.h"
+
+// The centres are exactly those the points would give one by one
+// (marker_centre of each): every centre found is that of a point found in the
+// polyhedron, and a part of the polyhedron is left out only when all the
+// centres its points can have are known already. Two facts make that cheap:
+// - a centre's column and row are each monotone in every coordinate (float
+//   sums, products and truncation keep order), so the centres of a box of
+//   points lie in the rectangle spanned by the centres of two corners for the
+//   column and two for the row;
+// - where two coordinates together step the markers by less than a pixel
+//   across and down, the lattice of their points reaches every pixel inside
+//   their picture, so the point of a pixel is found by solving for it and
+//   rounding, then checked through marker_centre.
+// Boxes that are neither known nor covered are halved, down to single points
+// if need be, so that borders come out exact.
+class DenseCover {
+public:
+    // Reads the polyhedron's constraints and vertices (no PolyLib call).
+    // False when it does not suit: equalities, rays or lines, no integer
+    // point in the box of its vertices, or coordinates beyond 32 bits.
+    bool prepare(const Polyhedron* polyhedron);
+    bool prepared() const { return dimension_ > 0; }
+    // Whether, at the current projection and canvas, some two coordinates
+    // step the markers by less than a pixel together: only then is the
+    // pixels' side cheaper than the points'.
+    bool crowded() const;
+    // Whether the domain (a union) holds none of the points: each of its
+    // polyhedra has a constraint that the box of the vertices breaks
+    // throughout. A domain that only might hold some is not apart.
+    bool apart_from(const Polyhedron* domain) const;
+    // Appends the centres of the points' markers that reach the canvas, each
+    // once. `stop` is asked now and then; true abandons the work (false
+    // returned, `out` incomplete).
+    bool centres(std::vector<CanvasPoint>& out, const std::function<bool()>& stop);
+
+private:
+    struct Box {
+        std::int64_t lo[MAXDIM], hi[MAXDIM];
+    };
+    enum class Place { outside, across, inside };
+
+    Place place(const Box& box) const;
+    void visit(const Box& box, bool inside);
+    // Finds the points of the pixels of the area not covered yet by solving
+    // for them in the coordinates of the mask `solved` (the others at their
+    // middle), then rounding.
+    // In a box across the border, each point found is first settled.
+    void fill(const Box& box, bool inside, unsigned solved, int x0, int x1, int y0, int y1);
+    // Moves one of the coordinates listed (the last first) to the value
+    // nearest to it that puts the point in the polyhedron, the others held;
+    // false when none can.
+    bool settle(const Box& box, std::int64_t* point, const int* coordinates, int count);
+    // The coordinates whose lattice reaches every pixel of the box's picture:
+    // all those that move it, when together they step by less than a pixel;
+    // else the two that span most, while the others move it by at most a
+    // pixel or two; false when there are none.
+    bool fill_coordinates(const Box& box, unsigned& solved) const;
+    int split_coordinate(const Box& box, bool inside) const;
+    CanvasPoint centre_of(const std::int64_t* point) const;
+
+    // Covered centres, columns -3 .. canvas_width + 2 and rows -3 ..
+    // canvas_height + 2 (markers further out paint nothing on the canvas).
+    bool covered(int x, int y) const;
+    // Whether the centre is new.
+    bool cover(CanvasPoint c);
+    bool all_covered(int x0, int x1, int y0, int y1) const;
+
+    int dimension_ = 0;
+    std::vector<std::int64_t> rows_;   // per row: coefficients, then the constant; a . x + c >= 0
+    Box bounds_{};
+    // Per drawing: pixel steps of each coordinate, the clip, the cover.
+    double step_x_[MAXDIM] = {}, step_y_[MAXDIM] = {};
+    int clip_x0_ = 0, clip_x1_ = -1, clip_y0_ = 0, clip_y1_ = -1;
+    int words_ = 0;
+    std::vector<std::uint64_t> bits_;
+    std::vector<CanvasPoint>* out_ = nullptr;
+    const std::function<bool()>* stop_ = nullptr;
+    bool stopped_ = false;
+    bool deferring_ = false;
+    std::vector<Box> deferred_;
+    std::vector<__int128> sums_;
+    long visits_ = 0;
+};
