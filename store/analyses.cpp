@@ -321,19 +321,17 @@ public:
         std::int64_t fields[6];
         for (std::int64_t& field : fields)
             if (!number(field) || field < 0 || field > UINT32_MAX) return nullptr;
-        auto [dimension, constraints, rays, equalities, lines, flags] = fields;
-        std::uint64_t values = static_cast<std::uint64_t>(constraints + rays) * static_cast<std::uint64_t>(dimension + 2);
+        const auto dimension = static_cast<unsigned>(fields[0]);
+        const auto constraints = static_cast<unsigned>(fields[1]);
+        const auto rays = static_cast<unsigned>(fields[2]);
+        std::uint64_t values = (std::uint64_t{constraints} + rays) * (std::uint64_t{dimension} + 2);
         if (values > left() / sizeof(std::int64_t)) return nullptr;
         Polyhedron* p = nullptr;
-        if (!polylib_guarded([&] {
-                p = Polyhedron_Alloc(static_cast<unsigned>(dimension), static_cast<unsigned>(constraints),
-                                     static_cast<unsigned>(rays));
-            }) || !p)
-            return nullptr;
+        if (!polylib_guarded([&] { p = Polyhedron_Alloc(dimension, constraints, rays); }) || !p) return nullptr;
         PolyhedronPtr owned(p);
-        p->NbEq = static_cast<unsigned>(equalities);
-        p->NbBid = static_cast<unsigned>(lines);
-        p->flags = static_cast<unsigned>(flags);
+        p->NbEq = static_cast<unsigned>(fields[3]);
+        p->NbBid = static_cast<unsigned>(fields[4]);
+        p->flags = static_cast<unsigned>(fields[5]);
         rows(p->Constraint, p->NbConstraints, p->Dimension + 2);
         rows(p->Ray, p->NbRays, p->Dimension + 2);
         return owned;
