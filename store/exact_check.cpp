@@ -193,23 +193,25 @@ ExactRow widened(const Value* row, unsigned size) {
     return w;
 }
 
+// PolyLib's rows widened, parted by their first element: 0 (equalities,
+// lines) or 1 (inequalities, rays and vertices).
+void part_rows(Value** rows, unsigned count, unsigned size, std::vector<ExactRow>& zero, std::vector<ExactRow>& one) {
+    for (unsigned r = 0; r < count; ++r) (value_zero_p(rows[r][0]) ? zero : one).push_back(widened(rows[r], size));
+}
+
 }  // namespace
 
 ExactNumber exact_number(const Value& v) { return ExactNumber(static_cast<long>(value_of(v))); }
 
 ConeConstraints constraints_of(const Polyhedron* p) {
     ConeConstraints c;
-    unsigned n = p->Dimension + 1;
-    for (unsigned r = 0; r < p->NbConstraints; ++r)
-        (value_zero_p(p->Constraint[r][0]) ? c.equalities : c.inequalities).push_back(widened(p->Constraint[r], n));
+    part_rows(p->Constraint, p->NbConstraints, p->Dimension + 1, c.equalities, c.inequalities);
     return c;
 }
 
 ConeGenerators generators_of(const Polyhedron* p) {
     ConeGenerators g;
-    unsigned n = p->Dimension + 1;
-    for (unsigned r = 0; r < p->NbRays; ++r)
-        (value_zero_p(p->Ray[r][0]) ? g.lines : g.rays).push_back(widened(p->Ray[r], n));
+    part_rows(p->Ray, p->NbRays, p->Dimension + 1, g.lines, g.rays);
     return g;
 }
 

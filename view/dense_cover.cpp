@@ -150,7 +150,6 @@ bool DenseCover::cover(CanvasPoint p) {
     const std::uint64_t bit = std::uint64_t{1} << (c % 64);
     if (word & bit) return false;
     word |= bit;
-    out_->push_back(p);
     return true;
 }
 
@@ -261,7 +260,8 @@ void DenseCover::fill(const Box& box, bool inside, unsigned solved, int x0, int 
                         near = false;
                         break;
                     }
-                    point[k] = q[k] + std::clamp(std::llround(v), 0LL, static_cast<long long>(span));
+                    const auto nearest = static_cast<long long>(v + 0.5);   // v > -1: truncation rounds
+                    point[k] = q[k] + std::clamp(nearest, 0LL, static_cast<long long>(span));
                 }
                 // Whatever pixel it lands on, it is a point of the box, and
                 // of the polyhedron once settled.
@@ -397,7 +397,22 @@ void DenseCover::visit(const Box& box, bool inside) {
     visit(high, inside);
 }
 
-bool DenseCover::centres(std::vector<CanvasPoint>& out, const std::function<bool()>& stop) {
+DenseCover::Found DenseCover::found() const {
+    return {bits_.data(), words_, clip_x0_, clip_y0_, clip_x1_ - clip_x0_ + 1, clip_y1_ - clip_y0_ + 1};
+}
+
+bool DenseCover::found_at(int column, int row) const {
+    if (bits_.empty() || column < clip_x0_ || column > clip_x1_ || row < clip_y0_ || row > clip_y1_) return false;
+    return covered(column, row);
+}
+
+long DenseCover::found_count() const {
+    long n = 0;
+    for (const std::uint64_t word : bits_) n += std::popcount(word);
+    return n;
+}
+
+bool DenseCover::centres(const std::function<bool()>& stop) {
     if (!prepared()) return true;
     const double across = static_cast<double>(canvas_width - 60) / (double{view_bounds[1]} - view_bounds[0]);
     const double down = static_cast<double>(canvas_height - 60) / (double{view_bounds[3]} - view_bounds[2]);
@@ -411,7 +426,6 @@ bool DenseCover::centres(std::vector<CanvasPoint>& out, const std::function<bool
     clip_y1_ = canvas_height + 2;
     words_ = (clip_x1_ - clip_x0_ + 1 + 63) / 64;
     bits_.assign(static_cast<std::size_t>(words_) * static_cast<std::size_t>(clip_y1_ - clip_y0_ + 1), 0);
-    out_ = &out;
     stop_ = &stop;
     stopped_ = false;
     visits_ = 0;
@@ -422,7 +436,82 @@ bool DenseCover::centres(std::vector<CanvasPoint>& out, const std::function<bool
     for (std::size_t k = 0; k < deferred_.size() && !stopped_; ++k) visit(deferred_[k], false);
     deferred_.clear();
     deferred_.shrink_to_fit();
-    out_ = nullptr;
     stop_ = nullptr;
     return !stopped_;
+}
+
+namespace {
+
+bool lexicographically_before(const std::int64_t* a, const std::int64_t* b, int n) {
+    for (int k = 0; k < n; ++k)
+        if (a[k] != b[k]) return a[k] < b[k];
+    return false;
+}
+
+}  // namespace
+
+float DenseCover::distance_bound(const Box& box, const Nearest& n) const {
+    std::int64_t low_x[MAXDIM] = {}, high_x[MAXDIM] = {}, low_y[MAXDIM] = {}, high_y[MAXDIM] = {};
+    for (int k = 0; k < dimension_; ++k) {
+        const float ax = k < DimNP ? ProjectionAxes[k][0] : 0.0f, ay = k < DimNP ? ProjectionAxes[k][1] : 0.0f;
+        low_x[k] = ax < 0 ? box.hi[k] : box.lo[k];
+        high_x[k] = ax < 0 ? box.lo[k] : box.hi[k];
+        low_y[k] = ay < 0 ? box.hi[k] : box.lo[k];
+        high_y[k] = ay < 0 ? box.lo[k] : box.hi[k];
+    }
+    const float x0 = project_point(low_x, DimNP).x, x1 = project_point(high_x, DimNP).x;
+    const float y0 = project_point(low_y, DimNP).y, y1 = project_point(high_y, DimNP).y;
+    // |a - b| rounds as |b - a| does: the nearer end's difference is the least.
+    const float dx = n.x < x0 ? x0 - n.x : (n.x > x1 ? n.x - x1 : 0.0f);
+    const float dy = n.y < y0 ? y0 - n.y : (n.y > y1 ? n.y - y1 : 0.0f);
+    return dx * dx + dy * dy;
+}
+
+void DenseCover::nearest(const Box& box, bool inside, Nearest& n) {
+    if (!inside) {
+        const Place where = place(box);
+        if (where == Place::outside) return;
+        inside = where == Place::inside;
+    }
+    const float bound = distance_bound(box, n);
+    if (!(bound < n.limit)) return;
+    if (*n.distance >= 0) {
+        if (bound > *n.distance) return;
+        if (bound == *n.distance && !(n.here && lexicographically_before(box.lo, n.point, dimension_))) return;
+    }
+    bool single = true;
+    for (int k = 0; k < dimension_ && single; ++k) single = box.lo[k] == box.hi[k];
+    if (single) {
+        const PlanePoint p = project_point(box.lo, DimNP);
+        const float dx = p.x - n.x, dy = p.y - n.y;
+        const float d = dx * dx + dy * dy;
+        const bool tie_first = n.here && d == *n.distance && lexicographically_before(box.lo, n.point, dimension_);
+        if (d < n.limit && (*n.distance < 0 || d < *n.distance || tie_first)) {
+            *n.distance = d;
+            std::copy(box.lo, box.lo + dimension_, n.point);
+            n.here = true;
+        }
+        return;
+    }
+    int k = split_coordinate(box, inside);
+    Box low = box, high = box;
+    const std::int64_t middle = box.lo[k] + (box.hi[k] - box.lo[k]) / 2;
+    low.hi[k] = middle;
+    high.lo[k] = middle + 1;
+    // The nearer half first, so that the other is mostly cut off.
+    if (distance_bound(high, n) < distance_bound(low, n)) std::swap(low, high);
+    nearest(low, inside, n);
+    nearest(high, inside, n);
+}
+
+bool DenseCover::nearest_point(float x, float y, float limit, std::int64_t* point, double& distance) {
+    if (!prepared()) return false;
+    // split_coordinate weighs coordinates by how far they move the picture.
+    for (int k = 0; k < MAXDIM; ++k) {
+        step_x_[k] = k < DimNP ? ProjectionAxes[k][0] : 0.0;
+        step_y_[k] = k < DimNP ? ProjectionAxes[k][1] : 0.0;
+    }
+    Nearest n{x, y, limit, point, &distance, false};
+    nearest(bounds_, false, n);
+    return n.here;
 }

@@ -39,10 +39,28 @@ public:
     // polyhedra has a constraint that the box of the vertices breaks
     // throughout. A domain that only might hold some is not apart.
     bool apart_from(const Polyhedron* domain) const;
-    // Appends the centres of the points' markers that reach the canvas, each
-    // once. `stop` is asked now and then; true abandons the work (false
-    // returned, `out` incomplete).
-    bool centres(std::vector<CanvasPoint>& out, const std::function<bool()>& stop);
+    // Finds the centres of the points' markers that reach the canvas. `stop`
+    // is asked now and then; true abandons the work (false returned, the
+    // centres found so far kept).
+    bool centres(const std::function<bool()>& stop);
+    // The centres found, as rows of bits: bit x of row y (`words` words of 64
+    // bits a row) stands for the centre (left + x, top + y). One bit a
+    // pixel, however large the picture.
+    struct Found {
+        const std::uint64_t* bits;
+        int words, left, top, width, height;
+    };
+    Found found() const;
+    bool found_at(int column, int row) const;
+    long found_count() const;
+
+    // The point nearest to (x, y) in the view plane, the distance being the
+    // float sum of squares a scan of every point computes (project_point,
+    // then the differences), among points nearer than `limit` (squared);
+    // ties go to the first in scan order. Replaces `point` and `distance`
+    // (a negative distance: none yet) only by a strictly nearer point, as a
+    // later polyhedron of a union would in the scan; true when it did.
+    bool nearest_point(float x, float y, float limit, std::int64_t* point, double& distance);
 
 private:
     struct Box {
@@ -51,6 +69,16 @@ private:
     enum class Place { outside, across, inside };
 
     Place place(const Box& box) const;
+    struct Nearest {
+        float x, y, limit;
+        std::int64_t* point;
+        double* distance;
+        bool here;   // the best point is one of this polyhedron's
+    };
+    // The least distance any point of the box can have (the float operations
+    // keep order, so the nearest corners give it).
+    float distance_bound(const Box& box, const Nearest& n) const;
+    void nearest(const Box& box, bool inside, Nearest& n);
     void visit(const Box& box, bool inside);
     // Finds the points of the pixels of the area not covered yet by solving
     // for them in the coordinates of the mask `solved` (the others at their
@@ -84,7 +112,6 @@ private:
     int clip_x0_ = 0, clip_x1_ = -1, clip_y0_ = 0, clip_y1_ = -1;
     int words_ = 0;
     std::vector<std::uint64_t> bits_;
-    std::vector<CanvasPoint>* out_ = nullptr;
     const std::function<bool()>* stop_ = nullptr;
     bool stopped_ = false;
     bool deferring_ = false;

@@ -5,7 +5,7 @@
 
 int marker_cover_threshold = 32;
 
-void MarkerCover::build(const std::vector<CanvasPoint>& centres, int left, int top, int width, int height) {
+void MarkerCover::start(int left, int top, int width, int height) {
     left_ = left - 3;
     top_ = top - 3;
     width_ = width + 6;
@@ -16,12 +16,40 @@ void MarkerCover::build(const std::vector<CanvasPoint>& centres, int left, int t
     cover_.assign(size, 0);
     low_.assign(static_cast<std::size_t>(height_), words_);
     high_.assign(static_cast<std::size_t>(height_), -1);
+}
+
+void MarkerCover::build(const std::vector<CanvasPoint>& centres, int left, int top, int width, int height) {
+    start(left, top, width, height);
     for (const CanvasPoint& c : centres) {
         const int x = c.column - left_, y = c.row - top_, w = x / 64;
         row(at_, y)[w] |= std::uint64_t{1} << (x % 64);
         low_[y] = std::min(low_[y], w);
         high_[y] = std::max(high_[y], w);
     }
+    widen();
+}
+
+void MarkerCover::build(const std::uint64_t* bits, int words, int left, int top, int width, int height) {
+    start(left, top, width, height);
+    // Source bit x goes to bit x + 3 here: three columns of margin.
+    for (int y = 0; y < height; ++y) {
+        const std::uint64_t* source = bits + static_cast<std::size_t>(words) * static_cast<std::size_t>(y);
+        std::uint64_t* out = row(at_, y + 3);
+        std::uint64_t carry = 0;
+        for (int w = 0; w < words_; ++w) {
+            const std::uint64_t word = w < words ? source[w] : 0;
+            out[w] = (word << 3) | carry;
+            carry = word >> 61;
+            if (out[w]) {
+                low_[y + 3] = std::min(low_[y + 3], w);
+                high_[y + 3] = w;
+            }
+        }
+    }
+    widen();
+}
+
+void MarkerCover::widen() {
     five_.assign(static_cast<std::size_t>(words_), 0);
     seven_.assign(static_cast<std::size_t>(words_), 0);
     for (int y = 0; y < height_; ++y) {

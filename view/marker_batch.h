@@ -19,9 +19,15 @@
 class MarkerCover {
 public:
     void build(const std::vector<CanvasPoint>& centres, int left, int top, int width, int height);
+    // The same from rows of centre bits: bit x of row y (in words of 64 bits,
+    // `words` a row) stands for the centre (left + x, top + y).
+    void build(const std::uint64_t* bits, int words, int left, int top, int width, int height);
     void spans(std::vector<PixelSpan>& out) const;
 
 private:
+    void start(int left, int top, int width, int height);
+    // Widens the centres of at_ (and their rows' word ranges) into cover_.
+    void widen();
     std::uint64_t* row(std::vector<std::uint64_t>& v, int y) const {
         return v.data() + static_cast<std::size_t>(words_) * static_cast<std::size_t>(y);
     }

@@ -191,11 +191,6 @@ GdkColor blend(const GdkColor& own, const std::vector<BlendSource>& sources, con
     return GdkColor{0, static_cast<guint16>(red), static_cast<guint16>(green), static_cast<guint16>(blue)};
 }
 
-CanvasPoint marker_centre(const std::int64_t* point) {
-    const PlanePoint p = project_point(point, DimNP);
-    return to_canvas(p.x, p.y);
-}
-
 namespace {
 
 // Whether the coordinate's unit step leaves the component of every projected

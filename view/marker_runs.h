@@ -23,7 +23,10 @@ const GdkColor& colour_of(const GdkColor* colour);
 // of the sources whose domain holds the point.
 GdkColor blend(const GdkColor& own, const std::vector<BlendSource>& sources, const std::int64_t* point);
 
-CanvasPoint marker_centre(const std::int64_t* point);
+inline CanvasPoint marker_centre(const std::int64_t* point) {
+    const PlanePoint p = project_point(point, DimNP);
+    return to_canvas(p.x, p.y);
+}
 
 // The colours of the points of one line of the innermost coordinate (the
 // earlier coordinates fixed): each blending polyhedron holds an interval of

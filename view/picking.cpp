@@ -5,12 +5,16 @@
 #include "base/locks.h"
 #include "store/registry.h"
 #include "view/context.h"
+#include "view/dense_cover.h"
 #include "view/drawing_resources.h"
 #include "view/point_scanner.h"
 #include "view/projection.h"
 #include "view/rendering.h"
 
 namespace {
+
+// Squared distance in the view plane beyond which a click picks nothing.
+constexpr float pick_limit = 200;
 
 // The distance is measured in the view plane, whatever the zoom; only a
 // strictly smaller one replaces the best, so ties go to the first scanned.
@@ -19,7 +23,7 @@ int nearest_point_step(const std::int64_t* point, void*) {
     const float dx = p.x - pick_x;
     const float dy = p.y - pick_y;
     const float d = dx * dx + dy * dy;
-    if (d < 200 && (pick_best < 0 || d < pick_best)) {
+    if (d < pick_limit && (pick_best < 0 || d < pick_best)) {
         pick_best = d;
         for (int k = 0; k < DimNP; ++k) picked_point[k] = point[k];
     }
@@ -40,6 +44,13 @@ void find_nearest_point(float x, float y) {
     pick_best = -1;
     std::int64_t coordinates[MAXDIM] = {};
     for (Polyhedron* q = points_union; q; q = q->next) {
+        // Boxes of points too far from the click are left out whole: a click
+        // costs the points near it, not all of them.
+        DenseCover boxes;
+        if (boxes.prepare(q)) {
+            boxes.nearest_point(x, y, pick_limit, picked_point, pick_best);
+            continue;
+        }
         Polyhedron* successors = q->next;
         q->next = nullptr;
         scan_points(q, coordinates, nearest_point_step, nullptr);

@@ -22,15 +22,6 @@ constexpr float default_axes[10][2] = {
 };
 static_assert(MAXDIM >= 10, "the default axes name ten dimensions");
 
-// Truncation toward zero that stays defined for values no int can hold.
-int truncate_to_int(float v) {
-    constexpr float limit = 1.0e9f;
-    if (std::isnan(v)) return 0;
-    if (v > limit) return static_cast<int>(limit);
-    if (v < -limit) return -static_cast<int>(limit);
-    return static_cast<int>(v);
-}
-
 // A range of zero width gets one unit on each side; where floats are too
 // coarse for one unit to show, the smallest step that does.
 void widen_if_empty(float& low, float& high) {
@@ -51,17 +42,6 @@ void check_dimension(long n) {
     std::exit(0);
 }
 
-PlanePoint project_point(const std::int64_t* point, int n) {
-    check_dimension(n);
-    PlanePoint p{0.0f, 0.0f};
-    for (int i = 0; i < n; ++i) {
-        const float v = static_cast<float>(point[i]);
-        p.x = p.x + v * ProjectionAxes[i][0];
-        p.y = p.y + v * ProjectionAxes[i][1];
-    }
-    return p;
-}
-
 PlanePoint project_vertex(const Value* row, int d) {
     check_dimension(d);
     PlanePoint p{0.0f, 0.0f};
@@ -73,20 +53,6 @@ PlanePoint project_vertex(const Value* row, int d) {
         p.y = p.y + (v * ProjectionAxes[i][1]) / den;
     }
     return p;
-}
-
-PlanePoint canvas_position(float x, float y) {
-    const float width = static_cast<float>(canvas_width - 60);
-    const float height = static_cast<float>(canvas_height - 60);
-    const float column = width * ((x - view_bounds[x_min]) / (view_bounds[x_max] - view_bounds[x_min])) + 30;
-    const float row =
-        static_cast<float>(canvas_height - 30) - height * ((y - view_bounds[y_min]) / (view_bounds[y_max] - view_bounds[y_min]));
-    return {column, row};
-}
-
-CanvasPoint to_canvas(float x, float y) {
-    PlanePoint p = canvas_position(x, y);
-    return {truncate_to_int(p.x), truncate_to_int(p.y)};
 }
 
 PlanePoint from_canvas(int column, int row) {

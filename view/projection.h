@@ -37,11 +37,40 @@ inline int& canvas_height = projection_state.canvas_height;
 // Ends the process (status 0) with a message when n exceeds MAXDIM.
 void check_dimension(long n);
 
-PlanePoint project_point(const std::int64_t* point, int n);
+// Inline: every integer point drawn goes through these three, in single
+// precision, one rounding per operation (no fused multiply-add, whatever the
+// file that calls them).
+inline PlanePoint project_point(const std::int64_t* point, int n) {
+    check_dimension(n);
+    PlanePoint p{0.0f, 0.0f};
+    for (int i = 0; i < n; ++i) {
+        const float v = static_cast<float>(point[i]);
+        p.x = p.x + v * ProjectionAxes[i][0];
+        p.y = p.y + v * ProjectionAxes[i][1];
+    }
+    return p;
+}
 PlanePoint project_vertex(const Value* row, int d);
-CanvasPoint to_canvas(float x, float y);
 // The canvas position before truncation (column, row as floats).
-PlanePoint canvas_position(float x, float y);
+inline PlanePoint canvas_position(float x, float y) {
+    const float width = static_cast<float>(canvas_width - 60);
+    const float height = static_cast<float>(canvas_height - 60);
+    const float column = width * ((x - view_bounds[0]) / (view_bounds[1] - view_bounds[0])) + 30;
+    const float row = static_cast<float>(canvas_height - 30) - height * ((y - view_bounds[2]) / (view_bounds[3] - view_bounds[2]));
+    return {column, row};
+}
+// Truncation toward zero that stays defined for values no int can hold.
+inline int truncate_to_int(float v) {
+    constexpr float limit = 1.0e9f;
+    if (v != v) return 0;   // NaN
+    if (v > limit) return static_cast<int>(limit);
+    if (v < -limit) return -static_cast<int>(limit);
+    return static_cast<int>(v);
+}
+inline CanvasPoint to_canvas(float x, float y) {
+    const PlanePoint p = canvas_position(x, y);
+    return {truncate_to_int(p.x), truncate_to_int(p.y)};
+}
 PlanePoint from_canvas(int column, int row);
 
 // The point marker: a filled 7 x 7 pixel square without its corners, as seven

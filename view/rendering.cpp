@@ -104,21 +104,13 @@ bool paint_planned_points(PointPass& pass, const ScanPlan& plan, std::int64_t* c
 // shown domain holds any of them, so that their order does not matter),
 // found from the pixels' side; false when stopped.
 bool paint_crowded_points(PointPass& pass, DenseCover& cover) {
-    static std::vector<CanvasPoint> centres;
     static MarkerCover spans_of;
     static std::vector<PixelSpan> spans;
-    centres.clear();
-    const bool done = cover.centres(centres, [] { return redraw_stop && redraw_stop->requested(); });
-    if (centres.empty()) return done;
-    int left = centres[0].column, right = left, top = centres[0].row, bottom = top;
-    for (const CanvasPoint& c : centres) {
-        left = std::min(left, c.column);
-        right = std::max(right, c.column);
-        top = std::min(top, c.row);
-        bottom = std::max(bottom, c.row);
-    }
+    const bool done = cover.centres([] { return redraw_stop && redraw_stop->requested(); });
+    if (cover.found_count() == 0) return done;
+    const DenseCover::Found found = cover.found();
     pass.batch->flush();
-    spans_of.build(centres, left, top, right - left + 1, bottom - top + 1);
+    spans_of.build(found.bits, found.words, found.left, found.top, found.width, found.height);
     spans.clear();
     spans_of.spans(spans);
     pass.painter.spans(pass.own, spans.data(), static_cast<int>(spans.size()));

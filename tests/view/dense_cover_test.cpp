@@ -3,6 +3,7 @@
 // rational borders, under default, turned, nearly parallel and random axes.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <set>
 #include <utility>
@@ -11,6 +12,7 @@
 #include "tests/view/view_support.h"
 #include "view/context.h"
 #include "view/dense_cover.h"
+#include "view/marker_batch.h"
 #include "view/marker_runs.h"
 #include "view/point_scanner.h"
 #include "view/projection.h"
@@ -60,12 +62,14 @@ protected:
                   1);
         return seen;
     }
+    // Every centre found, read back from its bit.
     static Centres from_pixels(DenseCover& cover) {
-        std::vector<CanvasPoint> found;
-        EXPECT_TRUE(cover.centres(found, [] { return false; }));
+        EXPECT_TRUE(cover.centres([] { return false; }));
         Centres seen;
-        for (const CanvasPoint& c : found) seen.insert({c.column, c.row});
-        EXPECT_EQ(seen.size(), found.size()) << "each centre once";
+        for (int row = -10; row < canvas_height + 10; ++row)
+            for (int column = -10; column < canvas_width + 10; ++column)
+                if (cover.found_at(column, row)) seen.insert({column, row});
+        EXPECT_EQ(static_cast<long>(seen.size()), cover.found_count());
         return seen;
     }
     static void expect_same(const Centres& expected, const Centres& got) {
@@ -232,11 +236,115 @@ TEST_F(DenseCoverTest, StopAbandonsTheWork) {
     fit_view(p);
     DenseCover cover;
     ASSERT_TRUE(cover.prepare(p));
-    std::vector<CanvasPoint> found;
     int asked = 0;
-    EXPECT_FALSE(cover.centres(found, [&] { return ++asked == 2; }));
+    EXPECT_FALSE(cover.centres([&] { return ++asked == 2; }));
     EXPECT_EQ(asked, 2);
     Polyhedron_Free(p);
+}
+
+}  // namespace
+
+namespace {
+
+// The cover of centres given as rows of bits is the cover of the same
+// centres given one by one: centres on both sides of word boundaries (the
+// three columns of margin shift bits across them), on the first and last
+// rows and columns, and scattered.
+TEST(MarkerCoverOfBits, SameSpansAsFromCentres) {
+    constexpr int width = 200, height = 40, words = (width + 63) / 64;
+    std::mt19937 random(7);
+    std::vector<std::vector<CanvasPoint>> sets = {
+        {{0, 0}, {width - 1, height - 1}},
+        {{60, 5}, {61, 5}, {62, 5}, {63, 5}, {64, 5}, {65, 5}, {127, 9}, {128, 9}, {191, 20}, {192, 20}},
+        {},
+    };
+    for (int k = 0; k < 300; ++k)
+        sets.back().push_back({static_cast<int>(random() % width), static_cast<int>(random() % height)});
+    for (const auto& centres : sets) {
+        const int left = -3, top = 7;
+        std::vector<std::uint64_t> bits(static_cast<std::size_t>(words) * height, 0);
+        std::vector<CanvasPoint> shifted;
+        for (const CanvasPoint& c : centres) {
+            bits[static_cast<std::size_t>(c.row) * words + c.column / 64] |= std::uint64_t{1} << (c.column % 64);
+            shifted.push_back({c.column + left, c.row + top});
+        }
+        MarkerCover from_bits, from_centres;
+        from_bits.build(bits.data(), words, left, top, width, height);
+        from_centres.build(shifted, left, top, width, height);
+        std::vector<PixelSpan> a, b;
+        from_bits.spans(a);
+        from_centres.spans(b);
+        ASSERT_EQ(a.size(), b.size());
+        for (std::size_t k = 0; k < a.size(); ++k) {
+            EXPECT_EQ(a[k].x, b[k].x);
+            EXPECT_EQ(a[k].y, b[k].y);
+            EXPECT_EQ(a[k].length, b[k].length);
+        }
+        EXPECT_FALSE(a.empty());
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The nearest point to a click, polyhedron by polyhedron of a union, against
+// a scan of every point with the same float distance and the same rule
+// (strictly nearer replaces: ties go to the first scanned). Axes that send
+// several points to one place make ties on purpose.
+TEST_F(DenseCoverTest, NearestPointIsTheScansNearest) {
+    struct Case {
+        const char* name;
+        unsigned dimension;
+        std::vector<Rows> pieces;
+        Axes axes;
+    };
+    const Case cases[] = {
+        {"box", 2, {box2(0, 300, 0, 200)}, {}},
+        {"triangle under turned axes", 2, {{{1, 1, -1, 0}, {1, 0, 1, 0}, {1, -1, 0, 400}}}, {{0.9f, 0.3f}, {-0.2f, 1.1f}}},
+        {"overlapping union, ties across pieces", 2, {box2(0, 50, 0, 50), box2(20, 90, 10, 70)}, {}},
+        {"3-D box, points sharing places", 3, {box3(40, 30, 20)}, {{1.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 1.0f}}},
+        {"3-D simplex, default axes", 3, {{{1, 1, 0, 0, 0}, {1, 0, 1, 0, 0}, {1, 0, 0, 1, 0}, {1, -1, -1, -1, 60}}}, {}},
+    };
+    std::mt19937 random(99);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        set_axes(c.dimension, c.axes);
+        std::vector<Polyhedron*> pieces;
+        for (const Rows& rows : c.pieces) pieces.push_back(polyhedron_from_rows(c.dimension, rows));
+        for (int click = 0; click < 40; ++click) {
+            // Clicks inside, near and beyond the picture, some on a point's place.
+            std::uniform_real_distribution<float> place(-30.0f, 130.0f);
+            float x = place(random), y = place(random);
+            if (click % 4 == 0) x = std::round(x), y = std::round(y);
+            std::int64_t expected[MAXDIM] = {};
+            double expected_distance = -1;
+            for (Polyhedron* p : pieces) {
+                std::int64_t scan[MAXDIM] = {};
+                scan_points_by(p, scan, [&](const std::int64_t* point) {
+                    const PlanePoint q = project_point(point, DimNP);
+                    const float dx = q.x - x, dy = q.y - y;
+                    const float d = dx * dx + dy * dy;
+                    if (d < 200 && (expected_distance < 0 || d < expected_distance)) {
+                        expected_distance = d;
+                        std::copy(point, point + c.dimension, expected);
+                    }
+                    return 1;
+                });
+            }
+            std::int64_t got[MAXDIM] = {};
+            double got_distance = -1;
+            for (Polyhedron* p : pieces) {
+                DenseCover cover;
+                ASSERT_TRUE(cover.prepare(p));
+                cover.nearest_point(x, y, 200, got, got_distance);
+            }
+            SCOPED_TRACE("click at " + std::to_string(x) + ", " + std::to_string(y));
+            EXPECT_EQ(got_distance, expected_distance);
+            for (unsigned k = 0; k < c.dimension; ++k) EXPECT_EQ(got[k], expected[k]) << "coordinate " << k;
+        }
+        for (Polyhedron* p : pieces) Polyhedron_Free(p);
+    }
 }
 
 }  // namespace

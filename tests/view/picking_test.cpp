@@ -1,5 +1,7 @@
 // Picking: the nearest point within sqrt(200) plane units, ties to the first
 // scanned, hidden-point domains never searched, marks toggled in every view.
+#include <chrono>
+
 #include "gui/resources.h"
 #include "tests/view/pixels.h"
 #include "tests/view/view_support.h"
@@ -92,6 +94,21 @@ TEST_F(Picking, NothingNearMeansNothingRedrawn) {
     click_at(100, 100);
     EXPECT_LT(pick_best, 0);
     EXPECT_TRUE(read().differing(white()).empty());
+}
+
+// A click on a box of 10^12 points looks at the points near it only.
+TEST_F(Picking, AClickOnTrillionsOfPointsIsAtOnce) {
+    DomainEntry* s = show("Huge", square_rows(999999));
+    redraw_domains(domain_pixmap);
+    const auto start = std::chrono::steady_clock::now();
+    click_at(123456.3f, 654321.6f);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    ASSERT_EQ(marks_of(s).size(), 1u);
+    // A pixel spans thousands of points: the one nearest to the pixel's place.
+    const CanvasPoint pixel = to_canvas(123456.3f, 654321.6f);
+    const PlanePoint at = from_canvas(pixel.column, pixel.row);
+    EXPECT_NEAR(static_cast<double>(marks_of(s)[0][0]), at.x, 0.6);
+    EXPECT_NEAR(static_cast<double>(marks_of(s)[0][1]), at.y, 0.6);
 }
 
 TEST_F(Picking, TiesGoToTheFirstScanned) {
