@@ -20,6 +20,7 @@
 #include "interpreter/parser.h"
 #include "interpreter/standard_streams.h"
 #include "interpreter/statements.h"
+#include "store/analyses.h"
 #include "store/contained_run.h"
 #include "store/registry.h"
 
@@ -149,6 +150,12 @@ int qarnest_main(int argc, char** argv) {
         return status_unusable;
     }
 
+    // Made while the process has one thread and little memory: the fork is
+    // cheap, the worker small, and the first analysis finds it ready.
+    {
+        DomainLock lock;
+        prepare_analysis_worker();
+    }
     PrivateDisplay private_display;
     if (figure) {
         if (const std::string failure = private_display.ensure(); !failure.empty()) {

@@ -1,11 +1,14 @@
 // Ehrhart enumeration, parametric vertices and raw matrices, printed with
-// PolyLib's own printers. The parametric analyses run in a child process:
-// Polyhedron_Enumerate ends the process through a failed assert on overflow.
-// A union is counted as a whole and its vertices are given piece by piece.
+// PolyLib's own printers. The parametric analyses run in the analysis worker,
+// a child process: Polyhedron_Enumerate ends the process through a failed
+// assert on overflow. A union is counted as a whole and its vertices are
+// given piece by piece.
 #include "store/analyses.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -14,7 +17,7 @@ extern "C" {
 }
 
 #include "base/error_report.h"
-#include "store/contained_run.h"
+#include "store/analysis_worker.h"
 #include "store/disjoint_decomposition.h"
 #include "store/exact_check.h"
 #include "store/work_space.h"
@@ -34,7 +37,7 @@ struct AnalysisKind {
 const AnalysisKind ehrhart_kind = {"Ehrhart", "the Ehrhart polynomial of", true};
 const AnalysisKind vertices_kind = {"Vertices", "the parametric vertices of", false};
 
-// What a child process needs: the domain (a union), the context domain (the
+// What the worker needs: the domain (a union), the context domain (the
 // zero-dimensional universe for a context without variables), the parameter
 // names, and the domain's name for the headers of a union's vertices.
 struct AnalysisInput {
@@ -150,7 +153,7 @@ std::optional<std::string> domain_problem(const AnalysisKind& kind, const Domain
     return std::nullopt;
 }
 
-// Checks the request and gathers what the child needs; prints why not otherwise.
+// Checks the request and gathers what the worker needs; prints why not otherwise.
 std::optional<AnalysisInput> prepare_analysis(const AnalysisKind& kind, const DomainEntry& entry,
                                               const DomainEntry& context) {
     if (auto problem = context_problem(entry, context)) {
@@ -217,7 +220,7 @@ bool enumerate_union_and_print(AnalysisInput& input) {
     });
 }
 
-// Runs in the child: PolyLib's enumeration, printed domain by domain.
+// Runs in the worker: PolyLib's enumeration, printed domain by domain.
 bool enumerate_and_print(AnalysisInput& input) {
     if (input.domain->next) return enumerate_union_and_print(input);
     Polyhedron* polyhedron = input.domain;
@@ -232,7 +235,7 @@ bool enumerate_and_print(AnalysisInput& input) {
     });
 }
 
-// Runs in the child: PolyLib's parametric vertices, printed domain by
+// Runs in the worker: PolyLib's parametric vertices, printed domain by
 // domain; for a union, polyhedron by polyhedron under a header naming it.
 bool decompose_and_print(AnalysisInput& input) {
     Polyhedron* context = input.context;
@@ -255,8 +258,136 @@ bool decompose_and_print(AnalysisInput& input) {
     return true;
 }
 
+// ---- The problem as the worker receives it ----------------------------------
+// Every field of each polyhedron as PolyLib made it, rows included, so that
+// the worker computes on the very same polyhedra (rebuilt from constraints
+// alone, they could list them in another order, and the output with them).
+
+class ProblemWriter {
+public:
+    void number(std::int64_t value) { bytes_.append(reinterpret_cast<const char*>(&value), sizeof value); }
+    void text(const std::string& text) {
+        number(static_cast<std::int64_t>(text.size()));
+        bytes_ += text;
+    }
+    void polyhedron(const Polyhedron* p) {
+        for (unsigned field : {p->Dimension, p->NbConstraints, p->NbRays, p->NbEq, p->NbBid, p->flags}) number(field);
+        rows(p->Constraint, p->NbConstraints, p->Dimension + 2);
+        rows(p->Ray, p->NbRays, p->Dimension + 2);
+    }
+    std::string take() { return std::move(bytes_); }
+
+private:
+    void rows(Value* const* values, unsigned count, unsigned columns) {
+        for (unsigned r = 0; r < count; ++r)
+            for (unsigned c = 0; c < columns; ++c) number(value_of(values[r][c]));
+    }
+    std::string bytes_;
+};
+
+std::string problem_of(const AnalysisInput& input) {
+    ProblemWriter problem;
+    problem.text(input.domain_name);
+    problem.number(union_size(input.domain));
+    for (const Polyhedron* p = input.domain; p; p = p->next) problem.polyhedron(p);
+    problem.polyhedron(input.context);
+    problem.number(static_cast<std::int64_t>(input.names.size()));
+    for (const std::string& name : input.names) problem.text(name);
+    return problem.take();
+}
+
+// Reads what ProblemWriter wrote; every read fails once the bytes run short.
+class ProblemReader {
+public:
+    explicit ProblemReader(const std::string& bytes) : bytes_(bytes) {}
+    bool number(std::int64_t& value) {
+        if (bytes_.size() - position_ < sizeof value) return false;
+        std::memcpy(&value, bytes_.data() + position_, sizeof value);
+        position_ += sizeof value;
+        return true;
+    }
+    bool count(std::int64_t& value, std::size_t item_size) {
+        return number(value) && value >= 0 && static_cast<std::uint64_t>(value) <= left() / item_size;
+    }
+    bool text(std::string& text) {
+        std::int64_t size;
+        if (!count(size, 1)) return false;
+        text.assign(bytes_, position_, static_cast<std::size_t>(size));
+        position_ += static_cast<std::size_t>(size);
+        return true;
+    }
+    // Null when the bytes run short or PolyLib could not allocate.
+    PolyhedronPtr polyhedron() {
+        std::int64_t fields[6];
+        for (std::int64_t& field : fields)
+            if (!number(field) || field < 0 || field > UINT32_MAX) return nullptr;
+        const auto dimension = static_cast<unsigned>(fields[0]);
+        const auto constraints = static_cast<unsigned>(fields[1]);
+        const auto rays = static_cast<unsigned>(fields[2]);
+        std::uint64_t values = (std::uint64_t{constraints} + rays) * (std::uint64_t{dimension} + 2);
+        if (values > left() / sizeof(std::int64_t)) return nullptr;
+        Polyhedron* p = nullptr;
+        if (!polylib_guarded([&] { p = Polyhedron_Alloc(dimension, constraints, rays); }) || !p) return nullptr;
+        PolyhedronPtr owned(p);
+        p->NbEq = static_cast<unsigned>(fields[3]);
+        p->NbBid = static_cast<unsigned>(fields[4]);
+        p->flags = static_cast<unsigned>(fields[5]);
+        rows(p->Constraint, p->NbConstraints, p->Dimension + 2);
+        rows(p->Ray, p->NbRays, p->Dimension + 2);
+        return owned;
+    }
+
+private:
+    std::size_t left() const { return bytes_.size() - position_; }
+    void rows(Value** values, unsigned count, unsigned columns) {
+        std::int64_t value = 0;
+        for (unsigned r = 0; r < count; ++r)
+            for (unsigned c = 0; c < columns; ++c)
+                if (number(value)) value_set_si(values[r][c], value);
+    }
+    const std::string& bytes_;
+    std::size_t position_ = 0;
+};
+
+// The worker's own copy of the problem, which the input points into.
+struct ReceivedProblem {
+    DomainPtr domain;
+    PolyhedronPtr context;
+    AnalysisInput input;
+};
+
+std::optional<ReceivedProblem> read_problem(const std::string& bytes) {
+    ProblemReader reader(bytes);
+    ReceivedProblem received{nullptr, nullptr, AnalysisInput{nullptr, nullptr, nullptr, {}, {}, {}}};
+    std::int64_t pieces = 0;
+    if (!reader.text(received.input.domain_name) || !reader.count(pieces, 6 * sizeof(std::int64_t))) return std::nullopt;
+    Polyhedron** tail = &received.input.domain;
+    for (std::int64_t k = 0; k < pieces; ++k) {
+        PolyhedronPtr piece = reader.polyhedron();
+        if (!piece) return std::nullopt;
+        *tail = piece.release();
+        if (!received.domain) received.domain.reset(*tail);
+        tail = &(*tail)->next;
+    }
+    received.context = reader.polyhedron();
+    std::int64_t names = 0;
+    if (!received.context || !received.input.domain || !reader.count(names, sizeof(std::int64_t))) return std::nullopt;
+    received.input.context = received.context.get();
+    received.input.names.resize(static_cast<std::size_t>(names));
+    for (std::string& name : received.input.names)
+        if (!reader.text(name)) return std::nullopt;
+    return received;
+}
+
+// Runs in the worker: the analysis `work` of the problem it was sent.
+template <bool (*work)(AnalysisInput&)>
+bool received_job(const std::string& problem) {
+    std::optional<ReceivedProblem> received = read_problem(problem);
+    return received && work(received->input);
+}
+
 void run_analysis(const AnalysisKind& kind, const std::string& domain_name, const std::string& ctx_name,
-                  DomainEntry* list, bool (*work)(AnalysisInput&)) {
+                  DomainEntry* list, WorkerJob job) {
     const DomainEntry* entry = lookup_domain(domain_name, list);
     const DomainEntry* context = lookup_domain(ctx_name, list);
     if (!entry || !context) {
@@ -267,7 +398,7 @@ void run_analysis(const AnalysisKind& kind, const std::string& domain_name, cons
     }
     std::optional<AnalysisInput> input = prepare_analysis(kind, *entry, *context);
     if (!input) return;
-    ContainedResult result = run_contained([&] { return work(*input); }, analysis_time_limit);
+    ContainedResult result = run_in_worker(job, problem_of(*input), analysis_time_limit);
     if (result.outcome != ContainedOutcome::Finished) {
         report_error(contained_failure_message(result, std::string(kind.what) + " '" + domain_name + "'",
                                                analysis_time_limit));
@@ -297,6 +428,32 @@ Matrix* rays_matrix(Polyhedron* p) { return p->NbRays == 0 ? Matrix_Alloc(0, p->
 
 }  // namespace
 
+bool prepare_analysis_worker() {
+    const long long triangle_rows[4][5] = {{1, 1, 0, 0, 0}, {1, -1, 0, 1, 0}, {1, 0, 1, 0, 0}, {1, 1, -1, 0, 0}};
+    const long long parameter_rows[1][3] = {{1, 1, 0}};
+    Polyhedron* triangle = nullptr;
+    Polyhedron* parameter = nullptr;
+    bool built = polylib_guarded([&] {
+        Matrix* rows = Matrix_Alloc(4, 5);
+        for (unsigned r = 0; r < 4; ++r)
+            for (unsigned c = 0; c < 5; ++c) value_set_si(rows->p[r][c], triangle_rows[r][c]);
+        triangle = Constraints2Polyhedron(rows, 100);
+        Matrix_Free(rows);
+        rows = Matrix_Alloc(1, 3);
+        for (unsigned c = 0; c < 3; ++c) value_set_si(rows->p[0][c], parameter_rows[0][c]);
+        parameter = Constraints2Polyhedron(rows, 100);
+        Matrix_Free(rows);
+    });
+    PolyhedronPtr owned_triangle(triangle), owned_parameter(parameter);
+    std::vector<WorkerWarmUp> warm_up;
+    if (built && triangle && parameter) {
+        AnalysisInput sample{triangle, parameter, nullptr, {"N"}, {}, "T"};
+        std::string problem = problem_of(sample);
+        warm_up = {{received_job<enumerate_and_print>, problem}, {received_job<decompose_and_print>, problem}};
+    }
+    return start_analysis_worker(warm_up);
+}
+
 bool bounded_for_fixed_parameters(const Polyhedron* polyhedron, unsigned parameters, bool& failed) {
     return only_zero_direction(polyhedron, parameters, false, failed);
 }
@@ -321,11 +478,11 @@ void print_parametric_vertices(const Param_Polyhedron* result, const char** para
 }
 
 void print_ehrhart(const std::string& domain_name, const std::string& ctx_name, DomainEntry* list) {
-    run_analysis(ehrhart_kind, domain_name, ctx_name, list, enumerate_and_print);
+    run_analysis(ehrhart_kind, domain_name, ctx_name, list, received_job<enumerate_and_print>);
 }
 
 void print_vertices(const std::string& domain_name, const std::string& ctx_name, DomainEntry* list) {
-    run_analysis(vertices_kind, domain_name, ctx_name, list, decompose_and_print);
+    run_analysis(vertices_kind, domain_name, ctx_name, list, received_job<decompose_and_print>);
 }
 
 void print_pl_cons(const Polyhedron* domain) {

@@ -6,12 +6,17 @@
 
 #include "store/registry.h"
 
-// Expect domain_lock held. The parametric analyses run in a child process
-// (store/contained_run.h) and refuse contexts PolyLib cannot take.
+// Expect domain_lock held. The parametric analyses run in the analysis worker
+// (store/analysis_worker.h) and refuse contexts PolyLib cannot take.
 void print_ehrhart(const std::string& domain_name, const std::string& ctx_name, DomainEntry* list);
 void print_vertices(const std::string& domain_name, const std::string& ctx_name, DomainEntry* list);
 void print_pl_cons(const Polyhedron* domain);
 void print_pl_rays(const Polyhedron* domain);
+
+// Makes the analysis worker before the first statement, warmed up on a small
+// Ehrhart and vertices problem. False when no worker could be made (the first
+// analysis tries again). Expects domain_lock held.
+bool prepare_analysis_worker();
 
 // The element format of PolyLib's matrix printer: a 64-bit value in 4 characters and a blank.
 inline constexpr const char* matrix_value_format = "%4ld ";

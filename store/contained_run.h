@@ -1,5 +1,7 @@
 // Runs a PolyLib analysis in a child process with a time limit, so that a
 // library abort, a crash or a runaway computation ends only that analysis.
+// A child forked per call; the statements use the worker kept ready
+// (store/analysis_worker.h), whose outcomes are these.
 #pragma once
 
 #include <chrono>

@@ -1,0 +1,142 @@
+// What the two ways of containing an analysis share: the child's restrictions,
+// the deadline arithmetic, and the reading of how a child ended.
+#include "store/child_process.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <poll.h>
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using contained::Clock;
+using contained::milliseconds_until;
+
+#if defined(__has_feature)
+#define QARNEST_HAS_FEATURE(x) __has_feature(x)
+#else
+#define QARNEST_HAS_FEATURE(x) 0
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || QARNEST_HAS_FEATURE(address_sanitizer) || \
+    QARNEST_HAS_FEATURE(thread_sanitizer)
+constexpr bool limit_child_memory = false;   // the sanitizers reserve huge address ranges
+#else
+constexpr bool limit_child_memory = true;
+#endif
+constexpr rlim_t child_address_space = rlim_t{4} << 30;
+
+// How the child ended is read from its wait status, so a library abort must
+// end it by its signal even when the host installed handlers of its own (a
+// fuzzer or a sanitizer would report the abort and exit instead).
+void restore_default_crash_handlers() {
+    for (int signal_number : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL}) std::signal(signal_number, SIG_DFL);
+}
+
+// A descriptor that becomes readable when the child exits, or -1 where the
+// kernel has none (before Linux 5.3).
+int exit_descriptor(pid_t pid) {
+#if defined(__linux__) && defined(SYS_pidfd_open)
+    return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
+// Sleeps until the child may have exited: woken by its exit where the kernel
+// tells, else after a pause that grows from 20 us, so that the usual case
+// (the child exits just after closing its output) costs microseconds.
+void pause_for_exit(int exit_fd, std::chrono::microseconds& pause, Clock::time_point deadline) {
+    if (exit_fd >= 0) {
+        pollfd p = {exit_fd, POLLIN, 0};
+        poll(&p, 1, milliseconds_until(deadline));
+        return;
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::microseconds(2000));
+}
+
+}  // namespace
+
+namespace contained {
+
+// The child must not outlive the calculator (it would hold its output streams).
+void end_with_parent(pid_t parent) {
+#if defined(__linux__)
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+    if (getppid() != parent) _exit(library_failure_status);
+}
+
+void restrict_child() {
+    restore_default_crash_handlers();
+    rlimit no_core = {0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
+    if (limit_child_memory) {
+        rlimit memory = {child_address_space, child_address_space};
+        setrlimit(RLIMIT_AS, &memory);
+    }
+}
+
+// Rounded up, so that a wait never ends before the deadline; 0 once it has passed.
+int milliseconds_until(Clock::time_point deadline) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left < 0 ? 0 : static_cast<int>(left);
+}
+
+bool cancel_requested() { return analysis_cancelled && analysis_cancelled(); }
+
+// The child's wait status, or false when it is still running at the deadline.
+bool wait_for_exit(pid_t pid, int& status, Clock::time_point deadline) {
+    int exit_fd = -1;
+    bool asked = false;
+    std::chrono::microseconds pause(20);
+    bool ended = false;
+    for (;;) {
+        pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            ended = true;
+            break;
+        }
+        if (done < 0 && errno != EINTR) break;
+        if (Clock::now() >= deadline) break;
+        if (!asked) exit_fd = exit_descriptor(pid), asked = true;
+        pause_for_exit(exit_fd, pause, deadline);
+    }
+    if (exit_fd >= 0) close(exit_fd);
+    return ended;
+}
+
+void kill_and_reap(pid_t pid) {
+    kill(pid, SIGKILL);
+    int status;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+ContainedResult outcome_of(int status, std::string output) {
+    ContainedResult result;
+    result.output = std::move(output);
+    if (WIFSIGNALED(status)) {
+        result.outcome = ContainedOutcome::Crashed;
+        result.status = WTERMSIG(status);
+    } else if (WEXITSTATUS(status) == 0) {
+        result.outcome = ContainedOutcome::Finished;
+    } else if (WEXITSTATUS(status) == library_failure_status) {
+        result.outcome = ContainedOutcome::LibraryFailed;
+    } else {
+        result.outcome = ContainedOutcome::ExitedEarly;
+        result.status = WEXITSTATUS(status);
+    }
+    return result;
+}
+
+}  // namespace contained

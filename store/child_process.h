@@ -1,0 +1,37 @@
+// What the two ways of containing an analysis share: the child's restrictions,
+// the deadline arithmetic, and the reading of how a child ended.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <sys/types.h>
+
+#include "store/contained_run.h"
+
+namespace contained {
+
+using Clock = std::chrono::steady_clock;
+
+// The exit status of a child whose work gave up after a PolyLib exception.
+inline constexpr int library_failure_status = 3;
+
+// How often a wait looks at `analysis_cancelled` when no signal wakes it.
+inline constexpr int cancel_check_ms = 100;
+
+// In the child: dies with the thread that made it, and leaves at once when
+// that thread is already gone.
+void end_with_parent(pid_t parent);
+// In the child: crash signals end it by their default action (their number is
+// the outcome), no core file, and a bounded address space.
+void restrict_child();
+
+// Rounded up, so that a wait never ends before the deadline; 0 once it has passed.
+int milliseconds_until(Clock::time_point deadline);
+bool cancel_requested();
+
+// The child's wait status, or false when it is still running at the deadline.
+bool wait_for_exit(pid_t pid, int& status, Clock::time_point deadline);
+void kill_and_reap(pid_t pid);
+ContainedResult outcome_of(int status, std::string output);
+
+}  // namespace contained
