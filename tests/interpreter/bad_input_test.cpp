@@ -159,6 +159,41 @@ TEST(PipedDialogue, AnswersComeFromBeyondTheBlockAlreadyRead) {
               "<3> <4> > P :=   { i | i <= 0 }\n<5> End.\n");
 }
 
+// Two redefinitions on one line: the second dialogue starts in the text the
+// first one gave back to the scanner (the rest of that line), and reads its
+// answer from the lines after the first one's answers, or meets the end of
+// the script; also when those lines lie beyond the scanner's first block.
+TEST(PipedDialogue, ASecondDialogueOnTheSameLineReadsTheNextLines) {
+    const std::string definitions = "A := { N | N >= 0 } ;\nB := { N | N >= 0 } ;\nA := { N | N >= 1 } ; B := { N | N >= 2 } ;\n";
+    const std::string head =
+        "<1> > A :=   { N | N >= 0 }\n<2> > B :=   { N | N >= 0 }\n"
+        "<3> Warning : identifier 'A' is already used for another domain !\n"
+        "> Overwrite (o) , Choose another name (n) ?> OK : rename : Please enter new name : > A2 :=   { N | N >= 1 }\n"
+        "Warning : identifier 'B' is already used for another domain !\n";
+    struct Case {
+        const char* name;
+        std::string padding;   // blanks after the statements' line
+        const char* after;     // the lines after the first dialogue's answers
+        std::string tail;      // the output after the head
+    };
+    const Case cases[] = {
+        {"the script ends", "", "",
+         "> Overwrite (o) , Choose another name (n) ?\n> No answer: 'B' is left as it was\n<6> End.\n"},
+        {"an answer follows", "", "o\nprint B ;\n",
+         "> Overwrite (o) , Choose another name (n) ?> OK : overwrite 'B'\n> B :=   { N | N >= 2 }\n"
+         "<6> <7> > B :=   { N | N >= 2 }\n<8> End.\n"},
+        {"the answers lie beyond the first block", std::string(8192, ' '), "o\nprint B ;\n",
+         "> Overwrite (o) , Choose another name (n) ?> OK : overwrite 'B'\n> B :=   { N | N >= 2 }\n"
+         "<6> <7> > B :=   { N | N >= 2 }\n<8> End.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgramResult r = run_qarnest(definitions + c.padding + "n\nA2\n" + c.after);
+        EXPECT_EQ(r.exit_status, 0);
+        EXPECT_EQ(r.out, head + c.tail);
+    }
+}
+
 // A script longer than the scanner's block: the answer and the new name are
 // the lines after the statement, and every later statement runs.
 TEST(PipedDialogue, InALongScriptTheAnswersAreTheNextLines) {
