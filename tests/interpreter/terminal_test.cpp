@@ -12,6 +12,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "tests/support/processes.h"
 #include "tests/support/run_program.h"
 
 namespace {
@@ -40,25 +41,6 @@ private:
     std::string path_;
 };
 
-// Whether process `pid` has any child process left (running or zombie).
-bool has_children(pid_t pid) {
-    DIR* proc = opendir("/proc");
-    bool found = false;
-    while (dirent* entry = readdir(proc)) {
-        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
-        std::string line;
-        if (!std::getline(stat, line)) continue;
-        auto close = line.rfind(')');
-        if (close == std::string::npos) continue;
-        std::istringstream fields(line.substr(close + 2));
-        char state;
-        pid_t parent;
-        fields >> state >> parent;
-        if (parent == pid) found = true;
-    }
-    closedir(proc);
-    return found;
-}
 
 class EditedSession : public ::testing::Test {
 protected:

@@ -21,6 +21,8 @@
 #include "base/polylib.h"
 #include "store/analyses.h"
 #include "store/analysis_worker.h"
+#include "tests/support/polylib_overflow.h"
+#include "tests/support/processes.h"
 #include "tests/support/capture.h"
 
 namespace {
@@ -28,25 +30,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Whether process `pid` has a child, running or zombie.
-bool has_children(pid_t pid) {
-    DIR* proc = opendir("/proc");
-    bool found = false;
-    while (dirent* entry = readdir(proc)) {
-        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
-        std::string line;
-        if (!std::getline(stat, line)) continue;
-        auto close = line.rfind(')');
-        if (close == std::string::npos) continue;
-        std::istringstream fields(line.substr(close + 2));
-        char state;
-        pid_t parent;
-        fields >> state >> parent;
-        if (parent == pid) found = true;
-    }
-    closedir(proc);
-    return found;
-}
 
 bool process_gone(pid_t pid) {
     if (kill(pid, 0) != 0) return true;
@@ -73,19 +56,7 @@ bool echo_problem(const std::string& problem) {
     return true;
 }
 
-bool overflow_in_polylib(const std::string&) {
-    return polylib_guarded([] {
-        Matrix* m = Matrix_Alloc(3, 5);
-        long long rows[3][5] = {{1, 2000000000, 1999999999, 1999999998, 2147483647},
-                                {1, 1999999997, -2000000000, 1999999993, 2147483647},
-                                {1, 1999999991, 1999999999, -1999999998, 2147483641}};
-        for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 5; ++c) m->p[r][c] = rows[r][c];
-        Polyhedron* p = Constraints2Polyhedron(m, 100);
-        Polyhedron_Free(p);
-        Matrix_Free(m);
-    });
-}
+bool overflow_in_polylib(const std::string&) { return overflowing_polylib_work(); }
 
 Clock::time_point cancel_at;
 bool cancel_when_due() { return Clock::now() >= cancel_at; }

@@ -89,13 +89,15 @@ Rows box3(std::int64_t a, std::int64_t b, std::int64_t c) {
     return {{1, 1, 0, 0, 0}, {1, -1, 0, 0, a}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, b}, {1, 0, 0, 1, 0}, {1, 0, 0, -1, c}};
 }
 
+// A polyhedron of the tables below, by its constraint rows.
+struct Shape {
+    const char* name;
+    unsigned dimension;
+    Rows rows;
+};
+
 TEST_F(DenseCoverTest, CentresAreThoseOfEveryPoint) {
-    struct Case {
-        const char* name;
-        unsigned dimension;
-        Rows rows;
-    };
-    const Case cases[] = {
+    const Shape cases[] = {
         {"box", 2, box2(0, 700, 0, 500)},
         {"box of negative coordinates", 2, box2(-900, -300, -410, 20)},
         {"triangle", 2, {{1, 1, -1, 0}, {1, 0, 1, 0}, {1, -1, 0, 900}}},
@@ -116,7 +118,7 @@ TEST_F(DenseCoverTest, CentresAreThoseOfEveryPoint) {
         {"nearly parallel to the pixels", {{1.0f, 0.001f}, {0.002f, 1.0f}, {1.5f, 1.499f}, {-0.001f, 0.8f}}},
         {"steep and narrow", {{1.0f, 0.5f}, {0.5f, 1.0f}, {-0.4f, 0.9f}, {0.2f, -0.7f}}},
     };
-    for (const Case& c : cases) {
+    for (const Shape& c : cases) {
         SCOPED_TRACE(c.name);
         Polyhedron* p = polyhedron_from_rows(c.dimension, c.rows);
         for (const auto& [turn, axes] : turns) {
@@ -176,18 +178,13 @@ TEST_F(DenseCoverTest, CentresBeyondTheCanvasAreLeftOut) {
 }
 
 TEST_F(DenseCoverTest, WhatDoesNotSuit) {
-    struct Case {
-        const char* name;
-        unsigned dimension;
-        Rows rows;
-    };
-    const Case cases[] = {
+    const Shape cases[] = {
         {"an equality", 2, {{0, 1, -1, 0}, {1, 1, 0, 0}, {1, -1, 0, 50}}},
         {"unbounded", 2, {{1, 1, 0, 0}, {1, 0, 1, 0}}},
         {"no integer point in the box of its vertices", 2, {{1, 3, 0, -1}, {1, -3, 0, 2}, {1, 0, 1, 0}, {1, 0, -1, 4}}},
         {"beyond 32 bits", 2, box2(0, 5000000000LL, 0, 3)},
     };
-    for (const Case& c : cases) {
+    for (const Shape& c : cases) {
         SCOPED_TRACE(c.name);
         Polyhedron* p = polyhedron_from_rows(c.dimension, c.rows);
         DenseCover cover;

@@ -1,0 +1,26 @@
+#include "tests/support/processes.h"
+
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+bool has_children(pid_t pid) {
+    DIR* proc = opendir("/proc");
+    if (!proc) return false;
+    bool found = false;
+    while (dirent* entry = readdir(proc)) {
+        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        auto close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream fields(line.substr(close + 2));
+        char state;
+        pid_t parent;
+        fields >> state >> parent;
+        if (parent == pid) found = true;
+    }
+    closedir(proc);
+    return found;
+}
