@@ -53,6 +53,9 @@ public:
     Found found() const;
     bool found_at(int column, int row) const;
     long found_count() const;
+    // Lets go of the centres found: a kept polyhedron holds no picture-sized
+    // memory between redraws.
+    void forget_centres() { std::vector<std::uint64_t>().swap(bits_); }
 
     // The point nearest to (x, y) in the view plane, the distance being the
     // float sum of squares a scan of every point computes (project_point,

@@ -107,10 +107,14 @@ bool paint_crowded_points(PointPass& pass, DenseCover& cover) {
     static MarkerCover spans_of;
     static std::vector<PixelSpan> spans;
     const bool done = cover.centres([] { return redraw_stop && redraw_stop->requested(); });
-    if (cover.found_count() == 0) return done;
+    if (cover.found_count() == 0) {
+        cover.forget_centres();
+        return done;
+    }
     const DenseCover::Found found = cover.found();
     pass.batch->flush();
     spans_of.build(found.bits, found.words, found.left, found.top, found.width, found.height);
+    cover.forget_centres();
     spans.clear();
     spans_of.spans(spans);
     pass.painter.spans(pass.own, spans.data(), static_cast<int>(spans.size()));

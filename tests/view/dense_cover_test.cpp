@@ -174,6 +174,9 @@ TEST_F(DenseCoverTest, CentresBeyondTheCanvasAreLeftOut) {
     expect_same(every_point(p), found);
     EXPECT_EQ(found.size(), static_cast<std::size_t>((canvas_width + 6) * (canvas_height + 6)))
         << "the whole clip is covered";
+    cover.forget_centres();
+    EXPECT_EQ(cover.found_count(), 0);
+    EXPECT_FALSE(cover.found_at(canvas_width / 2, canvas_height / 2));
     Polyhedron_Free(p);
 }
 
