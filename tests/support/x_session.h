@@ -46,12 +46,16 @@ public:
     // Runs a command with DISPLAY set; returns its standard output.
     std::string run(const std::string& command) const;
 
-    // The id of the first window whose title is exactly `title`, or "" after the timeout.
+    // The id of the first window whose title is exactly `title`, or "" after
+    // the timeout. Both waits end as soon as the window is there; their
+    // limits leave room for a machine busy building (a fresh clone's suite
+    // builds the fuzzer while windows open), where mapping a window has
+    // taken over ten seconds.
     std::string find_window(const std::string& title,
-                            std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+                            std::chrono::milliseconds timeout = std::chrono::seconds(30)) const;
     bool is_viewable(const std::string& window) const;
     bool wait_viewable(const std::string& window, bool viewable,
-                       std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+                       std::chrono::milliseconds timeout = std::chrono::seconds(30)) const;
     Geometry geometry(const std::string& window) const;
 
     // Brings the window to the top and gives it the focus.
