@@ -31,14 +31,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 
-bool process_gone(pid_t pid) {
-    if (kill(pid, 0) != 0) return true;
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string pid_field, name, state;
-    stat >> pid_field >> name >> state;
-    return state == "Z";
-}
-
 bool print_worker_pid(const std::string&) {
     std::printf("%d", static_cast<int>(getpid()));
     return true;

@@ -15,6 +15,7 @@
 #include "base/polylib.h"
 #include "store/contained_run.h"
 #include "tests/support/polylib_overflow.h"
+#include "tests/support/processes.h"
 #include "tests/support/capture.h"
 
 namespace {
@@ -104,14 +105,6 @@ TEST(ContainedRun, ChildThatClosesItsOutputAndRunsOnIsStoppedToo) {
         return true;
     }, 300ms);
     EXPECT_EQ(result.outcome, ContainedOutcome::TimedOut);
-}
-
-bool process_gone(pid_t pid) {
-    if (kill(pid, 0) != 0) return true;
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string pid_field, name, state;
-    stat >> pid_field >> name >> state;
-    return state == "Z";
 }
 
 // A calculator killed during an analysis takes its computing child with it.

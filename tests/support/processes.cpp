@@ -1,6 +1,7 @@
 #include "tests/support/processes.h"
 
 #include <dirent.h>
+#include <signal.h>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -23,4 +24,12 @@ bool has_children(pid_t pid) {
     }
     closedir(proc);
     return found;
+}
+
+bool process_gone(pid_t pid) {
+    if (kill(pid, 0) != 0) return true;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string pid_field, name, state;
+    stat >> pid_field >> name >> state;
+    return state == "Z";
 }

@@ -59,6 +59,13 @@ protected:
             for (int c = 0; c < width; ++c) all.push_back(image.at(c, r));
         return all;
     }
+    // The domains of a scene (its rows and colours), shown as D0, D1, ...
+    template <class Scene>
+    void show_scene(const Scene& scene) {
+        int k = 0;
+        for (const auto& [rows, rgb] : scene.domains)
+            show("D" + std::to_string(k++), polyhedron_from_rows(scene.dimensions, rows), rgb[0], rgb[1], rgb[2]);
+    }
     // How many pixels two pictures of the canvas differ by (all when their sizes do).
     static long pixels_differing(const std::vector<guint32>& a, const std::vector<guint32>& b) {
         if (a.size() != b.size()) return static_cast<long>(std::max(a.size(), b.size()));
@@ -450,9 +457,7 @@ TEST_F(Rendering, DenseRunsPaintTheSamePixelsAsMarkerByMarker) {
     for (const CoverScene& scene : scenes) {
         SCOPED_TRACE(scene.name);
         DimNP = scene.dimensions;
-        int k = 0;
-        for (const auto& [rows, rgb] : scene.domains)
-            show("D" + std::to_string(k++), polyhedron_from_rows(scene.dimensions, rows), rgb[0], rgb[1], rgb[2]);
+        show_scene(scene);
         marker_cover_threshold = 1 << 30;
         redraw_domains(domain_pixmap);
         const std::vector<guint32> marker_by_marker = picture();
@@ -797,9 +802,7 @@ TEST_F(Rendering, DeferredFillsPaintTheSamePixelsAsImmediateOnes) {
     for (const CoverScene& scene : scenes) {
         SCOPED_TRACE(scene.name);
         DimNP = scene.dimensions;
-        int k = 0;
-        for (const auto& [rows, rgb] : scene.domains)
-            show("D" + std::to_string(k++), polyhedron_from_rows(scene.dimensions, rows), rgb[0], rgb[1], rgb[2]);
+        show_scene(scene);
         DomainList->view->marked = new MarkedPoint{{3, 2, 3}, nullptr};
         redraw_domains(domain_pixmap);
         const std::vector<guint32> deferred = picture();
