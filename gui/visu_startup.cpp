@@ -30,7 +30,7 @@ bool dimension_accepted(long dimension) {
     if (dimension > MAXDIM) {
         std::puts("Bad initialisation of 'init_visu': DimNP > MAXDIM ");
         std::printf("Now MAXDIM = %d. ", MAXDIM);
-        std::puts("If you want you can rebuild after increase MAXDIM in the file 'visutypes.h'");
+        std::printf("Draw the image of the domain by a matrix that keeps at most %d of its dimensions.\n", MAXDIM);
         return false;
     }
     return true;

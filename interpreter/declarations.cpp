@@ -71,6 +71,7 @@ void free_name(const char* name) { std::free(const_cast<char*>(name)); }
 bool within_work_space(std::size_t rows) {
     std::optional<std::string> problem = work_space_problem(decl_matrix->columns - 2, rows);
     if (!problem) return true;
+    note_refusal();
     if (!decl_failed) std::printf("> polyhedron declaration %s - Action cancelled !\n", problem->c_str());
     decl_failed = 1;
     return false;

@@ -51,7 +51,7 @@ constexpr int status_unusable = 2;
 
 // Standard input is read at the terminal through the line editor unless the
 // user turned it off or the output goes elsewhere (the editor would write its
-// echo there); a pipe is read in blocks, or by lines on request.
+// echo there); a pipe is read as it arrives, or by lines on request.
 ReadingMode standard_input_mode(const CommandLine& line) {
     if (isatty(STDIN_FILENO))
         return line.line_editing && isatty(STDOUT_FILENO) ? ReadingMode::Editor : ReadingMode::Terminal;
@@ -91,6 +91,9 @@ bool open_inputs(const CommandLine& line, std::vector<InputSource>& inputs) {
         inputs.push_back({"", stdin, stdin_mode});
     else if (line.interactive_after_scripts)
         inputs.push_back({"standard input", stdin, stdin_mode});
+    if (reads_terminal(stdin_mode) && reads_standard_input(line))
+        for (InputSource& input : inputs)
+            if (input.file != stdin) input.prompted = false;
     return true;
 }
 

@@ -7,7 +7,12 @@
 #include <cstdio>
 #include <string>
 
-// At most `size` bytes, fewer only at the end of the input (0 then).
+// A file or pipe is read this many bytes at a time.
+inline constexpr std::size_t input_block_size = 8192;
+
+// At most `size` bytes: what a pipe holds (at least one byte, waiting for
+// one), a file's next bytes; 0 at the end of the input. Beyond a block,
+// until `size` or the end of a line.
 std::size_t read_block(FILE* input, char* buffer, std::size_t size);
 
 // Up to and with the next newline, at most `size` bytes; 0 at the end of
@@ -22,7 +27,10 @@ std::size_t read_line(FILE* input, char* buffer, std::size_t size, const std::st
 std::size_t read_terminal_line(char* buffer, std::size_t size, const std::string& prompt, bool& interrupted);
 // One character for the overwrite dialogue; EOF at the end or on Ctrl-C.
 int next_terminal_char();
+// Given back characters are read again, the last given first.
 void unread_terminal_char(int c);
+// Whether input typed ahead waits to be read (given back, or in the terminal).
+bool terminal_input_waiting();
 
 // The next piece of the edited line, a new line being read with `prompt`
 // (and kept in the history) when the current one is used up; 0 at the end.
@@ -32,3 +40,5 @@ std::size_t read_edited(char* buffer, std::size_t size, const std::string& promp
 int next_edited_char();
 // What is left of the edited line, which is then forgotten.
 std::string take_rest_of_edited_line();
+// Whether lines typed ahead wait in the terminal for the line editor.
+bool edited_input_waiting();

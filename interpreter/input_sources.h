@@ -16,7 +16,13 @@ struct InputSource {
     std::string name;   // named in error lines; empty for standard input read alone
     FILE* file;         // owned by the caller; standard input for the two terminal modes
     ReadingMode mode;
+    // Whether its lines get prompts. A script run in a terminal session is
+    // not typed there: its prompts would stand among the terminal's own.
+    bool prompted = true;
 };
+
+// Whether the mode reads a terminal, where the user types the lines.
+inline bool reads_terminal(ReadingMode mode) { return mode == ReadingMode::Terminal || mode == ReadingMode::Editor; }
 
 // Makes the scanner read these inputs one after the other, as one text
 // (a statement may go on from one to the next), from line 1.

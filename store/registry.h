@@ -75,11 +75,16 @@ Matrix* lookup_matrix(const std::string& name, MatrixEntry* list);
 // Where the overwrite-or-rename dialogue reads its answers: standard input,
 // character by character, unless the reader of the statements supplies its
 // own (a script's answers are the lines after the statement, in the script).
+// When the answers come as lines (a script, or lines typed ahead of the
+// question, as a paste is), the answer is the next line that is not blank:
+// "o", "n" (the new name on the line after) or "n NAME". Any other line is
+// not for the dialogue: it is given back whole, for the statements, and the
+// definition is cancelled. Typed answers are read as the user types them.
 struct AnswerReader {
-    int (*get_char)() = nullptr;                  // EOF at the end of input
-    void (*unget_char)(int c) = nullptr;
-    void (*finished)() = nullptr;                 // the dialogue is over
-    bool (*blanks_are_not_answers)() = nullptr;   // skipped before an answer, not refused
+    int (*get_char)() = nullptr;             // EOF at the end of input
+    void (*unget_char)(int c) = nullptr;     // several may be given back, the last first
+    void (*finished)() = nullptr;            // the dialogue is over
+    bool (*answers_are_lines)() = nullptr;   // asked as the question is written
 };
 extern AnswerReader answer_reader;
 
