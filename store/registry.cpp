@@ -15,10 +15,6 @@
 #include "store/printer.h"
 #include "store/visutypes.h"
 
-Registries registries;
-AnswerReader answer_reader;
-bool (*statement_abandoned)() = nullptr;
-
 namespace {
 
 constexpr std::size_t max_rename_length = 63;
@@ -50,54 +46,56 @@ const DialogueTexts matrix_dialogue = {
 // NotAnAnswer and NotAName: the line read was given back to the statements.
 enum class Answer { Overwrite, Rename, NoAnswer, NotAnAnswer, NotAName };
 
-int read_answer_char() {
-    std::fflush(stdout);
-    return answer_reader.get_char ? answer_reader.get_char() : std::getc(stdin);
+int read_answer_char(StoreSession& session) {
+    std::fflush(session.report.out);
+    return session.reader ? session.reader->get_answer_char() : std::getc(stdin);
 }
 
-void unread_answer_char(int c) {
-    if (answer_reader.unget_char)
-        answer_reader.unget_char(c);
+void unread_answer_char(StoreSession& session, int c) {
+    if (session.reader)
+        session.reader->unget_answer_char(c);
     else
         std::ungetc(c, stdin);
 }
 
-bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool statement_abandoned(StoreSession& session) { return session.reader && session.reader->statement_abandoned(); }
 
-bool answers_are_lines() { return answer_reader.answers_are_lines && answer_reader.answers_are_lines(); }
+bool answers_are_lines(StoreSession& session) { return session.reader && session.reader->answers_are_lines(); }
+
+bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 // Reads characters until 'o' or 'n'; end of input ends the dialogue without
 // an answer.
-Answer ask_overwrite_or_rename(const DialogueTexts& texts) {
+Answer ask_overwrite_or_rename(StoreSession& session, const DialogueTexts& texts) {
     for (;;) {
-        int c = read_answer_char();
+        int c = read_answer_char(session);
         if (c == EOF) return Answer::NoAnswer;
         if (c == 'o') return Answer::Overwrite;
         if (c == 'n') return Answer::Rename;
-        std::fputs(texts.please_answer, stdout);
+        std::fputs(texts.please_answer, session.report.out);
     }
 }
 
-std::string cut_to_name_length(std::string word) {
+std::string cut_to_name_length(StoreSession& session, std::string word) {
     if (word.size() <= max_rename_length) return word;
     word.resize(max_rename_length);
-    std::printf("> New name cut to its first 63 characters: '%s'\n", word.c_str());
+    std::fprintf(session.report.out, "> New name cut to its first 63 characters: '%s'\n", word.c_str());
     return word;
 }
 
 // One whitespace-delimited word; a longer word than the name limit is cut and
 // its tail consumed, so that the tail is not read as statements. Empty at end
 // of input.
-std::string read_new_name() {
-    int c = read_answer_char();
-    while (c != EOF && is_blank(c)) c = read_answer_char();
+std::string read_new_name(StoreSession& session) {
+    int c = read_answer_char(session);
+    while (c != EOF && is_blank(c)) c = read_answer_char(session);
     std::string word;
     while (c != EOF && !is_blank(c)) {
         word.push_back(static_cast<char>(c));
-        c = read_answer_char();
+        c = read_answer_char(session);
     }
-    if (c != EOF) unread_answer_char(c);
-    return cut_to_name_length(std::move(word));
+    if (c != EOF) unread_answer_char(session, c);
+    return cut_to_name_length(session, std::move(word));
 }
 
 // A line of answers as read: its text without the newline, and whether the
@@ -123,10 +121,10 @@ std::vector<std::string> words_of(const std::string& text) {
 }
 
 // The next line that is not blank; nothing at the end of input.
-std::optional<AnswerLine> read_answer_line() {
+std::optional<AnswerLine> read_answer_line(StoreSession& session) {
     AnswerLine line;
     for (;;) {
-        int c = read_answer_char();
+        int c = read_answer_char(session);
         if (c == EOF || c == '\n') {
             line.ended_by_newline = c == '\n';
             if (!words_of(line.text).empty()) return line;
@@ -141,10 +139,10 @@ std::optional<AnswerLine> read_answer_line() {
 // The line from `position` on goes back to the statements, as it was: a
 // whole line that is no answer, or what follows an answer on its line (its
 // newline, which the statements then count and prompt for).
-void give_back(const AnswerLine& line, std::size_t position = 0) {
-    if (line.ended_by_newline) unread_answer_char('\n');
+void give_back(StoreSession& session, const AnswerLine& line, std::size_t position = 0) {
+    if (line.ended_by_newline) unread_answer_char(session, '\n');
     for (std::size_t k = line.text.size(); k > position; --k)
-        unread_answer_char(static_cast<unsigned char>(line.text[k - 1]));
+        unread_answer_char(session, static_cast<unsigned char>(line.text[k - 1]));
 }
 
 // What the statements could name: a letter, then letters and digits.
@@ -166,44 +164,67 @@ std::size_t end_of_last_word(const std::string& text) {
 }
 
 // A line holding the new name alone, or "n NAME" when `after_n`.
-NameChoice new_name_from(const AnswerLine& line, bool after_n) {
+NameChoice new_name_from(StoreSession& session, const AnswerLine& line, bool after_n) {
     std::vector<std::string> words = words_of(line.text);
     if (after_n) words.erase(words.begin());
     if (words.size() != 1 || !is_name(words[0])) {
-        give_back(line);
+        give_back(session, line);
         return {Answer::NotAName, {}};
     }
-    give_back(line, end_of_last_word(line.text));
-    return {Answer::Rename, cut_to_name_length(words[0])};
+    give_back(session, line, end_of_last_word(line.text));
+    return {Answer::Rename, cut_to_name_length(session, words[0])};
 }
 
 // The answers as lines: "o", "n" with the name on the next line, or "n NAME".
-NameChoice answer_from_lines(const DialogueTexts& texts) {
-    std::optional<AnswerLine> line = read_answer_line();
+NameChoice answer_from_lines(StoreSession& session, const DialogueTexts& texts) {
+    std::optional<AnswerLine> line = read_answer_line(session);
     if (!line) return {Answer::NoAnswer, {}};
     std::vector<std::string> words = words_of(line->text);
     if (words.size() == 1 && words[0] == "o") {
-        give_back(*line, end_of_last_word(line->text));
+        give_back(session, *line, end_of_last_word(line->text));
         return {Answer::Overwrite, {}};
     }
     if (words[0] != "n" || words.size() > 2) {
-        give_back(*line);
+        give_back(session, *line);
         return {Answer::NotAnAnswer, {}};
     }
-    std::fputs(texts.rename_prompt, stdout);
-    if (words.size() == 2) return new_name_from(*line, true);
-    std::optional<AnswerLine> name_line = read_answer_line();
+    std::fputs(texts.rename_prompt, session.report.out);
+    if (words.size() == 2) return new_name_from(session, *line, true);
+    std::optional<AnswerLine> name_line = read_answer_line(session);
     if (!name_line) return {Answer::NoAnswer, {}};
-    return new_name_from(*name_line, false);
+    return new_name_from(session, *name_line, false);
 }
 
 // The answers as typed: 'o', or 'n' and then a word.
-NameChoice answer_from_characters(const DialogueTexts& texts) {
-    Answer answer = ask_overwrite_or_rename(texts);
+NameChoice answer_from_characters(StoreSession& session, const DialogueTexts& texts) {
+    Answer answer = ask_overwrite_or_rename(session, texts);
     if (answer != Answer::Rename) return {answer, {}};
-    std::fputs(texts.rename_prompt, stdout);
-    std::string name = read_new_name();
+    std::fputs(texts.rename_prompt, session.report.out);
+    std::string name = read_new_name(session);
     return name.empty() ? NameChoice{Answer::NoAnswer, {}} : NameChoice{Answer::Rename, name};
+}
+
+void tell_choice(StoreSession& session, const DialogueTexts& texts, const NameChoice& choice, const std::string& asked) {
+    FILE* out = session.report.out;
+    switch (choice.answer) {
+    case Answer::Overwrite:
+        std::fprintf(out, texts.overwrite, asked.c_str());
+        break;
+    case Answer::Rename:
+        break;
+    case Answer::NoAnswer:
+        std::fprintf(out, "\n> No answer: '%s' is left as it was\n", asked.c_str());
+        break;
+    case Answer::NotAnAnswer:
+        note_refusal(session.report);
+        std::fprintf(out, "\n> No answer (o or n) on the next line: '%s' is left as it was\n", asked.c_str());
+        break;
+    case Answer::NotAName:
+        note_refusal(session.report);
+        std::fprintf(out, "%s> No new name on the next line: '%s' is left as it was\n",
+                     std::string_view(texts.rename_prompt).ends_with('\n') ? "" : "\n", asked.c_str());
+        break;
+    }
 }
 
 // The dialogue for a name that is taken: overwrite it, or read another name;
@@ -211,29 +232,18 @@ NameChoice answer_from_characters(const DialogueTexts& texts) {
 // entries ever share a name. End of input, or a line that is no answer,
 // leaves everything as it was.
 template <class IsTaken>
-NameChoice choose_name(const DialogueTexts& texts, const std::string& taken, IsTaken is_taken) {
+NameChoice choose_name(StoreSession& session, const DialogueTexts& texts, const std::string& taken, IsTaken is_taken) {
+    FILE* out = session.report.out;
     NameChoice choice{Answer::Rename, taken};
     while (choice.answer == Answer::Rename && is_taken(choice.name)) {
         const std::string asked = choice.name;
-        std::printf(texts.warning, asked.c_str());
-        std::fputs(texts.question, stdout);
-        choice = answers_are_lines() ? answer_from_lines(texts) : answer_from_characters(texts);
-        if (choice.answer == Answer::Overwrite) {
-            choice.name = asked;
-            std::printf(texts.overwrite, asked.c_str());
-        } else if (choice.answer == Answer::NoAnswer) {
-            std::printf("\n> No answer: '%s' is left as it was\n", asked.c_str());
-        } else if (choice.answer == Answer::NotAnAnswer) {
-            note_refusal();
-            std::printf("\n> No answer (o or n) on the next line: '%s' is left as it was\n", asked.c_str());
-        } else if (choice.answer == Answer::NotAName) {
-            note_refusal();
-            const bool prompt_ended_line = std::string_view(texts.rename_prompt).ends_with('\n');
-            std::printf("%s> No new name on the next line: '%s' is left as it was\n", prompt_ended_line ? "" : "\n",
-                        asked.c_str());
-        }
+        std::fprintf(out, texts.warning, asked.c_str());
+        std::fputs(texts.question, out);
+        choice = answers_are_lines(session) ? answer_from_lines(session, texts) : answer_from_characters(session, texts);
+        if (choice.answer == Answer::Overwrite) choice.name = asked;
+        tell_choice(session, texts, choice, asked);
     }
-    if (answer_reader.finished) answer_reader.finished();
+    if (session.reader) session.reader->dialogue_finished();
     return choice;
 }
 
@@ -252,6 +262,23 @@ GdkColor* allocate_black() {
 }
 
 }  // namespace
+
+StoreSession::~StoreSession() {
+    DomainLock lock;
+    release_store(registries);
+}
+
+void release_store(Registries& registries) {
+    while (DomainEntry* entry = registries.DomainList) {
+        registries.DomainList = entry->next;
+        free_domain_entry(entry);
+    }
+    while (MatrixEntry* entry = registries.MatrixList) {
+        registries.MatrixList = entry->next;
+        MatrixPtr matrix(entry->matrix);
+        delete entry;
+    }
+}
 
 void free_domain_entry(DomainEntry* entry) {
     DomainPtr domain(entry->domain);
@@ -273,36 +300,38 @@ Matrix* lookup_matrix(const std::string& name, MatrixEntry* list) {
     return nullptr;
 }
 
-DomainEntry* add_domain_in_list(const std::string& requested_name, VarNode* vars, Polyhedron* domain,
-                                DomainEntry* list) {
+DomainEntry* add_domain_in_list(StoreSession& session, const std::string& requested_name, VarNode* vars,
+                                Polyhedron* domain, DomainEntry* list) {
+    FILE* out = session.report.out;
     std::string name = requested_name;
-    if (statement_abandoned && statement_abandoned()) {
-        std::printf("> Interrupted: '%s' is not stored\n", name.c_str());
+    if (statement_abandoned(session)) {
+        std::fprintf(out, "> Interrupted: '%s' is not stored\n", name.c_str());
         DomainPtr abandoned(domain);
         free_var_list(vars);
         return list;
     }
     if (lookup_domain(name, list)) {
-        NameChoice choice = choose_name(domain_dialogue, name, [&](const std::string& n) { return lookup_domain(n, list); });
+        NameChoice choice =
+            choose_name(session, domain_dialogue, name, [&](const std::string& n) { return lookup_domain(n, list); });
         if (!is_stored(choice)) {
             DomainPtr refused(domain);
             free_var_list(vars);
             return list;
         }
-        if (choice.answer == Answer::Overwrite) list = delete_domain_in_list(choice.name, list);
+        if (choice.answer == Answer::Overwrite) list = delete_domain_in_list(session, choice.name, list);
         name = choice.name;
     }
     auto* entry = new DomainEntry{name, vars, domain, nullptr, nullptr, list};
-    std::fputs("> ", stdout);
-    std::fputs(entry->name.c_str(), stdout);
-    std::fputs(" := ", stdout);
-    print_domain_constraints(domain, var_names_array(vars));
+    std::fputs("> ", out);
+    std::fputs(entry->name.c_str(), out);
+    std::fputs(" := ", out);
+    print_domain_constraints(out, domain, var_names_array(vars));
     entry->color = allocate_black();
-    if (!entry->color) std::puts("Problem with allocation of colors!");
+    if (!entry->color) std::fputs("Problem with allocation of colors!\n", out);
     return entry;
 }
 
-DomainEntry* delete_domain_in_list(const std::string& name, DomainEntry* list) {
+DomainEntry* delete_domain_in_list(StoreSession& session, const std::string& name, DomainEntry* list) {
     DomainEntry* previous = nullptr;
     DomainEntry* entry = list;
     while (entry && entry->name != name) {
@@ -310,40 +339,42 @@ DomainEntry* delete_domain_in_list(const std::string& name, DomainEntry* list) {
         entry = entry->next;
     }
     if (!entry) {
-        report_error("delete_domain_in_list: Domain " + name + " undeclared!");
+        report_error(session.report, "delete_domain_in_list: Domain " + name + " undeclared!");
         return list;
     }
-    if (remove_row_of_deleted_domain) remove_row_of_deleted_domain(entry);
+    if (session.registries.watcher) session.registries.watcher->remove_row_of_deleted_domain(entry);
     DomainEntry* head = previous ? list : entry->next;
     if (previous) previous->next = entry->next;
     free_domain_entry(entry);
     return head;
 }
 
-MatrixEntry* add_matrix_in_list(const std::string& requested_name, Matrix* matrix, MatrixEntry* list) {
+MatrixEntry* add_matrix_in_list(StoreSession& session, const std::string& requested_name, Matrix* matrix,
+                                MatrixEntry* list) {
     std::string name = requested_name;
-    if (statement_abandoned && statement_abandoned()) {
-        std::printf("> Interrupted: '%s' is not stored\n", name.c_str());
+    if (statement_abandoned(session)) {
+        std::fprintf(session.report.out, "> Interrupted: '%s' is not stored\n", name.c_str());
         DomainLock lock;
         MatrixPtr abandoned(matrix);
         return list;
     }
     if (lookup_matrix(name, list)) {
-        NameChoice choice = choose_name(matrix_dialogue, name, [&](const std::string& n) { return lookup_matrix(n, list); });
+        NameChoice choice =
+            choose_name(session, matrix_dialogue, name, [&](const std::string& n) { return lookup_matrix(n, list); });
         DomainLock lock;
         if (!is_stored(choice)) {
             MatrixPtr refused(matrix);
             return list;
         }
-        if (choice.answer == Answer::Overwrite) list = delete_matrix_in_list(choice.name, list);
+        if (choice.answer == Answer::Overwrite) list = delete_matrix_in_list(session, choice.name, list);
         name = choice.name;
     }
     return new MatrixEntry{name, matrix, list};
 }
 
-MatrixEntry* delete_matrix_in_list(const std::string& name, MatrixEntry* list) {
+MatrixEntry* delete_matrix_in_list(StoreSession& session, const std::string& name, MatrixEntry* list) {
     if (!list) {
-        report_error("delete matrix : Domain " + name + " undeclared : DomainList empty !");
+        report_error(session.report, "delete matrix : Domain " + name + " undeclared : DomainList empty !");
         return nullptr;
     }
     MatrixEntry* previous = nullptr;
