@@ -152,8 +152,8 @@ TEST_F(WindowsTest, RefusedInitvisuChangesNothing) {
     run("K := { | } ;\ninitvisu (2, K) ;\n");
     EXPECT_EQ(run("initvisu (0, K) ;\n"), "Bad initialisation of 'init_visu': DimNP <= 0 \n<2> ");
     EXPECT_EQ(run("initvisu (11, K) ;\n"),
-              "Bad initialisation of 'init_visu': DimNP > MAXDIM \nNow MAXDIM = 10. If you want you can rebuild "
-              "after increase MAXDIM in the file 'visutypes.h'\n<2> ");
+              "Bad initialisation of 'init_visu': DimNP > MAXDIM \nNow MAXDIM = 10. Draw the image of the domain by a "
+              "matrix that keeps at most 10 of its dimensions.\n<2> ");
     EXPECT_EQ(run("initvisu (3, Nowhere) ;\n"), "The domain selected as context is not defined!\n<2> ");
     EXPECT_EQ(DimNP, 2);
     EXPECT_EQ(context_name, "K");
