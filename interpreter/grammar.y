@@ -53,7 +53,8 @@ static void end_recovery_message(const char* text) {
 %token HELP QUIT LIST PRINT DEL PLPRINT PLCONS PLRAYS
 %token UNION INTER DIFF IMAGE PREIMAGE DD CONVEX EHRHART VERTICES INITVISU VISU
 %token ASSIGN LESS_EQ GREATER_EQ
-%token <id> IDENTIFIER
+%token ISL
+%token <id> IDENTIFIER ISL_SET
 %token <number> NUMBER
 %token NUMBER_TOO_LARGE
 
@@ -84,6 +85,8 @@ statement
         { declare_empty_domain($1); }
     | IDENTIFIER ASSIGN '(' matrix_rows ')' ';'
         { declare_matrix($1); }
+    | IDENTIFIER ASSIGN ISL_SET ';'
+        { declare_isl_domain($1, $3); }
     | IDENTIFIER ASSIGN IDENTIFIER union_op IDENTIFIER ';'
         { define_binop($1, $3, $5, "union"); }
     | IDENTIFIER ASSIGN IDENTIFIER inter_op IDENTIFIER ';'
@@ -118,6 +121,10 @@ statement
         { plrays_statement($2); }
     | DEL IDENTIFIER ';'
         { del_statement($2); }
+    | ISL IDENTIFIER ';'
+        { isl_statement($2, nullptr); }
+    | ISL '(' IDENTIFIER ',' IDENTIFIER ')' ';'
+        { isl_statement($3, $5); }
     | HELP ';'
         { print_help(); }
     | QUIT
@@ -139,6 +146,10 @@ statement
         { std::free($1); hint("> Syntax : 'name' := image ('domain', 'matrix') ;\n"); }
     | IDENTIFIER ASSIGN PREIMAGE error ';'
         { std::free($1); hint("> Syntax : 'name' := preimage ('domain', 'matrix') ;\n"); }
+    | IDENTIFIER ASSIGN ISL_SET error ';'
+        { std::free($1); std::free($3); hint("> Syntax : 'name' := [params] -> { [variables] : constraints } ;\n"); }
+    | ISL error ';'
+        { hint("> Syntax : isl 'domain' ;  or  isl ('domain', 'context') ;\n"); }
     | IDENTIFIER ASSIGN CONVEX error ';'
         { std::free($1); hint("> Syntax : 'name' := convex 'domain' ;\n"); }
     | VERTICES error ';'

@@ -24,3 +24,9 @@ extern bool display_available;
 
 void initvisu_statement(std::int64_t dimension, char* context);
 void visu_statement(char* name);
+
+// Sets in isl notation: a definition from its text, and a stored domain
+// written in it (the context, when given, tells how many of its last
+// dimensions are parameters).
+void declare_isl_domain(char* name, char* text);
+void isl_statement(char* domain, char* context);
