@@ -13,6 +13,7 @@
 #include "gui/visu_window.h"
 #include "store/registry.h"
 #include "view/context.h"
+#include "view/point_scanner.h"
 #include "view/projection.h"
 #include "view/rendering.h"
 #include "view/visutypes.h"
@@ -48,10 +49,14 @@ bool adopt_context(const std::string& name) {
     return true;
 }
 
-void size_parameter_arrays() {
+// The parameters start at 0, set, as the Context window's entries show them;
+// the context tells at once whether the domains can be drawn for them.
+void start_parameters() {
     if (nb_params == 0) return;
-    param_set.assign(nb_params, 0);
+    DomainLock lock;
+    param_set.assign(nb_params, 1);
     param_values.assign(nb_params, 0);
+    context_valid = point_in_domain(Contexte, param_values.data()) ? 1 : 0;
 }
 
 void destroy_window(GtkWidget*& handle) {
@@ -125,7 +130,7 @@ void init_visu(Registries& shown, long dimension, const std::string& context) {
         return;
     }
     DimNP = static_cast<int>(dimension);
-    size_parameter_arrays();
+    start_parameters();
     rebuild_auxiliary_windows();
     bool starting = domain_frame == nullptr;
     if (starting)
