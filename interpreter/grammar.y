@@ -5,6 +5,8 @@
 %code requires {
 #include <cstdint>
 #include "interpreter/declarations.h"
+#include "store/domain_tests.h"
+#include "store/point_queries.h"
 }
 
 %code {
@@ -33,6 +35,17 @@ static void hint(const char* text) {
     std::fputs(text, stdout);
 }
 
+/* The five statements of points share a shape, and their hint. */
+static void point_query_hint(PointQuery query) {
+    const char* keyword = query == PointQuery::points   ? "points"
+                          : query == PointQuery::card   ? "card"
+                          : query == PointQuery::lexmin ? "lexmin"
+                          : query == PointQuery::lexmax ? "lexmax"
+                                                        : "sample";
+    note_refusal();
+    std::printf("> Syntax : %s ('domain', 'context') ;  or  %s ('domain', 'context', 'bound') ;\n", keyword, keyword);
+}
+
 /* Error productions that end recovery also discard the declaration under way. */
 static void end_recovery_message(const char* text) {
     note_refusal();
@@ -48,10 +61,12 @@ static void end_recovery_message(const char* text) {
     LinearExpr expr;
     int comparator;
     TermNode* terms;
+    PointQuery point_query;
 }
 
 %token HELP QUIT LIST PRINT DEL PLPRINT PLCONS PLRAYS
 %token UNION INTER DIFF IMAGE PREIMAGE DD CONVEX EHRHART VERTICES INITVISU VISU
+%token POINTS CARD CODEGEN LEXMIN LEXMAX SAMPLE GIST ISEMPTY ISSUBSET ISEQUAL
 %token ASSIGN LESS_EQ GREATER_EQ
 %token <id> IDENTIFIER
 %token <number> NUMBER
@@ -60,7 +75,8 @@ static void end_recovery_message(const char* text) {
 %type <expr> expr chain
 %type <comparator> comparator
 %type <terms> row_entries
-%type <number> row_entry
+%type <number> row_entry listing_bound
+%type <point_query> point_query
 
 %destructor { std::free($$); } <id>
 %destructor { free_terms($$.terms); } <expr>
@@ -118,6 +134,18 @@ statement
         { plrays_statement($2); }
     | DEL IDENTIFIER ';'
         { del_statement($2); }
+    | point_query '(' IDENTIFIER ',' IDENTIFIER listing_bound ')' ';'
+        { point_query_statement($1, $3, $5, $6); }
+    | CODEGEN '(' IDENTIFIER ',' IDENTIFIER ')' ';'
+        { codegen_statement($3, $5); }
+    | ISEMPTY '(' IDENTIFIER ')' ';'
+        { domain_test_statement(DomainTest::empty, $3, nullptr); }
+    | ISSUBSET '(' IDENTIFIER ',' IDENTIFIER ')' ';'
+        { domain_test_statement(DomainTest::subset, $3, $5); }
+    | ISEQUAL '(' IDENTIFIER ',' IDENTIFIER ')' ';'
+        { domain_test_statement(DomainTest::equal, $3, $5); }
+    | IDENTIFIER ASSIGN GIST '(' IDENTIFIER ',' IDENTIFIER ')' ';'
+        { define_gist($1, $5, $7); }
     | HELP ';'
         { print_help(); }
     | QUIT
@@ -159,12 +187,37 @@ statement
         { hint("> Syntax: PLrays 'domain' ;\n"); }
     | DEL error ';'
         { hint("> Syntax : del 'domain' ;\n"); }
+    | point_query error ';'
+        { point_query_hint($1); }
+    | CODEGEN error ';'
+        { hint("> Syntax : codegen ('domain', 'context') ;\n"); }
+    | ISEMPTY error ';'
+        { hint("> Syntax : isempty ('domain') ;\n"); }
+    | ISSUBSET error ';'
+        { hint("> Syntax : issubset ('domain', 'domain') ;\n"); }
+    | ISEQUAL error ';'
+        { hint("> Syntax : isequal ('domain', 'domain') ;\n"); }
+    | IDENTIFIER ASSIGN GIST error ';'
+        { std::free($1); hint("> Syntax : 'name' := gist ('domain', 'context') ;\n"); }
     | IDENTIFIER ASSIGN error ';'
         { std::free($1); end_recovery_message(">> bad command - type 'help' for informations about syntax "); yyerrok; }
     | IDENTIFIER error ';'
         { std::free($1); end_recovery_message(">> there must be a ':=' after identifier ! "); yyerrok; }
     | error ';'
         { end_recovery_message(">> bad command - type 'help' for informations about syntax"); yyerrok; }
+    ;
+
+point_query
+    : POINTS   { $$ = PointQuery::points; }
+    | CARD     { $$ = PointQuery::card; }
+    | LEXMIN   { $$ = PointQuery::lexmin; }
+    | LEXMAX   { $$ = PointQuery::lexmax; }
+    | SAMPLE   { $$ = PointQuery::sample; }
+    ;
+
+listing_bound
+    : %empty       { $$ = static_cast<std::int64_t>(default_listing_bound); }
+    | ',' NUMBER   { $$ = $2; }
     ;
 
 union_op : UNION | '+' ;

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "store/domain_tests.h"
+#include "store/point_queries.h"
+
 void list_statement();
 void print_statement(char* name);
 void del_statement(char* name);
@@ -17,6 +20,12 @@ void define_disjoint(char* result, char* domain);
 void define_convex(char* result, char* domain);
 void vertices_statement(char* domain, char* context);
 void ehrhart_statement(char* domain, char* context);
+
+// Points, counts, extremes, loop nests, tests between domains and gist.
+void point_query_statement(PointQuery query, char* domain, char* context, std::int64_t bound);
+void codegen_statement(char* domain, char* context);
+void domain_test_statement(DomainTest test, char* first, char* second);
+void define_gist(char* result, char* domain, char* context);
 
 // False when no X display could be opened: the viewer statements then
 // answer with one line and everything else works.

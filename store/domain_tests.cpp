@@ -1,0 +1,223 @@
+// Integer emptiness through the loop nest of a bounded polyhedron (an
+// unbounded one is first cut to a box that keeps a point if it has any);
+// inclusion as the emptiness of PolyLib's integer difference, checked
+// exactly; equality as inclusion both ways.
+#include "store/domain_tests.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "base/error_report.h"
+#include "store/loop_nest.h"
+#include "store/operations.h"
+#include "store/work_space.h"
+
+namespace {
+
+constexpr unsigned working_rows = 100;
+
+struct TestKind {
+    const char* label;
+    const char* noun;   // "the inclusion test", for failure lines
+};
+
+const TestKind empty_kind{"Isempty", "the emptiness test"};
+const TestKind subset_kind{"Issubset", "the inclusion test"};
+const TestKind equal_kind{"Isequal", "the equality test"};
+
+const TestKind& kind_of(DomainTest test) {
+    switch (test) {
+    case DomainTest::empty: return empty_kind;
+    case DomainTest::subset: return subset_kind;
+    case DomainTest::equal: return equal_kind;
+    }
+    return empty_kind;
+}
+
+void refuse(std::FILE* out, const TestKind& kind, const std::string& reason) {
+    note_refusal();
+    std::fprintf(out, "> %s : %s - command ignored\n", kind.label, reason.c_str());
+}
+
+bool bounded(const Polyhedron* p) {
+    for (unsigned r = 0; r < p->NbRays; ++r)
+        if (value_zero_p(p->Ray[r][0]) || value_zero_p(p->Ray[r][p->Dimension + 1])) return false;
+    return true;
+}
+
+IntegerEmptiness first_point(const Polyhedron* p) {
+    LoopNest nest;
+    switch (build_loop_nest(p, nullptr, nest)) {
+    case NestOutcome::ready: break;
+    case NestOutcome::polylib_failed: return IntegerEmptiness::polylib_failed;
+    case NestOutcome::unbounded:
+    case NestOutcome::wrapped: return IntegerEmptiness::beyond_64_bits;
+    }
+    NestRunner runner(nest);
+    runner.fix_parameters(nullptr);
+    bool found = runner.next();
+    if (runner.beyond_64_bits()) return IntegerEmptiness::beyond_64_bits;
+    return found ? IntegerEmptiness::not_empty : IntegerEmptiness::empty;
+}
+
+__int128 floor_division(__int128 a, __int128 b) {   // b > 0
+    __int128 q = a / b;
+    return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+
+// The box of the vertices, widened by each ray and line once (a line is
+// taken in the direction PolyLib gives it): if the polyhedron holds an
+// integer point z, it holds z minus whole multiples of its rays and lines
+// inside that box. Nothing when a bound leaves 64 bits.
+std::optional<std::vector<std::pair<std::int64_t, std::int64_t>>> generator_box(const Polyhedron* p) {
+    const unsigned n = p->Dimension;
+    std::vector<__int128> low(n), high(n), below(n, 0), above(n, 0);
+    bool vertex_seen = false;
+    for (unsigned r = 0; r < p->NbRays; ++r) {
+        const Value* g = p->Ray[r];
+        __int128 d = value_of(g[n + 1]);
+        bool vertex = value_notzero_p(g[0]) && d > 0;
+        for (unsigned c = 0; c < n; ++c) {
+            __int128 v = value_of(g[c + 1]);
+            if (!vertex) {
+                (v < 0 ? below : above)[c] += v;
+                continue;
+            }
+            __int128 floor = floor_division(v, d), ceiling = -floor_division(-v, d);
+            low[c] = vertex_seen ? std::min(low[c], floor) : floor;
+            high[c] = vertex_seen ? std::max(high[c], ceiling) : ceiling;
+        }
+        vertex_seen |= vertex;
+    }
+    std::vector<std::pair<std::int64_t, std::int64_t>> box;
+    constexpr __int128 limit = std::numeric_limits<std::int64_t>::max();
+    for (unsigned c = 0; c < n; ++c) {
+        __int128 l = low[c] + below[c], h = high[c] + above[c];
+        if (l < -limit || h > limit) return std::nullopt;
+        box.emplace_back(static_cast<std::int64_t>(l), static_cast<std::int64_t>(h));
+    }
+    return box;
+}
+
+// The polyhedron cut to its box, checked to be exactly what its rows say.
+IntegerEmptiness emptiness_in_box(const Polyhedron* p) {
+    auto box = generator_box(p);
+    if (!box) return IntegerEmptiness::beyond_64_bits;
+    const unsigned n = p->Dimension;
+    Matrix* rows = nullptr;
+    Polyhedron* cut = nullptr;
+    bool done = polylib_guarded([&] {
+        rows = Matrix_Alloc(p->NbConstraints + 2 * n, n + 2);
+        for (unsigned r = 0; r < p->NbConstraints; ++r)
+            for (unsigned c = 0; c < n + 2; ++c) value_assign(rows->p[r][c], p->Constraint[r][c]);
+        for (unsigned c = 0; c < n; ++c) {
+            Value* at_least = rows->p[p->NbConstraints + 2 * c];
+            Value* at_most = rows->p[p->NbConstraints + 2 * c + 1];
+            for (unsigned k = 0; k < n + 2; ++k) {
+                value_set_si(at_least[k], 0);
+                value_set_si(at_most[k], 0);
+            }
+            value_set_si(at_least[0], 1);
+            value_set_si(at_least[c + 1], 1);
+            value_set_si(at_least[n + 1], -(*box)[c].first);
+            value_set_si(at_most[0], 1);
+            value_set_si(at_most[c + 1], -1);
+            value_set_si(at_most[n + 1], (*box)[c].second);
+        }
+        cut = Constraints2Polyhedron(rows, working_rows);
+    });
+    MatrixPtr owned_rows(rows);
+    PolyhedronPtr owned_cut(cut);
+    if (!done || !cut) return IntegerEmptiness::polylib_failed;
+    ConeConstraints declared;
+    for (unsigned r = 0; r < rows->NbRows; ++r) {
+        ExactRow row(n + 1);
+        for (unsigned c = 0; c <= n; ++c) row[c] = exact_number(rows->p[r][c + 1]);
+        (value_zero_p(rows->p[r][0]) ? declared.equalities : declared.inequalities).push_back(std::move(row));
+    }
+    if (!exact_declared_domain(cut, declared)) return IntegerEmptiness::beyond_64_bits;
+    return first_point(cut);
+}
+
+std::optional<bool> union_is_empty(const Polyhedron* domain, const std::string& what) {
+    for (const Polyhedron* p = domain; p; p = p->next) {
+        switch (integer_emptiness(p)) {
+        case IntegerEmptiness::empty: break;
+        case IntegerEmptiness::not_empty: return false;
+        case IntegerEmptiness::beyond_64_bits:
+            report_error("64-bit overflow in " + what + " - command ignored");
+            return std::nullopt;
+        case IntegerEmptiness::polylib_failed: report_polylib_failure(what); return std::nullopt;
+        }
+    }
+    return true;
+}
+
+// Whether every integer point of a is in b: PolyLib's difference, whose
+// complements keep integer points (c >= 0 becomes c <= -1), checked exactly
+// as the difference statement checks it, and then its integer emptiness.
+std::optional<bool> included(const Polyhedron* a, const Polyhedron* b, const std::string& what) {
+    Polyhedron* difference = nullptr;
+    auto* first = const_cast<Polyhedron*>(a);
+    auto* second = const_cast<Polyhedron*>(b);
+    if (!polylib_guarded([&] { difference = DomainDifference(first, second, working_rows); })) {
+        report_polylib_failure(what);
+        return std::nullopt;
+    }
+    DomainPtr owned(difference);
+    if (!difference) return true;
+    if (!exact_binop_result("diff", difference, a, b)) {
+        report_error("64-bit overflow in " + what + " - command ignored");
+        return std::nullopt;
+    }
+    return union_is_empty(difference, what);
+}
+
+std::size_t union_rows(const Polyhedron* domain) {
+    std::size_t rows = 0;
+    for (const Polyhedron* p = domain; p; p = p->next) rows += p->NbConstraints + p->NbRays;
+    return rows;
+}
+
+std::string dimensions(unsigned d) { return std::to_string(d) + (d == 1 ? " dimension" : " dimensions"); }
+
+}  // namespace
+
+IntegerEmptiness integer_emptiness(const Polyhedron* polyhedron) {
+    if (emptyQ(polyhedron) || polyhedron->NbRays == 0) return IntegerEmptiness::empty;
+    return bounded(polyhedron) ? first_point(polyhedron) : emptiness_in_box(polyhedron);
+}
+
+void print_domain_test(std::FILE* out, DomainTest test, const std::string& first, const std::string& second,
+                       DomainEntry* list) {
+    const TestKind& kind = kind_of(test);
+    const DomainEntry* a = lookup_domain(first, list);
+    const DomainEntry* b = test == DomainTest::empty ? a : lookup_domain(second, list);
+    if (!a || !b) {
+        refuse(out, kind, test == DomainTest::empty ? "'" + first + "' undeclared"
+                                                    : "'" + first + "' or '" + second + "' undeclared");
+        return;
+    }
+    unsigned da = a->domain->Dimension, db = b->domain->Dimension;
+    if (da != db) {
+        refuse(out, kind, "'" + first + "' has " + dimensions(da) + " and '" + second + "' has " + dimensions(db));
+        return;
+    }
+    std::string what = std::string(kind.noun) + " of '" + first + "'";
+    if (test != DomainTest::empty) what += std::string(test == DomainTest::subset ? " in '" : " and '") + second + "'";
+    if (auto problem = work_space_problem(da, union_rows(a->domain) + union_rows(b->domain))) {
+        report_error(what + " " + *problem + " - command ignored");
+        return;
+    }
+    std::optional<bool> answer;
+    if (test == DomainTest::empty) {
+        answer = union_is_empty(a->domain, what);
+    } else {
+        answer = included(a->domain, b->domain, what);
+        if (answer && *answer && test == DomainTest::equal) answer = included(b->domain, a->domain, what);
+    }
+    if (!answer) return;
+    std::fprintf(out, "> %s\n", *answer ? "true" : "false");
+}
