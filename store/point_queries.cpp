@@ -42,16 +42,16 @@ struct QueryKind {
     const char* unbounded_context;   // why the context must be bounded; null when it need not be
 };
 
-const QueryKind points_kind{"Points", "the points of",
+const QueryKind points_kind{"Points", "the listing of the points of",
                             ": the points are listed for each value of its parameters, which must be finitely many"};
-const QueryKind card_kind{"Card", "the number of points of",
+const QueryKind card_kind{"Card", "the count of the points of",
                           ": the points are counted for each value of its parameters, which must be finitely many "
                           "(ehrhart gives the counting polynomials)"};
 const QueryKind lexmin_kind{"Lexmin", "the lexicographic minimum of",
                             ", and PolyLib has no parametric integer programming: give the parameters bounds"};
 const QueryKind lexmax_kind{"Lexmax", "the lexicographic maximum of",
                             ", and PolyLib has no parametric integer programming: give the parameters bounds"};
-const QueryKind sample_kind{"Sample", "a sample point of",
+const QueryKind sample_kind{"Sample", "the sample point of",
                             ", and PolyLib has no parametric integer programming: give the parameters bounds"};
 const QueryKind codegen_kind{"Codegen", "the loop nest of", nullptr};
 
@@ -286,14 +286,15 @@ public:
     explicit MergedPoints(std::vector<NestRunner>& runners) : runners_(runners), ready_(runners.size()) {
         for (std::size_t k = 0; k < runners_.size(); ++k) ready_[k] = runners_[k].next();
     }
-    // The next point, or null at the end.
-    const std::int64_t* next() {
+    // Moves to the next point; false at the end.
+    bool next() {
         if (last_ != npos) ready_[last_] = runners_[last_].next();
         last_ = npos;
         for (std::size_t k = 0; k < runners_.size(); ++k)
             if (ready_[k] && (last_ == npos || before(runners_[k], runners_[last_]))) last_ = k;
-        return last_ == npos ? nullptr : runners_[last_].point();
+        return last_ != npos;
     }
+    const std::int64_t* point() const { return runners_[last_].point(); }
 
 private:
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
@@ -349,8 +350,8 @@ void list_points(std::FILE* out, const PreparedQuery& q, std::uint64_t bound, bo
         text.line(head + "\n");
         MergedPoints points(runners);
         std::uint64_t written = 0;
-        for (const std::int64_t* x; written < bound && (x = points.next()); ++written) {
-            text.point(x, variables);
+        for (; written < bound && points.next(); ++written) {
+            text.point(points.point(), variables);
             if ((written + 1) % points_between_looks == 0 && cancelled && cancelled()) {
                 text.flush();
                 report_error(q.what + " was interrupted - command ignored");
@@ -477,6 +478,22 @@ std::string count_problem(const PreparedQuery& q, const std::vector<std::int64_t
     return problem.take();
 }
 
+// The context's inequalities alone (none without parameters). PolyLib
+// counts by enumerating the points once the parameters are fixed, which its
+// polynomials avoid; a wider context only adds validity domains.
+Matrix* inequalities_of(const Polyhedron* context, unsigned parameters) {
+    unsigned rows = 0;
+    for (unsigned r = 0; context && r < context->NbConstraints; ++r) rows += value_notzero_p(context->Constraint[r][0]);
+    Matrix* m = Matrix_Alloc(rows, parameters + 2);
+    unsigned at = 0;
+    for (unsigned r = 0; context && r < context->NbConstraints; ++r) {
+        if (value_zero_p(context->Constraint[r][0])) continue;
+        for (unsigned c = 0; c < parameters + 2; ++c) value_assign(m->p[at][c], context->Constraint[r][c]);
+        ++at;
+    }
+    return m;
+}
+
 // Runs in the worker: PolyLib's enumeration of the pieces (summed for a
 // union), evaluated at each value; one marked line per value.
 bool count_job(const std::string& bytes) {
@@ -500,12 +517,14 @@ bool count_job(const std::string& bytes) {
 
     Polyhedron* domain = owned.front().get();
     Polyhedron* given_context = context.get();
-    Polyhedron* universe = nullptr;
+    Polyhedron* relaxed = nullptr;
+    Matrix* inequalities = nullptr;
     Enumeration* result = nullptr;
     bool done = polylib_guarded([&] {
-        Polyhedron* c = given_context ? given_context : (universe = Universe_Polyhedron(0));
-        result = domain->next ? Domain_Enumerate(domain, c, working_rows, nullptr)
-                              : Polyhedron_Enumerate(domain, c, working_rows, nullptr);
+        inequalities = inequalities_of(given_context, p);
+        relaxed = Constraints2Polyhedron(inequalities, working_rows);
+        result = domain->next ? Domain_Enumerate(domain, relaxed, working_rows, nullptr)
+                              : Polyhedron_Enumerate(domain, relaxed, working_rows, nullptr);
     });
     if (done) {
         for (std::size_t k = 0; k < static_cast<std::size_t>(points); ++k)
@@ -513,7 +532,8 @@ bool count_job(const std::string& bytes) {
     }
     polylib_guarded([&] {
         if (result) Enumeration_Free(result);
-        if (universe) Polyhedron_Free(universe);
+        if (relaxed) Polyhedron_Free(relaxed);
+        if (inequalities) Matrix_Free(inequalities);
     });
     for (std::size_t k = 0; k < owned.size(); ++k) owned[k]->next = nullptr;
     return done;
