@@ -153,7 +153,7 @@ std::string write_png_figure(const std::string& path, GdkPixbuf* pixels) {
 
 bool viewer_shows_a_domain() {
     if (DimNP <= 0 || !view_hull) return false;
-    for (const DomainEntry* e = DomainList; e; e = e->next)
+    for (const DomainEntry* e = shown_domains(); e; e = e->next)
         if (e->view) return true;
     return false;
 }

@@ -32,36 +32,46 @@ struct PendingLine {
     bool ended = false;
     std::string text;
 };
-PendingLine pending;
+
+// Readline is one per process, and its callbacks carry no data of ours: the
+// line it hands over, the store whose names Tab completes, and the
+// completions being offered are kept here for them.
+struct LineEditorState {
+    PendingLine pending;
+    const Registries* names = nullptr;
+    std::vector<std::string> words;
+    std::size_t next_word = 0;
+};
+LineEditorState line_editor;
 
 void take_line(char* text) {
-    pending.done = true;
-    pending.ended = text == nullptr;
-    if (text) pending.text = text;
+    line_editor.pending.done = true;
+    line_editor.pending.ended = text == nullptr;
+    if (text) line_editor.pending.text = text;
     std::free(text);
     rl_callback_handler_remove();
 }
 
 std::vector<std::string> completion_candidates() {
     std::vector<std::string> words(std::begin(keywords), std::end(keywords));
+    if (!line_editor.names) return words;
     {
         DomainLock lock;
-        for (DomainEntry* e = DomainList; e; e = e->next) words.push_back(e->name);
+        for (DomainEntry* e = line_editor.names->DomainList; e; e = e->next) words.push_back(e->name);
     }
-    for (MatrixEntry* m = MatrixList; m; m = m->next) words.push_back(m->name);
+    for (MatrixEntry* m = line_editor.names->MatrixList; m; m = m->next) words.push_back(m->name);
     return words;
 }
 
 char* next_completion(const char* text, int state) {
-    static std::vector<std::string> words;
-    static std::size_t next;
+    std::vector<std::string>& words = line_editor.words;
     if (state == 0) {
         words = completion_candidates();
-        next = 0;
+        line_editor.next_word = 0;
     }
     std::size_t length = std::strlen(text);
-    while (next < words.size()) {
-        const std::string& word = words[next++];
+    while (line_editor.next_word < words.size()) {
+        const std::string& word = words[line_editor.next_word++];
         if (word.compare(0, length, text) == 0) return strdup(word.c_str());
     }
     return nullptr;
@@ -119,7 +129,8 @@ std::string history_file_path() {
     return std::string(home) + "/.qarnest_history";
 }
 
-void start_line_editor() {
+void start_line_editor(const Registries& names) {
+    line_editor.names = &names;
     rl_readline_name = "qarnest";
     rl_catch_signals = 0;
     rl_attempted_completion_function = complete;
@@ -137,6 +148,7 @@ void start_line_editor() {
 
 EditedLine read_edited_line(const std::string& prompt, std::string& line, bool remember) {
     std::fflush(stdout);
+    PendingLine& pending = line_editor.pending;
     pending = PendingLine{};
     rl_callback_handler_install(prompt.c_str(), take_line);
     while (!pending.done) {

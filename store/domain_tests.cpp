@@ -36,9 +36,9 @@ const TestKind& kind_of(DomainTest test) {
     return empty_kind;
 }
 
-void refuse(std::FILE* out, const TestKind& kind, const std::string& reason) {
-    note_refusal();
-    std::fprintf(out, "> %s : %s - command ignored\n", kind.label, reason.c_str());
+void refuse(StatementReport& report, const TestKind& kind, const std::string& reason) {
+    note_refusal(report);
+    std::fprintf(report.out, "> %s : %s - command ignored\n", kind.label, reason.c_str());
 }
 
 bool bounded(const Polyhedron* p) {
@@ -141,15 +141,15 @@ IntegerEmptiness emptiness_in_box(const Polyhedron* p) {
     return first_point(cut);
 }
 
-std::optional<bool> union_is_empty(const Polyhedron* domain, const std::string& what) {
+std::optional<bool> union_is_empty(StatementReport& report, const Polyhedron* domain, const std::string& what) {
     for (const Polyhedron* p = domain; p; p = p->next) {
         switch (integer_emptiness(p)) {
         case IntegerEmptiness::empty: break;
         case IntegerEmptiness::not_empty: return false;
         case IntegerEmptiness::beyond_64_bits:
-            report_error("64-bit overflow in " + what + " - command ignored");
+            report_error(report, "64-bit overflow in " + what + " - command ignored");
             return std::nullopt;
-        case IntegerEmptiness::polylib_failed: report_polylib_failure(what); return std::nullopt;
+        case IntegerEmptiness::polylib_failed: report_polylib_failure(report, what); return std::nullopt;
         }
     }
     return true;
@@ -158,21 +158,22 @@ std::optional<bool> union_is_empty(const Polyhedron* domain, const std::string& 
 // Whether every integer point of a is in b: PolyLib's difference, whose
 // complements keep integer points (c >= 0 becomes c <= -1), checked exactly
 // as the difference statement checks it, and then its integer emptiness.
-std::optional<bool> included(const Polyhedron* a, const Polyhedron* b, const std::string& what) {
+std::optional<bool> included(StatementReport& report, const Polyhedron* a, const Polyhedron* b,
+                             const std::string& what) {
     Polyhedron* difference = nullptr;
     auto* first = const_cast<Polyhedron*>(a);
     auto* second = const_cast<Polyhedron*>(b);
     if (!polylib_guarded([&] { difference = DomainDifference(first, second, working_rows); })) {
-        report_polylib_failure(what);
+        report_polylib_failure(report, what);
         return std::nullopt;
     }
     DomainPtr owned(difference);
     if (!difference) return true;
     if (!exact_binop_result("diff", difference, a, b)) {
-        report_error("64-bit overflow in " + what + " - command ignored");
+        report_error(report, "64-bit overflow in " + what + " - command ignored");
         return std::nullopt;
     }
-    return union_is_empty(difference, what);
+    return union_is_empty(report, difference, what);
 }
 
 std::size_t union_rows(const Polyhedron* domain) {
@@ -190,34 +191,34 @@ IntegerEmptiness integer_emptiness(const Polyhedron* polyhedron) {
     return bounded(polyhedron) ? first_point(polyhedron) : emptiness_in_box(polyhedron);
 }
 
-void print_domain_test(std::FILE* out, DomainTest test, const std::string& first, const std::string& second,
+void print_domain_test(StatementReport& report, DomainTest test, const std::string& first, const std::string& second,
                        DomainEntry* list) {
     const TestKind& kind = kind_of(test);
     const DomainEntry* a = lookup_domain(first, list);
     const DomainEntry* b = test == DomainTest::empty ? a : lookup_domain(second, list);
     if (!a || !b) {
-        refuse(out, kind, test == DomainTest::empty ? "'" + first + "' undeclared"
+        refuse(report, kind, test == DomainTest::empty ? "'" + first + "' undeclared"
                                                     : "'" + first + "' or '" + second + "' undeclared");
         return;
     }
     unsigned da = a->domain->Dimension, db = b->domain->Dimension;
     if (da != db) {
-        refuse(out, kind, "'" + first + "' has " + dimensions(da) + " and '" + second + "' has " + dimensions(db));
+        refuse(report, kind, "'" + first + "' has " + dimensions(da) + " and '" + second + "' has " + dimensions(db));
         return;
     }
     std::string what = std::string(kind.noun) + " of '" + first + "'";
     if (test != DomainTest::empty) what += std::string(test == DomainTest::subset ? " in '" : " and '") + second + "'";
     if (auto problem = work_space_problem(da, union_rows(a->domain) + union_rows(b->domain))) {
-        report_error(what + " " + *problem + " - command ignored");
+        report_error(report, what + " " + *problem + " - command ignored");
         return;
     }
     std::optional<bool> answer;
     if (test == DomainTest::empty) {
-        answer = union_is_empty(a->domain, what);
+        answer = union_is_empty(report, a->domain, what);
     } else {
-        answer = included(a->domain, b->domain, what);
-        if (answer && *answer && test == DomainTest::equal) answer = included(b->domain, a->domain, what);
+        answer = included(report, a->domain, b->domain, what);
+        if (answer && *answer && test == DomainTest::equal) answer = included(report, b->domain, a->domain, what);
     }
     if (!answer) return;
-    std::fprintf(out, "> %s\n", *answer ? "true" : "false");
+    std::fprintf(report.out, "> %s\n", *answer ? "true" : "false");
 }

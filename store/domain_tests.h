@@ -2,16 +2,15 @@
 // points, each answered by one word a script can test.
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 #include "store/registry.h"
 
 enum class DomainTest { empty, subset, equal };
 
-// Writes "> true" or "> false" to `out`, or one refusal line. `second` is
-// unused by the emptiness test. Expects domain_lock held.
-void print_domain_test(std::FILE* out, DomainTest test, const std::string& first, const std::string& second,
+// Writes "> true" or "> false" to the session's output, or one refusal
+// line. `second` is unused by the emptiness test. Expects domain_lock held.
+void print_domain_test(StatementReport& report, DomainTest test, const std::string& first, const std::string& second,
                        DomainEntry* list);
 
 enum class IntegerEmptiness { empty, not_empty, beyond_64_bits, polylib_failed };

@@ -16,9 +16,9 @@ namespace {
 
 constexpr unsigned working_rows = 100;
 
-void refuse(const std::string& reason) {
-    note_refusal();
-    std::printf("> Gist : %s - command ignored\n", reason.c_str());
+void refuse(StatementReport& report, const std::string& reason) {
+    note_refusal(report);
+    std::fprintf(report.out, "> Gist : %s - command ignored\n", reason.c_str());
 }
 
 std::size_t union_rows(const Polyhedron* domain) {
@@ -106,42 +106,43 @@ std::optional<PolyhedronPtr> widened_context(const Polyhedron* context, unsigned
 
 }  // namespace
 
-DomainEntry* gen_pol_gist(const std::string& result, const std::string& name, const std::string& ctx_name,
-                          DomainEntry* list) {
+DomainEntry* gen_pol_gist(StoreSession& session, const std::string& result, const std::string& name,
+                          const std::string& ctx_name, DomainEntry* list) {
+    StatementReport& report = session.report;
     const DomainEntry* entry = lookup_domain(name, list);
     const DomainEntry* context = lookup_domain(ctx_name, list);
     if (!entry || !context) {
-        refuse("'" + name + "' or '" + ctx_name + "' undeclared");
+        refuse(report, "'" + name + "' or '" + ctx_name + "' undeclared");
         return list;
     }
     const Polyhedron* d = entry->domain;
     const Polyhedron* k = context->domain;
     if (k->next) {
-        refuse("context '" + ctx_name + "' is a union; a context must be a single polyhedron");
+        refuse(report, "context '" + ctx_name + "' is a union; a context must be a single polyhedron");
         return list;
     }
     if (k->Dimension > d->Dimension) {
-        refuse("context '" + ctx_name + "' has " + std::to_string(k->Dimension) + " dimensions, more than the " +
+        refuse(report, "context '" + ctx_name + "' has " + std::to_string(k->Dimension) + " dimensions, more than the " +
                std::to_string(d->Dimension) + " of domain '" + name + "'");
         return list;
     }
     std::string what = "the gist of '" + name + "' in '" + ctx_name + "'";
     if (auto problem = work_space_problem(d->Dimension, union_rows(d) + k->NbConstraints + k->NbRays)) {
-        report_error(what + " " + *problem + " - command ignored");
+        report_error(report, what + " " + *problem + " - command ignored");
         return list;
     }
     // A context without variables has no parameters: it says nothing.
     ConeConstraints rows = k->Dimension > 0 ? widened_rows(k, d->Dimension) : ConeConstraints{};
     std::optional<PolyhedronPtr> wide = widened_context(k, d->Dimension, rows);
     if (!wide) {
-        report_polylib_failure(what);
+        report_polylib_failure(report, what);
         return list;
     }
     Polyhedron* simplified = nullptr;
     auto* domain = const_cast<Polyhedron*>(d);
     Polyhedron* in = wide->get();
     if (!polylib_guarded([&] { simplified = DomainSimplify(domain, in, working_rows); })) {
-        report_polylib_failure(what);
+        report_polylib_failure(report, what);
         return list;
     }
     DomainPtr owned(simplified);
@@ -149,14 +150,14 @@ DomainEntry* gen_pol_gist(const std::string& result, const std::string& name, co
     if (!simplified || union_constraints(simplified) > union_constraints(d)) {
         Polyhedron* copy = nullptr;
         if (!polylib_guarded([&] { copy = Domain_Copy(domain); })) {
-            report_polylib_failure(what);
+            report_polylib_failure(report, what);
             return list;
         }
         owned.reset(copy);
     }
     if (!exact_gist(owned.get(), d, rows)) {
-        report_error("64-bit overflow in " + what + " - command ignored");
+        report_error(report, "64-bit overflow in " + what + " - command ignored");
         return list;
     }
-    return add_domain_in_list(result, copy_var_list(entry->vars), owned.release(), list);
+    return add_domain_in_list(session, result, copy_var_list(entry->vars), owned.release(), list);
 }

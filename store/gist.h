@@ -12,5 +12,5 @@
 // intersected with the context is the domain intersected with it, and it has
 // no more constraints than the domain. Returns the new head of DomainList.
 // Expects the GDK lock and domain_lock held.
-DomainEntry* gen_pol_gist(const std::string& result, const std::string& name, const std::string& ctx_name,
+DomainEntry* gen_pol_gist(StoreSession& session, const std::string& result, const std::string& name, const std::string& ctx_name,
                           DomainEntry* list);

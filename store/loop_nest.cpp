@@ -451,10 +451,10 @@ bool NestRunner::sample_from(unsigned k, std::int64_t* x) {
     }
 }
 
-NestRunner::CountStatus NestRunner::count(unsigned __int128& total, bool (*cancelled)(), std::uint64_t* budget) {
+NestRunner::CountStatus NestRunner::count(unsigned __int128& total, CancelCheck* cancel, std::uint64_t* budget) {
     if (beyond_64_bits_) return CountStatus::beyond_64_bits;
     if (!guards_hold_) return CountStatus::done;
-    CountLimits limits{cancelled, budget, 0, CountStatus::done};
+    CountLimits limits{cancel, budget, 0, CountStatus::done};
     std::vector<std::int64_t> x(nest_.variables);
     if (!count_from(0, x.data(), total, limits)) return beyond_64_bits_ ? CountStatus::beyond_64_bits : limits.stopped;
     return CountStatus::done;
@@ -467,7 +467,7 @@ bool NestRunner::count_from(unsigned k, std::int64_t* x, unsigned __int128& tota
         limits.stopped = CountStatus::over_budget;
         return false;
     }
-    if (++limits.ticks % levels_between_looks == 0 && limits.cancelled && limits.cancelled()) {
+    if (++limits.ticks % levels_between_looks == 0 && limits.cancel && limits.cancel->analysis_cancelled()) {
         limits.stopped = CountStatus::cancelled;
         return false;
     }

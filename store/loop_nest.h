@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/polylib.h"
+#include "store/contained_run.h"
 
 // The coefficients of every dimension (the variables, then the parameters)
 // and the constant: the row states row . (y, 1) >= 0, or = 0.
@@ -81,7 +82,7 @@ public:
     // values are counted, not visited. `budget`, when given, is the number
     // of levels the count may still enter.
     enum class CountStatus { done, cancelled, beyond_64_bits, over_budget };
-    CountStatus count(unsigned __int128& total, bool (*cancelled)() = nullptr, std::uint64_t* budget = nullptr);
+    CountStatus count(unsigned __int128& total, CancelCheck* cancel = nullptr, std::uint64_t* budget = nullptr);
 
 private:
     struct FixedRow {
@@ -104,7 +105,7 @@ private:
     bool row_value(const FixedRow& row, unsigned k, const std::int64_t* x, __int128& value);
     bool sample_from(unsigned k, std::int64_t* x);
     struct CountLimits {
-        bool (*cancelled)();
+        CancelCheck* cancel;
         std::uint64_t* budget;
         unsigned ticks;
         CountStatus stopped;

@@ -66,9 +66,9 @@ const QueryKind& kind_of(PointQuery query) {
     return points_kind;
 }
 
-void refuse(std::FILE* out, const QueryKind& kind, const std::string& reason) {
-    note_refusal();
-    std::fprintf(out, "> %s : %s - command ignored\n", kind.label, reason.c_str());
+void refuse(StatementReport& report, const QueryKind& kind, const std::string& reason) {
+    note_refusal(report);
+    std::fprintf(report.out, "> %s : %s - command ignored\n", kind.label, reason.c_str());
 }
 
 std::string decimal(unsigned __int128 v) {
@@ -93,6 +93,9 @@ std::size_t union_rows(const Polyhedron* domain) {
 // What a query works on once checked: the domain's pieces (made disjoint
 // for a union), each with its loop nest, and the nest of the context.
 struct PreparedQuery {
+    StatementReport* report = nullptr;
+    CancelCheck* cancel = nullptr;
+    std::chrono::milliseconds time_limit{};
     const DomainEntry* entry = nullptr;
     const DomainEntry* context = nullptr;
     unsigned parameters = 0;
@@ -101,7 +104,14 @@ struct PreparedQuery {
     std::vector<const Polyhedron*> pieces;
     std::vector<LoopNest> nests;
     LoopNest context_nest;   // over the parameters alone; no variable without parameters
-    std::string what;        // e.g. "the points of 'D'"
+    std::string what;        // e.g. "the listing of the points of 'D'"
+
+    FILE* out() const { return report->out; }
+    bool cancelled() const { return cancel && cancel->analysis_cancelled(); }
+    void fail(const std::string& why) const { report_error(*report, why + " - command ignored"); }
+    void overflow() const { fail("64-bit overflow in " + what); }
+    void interrupted() const { fail(what + " was interrupted"); }
+    void polylib_failed() const { report_polylib_failure(*report, what); }
 };
 
 std::string unbounded_domain(const PreparedQuery& q) {
@@ -111,12 +121,12 @@ std::string unbounded_domain(const PreparedQuery& q) {
 }
 
 // Tells why not, once, when the nest cannot be used.
-bool nest_ready(std::FILE* out, const QueryKind& kind, const PreparedQuery& q, NestOutcome outcome) {
+bool nest_ready(const QueryKind& kind, const PreparedQuery& q, NestOutcome outcome) {
     switch (outcome) {
     case NestOutcome::ready: return true;
-    case NestOutcome::unbounded: refuse(out, kind, unbounded_domain(q)); return false;
-    case NestOutcome::wrapped: report_error("64-bit overflow in " + q.what + " - command ignored"); return false;
-    case NestOutcome::polylib_failed: report_polylib_failure(q.what); return false;
+    case NestOutcome::unbounded: refuse(*q.report, kind, unbounded_domain(q)); return false;
+    case NestOutcome::wrapped: q.overflow(); return false;
+    case NestOutcome::polylib_failed: q.polylib_failed(); return false;
     }
     return false;
 }
@@ -130,33 +140,37 @@ bool make_pieces(PreparedQuery& q) {
     try {
         q.disjoint = sound_disjoint_domain(domain);
     } catch (const DecompositionFailure&) {
-        report_polylib_failure(q.what);
+        q.polylib_failed();
         return false;
     }
     if (!exact_disjoint_result(q.disjoint.get(), domain)) {
-        report_error("64-bit overflow in " + q.what + " - command ignored");
+        q.overflow();
         return false;
     }
     for (const Polyhedron* p = q.disjoint.get(); p; p = p->next) q.pieces.push_back(p);
     return true;
 }
 
-std::optional<PreparedQuery> prepare(std::FILE* out, const QueryKind& kind, const std::string& domain_name,
+std::optional<PreparedQuery> prepare(StoreSession& session, const QueryKind& kind, const std::string& domain_name,
                                      const std::string& context_name, DomainEntry* list) {
     PreparedQuery q;
+    q.report = &session.report;
+    q.cancel = session.reader;
+    q.time_limit = session.analysis_time_limit;
+    StatementReport& report = session.report;
     q.entry = lookup_domain(domain_name, list);
     q.context = lookup_domain(context_name, list);
     if (!q.entry || !q.context) {
-        refuse(out, kind, "'" + domain_name + "' or '" + context_name + "' undeclared");
+        refuse(report, kind, "'" + domain_name + "' or '" + context_name + "' undeclared");
         return std::nullopt;
     }
     if (auto problem = context_problem(*q.entry, *q.context)) {
-        refuse(out, kind, *problem);
+        refuse(report, kind, *problem);
         return std::nullopt;
     }
     q.what = std::string(kind.what) + " '" + domain_name + "'";
     if (auto problem = work_space_problem(q.entry->domain->Dimension, union_rows(q.entry->domain))) {
-        report_error(q.what + " " + *problem + " - command ignored");
+        q.fail(q.what + " " + *problem);
         return std::nullopt;
     }
     const Polyhedron* context = q.context->domain;
@@ -167,30 +181,30 @@ std::optional<PreparedQuery> prepare(std::FILE* out, const QueryKind& kind, cons
         if (emptyQ(piece)) continue;
         bool bounded = bounded_for_fixed_parameters(piece, q.parameters, failed);
         if (failed) {
-            report_polylib_failure(q.what);
+            q.polylib_failed();
             return std::nullopt;
         }
         if (!bounded) {
-            refuse(out, kind, unbounded_domain(q));
+            refuse(report, kind, unbounded_domain(q));
             return std::nullopt;
         }
     }
     if (kind.unbounded_context && q.parameters > 0) {
         if (!bounded_for_fixed_parameters(context, 0, failed) && !failed) {
-            refuse(out, kind, "context '" + context_name + "' is unbounded" + kind.unbounded_context);
+            refuse(report, kind, "context '" + context_name + "' is unbounded" + kind.unbounded_context);
             return std::nullopt;
         }
         if (failed) {
-            report_polylib_failure(q.what);
+            q.polylib_failed();
             return std::nullopt;
         }
-        if (!nest_ready(out, kind, q, build_loop_nest(context, nullptr, q.context_nest))) return std::nullopt;
+        if (!nest_ready(kind, q, build_loop_nest(context, nullptr, q.context_nest))) return std::nullopt;
     }
     if (!make_pieces(q)) return std::nullopt;
     const Polyhedron* nest_context = q.parameters > 0 ? context : nullptr;
     q.nests.resize(q.pieces.size());
     for (std::size_t k = 0; k < q.pieces.size(); ++k)
-        if (!nest_ready(out, kind, q, build_loop_nest(q.pieces[k], nest_context, q.nests[k]))) return std::nullopt;
+        if (!nest_ready(kind, q, build_loop_nest(q.pieces[k], nest_context, q.nests[k]))) return std::nullopt;
     if (q.nests.empty()) {   // a union without any point
         LoopNest nothing;
         nothing.variables = q.entry->domain->Dimension - q.parameters;
@@ -221,12 +235,16 @@ std::string tuple(const std::int64_t* x, unsigned n) {
     return text + ")";
 }
 
+std::string values_left_over(std::uint64_t bound, unsigned __int128 total) {
+    return "> the first " + std::to_string(bound) + " of the " + decimal(total) +
+           " values of the parameters are listed\n";
+}
+
 // The values of the parameters in lexicographic order, `bound` at most:
 // `answer` runs at each (false stops everything); values left over are
 // counted and told.
 template <class Answer>
-void for_each_parameter_value(std::FILE* out, const PreparedQuery& q, std::uint64_t bound,
-                              bool (*cancelled)(), Answer&& answer) {
+void for_each_parameter_value(const PreparedQuery& q, std::uint64_t bound, Answer&& answer) {
     NestRunner values(q.context_nest);
     values.fix_parameters(nullptr);
     std::uint64_t listed = 0;
@@ -234,22 +252,21 @@ void for_each_parameter_value(std::FILE* out, const PreparedQuery& q, std::uint6
         if (listed == bound) {
             unsigned __int128 total = 0;
             values.fix_parameters(nullptr);
-            if (values.count(total, cancelled) != NestRunner::CountStatus::done) {
-                report_error(q.what + " was interrupted - command ignored");
+            if (values.count(total, q.cancel) != NestRunner::CountStatus::done) {
+                q.interrupted();
                 return;
             }
-            std::fprintf(out, "> the first %llu of the %s values of the parameters are listed\n",
-                         static_cast<unsigned long long>(bound), decimal(total).c_str());
+            std::fputs(values_left_over(bound, total).c_str(), q.out());
             return;
         }
-        if (cancelled && cancelled()) {
-            report_error(q.what + " was interrupted - command ignored");
+        if (q.cancelled()) {
+            q.interrupted();
             return;
         }
         if (!answer(values.point())) return;
         ++listed;
     }
-    if (values.beyond_64_bits()) report_error("64-bit overflow in " + q.what + " - command ignored");
+    if (values.beyond_64_bits()) q.overflow();
 }
 
 // The points' text, handed to the stream in large pieces.
@@ -319,61 +336,56 @@ bool any_beyond_64_bits(const std::vector<NestRunner>& runners) {
 // The number of points at the values the runners are fixed at (they are
 // fixed again after). Tells why not when it cannot be had.
 std::optional<unsigned __int128> counted(const PreparedQuery& q, std::vector<NestRunner>& runners,
-                                         const std::int64_t* parameters, bool (*cancelled)()) {
+                                         const std::int64_t* parameters) {
     unsigned __int128 total = 0;
     for (NestRunner& r : runners) {
-        switch (r.count(total, cancelled)) {
+        switch (r.count(total, q.cancel)) {
         case NestRunner::CountStatus::done: break;
-        case NestRunner::CountStatus::beyond_64_bits:
-            report_error("64-bit overflow in " + q.what + " - command ignored");
-            return std::nullopt;
+        case NestRunner::CountStatus::beyond_64_bits: q.overflow(); return std::nullopt;
         case NestRunner::CountStatus::cancelled:
-        case NestRunner::CountStatus::over_budget:
-            report_error(q.what + " was interrupted - command ignored");
-            return std::nullopt;
+        case NestRunner::CountStatus::over_budget: q.interrupted(); return std::nullopt;
         }
         r.fix_parameters(parameters);
     }
     return total;
 }
 
-void list_points(std::FILE* out, const PreparedQuery& q, std::uint64_t bound, bool (*cancelled)()) {
+void list_points(const PreparedQuery& q, std::uint64_t bound) {
     std::vector<NestRunner> runners = runners_of(q);
     const unsigned variables = q.nests.front().variables;
-    for_each_parameter_value(out, q, bound, cancelled, [&](const std::int64_t* parameters) {
+    for_each_parameter_value(q, bound, [&](const std::int64_t* parameters) {
         for (NestRunner& r : runners) r.fix_parameters(parameters);
-        std::optional<unsigned __int128> total = counted(q, runners, parameters, cancelled);
+        std::optional<unsigned __int128> total = counted(q, runners, parameters);
         if (!total) return false;
         std::string head = "> " + heading(q, parameters) + points_text(decimal(*total));
         if (*total > bound) head += ", the first " + std::to_string(bound) + " listed";
-        PointText text(out);
+        PointText text(q.out());
         text.line(head + "\n");
         MergedPoints points(runners);
         std::uint64_t written = 0;
         for (; written < bound && points.next(); ++written) {
             text.point(points.point(), variables);
-            if ((written + 1) % points_between_looks == 0 && cancelled && cancelled()) {
+            if ((written + 1) % points_between_looks == 0 && q.cancelled()) {
                 text.flush();
-                report_error(q.what + " was interrupted - command ignored");
+                q.interrupted();
                 return false;
             }
         }
         if (*total > bound) text.line("  ...\n");
         text.flush();
         if (any_beyond_64_bits(runners)) {
-            report_error("64-bit overflow in " + q.what + " - command ignored");
+            q.overflow();
             return false;
         }
         return true;
     });
 }
 
-void print_extremes(std::FILE* out, PointQuery query, const PreparedQuery& q, std::uint64_t bound,
-                    bool (*cancelled)()) {
+void print_extremes(PointQuery query, const PreparedQuery& q, std::uint64_t bound) {
     std::vector<NestRunner> runners = runners_of(q);
     const unsigned variables = q.nests.front().variables;
     std::vector<std::int64_t> best(variables), x(variables);
-    for_each_parameter_value(out, q, bound, cancelled, [&](const std::int64_t* parameters) {
+    for_each_parameter_value(q, bound, [&](const std::int64_t* parameters) {
         bool found = false;
         for (NestRunner& r : runners) {
             r.fix_parameters(parameters);
@@ -390,10 +402,10 @@ void print_extremes(std::FILE* out, PointQuery query, const PreparedQuery& q, st
             found |= has;
         }
         if (any_beyond_64_bits(runners)) {
-            report_error("64-bit overflow in " + q.what + " - command ignored");
+            q.overflow();
             return false;
         }
-        std::fprintf(out, "> %s%s\n", heading(q, parameters).c_str(),
+        std::fprintf(q.out(), "> %s%s\n", heading(q, parameters).c_str(),
                      found ? tuple(best.data(), variables).c_str() : "empty");
         return true;
     });
@@ -552,7 +564,7 @@ std::vector<std::string> marked_counts(const std::string& output) {
     return counts;
 }
 
-void print_counts(std::FILE* out, const PreparedQuery& q, std::uint64_t bound, bool (*cancelled)()) {
+void print_counts(const PreparedQuery& q, std::uint64_t bound) {
     // The values first: the worker counts at all of them at once.
     std::vector<std::int64_t> values;
     std::size_t listed = 0;
@@ -564,33 +576,33 @@ void print_counts(std::FILE* out, const PreparedQuery& q, std::uint64_t bound, b
             if (listed == bound) {
                 unsigned __int128 total = 0;
                 parameters.fix_parameters(nullptr);
-                if (parameters.count(total, cancelled) != NestRunner::CountStatus::done) {
-                    report_error(q.what + " was interrupted - command ignored");
+                if (parameters.count(total, q.cancel) != NestRunner::CountStatus::done) {
+                    q.interrupted();
                     return;
                 }
-                left_over = "> the first " + std::to_string(bound) + " of the " + decimal(total) +
-                            " values of the parameters are listed\n";
+                left_over = values_left_over(bound, total);
                 break;
             }
             values.insert(values.end(), parameters.point(), parameters.point() + q.parameters);
             ++listed;
         }
         if (parameters.beyond_64_bits()) {
-            report_error("64-bit overflow in " + q.what + " - command ignored");
+            q.overflow();
             return;
         }
     }
     std::vector<std::string> counts(listed, "0");
     if (!q.pieces.empty()) {
-        ContainedResult result = run_in_worker(count_job, count_problem(q, values, listed), analysis_time_limit);
+        std::fflush(q.out());
+        ContainedResult result = run_in_worker(count_job, count_problem(q, values, listed), q.time_limit, q.cancel);
         if (result.outcome != ContainedOutcome::Finished) {
-            report_error(contained_failure_message(result, q.what, analysis_time_limit));
+            report_error(*q.report, contained_failure_message(result, q.what, q.time_limit));
             return;
         }
         counts = marked_counts(result.output);
     }
     if (counts.size() != listed) {
-        report_polylib_failure(q.what);
+        q.polylib_failed();
         return;
     }
     // Checked against the nests' own counts while that stays cheap.
@@ -600,8 +612,7 @@ void print_counts(std::FILE* out, const PreparedQuery& q, std::uint64_t bound, b
         const std::int64_t* at = values.data() + k * q.parameters;
         std::string where = q.parameters > 0 ? " at " + parameter_values(q, at) : "";
         if (counts[k] == not_a_count) {
-            report_error("the Ehrhart polynomial of '" + q.entry->name + "' gives no whole number of points" + where +
-                         " - command ignored");
+            q.fail("the Ehrhart polynomial of '" + q.entry->name + "' gives no whole number of points" + where);
             return;
         }
         unsigned __int128 total = 0;
@@ -609,56 +620,56 @@ void print_counts(std::FILE* out, const PreparedQuery& q, std::uint64_t bound, b
         for (NestRunner& r : runners) {
             if (!checked) break;
             r.fix_parameters(at);
-            NestRunner::CountStatus status = r.count(total, cancelled, &budget);
+            NestRunner::CountStatus status = r.count(total, q.cancel, &budget);
             if (status == NestRunner::CountStatus::cancelled) {
-                report_error(q.what + " was interrupted - command ignored");
+                q.interrupted();
                 return;
             }
             checked = status == NestRunner::CountStatus::done;
         }
         if (checked && decimal(total) != counts[k]) {
-            report_error("the Ehrhart polynomial of '" + q.entry->name + "' gives " + counts[k] + " points" + where +
-                         " where there are " + decimal(total) + " - command ignored");
+            q.fail("the Ehrhart polynomial of '" + q.entry->name + "' gives " + counts[k] + " points" + where +
+                   " where there are " + decimal(total));
             return;
         }
     }
     for (std::size_t k = 0; k < listed; ++k)
-        std::fprintf(out, "> %s%s\n", heading(q, values.data() + k * q.parameters).c_str(),
+        std::fprintf(q.out(), "> %s%s\n", heading(q, values.data() + k * q.parameters).c_str(),
                      points_text(counts[k]).c_str());
-    if (left_over) std::fputs(left_over->c_str(), out);
+    if (left_over) std::fputs(left_over->c_str(), q.out());
 }
 
 }  // namespace
 
-void answer_point_query(std::FILE* out, const PointQuestion& question, DomainEntry* list) {
+void answer_point_query(StoreSession& session, const PointQuestion& question, DomainEntry* list) {
     const QueryKind& kind = kind_of(question.query);
     if (question.bound == 0) {
-        refuse(out, kind, "the listing bound must be at least 1");
+        refuse(session.report, kind, "the listing bound must be at least 1");
         return;
     }
-    std::optional<PreparedQuery> q = prepare(out, kind, question.domain_name, question.context_name, list);
+    std::optional<PreparedQuery> q = prepare(session, kind, question.domain_name, question.context_name, list);
     if (!q) return;
     switch (question.query) {
-    case PointQuery::points: list_points(out, *q, question.bound, question.cancelled); break;
-    case PointQuery::card: print_counts(out, *q, question.bound, question.cancelled); break;
+    case PointQuery::points: list_points(*q, question.bound); break;
+    case PointQuery::card: print_counts(*q, question.bound); break;
     case PointQuery::lexmin:
     case PointQuery::lexmax:
-    case PointQuery::sample: print_extremes(out, question.query, *q, question.bound, question.cancelled); break;
+    case PointQuery::sample: print_extremes(question.query, *q, question.bound); break;
     }
 }
 
-void print_codegen(std::FILE* out, const std::string& domain_name, const std::string& context_name,
+void print_codegen(StoreSession& session, const std::string& domain_name, const std::string& context_name,
                    DomainEntry* list) {
-    std::optional<PreparedQuery> q = prepare(out, codegen_kind, domain_name, context_name, list);
+    std::optional<PreparedQuery> q = prepare(session, codegen_kind, domain_name, context_name, list);
     if (!q) return;
     CodeNames names{var_names_array(q->entry->vars), q->parameter_names};
     names.variables.resize(q->nests.front().variables);
     if (auto problem = code_names_problem(names)) {
-        refuse(out, codegen_kind, *problem);
+        refuse(session.report, codegen_kind, *problem);
         return;
     }
     for (std::size_t k = 0; k < q->nests.size(); ++k) {
-        if (q->nests.size() > 1) std::fprintf(out, "/* piece %zu of %zu */\n", k + 1, q->nests.size());
-        print_nest_code(out, q->nests[k], names);
+        if (q->nests.size() > 1) std::fprintf(q->out(), "/* piece %zu of %zu */\n", k + 1, q->nests.size());
+        print_nest_code(q->out(), q->nests[k], names);
     }
 }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "store/registry.h"
@@ -21,12 +20,12 @@ struct PointQuestion {
     std::string domain_name;
     std::string context_name;
     std::uint64_t bound = default_listing_bound;
-    bool (*cancelled)() = nullptr;   // asked now and then during long work: true stops it
 };
 
 // Expects domain_lock held (released while the analysis worker counts).
-// Writes the answer to `out`; a refusal or a failure is one line.
-void answer_point_query(std::FILE* out, const PointQuestion& question, DomainEntry* list);
-void print_codegen(std::FILE* out, const std::string& domain_name, const std::string& context_name,
+// Writes the answer to the session's output, a refusal or a failure in one
+// line; long work asks the session's reader now and then whether to stop.
+void answer_point_query(StoreSession& session, const PointQuestion& question, DomainEntry* list);
+void print_codegen(StoreSession& session, const std::string& domain_name, const std::string& context_name,
                    DomainEntry* list);
 
