@@ -87,6 +87,24 @@ const Transcript answers[] = {
 
 INSTANTIATE_TEST_SUITE_P(Answers, QueriesTranscript, ::testing::ValuesIn(answers), transcript_name);
 
+// Unbounded polyhedra, whose integer points no box of a test can hold:
+// lines that meet integer points only far apart, strips between them, and a
+// plane of the wrong parity.
+const Transcript unbounded_emptiness[] = {
+    {"UnboundedPolyhedra",
+     "A := { i, j | 3i = 7j + 1 } ;\nisempty (A) ;\nB := { i, j | 1 <= 3i - 3j <= 2 } ;\nisempty (B) ;\n"
+     "C := { i, j | 1 <= 3i - 3j <= 3 } ;\nisempty (C) ;\nD := { i | 2i >= 1 } ;\nisempty (D) ;\n"
+     "E := { i, j, k | 2i + 4j + 6k = 1 } ;\nisempty (E) ;\nF := { i, j, k | 2i + 4j + 6k = 2, i >= 5 } ;\n"
+     "isempty (F) ;\nissubset (C, A) ;\nissubset (B, A) ;\n",
+     "<1> > A :=   { i, j | 3i = 7j+1 }\n<2> > false\n<3> > B :=   { i, j | 3i <= 3j+2, 3i >= 3j+1 }\n<4> > true\n"
+     "<5> > C :=   { i, j | 3i <= 3j+3, 3i >= 3j+1 }\n<6> > false\n<7> > D :=   { i | 2i >= 1 }\n<8> > false\n"
+     "<9> > E :=   { i, j, k | 2i+4j+6k = 1 }\n<10> > true\n<11> > F :=   { i, j, k | i+2j+3k = 1, 2j+3k <= -4 }\n"
+     "<12> > false\n<13> > false\n<14> > true\n<15> End.\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(IntegerEmptiness, QueriesTranscript, ::testing::ValuesIn(unbounded_emptiness),
+                         transcript_name);
+
 const Transcript refusals[] = {
     {"UnboundedDomain", "H := { i, N | i >= 0 } ;\nC := { N | 0 <= N <= 2 } ;\npoints (H, C) ;\ncodegen (H, C) ;\n",
      "<1> > H :=   { i, N | i >= 0 }\n<2> > C :=   { N | N <= 2, N >= 0 }\n"
