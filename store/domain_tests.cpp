@@ -1,7 +1,9 @@
 // Integer emptiness through the loop nest of a bounded polyhedron (an
 // unbounded one is first cut to a box that keeps a point if it has any);
-// inclusion as the emptiness of PolyLib's integer difference, checked
-// exactly; equality as inclusion both ways.
+// inclusion as the emptiness of PolyLib's integer difference; equality as
+// inclusion both ways. A point found is checked against the operands
+// themselves, so a "false" needs no other proof; a "true" rests on PolyLib's
+// results only once they pass the exact check.
 #include "store/domain_tests.h"
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "base/error_report.h"
+#include "store/exact_check.h"
 #include "store/loop_nest.h"
 #include "store/operations.h"
 #include "store/work_space.h"
@@ -41,25 +44,51 @@ void refuse(StatementReport& report, const TestKind& kind, const std::string& re
     std::fprintf(report.out, "> %s : %s - command ignored\n", kind.label, reason.c_str());
 }
 
+using Point = std::vector<std::int64_t>;
+
 bool bounded(const Polyhedron* p) {
     for (unsigned r = 0; r < p->NbRays; ++r)
         if (value_zero_p(p->Ray[r][0]) || value_zero_p(p->Ray[r][p->Dimension + 1])) return false;
     return true;
 }
 
-IntegerEmptiness first_point(const Polyhedron* p) {
+// Whether the integer point satisfies every row of the polyhedron, exactly.
+bool holds_point(const Polyhedron* p, const Point& x) {
+    for (unsigned r = 0; r < p->NbConstraints; ++r) {
+        const Value* row = p->Constraint[r];
+        ExactNumber sum = exact_number(row[p->Dimension + 1]);
+        for (unsigned c = 0; c < p->Dimension; ++c)
+            if (value_notzero_p(row[c + 1])) sum += exact_number(row[c + 1]) * ExactNumber(static_cast<long>(x[c]));
+        if (value_zero_p(row[0]) ? sum != 0 : sum < 0) return false;
+    }
+    return true;
+}
+
+bool in_union(const Polyhedron* domain, const Point& x) {
+    for (const Polyhedron* p = domain; p; p = p->next)
+        if (!emptyQ(p) && p->NbRays > 0 && holds_point(p, x)) return true;
+    return false;
+}
+
+enum class Search { found, none, beyond_64_bits, polylib_failed };
+
+// The first point of a bounded polyhedron. "none" is only as good as the
+// generators the nest is checked against.
+Search first_point(const Polyhedron* p, Point& x) {
     LoopNest nest;
     switch (build_loop_nest(p, nullptr, nest)) {
     case NestOutcome::ready: break;
-    case NestOutcome::polylib_failed: return IntegerEmptiness::polylib_failed;
+    case NestOutcome::polylib_failed: return Search::polylib_failed;
     case NestOutcome::unbounded:
-    case NestOutcome::wrapped: return IntegerEmptiness::beyond_64_bits;
+    case NestOutcome::wrapped: return Search::beyond_64_bits;
     }
     NestRunner runner(nest);
     runner.fix_parameters(nullptr);
     bool found = runner.next();
-    if (runner.beyond_64_bits()) return IntegerEmptiness::beyond_64_bits;
-    return found ? IntegerEmptiness::not_empty : IntegerEmptiness::empty;
+    if (runner.beyond_64_bits()) return Search::beyond_64_bits;
+    if (!found) return Search::none;
+    x.assign(runner.point(), runner.point() + nest.variables);
+    return Search::found;
 }
 
 __int128 floor_division(__int128 a, __int128 b) {   // b > 0
@@ -101,10 +130,11 @@ std::optional<std::vector<std::pair<std::int64_t, std::int64_t>>> generator_box(
     return box;
 }
 
-// The polyhedron cut to its box, checked to be exactly what its rows say.
-IntegerEmptiness emptiness_in_box(const Polyhedron* p) {
+// The polyhedron cut to its box; "none" stands once the cut passes the
+// exact check of a declaration.
+Search point_in_box(const Polyhedron* p, Point& x) {
     auto box = generator_box(p);
-    if (!box) return IntegerEmptiness::beyond_64_bits;
+    if (!box) return Search::beyond_64_bits;
     const unsigned n = p->Dimension;
     Matrix* rows = nullptr;
     Polyhedron* cut = nullptr;
@@ -130,50 +160,96 @@ IntegerEmptiness emptiness_in_box(const Polyhedron* p) {
     });
     MatrixPtr owned_rows(rows);
     PolyhedronPtr owned_cut(cut);
-    if (!done || !cut) return IntegerEmptiness::polylib_failed;
+    if (!done || !cut) return Search::polylib_failed;
+    Search found = emptyQ(cut) || cut->NbRays == 0 ? Search::none : first_point(cut, x);
+    if (found != Search::none) return found;
     ConeConstraints declared;
     for (unsigned r = 0; r < rows->NbRows; ++r) {
         ExactRow row(n + 1);
         for (unsigned c = 0; c <= n; ++c) row[c] = exact_number(rows->p[r][c + 1]);
         (value_zero_p(rows->p[r][0]) ? declared.equalities : declared.inequalities).push_back(std::move(row));
     }
-    if (!exact_declared_domain(cut, declared)) return IntegerEmptiness::beyond_64_bits;
-    return first_point(cut);
+    return exact_declared_domain(cut, declared) ? Search::none : Search::beyond_64_bits;
 }
 
-std::optional<bool> union_is_empty(StatementReport& report, const Polyhedron* domain, const std::string& what) {
+// A point of the polyhedron, bounded or not; one found is checked against
+// it exactly.
+Search some_point(const Polyhedron* p, Point& x) {
+    if (emptyQ(p) || p->NbRays == 0) return Search::none;
+    Search found = bounded(p) ? first_point(p, x) : point_in_box(p, x);
+    if (found == Search::found && !holds_point(p, x)) return Search::beyond_64_bits;
+    return found;
+}
+
+class Answer {
+public:
+    Answer(StatementReport& report, std::string what) : report_(report), what_(std::move(what)) {}
+    // False, once told, when the search failed.
+    bool usable(Search s) {
+        if (s == Search::beyond_64_bits) report_error(report_, "64-bit overflow in " + what_ + " - command ignored");
+        if (s == Search::polylib_failed) report_polylib_failure(report_, what_);
+        return s == Search::found || s == Search::none;
+    }
+    void overflow() { report_error(report_, "64-bit overflow in " + what_ + " - command ignored"); }
+    void polylib_failed() { report_polylib_failure(report_, what_); }
+
+private:
+    StatementReport& report_;
+    std::string what_;
+};
+
+std::optional<bool> union_is_empty(Answer& answer, const Polyhedron* domain) {
+    Point x;
     for (const Polyhedron* p = domain; p; p = p->next) {
-        switch (integer_emptiness(p)) {
-        case IntegerEmptiness::empty: break;
-        case IntegerEmptiness::not_empty: return false;
-        case IntegerEmptiness::beyond_64_bits:
-            report_error(report, "64-bit overflow in " + what + " - command ignored");
-            return std::nullopt;
-        case IntegerEmptiness::polylib_failed: report_polylib_failure(report, what); return std::nullopt;
-        }
+        Search s = some_point(p, x);
+        if (!answer.usable(s)) return std::nullopt;
+        if (s == Search::found) return false;
     }
     return true;
 }
 
-// Whether every integer point of a is in b: PolyLib's difference, whose
-// complements keep integer points (c >= 0 becomes c <= -1), checked exactly
-// as the difference statement checks it, and then its integer emptiness.
-std::optional<bool> included(StatementReport& report, const Polyhedron* a, const Polyhedron* b,
-                             const std::string& what) {
+// Whether each piece of `a` lies inside one piece of `b` as a rational set:
+// b's rows hold at a's generators (exact, as a's are stored ones).
+bool rationally_inside(const Polyhedron* a, const Polyhedron* b) {
+    for (const Polyhedron* piece = a; piece; piece = piece->next) {
+        if (emptyQ(piece) || piece->NbRays == 0) continue;
+        ConeGenerators g = generators_of(piece);
+        bool inside = false;
+        for (const Polyhedron* outer = b; outer && !inside; outer = outer->next)
+            inside = !emptyQ(outer) && outer->NbRays > 0 && generators_satisfy(g, constraints_of(outer));
+        if (!inside) return false;
+    }
+    return true;
+}
+
+// Whether every integer point of a is in b. Most often each piece of a lies
+// in a piece of b; otherwise PolyLib's difference (whose complements keep
+// integer points: c >= 0 becomes c <= -1) is searched, and a point found
+// there, in a and not in b, answers no. Only a difference without points
+// needs the exact check the difference statement makes.
+std::optional<bool> included(Answer& answer, const Polyhedron* a, const Polyhedron* b) {
+    if (rationally_inside(a, b)) return true;
     Polyhedron* difference = nullptr;
     auto* first = const_cast<Polyhedron*>(a);
     auto* second = const_cast<Polyhedron*>(b);
     if (!polylib_guarded([&] { difference = DomainDifference(first, second, working_rows); })) {
-        report_polylib_failure(report, what);
+        answer.polylib_failed();
         return std::nullopt;
     }
     DomainPtr owned(difference);
-    if (!difference) return true;
-    if (!exact_binop_result("diff", difference, a, b)) {
-        report_error(report, "64-bit overflow in " + what + " - command ignored");
+    Point x;
+    bool searched = true;
+    for (const Polyhedron* p = difference; p && searched; p = p->next) {
+        Search s = some_point(p, x);
+        if (s == Search::found && in_union(a, x) && !in_union(b, x)) return false;
+        searched = s == Search::none;
+    }
+    if (difference && !exact_binop_result("diff", difference, a, b)) {
+        answer.overflow();
         return std::nullopt;
     }
-    return union_is_empty(report, difference, what);
+    if (searched) return true;
+    return union_is_empty(answer, difference);
 }
 
 std::size_t union_rows(const Polyhedron* domain) {
@@ -187,8 +263,14 @@ std::string dimensions(unsigned d) { return std::to_string(d) + (d == 1 ? " dime
 }  // namespace
 
 IntegerEmptiness integer_emptiness(const Polyhedron* polyhedron) {
-    if (emptyQ(polyhedron) || polyhedron->NbRays == 0) return IntegerEmptiness::empty;
-    return bounded(polyhedron) ? first_point(polyhedron) : emptiness_in_box(polyhedron);
+    Point x;
+    switch (some_point(polyhedron, x)) {
+    case Search::found: return IntegerEmptiness::not_empty;
+    case Search::none: return IntegerEmptiness::empty;
+    case Search::beyond_64_bits: return IntegerEmptiness::beyond_64_bits;
+    case Search::polylib_failed: return IntegerEmptiness::polylib_failed;
+    }
+    return IntegerEmptiness::polylib_failed;
 }
 
 void print_domain_test(StatementReport& report, DomainTest test, const std::string& first, const std::string& second,
@@ -198,7 +280,7 @@ void print_domain_test(StatementReport& report, DomainTest test, const std::stri
     const DomainEntry* b = test == DomainTest::empty ? a : lookup_domain(second, list);
     if (!a || !b) {
         refuse(report, kind, test == DomainTest::empty ? "'" + first + "' undeclared"
-                                                    : "'" + first + "' or '" + second + "' undeclared");
+                                                       : "'" + first + "' or '" + second + "' undeclared");
         return;
     }
     unsigned da = a->domain->Dimension, db = b->domain->Dimension;
@@ -212,13 +294,14 @@ void print_domain_test(StatementReport& report, DomainTest test, const std::stri
         report_error(report, what + " " + *problem + " - command ignored");
         return;
     }
-    std::optional<bool> answer;
+    Answer answer(report, what);
+    std::optional<bool> result;
     if (test == DomainTest::empty) {
-        answer = union_is_empty(report, a->domain, what);
+        result = union_is_empty(answer, a->domain);
     } else {
-        answer = included(report, a->domain, b->domain, what);
-        if (answer && *answer && test == DomainTest::equal) answer = included(report, b->domain, a->domain, what);
+        result = included(answer, a->domain, b->domain);
+        if (result && *result && test == DomainTest::equal) result = included(answer, b->domain, a->domain);
     }
-    if (!answer) return;
-    std::fprintf(report.out, "> %s\n", *answer ? "true" : "false");
+    if (!result) return;
+    std::fprintf(report.out, "> %s\n", *result ? "true" : "false");
 }

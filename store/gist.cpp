@@ -4,6 +4,7 @@
 #include "store/gist.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -81,10 +82,9 @@ bool exact_gist(const Polyhedron* result, const Polyhedron* domain, const ConeCo
     return true;
 }
 
-// The context as a polyhedron of the domain's dimension, built from its
-// widened rows and checked as a declaration is.
-std::optional<PolyhedronPtr> widened_context(const Polyhedron* context, unsigned dimension,
-                                             const ConeConstraints& rows) {
+// The context as a polyhedron of the domain's dimension, for PolyLib alone:
+// what PolyLib makes of it is checked against the widened rows.
+std::optional<PolyhedronPtr> widened_context(const Polyhedron* context, unsigned dimension) {
     Matrix* m = nullptr;
     Polyhedron* wide = nullptr;
     unsigned shift = dimension - context->Dimension;
@@ -100,8 +100,112 @@ std::optional<PolyhedronPtr> widened_context(const Polyhedron* context, unsigned
     MatrixPtr owned_rows(m);
     PolyhedronPtr owned(wide);
     if (!done || !wide) return std::nullopt;
-    if (context->Dimension > 0 && !exact_declared_domain(wide, rows)) return std::nullopt;
     return owned;
+}
+
+// The rows of a piece without PolyLib's 1 >= 0, each divided by the gcd of
+// its values, an equality's first value made positive.
+std::vector<ExactRow> normalised_rows(const Polyhedron* p) {
+    std::vector<ExactRow> rows;
+    ConeConstraints c = constraints_of(p);
+    auto add = [&](ExactRow row, bool equality) {
+        ExactNumber g = 0;
+        for (const ExactNumber& v : row)
+            if (sgn(v) != 0) g = gcd(g, v);
+        if (g == 0) return;
+        bool negate = equality && sgn(*std::find_if(row.begin(), row.end(), [](const ExactNumber& v) { return sgn(v) != 0; })) < 0;
+        for (ExactNumber& v : row)
+            if (sgn(v) != 0) v = divide_exactly(negate ? -v : v, g);
+        row.push_back(equality ? 0 : 1);
+        if (std::all_of(row.begin(), row.end() - 2, [](const ExactNumber& v) { return sgn(v) == 0; })) return;
+        rows.push_back(std::move(row));
+    };
+    for (ExactRow& e : c.equalities) add(std::move(e), true);
+    for (ExactRow& i : c.inequalities) add(std::move(i), false);
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+// The context's generators over the domain's dimensions: its own, zero on
+// the dimensions before its own, and a line along each of those.
+ConeGenerators widened_generators(const Polyhedron* context, unsigned dimension) {
+    ConeGenerators g;
+    unsigned shift = dimension - context->Dimension;
+    for (unsigned k = 0; k < shift; ++k) {
+        ExactRow line(dimension + 1, 0);
+        line[k] = 1;
+        g.lines.push_back(std::move(line));
+    }
+    if (context->Dimension == 0) {
+        ExactRow origin(dimension + 1, 0);
+        origin[dimension] = 1;
+        g.rays.push_back(std::move(origin));
+        return g;
+    }
+    ConeGenerators own = generators_of(context);
+    for (const ExactRow& l : own.lines) {
+        ExactRow wide(dimension + 1, 0);
+        std::copy(l.begin(), l.end(), wide.begin() + shift);
+        g.lines.push_back(std::move(wide));
+    }
+    for (const ExactRow& r : own.rays) {
+        ExactRow wide(dimension + 1, 0);
+        std::copy(r.begin(), r.end(), wide.begin() + shift);
+        g.rays.push_back(std::move(wide));
+    }
+    return g;
+}
+
+// The usual gist keeps each piece and some of its rows. A piece that keeps
+// all of them is the stored piece itself (a copy, exact); one that drops some
+// must imply them within the context, and have exact descriptions. Nothing
+// when PolyLib's result is not of that shape.
+std::optional<DomainPtr> checked_piecewise(const Polyhedron* result, const Polyhedron* domain,
+                                           const ConeConstraints& context, const ConeGenerators& context_generators,
+                                           bool& exact) {
+    exact = true;
+    std::vector<const Polyhedron*> kept, original;
+    for (const Polyhedron* p = result; p; p = p->next) kept.push_back(p);
+    for (const Polyhedron* p = domain; p; p = p->next) original.push_back(p);
+    if (kept.size() != original.size()) return std::nullopt;
+    std::vector<bool> whole(kept.size());
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        std::vector<ExactRow> simplified = normalised_rows(kept[k]), own = normalised_rows(original[k]);
+        if (!std::includes(own.begin(), own.end(), simplified.begin(), simplified.end())) return std::nullopt;
+        whole[k] = simplified == own;
+        if (whole[k]) continue;
+        if (!exact_polyhedron(kept[k])) {
+            exact = false;
+            return std::nullopt;
+        }
+        ConeConstraints dropped;
+        for (const ExactRow& row : own) {
+            if (std::binary_search(simplified.begin(), simplified.end(), row)) continue;
+            bool equality = row.back() == 0;
+            (equality ? dropped.equalities : dropped.inequalities).emplace_back(row.begin(), row.end() - 1);
+        }
+        if (generators_satisfy(context_generators, dropped)) continue;
+        ExactSet within_context =
+            exact_set_from_constraints(kept[k]->Dimension + 1, joined(constraints_of(kept[k]), context));
+        if (!generators_satisfy(within_context.generators, dropped)) {
+            exact = false;
+            return std::nullopt;
+        }
+    }
+    DomainPtr pieces;
+    Polyhedron** tail = nullptr;
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        Polyhedron* copy = nullptr;
+        auto* source = const_cast<Polyhedron*>(whole[k] ? original[k] : kept[k]);
+        if (!polylib_guarded([&] { copy = Polyhedron_Copy(source); }) || !copy) return std::nullopt;
+        if (!pieces) {
+            pieces.reset(copy);
+        } else {
+            *tail = copy;
+        }
+        tail = &copy->next;
+    }
+    return pieces;
 }
 
 }  // namespace
@@ -133,7 +237,7 @@ DomainEntry* gen_pol_gist(StoreSession& session, const std::string& result, cons
     }
     // A context without variables has no parameters: it says nothing.
     ConeConstraints rows = k->Dimension > 0 ? widened_rows(k, d->Dimension) : ConeConstraints{};
-    std::optional<PolyhedronPtr> wide = widened_context(k, d->Dimension, rows);
+    std::optional<PolyhedronPtr> wide = widened_context(k, d->Dimension);
     if (!wide) {
         report_polylib_failure(report, what);
         return list;
@@ -146,8 +250,15 @@ DomainEntry* gen_pol_gist(StoreSession& session, const std::string& result, cons
         return list;
     }
     DomainPtr owned(simplified);
+    bool exact = true;
+    if (simplified) {
+        ConeGenerators around = widened_generators(k, d->Dimension);
+        if (std::optional<DomainPtr> pieces = checked_piecewise(simplified, d, rows, around, exact)) {
+            return add_domain_in_list(session, result, copy_var_list(entry->vars), pieces->release(), list);
+        }
+    }
     // What PolyLib keeps is never worse than the domain itself.
-    if (!simplified || union_constraints(simplified) > union_constraints(d)) {
+    if (!exact || !simplified || union_constraints(simplified) > union_constraints(d)) {
         Polyhedron* copy = nullptr;
         if (!polylib_guarded([&] { copy = Domain_Copy(domain); })) {
             report_polylib_failure(report, what);

@@ -117,7 +117,12 @@ std::vector<FlaggedRow> joined(std::vector<FlaggedRow> a, const std::vector<Flag
 
 // The row divided by the gcd of its values, an equality's first value made
 // positive: two rows that say the same thing the same way compare equal.
+bool has_smallest_64(const NestRow& row) {
+    return std::find(row.begin(), row.end(), std::numeric_limits<std::int64_t>::min()) != row.end();
+}
+
 FlaggedRow normalised(FlaggedRow r) {
+    if (has_smallest_64(r.values)) return r;
     std::int64_t g = 0;
     for (std::int64_t v : r.values) g = std::gcd(g, v);
     if (g > 1)
@@ -126,10 +131,6 @@ FlaggedRow normalised(FlaggedRow r) {
     if (r.equality && first != r.values.end() && *first < 0)
         for (std::int64_t& v : r.values) v = -v;
     return r;
-}
-
-bool has_smallest_64(const NestRow& row) {
-    return std::find(row.begin(), row.end(), std::numeric_limits<std::int64_t>::min()) != row.end();
 }
 
 NestRow negated(NestRow row) {
@@ -227,9 +228,12 @@ NestOutcome build_loop_nest(const Polyhedron* polyhedron, const Polyhedron* cont
 
     // Every row must hold on the polyhedron within the context, or points
     // would be missed; most hold on the polyhedron alone.
+    std::vector<FlaggedRow> own_normalised;
+    for (const FlaggedRow& r : own) own_normalised.push_back(normalised(r));
     std::optional<ExactSet> within_context;
     for (const FlaggedRow& r : rows) {
-        if (holds_on(r, polyhedron)) continue;
+        bool own_row = std::find(own_normalised.begin(), own_normalised.end(), normalised(r)) != own_normalised.end();
+        if (own_row || holds_on(r, polyhedron)) continue;
         if (!within_context) within_context = exact_set_from_constraints(n + 1, cone_of(joined(own, around)));
         if (!holds_on(r, *within_context)) return NestOutcome::wrapped;
     }
@@ -239,8 +243,9 @@ NestOutcome build_loop_nest(const Polyhedron* polyhedron, const Polyhedron* cont
     for (const FlaggedRow& r : rows) present.push_back(normalised(r));
     std::optional<ExactSet> nest_set;
     std::vector<FlaggedRow> missing;
-    for (const FlaggedRow& r : own) {
-        if (std::find(present.begin(), present.end(), normalised(r)) != present.end()) continue;
+    for (std::size_t k = 0; k < own.size(); ++k) {
+        const FlaggedRow& r = own[k];
+        if (std::find(present.begin(), present.end(), own_normalised[k]) != present.end()) continue;
         if (!nest_set) nest_set = exact_set_from_constraints(n + 1, cone_of(joined(rows, around)));
         if (!holds_on(r, *nest_set)) missing.push_back(r);
     }
