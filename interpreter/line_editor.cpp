@@ -25,7 +25,9 @@ const char* const keywords[] = {"help",  "quit",  "list",     "print", "del",  "
                                 "PLrays", "union", "inter",    "diff",  "image", "preimage", "dd",
                                 "convex", "ehrhart", "vertices", "initvisu", "visu",
                                 "points", "card", "codegen", "lexmin", "lexmax", "sample", "gist",
-                                "isempty", "issubset", "isequal"};
+                                "isempty", "issubset", "isequal",
+                                // Exchange with other tools.
+                                "isl"};
 
 struct PendingLine {
     bool done = false;
