@@ -23,6 +23,7 @@ extern "C" {
 #include "store/disjoint_decomposition.h"
 #include "store/loop_nest.h"
 #include "store/operations.h"
+#include "store/work_deadline.h"
 #include "store/work_space.h"
 #include "store/worker_problem.h"
 
@@ -94,8 +95,9 @@ std::size_t union_rows(const Polyhedron* domain) {
 // for a union), each with its loop nest, and the nest of the context.
 struct PreparedQuery {
     StatementReport* report = nullptr;
-    CancelCheck* cancel = nullptr;
+    CancelCheck* cancel = nullptr;   // the user's, for the worker
     std::chrono::milliseconds time_limit{};
+    WorkDeadline* watch = nullptr;   // the user's and the time limit, for the work done here
     const DomainEntry* entry = nullptr;
     const DomainEntry* context = nullptr;
     unsigned parameters = 0;
@@ -107,10 +109,10 @@ struct PreparedQuery {
     std::string what;        // e.g. "the listing of the points of 'D'"
 
     FILE* out() const { return report->out; }
-    bool cancelled() const { return cancel && cancel->analysis_cancelled(); }
+    bool cancelled() const { return watch->analysis_cancelled(); }
     void fail(const std::string& why) const { report_error(*report, why + " - command ignored"); }
     void overflow() const { fail("64-bit overflow in " + what); }
-    void interrupted() const { fail(what + " was interrupted"); }
+    void interrupted() const { report_error(*report, watch->stopped(what)); }
     void polylib_failed() const { report_polylib_failure(*report, what); }
 };
 
@@ -151,12 +153,14 @@ bool make_pieces(PreparedQuery& q) {
     return true;
 }
 
-std::optional<PreparedQuery> prepare(StoreSession& session, const QueryKind& kind, const std::string& domain_name,
-                                     const std::string& context_name, DomainEntry* list) {
+std::optional<PreparedQuery> prepare(StoreSession& session, WorkDeadline& watch, const QueryKind& kind,
+                                     const std::string& domain_name, const std::string& context_name,
+                                     DomainEntry* list) {
     PreparedQuery q;
     q.report = &session.report;
     q.cancel = session.reader;
     q.time_limit = session.analysis_time_limit;
+    q.watch = &watch;
     StatementReport& report = session.report;
     q.entry = lookup_domain(domain_name, list);
     q.context = lookup_domain(context_name, list);
@@ -245,14 +249,14 @@ std::string values_left_over(std::uint64_t bound, unsigned __int128 total) {
 // counted and told.
 template <class Answer>
 void for_each_parameter_value(const PreparedQuery& q, std::uint64_t bound, Answer&& answer) {
-    NestRunner values(q.context_nest);
+    NestRunner values(q.context_nest, q.watch);
     values.fix_parameters(nullptr);
     std::uint64_t listed = 0;
     while (values.next()) {
         if (listed == bound) {
             unsigned __int128 total = 0;
             values.fix_parameters(nullptr);
-            if (values.count(total, q.cancel) != NestRunner::CountStatus::done) {
+            if (values.count(total) != NestRunner::CountStatus::done) {
                 q.interrupted();
                 return;
             }
@@ -267,6 +271,7 @@ void for_each_parameter_value(const PreparedQuery& q, std::uint64_t bound, Answe
         ++listed;
     }
     if (values.beyond_64_bits()) q.overflow();
+    if (values.stopped()) q.interrupted();
 }
 
 // The points' text, handed to the stream in large pieces.
@@ -325,12 +330,16 @@ private:
 
 std::vector<NestRunner> runners_of(const PreparedQuery& q) {
     std::vector<NestRunner> runners;
-    for (const LoopNest& nest : q.nests) runners.emplace_back(nest);
+    for (const LoopNest& nest : q.nests) runners.emplace_back(nest, q.watch);
     return runners;
 }
 
 bool any_beyond_64_bits(const std::vector<NestRunner>& runners) {
     return std::any_of(runners.begin(), runners.end(), [](const NestRunner& r) { return r.beyond_64_bits(); });
+}
+
+bool any_stopped(const std::vector<NestRunner>& runners) {
+    return std::any_of(runners.begin(), runners.end(), [](const NestRunner& r) { return r.stopped(); });
 }
 
 // The number of points at the values the runners are fixed at (they are
@@ -339,10 +348,10 @@ std::optional<unsigned __int128> counted(const PreparedQuery& q, std::vector<Nes
                                          const std::int64_t* parameters) {
     unsigned __int128 total = 0;
     for (NestRunner& r : runners) {
-        switch (r.count(total, q.cancel)) {
+        switch (r.count(total)) {
         case NestRunner::CountStatus::done: break;
         case NestRunner::CountStatus::beyond_64_bits: q.overflow(); return std::nullopt;
-        case NestRunner::CountStatus::cancelled:
+        case NestRunner::CountStatus::stopped:
         case NestRunner::CountStatus::over_budget: q.interrupted(); return std::nullopt;
         }
         r.fix_parameters(parameters);
@@ -377,6 +386,10 @@ void list_points(const PreparedQuery& q, std::uint64_t bound) {
             q.overflow();
             return false;
         }
+        if (any_stopped(runners)) {
+            q.interrupted();
+            return false;
+        }
         return true;
     });
 }
@@ -403,6 +416,10 @@ void print_extremes(PointQuery query, const PreparedQuery& q, std::uint64_t boun
         }
         if (any_beyond_64_bits(runners)) {
             q.overflow();
+            return false;
+        }
+        if (any_stopped(runners)) {
+            q.interrupted();
             return false;
         }
         std::fprintf(q.out(), "> %s%s\n", heading(q, parameters).c_str(),
@@ -580,13 +597,13 @@ void print_counts(const PreparedQuery& q, std::uint64_t bound) {
     std::size_t listed = 0;
     std::optional<std::string> left_over;
     {
-        NestRunner parameters(q.context_nest);
+        NestRunner parameters(q.context_nest, q.watch);
         parameters.fix_parameters(nullptr);
         while (parameters.next()) {
             if (listed == bound) {
                 unsigned __int128 total = 0;
                 parameters.fix_parameters(nullptr);
-                if (parameters.count(total, q.cancel) != NestRunner::CountStatus::done) {
+                if (parameters.count(total) != NestRunner::CountStatus::done) {
                     q.interrupted();
                     return;
                 }
@@ -598,6 +615,10 @@ void print_counts(const PreparedQuery& q, std::uint64_t bound) {
         }
         if (parameters.beyond_64_bits()) {
             q.overflow();
+            return;
+        }
+        if (parameters.stopped()) {
+            q.interrupted();
             return;
         }
     }
@@ -630,8 +651,8 @@ void print_counts(const PreparedQuery& q, std::uint64_t bound) {
         for (NestRunner& r : runners) {
             if (!checked) break;
             r.fix_parameters(at);
-            NestRunner::CountStatus status = r.count(total, q.cancel, &budget);
-            if (status == NestRunner::CountStatus::cancelled) {
+            NestRunner::CountStatus status = r.count(total, &budget);
+            if (status == NestRunner::CountStatus::stopped) {
                 q.interrupted();
                 return;
             }
@@ -657,7 +678,8 @@ void answer_point_query(StoreSession& session, const PointQuestion& question, Do
         refuse(session.report, kind, "the listing bound must be at least 1");
         return;
     }
-    std::optional<PreparedQuery> q = prepare(session, kind, question.domain_name, question.context_name, list);
+    WorkDeadline watch(session.reader, session.analysis_time_limit);
+    std::optional<PreparedQuery> q = prepare(session, watch, kind, question.domain_name, question.context_name, list);
     if (!q) return;
     switch (question.query) {
     case PointQuery::points: list_points(*q, question.bound); break;
@@ -670,7 +692,8 @@ void answer_point_query(StoreSession& session, const PointQuestion& question, Do
 
 void print_codegen(StoreSession& session, const std::string& domain_name, const std::string& context_name,
                    DomainEntry* list) {
-    std::optional<PreparedQuery> q = prepare(session, codegen_kind, domain_name, context_name, list);
+    WorkDeadline watch(session.reader, session.analysis_time_limit);
+    std::optional<PreparedQuery> q = prepare(session, watch, codegen_kind, domain_name, context_name, list);
     if (!q) return;
     CodeNames names{var_names_array(q->entry->vars), q->parameter_names};
     names.variables.resize(q->nests.front().variables);
