@@ -245,10 +245,11 @@ std::string values_left_over(std::uint64_t bound, unsigned __int128 total) {
 }
 
 // The values of the parameters in lexicographic order, `bound` at most:
-// `answer` runs at each (false stops everything); values left over are
-// counted and told.
+// `answer` runs at each (false stops everything). False when the work
+// stopped (told); `left_over` is then the line that tells how many values
+// were not answered, or empty.
 template <class Answer>
-void for_each_parameter_value(const PreparedQuery& q, std::uint64_t bound, Answer&& answer) {
+bool for_each_parameter_value(const PreparedQuery& q, std::uint64_t bound, std::string& left_over, Answer&& answer) {
     NestRunner values(q.context_nest, q.watch);
     values.fix_parameters(nullptr);
     std::uint64_t listed = 0;
@@ -258,20 +259,21 @@ void for_each_parameter_value(const PreparedQuery& q, std::uint64_t bound, Answe
             values.fix_parameters(nullptr);
             if (values.count(total) != NestRunner::CountStatus::done) {
                 q.interrupted();
-                return;
+                return false;
             }
-            std::fputs(values_left_over(bound, total).c_str(), q.out());
-            return;
+            left_over = values_left_over(bound, total);
+            return true;
         }
         if (q.cancelled()) {
             q.interrupted();
-            return;
+            return false;
         }
-        if (!answer(values.point())) return;
+        if (!answer(values.point())) return false;
         ++listed;
     }
     if (values.beyond_64_bits()) q.overflow();
     if (values.stopped()) q.interrupted();
+    return !values.beyond_64_bits() && !values.stopped();
 }
 
 // The points' text, handed to the stream in large pieces.
@@ -362,7 +364,8 @@ std::optional<unsigned __int128> counted(const PreparedQuery& q, std::vector<Nes
 void list_points(const PreparedQuery& q, std::uint64_t bound) {
     std::vector<NestRunner> runners = runners_of(q);
     const unsigned variables = q.nests.front().variables;
-    for_each_parameter_value(q, bound, [&](const std::int64_t* parameters) {
+    std::string left_over;
+    bool done = for_each_parameter_value(q, bound, left_over, [&](const std::int64_t* parameters) {
         for (NestRunner& r : runners) r.fix_parameters(parameters);
         std::optional<unsigned __int128> total = counted(q, runners, parameters);
         if (!total) return false;
@@ -392,13 +395,15 @@ void list_points(const PreparedQuery& q, std::uint64_t bound) {
         }
         return true;
     });
+    if (done) std::fputs(left_over.c_str(), q.out());
 }
 
 void print_extremes(PointQuery query, const PreparedQuery& q, std::uint64_t bound) {
     std::vector<NestRunner> runners = runners_of(q);
     const unsigned variables = q.nests.front().variables;
     std::vector<std::int64_t> best(variables), x(variables);
-    for_each_parameter_value(q, bound, [&](const std::int64_t* parameters) {
+    std::string left_over;
+    bool done = for_each_parameter_value(q, bound, left_over, [&](const std::int64_t* parameters) {
         bool found = false;
         for (NestRunner& r : runners) {
             r.fix_parameters(parameters);
@@ -426,6 +431,7 @@ void print_extremes(PointQuery query, const PreparedQuery& q, std::uint64_t boun
                      found ? tuple(best.data(), variables).c_str() : "empty");
         return true;
     });
+    if (done) std::fputs(left_over.c_str(), q.out());
 }
 
 // ---- Counts from the Ehrhart quasi-polynomial ---------------------------------
@@ -595,33 +601,13 @@ void print_counts(const PreparedQuery& q, std::uint64_t bound) {
     // The values first: the worker counts at all of them at once.
     std::vector<std::int64_t> values;
     std::size_t listed = 0;
-    std::optional<std::string> left_over;
-    {
-        NestRunner parameters(q.context_nest, q.watch);
-        parameters.fix_parameters(nullptr);
-        while (parameters.next()) {
-            if (listed == bound) {
-                unsigned __int128 total = 0;
-                parameters.fix_parameters(nullptr);
-                if (parameters.count(total) != NestRunner::CountStatus::done) {
-                    q.interrupted();
-                    return;
-                }
-                left_over = values_left_over(bound, total);
-                break;
-            }
-            values.insert(values.end(), parameters.point(), parameters.point() + q.parameters);
-            ++listed;
-        }
-        if (parameters.beyond_64_bits()) {
-            q.overflow();
-            return;
-        }
-        if (parameters.stopped()) {
-            q.interrupted();
-            return;
-        }
-    }
+    std::string left_over;
+    bool collected = for_each_parameter_value(q, bound, left_over, [&](const std::int64_t* parameters) {
+        values.insert(values.end(), parameters, parameters + q.parameters);
+        ++listed;
+        return true;
+    });
+    if (!collected) return;
     std::vector<std::string> counts(listed, "0");
     if (!q.pieces.empty()) {
         std::fflush(q.out());
@@ -667,7 +653,7 @@ void print_counts(const PreparedQuery& q, std::uint64_t bound) {
     for (std::size_t k = 0; k < listed; ++k)
         std::fprintf(q.out(), "> %s%s\n", heading(q, values.data() + k * q.parameters).c_str(),
                      points_text(counts[k]).c_str());
-    if (left_over) std::fputs(left_over->c_str(), q.out());
+    std::fputs(left_over.c_str(), q.out());
 }
 
 }  // namespace
