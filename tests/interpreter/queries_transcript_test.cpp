@@ -3,6 +3,9 @@
 // refusals and syntax hints, and the names that became keywords.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "interpreter/session.h"
 #include "tests/support/in_process.h"
 #include "tests/support/run_program.h"
@@ -248,6 +251,23 @@ TEST(QueriesTimeLimit, LongCountsAndSearchesStopAtTheLimit) {
     }
     std::fclose(out);
     std::free(text);
+}
+
+// The ready-made script of these statements answers as the README shows.
+TEST(QueriesExample, AnswersAsDocumented) {
+    std::ifstream file(QARNEST_SOURCE_DIR "/examples/points");
+    ASSERT_TRUE(file) << "examples/points is missing";
+    std::stringstream script;
+    script << file.rdbuf();
+    ProgramResult r = run_qarnest(script.str());
+    EXPECT_EQ(r.exit_status, 0);
+    const char* const answers[] = {
+        "<3> > N = 0 : 1 point\n  (0, 0)\n> N = 1 : 3 points\n",
+        "<4> > N = 0 : 1 point\n> N = 1 : 3 points\n> N = 2 : 6 points\n<5> ",
+        "<6> > N = 0 : (0, 0)\n> N = 1 : (1, 1)\n> N = 2 : (2, 2)\n<7> ",
+        "<9> for (long i = 0; i <= N; i++) {\n  for (long j = 0; j <= i; j++) {\n    S(i, j);\n  }\n}\n<10> ",
+        "<11> > true\n<12> > false\n<13> > G :=   { i, j, N | i <= N, i >= j, j >= 0 }\n<14> End.\n"};
+    for (const char* answer : answers) EXPECT_NE(r.out.find(answer), std::string::npos) << answer << "\nin:\n" << r.out;
 }
 
 TEST(QueriesExitStatus, ARefusedQueryInAScriptFileFailsTheRun) {
