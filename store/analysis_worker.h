@@ -45,6 +45,11 @@ void stop_analysis_worker();
 
 // A worker is retired (and a fresh one made for the next analysis) after this
 // many analyses, or once its peak resident memory has grown by this many KiB
-// since it started: PolyLib loses what it had allocated when it throws.
-inline unsigned analysis_worker_uses = 1000;
-inline long analysis_worker_growth_kib = 128 * 1024;
+// since it started: PolyLib loses what it had allocated when it throws. A
+// worker keeps the growth limit it was made with.
+struct WorkerRetirement {
+    unsigned uses = 1000;
+    long growth_kib = 128 * 1024;
+};
+WorkerRetirement worker_retirement();
+void set_worker_retirement(const WorkerRetirement& retirement);
