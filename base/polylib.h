@@ -13,8 +13,8 @@ extern "C" {
 #include <polylib/polylib64.h>
 }
 
-// PolyLib's value macros would rewrite std::optional::value_or and
-// std::map::value_compare.
+// PolyLib's bitwise value macros would rewrite std::optional::value_or, and
+// its comparison macro std::map's value_compare.
 #undef value_or
 #undef value_and
 #undef value_compare

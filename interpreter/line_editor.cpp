@@ -23,7 +23,9 @@ constexpr int history_limit = 1000;
 
 const char* const keywords[] = {"help",  "quit",  "list",     "print", "del",  "PLprint", "PLcons",
                                 "PLrays", "union", "inter",    "diff",  "image", "preimage", "dd",
-                                "convex", "ehrhart", "vertices", "initvisu", "visu"};
+                                "convex", "ehrhart", "vertices", "initvisu", "visu",
+                                // Exchange with other tools.
+                                "isl"};
 
 struct PendingLine {
     bool done = false;

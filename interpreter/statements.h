@@ -22,3 +22,9 @@ void ehrhart_statement(Session& session, char* domain, char* context);
 
 void initvisu_statement(Session& session, std::int64_t dimension, char* context);
 void visu_statement(Session& session, char* name);
+
+// Sets in isl notation: a definition from its text, and a stored domain
+// written in it (the context, when given, tells how many of its last
+// dimensions are parameters).
+void declare_isl_domain(Session& session, char* name, char* text);
+void isl_statement(Session& session, char* domain, char* context);
