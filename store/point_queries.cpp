@@ -13,7 +13,7 @@
 #include <vector>
 
 extern "C" {
-#include <polylib/ext_ehrhart.h>
+#include <polylib/ehrhart.h>
 }
 
 #include "base/error_report.h"
@@ -23,6 +23,7 @@ extern "C" {
 #include "store/disjoint_decomposition.h"
 #include "store/loop_nest.h"
 #include "store/operations.h"
+#include "store/work_deadline.h"
 #include "store/work_space.h"
 #include "store/worker_problem.h"
 
@@ -94,8 +95,9 @@ std::size_t union_rows(const Polyhedron* domain) {
 // for a union), each with its loop nest, and the nest of the context.
 struct PreparedQuery {
     StatementReport* report = nullptr;
-    CancelCheck* cancel = nullptr;
+    CancelCheck* cancel = nullptr;   // the user's, for the worker
     std::chrono::milliseconds time_limit{};
+    WorkDeadline* watch = nullptr;   // the user's and the time limit, for the work done here
     const DomainEntry* entry = nullptr;
     const DomainEntry* context = nullptr;
     unsigned parameters = 0;
@@ -107,10 +109,10 @@ struct PreparedQuery {
     std::string what;        // e.g. "the listing of the points of 'D'"
 
     FILE* out() const { return report->out; }
-    bool cancelled() const { return cancel && cancel->analysis_cancelled(); }
+    bool cancelled() const { return watch->analysis_cancelled(); }
     void fail(const std::string& why) const { report_error(*report, why + " - command ignored"); }
     void overflow() const { fail("64-bit overflow in " + what); }
-    void interrupted() const { fail(what + " was interrupted"); }
+    void interrupted() const { report_error(*report, watch->stopped(what)); }
     void polylib_failed() const { report_polylib_failure(*report, what); }
 };
 
@@ -151,12 +153,14 @@ bool make_pieces(PreparedQuery& q) {
     return true;
 }
 
-std::optional<PreparedQuery> prepare(StoreSession& session, const QueryKind& kind, const std::string& domain_name,
-                                     const std::string& context_name, DomainEntry* list) {
+std::optional<PreparedQuery> prepare(StoreSession& session, WorkDeadline& watch, const QueryKind& kind,
+                                     const std::string& domain_name, const std::string& context_name,
+                                     DomainEntry* list) {
     PreparedQuery q;
     q.report = &session.report;
     q.cancel = session.reader;
     q.time_limit = session.analysis_time_limit;
+    q.watch = &watch;
     StatementReport& report = session.report;
     q.entry = lookup_domain(domain_name, list);
     q.context = lookup_domain(context_name, list);
@@ -241,32 +245,35 @@ std::string values_left_over(std::uint64_t bound, unsigned __int128 total) {
 }
 
 // The values of the parameters in lexicographic order, `bound` at most:
-// `answer` runs at each (false stops everything); values left over are
-// counted and told.
+// `answer` runs at each (false stops everything). False when the work
+// stopped (told); `left_over` is then the line that tells how many values
+// were not answered, or empty.
 template <class Answer>
-void for_each_parameter_value(const PreparedQuery& q, std::uint64_t bound, Answer&& answer) {
-    NestRunner values(q.context_nest);
+bool for_each_parameter_value(const PreparedQuery& q, std::uint64_t bound, std::string& left_over, Answer&& answer) {
+    NestRunner values(q.context_nest, q.watch);
     values.fix_parameters(nullptr);
     std::uint64_t listed = 0;
     while (values.next()) {
         if (listed == bound) {
             unsigned __int128 total = 0;
             values.fix_parameters(nullptr);
-            if (values.count(total, q.cancel) != NestRunner::CountStatus::done) {
+            if (values.count(total) != NestRunner::CountStatus::done) {
                 q.interrupted();
-                return;
+                return false;
             }
-            std::fputs(values_left_over(bound, total).c_str(), q.out());
-            return;
+            left_over = values_left_over(bound, total);
+            return true;
         }
         if (q.cancelled()) {
             q.interrupted();
-            return;
+            return false;
         }
-        if (!answer(values.point())) return;
+        if (!answer(values.point())) return false;
         ++listed;
     }
     if (values.beyond_64_bits()) q.overflow();
+    if (values.stopped()) q.interrupted();
+    return !values.beyond_64_bits() && !values.stopped();
 }
 
 // The points' text, handed to the stream in large pieces.
@@ -325,12 +332,16 @@ private:
 
 std::vector<NestRunner> runners_of(const PreparedQuery& q) {
     std::vector<NestRunner> runners;
-    for (const LoopNest& nest : q.nests) runners.emplace_back(nest);
+    for (const LoopNest& nest : q.nests) runners.emplace_back(nest, q.watch);
     return runners;
 }
 
 bool any_beyond_64_bits(const std::vector<NestRunner>& runners) {
     return std::any_of(runners.begin(), runners.end(), [](const NestRunner& r) { return r.beyond_64_bits(); });
+}
+
+bool any_stopped(const std::vector<NestRunner>& runners) {
+    return std::any_of(runners.begin(), runners.end(), [](const NestRunner& r) { return r.stopped(); });
 }
 
 // The number of points at the values the runners are fixed at (they are
@@ -339,10 +350,10 @@ std::optional<unsigned __int128> counted(const PreparedQuery& q, std::vector<Nes
                                          const std::int64_t* parameters) {
     unsigned __int128 total = 0;
     for (NestRunner& r : runners) {
-        switch (r.count(total, q.cancel)) {
+        switch (r.count(total)) {
         case NestRunner::CountStatus::done: break;
         case NestRunner::CountStatus::beyond_64_bits: q.overflow(); return std::nullopt;
-        case NestRunner::CountStatus::cancelled:
+        case NestRunner::CountStatus::stopped:
         case NestRunner::CountStatus::over_budget: q.interrupted(); return std::nullopt;
         }
         r.fix_parameters(parameters);
@@ -353,7 +364,8 @@ std::optional<unsigned __int128> counted(const PreparedQuery& q, std::vector<Nes
 void list_points(const PreparedQuery& q, std::uint64_t bound) {
     std::vector<NestRunner> runners = runners_of(q);
     const unsigned variables = q.nests.front().variables;
-    for_each_parameter_value(q, bound, [&](const std::int64_t* parameters) {
+    std::string left_over;
+    bool done = for_each_parameter_value(q, bound, left_over, [&](const std::int64_t* parameters) {
         for (NestRunner& r : runners) r.fix_parameters(parameters);
         std::optional<unsigned __int128> total = counted(q, runners, parameters);
         if (!total) return false;
@@ -377,15 +389,21 @@ void list_points(const PreparedQuery& q, std::uint64_t bound) {
             q.overflow();
             return false;
         }
+        if (any_stopped(runners)) {
+            q.interrupted();
+            return false;
+        }
         return true;
     });
+    if (done) std::fputs(left_over.c_str(), q.out());
 }
 
 void print_extremes(PointQuery query, const PreparedQuery& q, std::uint64_t bound) {
     std::vector<NestRunner> runners = runners_of(q);
     const unsigned variables = q.nests.front().variables;
     std::vector<std::int64_t> best(variables), x(variables);
-    for_each_parameter_value(q, bound, [&](const std::int64_t* parameters) {
+    std::string left_over;
+    bool done = for_each_parameter_value(q, bound, left_over, [&](const std::int64_t* parameters) {
         bool found = false;
         for (NestRunner& r : runners) {
             r.fix_parameters(parameters);
@@ -405,10 +423,15 @@ void print_extremes(PointQuery query, const PreparedQuery& q, std::uint64_t boun
             q.overflow();
             return false;
         }
+        if (any_stopped(runners)) {
+            q.interrupted();
+            return false;
+        }
         std::fprintf(q.out(), "> %s%s\n", heading(q, parameters).c_str(),
                      found ? tuple(best.data(), variables).c_str() : "empty");
         return true;
     });
+    if (done) std::fputs(left_over.c_str(), q.out());
 }
 
 // ---- Counts from the Ehrhart quasi-polynomial ---------------------------------
@@ -461,20 +484,18 @@ std::optional<mpq_class> evaluated(const evalue& e, const std::int64_t* values, 
     return sum;
 }
 
-// The count at one value of the parameters: the polynomial of the validity
-// domain that holds it (0 when none does); every domain that holds it must
-// agree, and the value must be a whole number.
-std::string count_at(const Enumeration* result, const std::int64_t* values, unsigned parameters) {
+// The count of one piece at one value of the parameters: the polynomial of
+// the validity domain that holds it (0 when none does); every domain that
+// holds it must agree. Nothing when they do not, or a value is not PolyLib's.
+std::optional<mpq_class> count_at(const Enumeration* result, const std::int64_t* values, unsigned parameters) {
     std::optional<mpq_class> count;
     for (const Enumeration* en = result; en; en = en->next) {
         if (!inside(en->ValidityDomain, values)) continue;
         std::optional<mpq_class> value = evaluated(en->EP, values, parameters);
-        if (!value || (count && *count != *value)) return not_a_count;
+        if (!value || (count && *count != *value)) return std::nullopt;
         count = value;
     }
-    if (!count) return "0";
-    if (count->get_den() != 1 || *count < 0) return not_a_count;
-    return count->get_num().get_str();
+    return count ? count : mpq_class(0);
 }
 
 // The problem of a count: the disjoint pieces, the context (when there
@@ -506,8 +527,9 @@ Matrix* inequalities_of(const Polyhedron* context, unsigned parameters) {
     return m;
 }
 
-// Runs in the worker: PolyLib's enumeration of the pieces (summed for a
-// union), evaluated at each value; one marked line per value.
+// Runs in the worker: PolyLib's enumeration of each piece, evaluated at each
+// value and summed; one marked line per value. (PolyLib's own sum over a
+// union, Domain_Enumerate, can miscount pieces of different lattices.)
 bool count_job(const std::string& bytes) {
     ProblemReader reader(bytes);
     std::int64_t pieces = 0, parameters = 0, points = 0;
@@ -516,7 +538,6 @@ bool count_job(const std::string& bytes) {
     for (std::int64_t k = 0; k < pieces; ++k) {
         owned.push_back(reader.polyhedron());
         if (!owned.back()) return false;
-        if (k > 0) owned[static_cast<std::size_t>(k - 1)]->next = owned.back().get();
     }
     PolyhedronPtr context;
     if (!reader.number(parameters) || parameters < 0) return false;
@@ -527,28 +548,40 @@ bool count_job(const std::string& bytes) {
     std::vector<std::int64_t> values(static_cast<std::size_t>(points) * p);
     for (std::int64_t& v : values) reader.number(v);
 
-    Polyhedron* domain = owned.front().get();
+    // The pieces are disjoint: their counts add up.
+    std::vector<std::optional<mpq_class>> totals(static_cast<std::size_t>(points), mpq_class(0));
     Polyhedron* given_context = context.get();
     Polyhedron* relaxed = nullptr;
     Matrix* inequalities = nullptr;
-    Enumeration* result = nullptr;
     bool done = polylib_guarded([&] {
         inequalities = inequalities_of(given_context, p);
         relaxed = Constraints2Polyhedron(inequalities, working_rows);
-        result = domain->next ? Domain_Enumerate(domain, relaxed, working_rows, nullptr)
-                              : Polyhedron_Enumerate(domain, relaxed, working_rows, nullptr);
     });
-    if (done) {
-        for (std::size_t k = 0; k < static_cast<std::size_t>(points); ++k)
-            std::printf("%s%s\n", count_mark, count_at(result, values.data() + k * p, p).c_str());
+    for (std::size_t piece = 0; piece < owned.size() && done; ++piece) {
+        Polyhedron* polyhedron = owned[piece].get();
+        Enumeration* result = nullptr;
+        done = polylib_guarded([&] { result = Polyhedron_Enumerate(polyhedron, relaxed, working_rows, nullptr); });
+        for (std::size_t k = 0; done && k < totals.size(); ++k) {
+            std::optional<mpq_class> count = count_at(result, values.data() + k * p, p);
+            if (!count || !totals[k])
+                totals[k].reset();
+            else
+                *totals[k] += *count;
+        }
+        polylib_guarded([&] {
+            if (result) Enumeration_Free(result);
+        });
     }
     polylib_guarded([&] {
-        if (result) Enumeration_Free(result);
         if (relaxed) Polyhedron_Free(relaxed);
         if (inequalities) Matrix_Free(inequalities);
     });
-    for (std::size_t k = 0; k < owned.size(); ++k) owned[k]->next = nullptr;
-    return done;
+    if (!done) return false;
+    for (const std::optional<mpq_class>& total : totals) {
+        bool whole = total && total->get_den() == 1 && *total >= 0;
+        std::printf("%s%s\n", count_mark, whole ? total->get_num().get_str().c_str() : not_a_count);
+    }
+    return true;
 }
 
 std::vector<std::string> marked_counts(const std::string& output) {
@@ -568,29 +601,13 @@ void print_counts(const PreparedQuery& q, std::uint64_t bound) {
     // The values first: the worker counts at all of them at once.
     std::vector<std::int64_t> values;
     std::size_t listed = 0;
-    std::optional<std::string> left_over;
-    {
-        NestRunner parameters(q.context_nest);
-        parameters.fix_parameters(nullptr);
-        while (parameters.next()) {
-            if (listed == bound) {
-                unsigned __int128 total = 0;
-                parameters.fix_parameters(nullptr);
-                if (parameters.count(total, q.cancel) != NestRunner::CountStatus::done) {
-                    q.interrupted();
-                    return;
-                }
-                left_over = values_left_over(bound, total);
-                break;
-            }
-            values.insert(values.end(), parameters.point(), parameters.point() + q.parameters);
-            ++listed;
-        }
-        if (parameters.beyond_64_bits()) {
-            q.overflow();
-            return;
-        }
-    }
+    std::string left_over;
+    bool collected = for_each_parameter_value(q, bound, left_over, [&](const std::int64_t* parameters) {
+        values.insert(values.end(), parameters, parameters + q.parameters);
+        ++listed;
+        return true;
+    });
+    if (!collected) return;
     std::vector<std::string> counts(listed, "0");
     if (!q.pieces.empty()) {
         std::fflush(q.out());
@@ -620,8 +637,8 @@ void print_counts(const PreparedQuery& q, std::uint64_t bound) {
         for (NestRunner& r : runners) {
             if (!checked) break;
             r.fix_parameters(at);
-            NestRunner::CountStatus status = r.count(total, q.cancel, &budget);
-            if (status == NestRunner::CountStatus::cancelled) {
+            NestRunner::CountStatus status = r.count(total, &budget);
+            if (status == NestRunner::CountStatus::stopped) {
                 q.interrupted();
                 return;
             }
@@ -636,7 +653,7 @@ void print_counts(const PreparedQuery& q, std::uint64_t bound) {
     for (std::size_t k = 0; k < listed; ++k)
         std::fprintf(q.out(), "> %s%s\n", heading(q, values.data() + k * q.parameters).c_str(),
                      points_text(counts[k]).c_str());
-    if (left_over) std::fputs(left_over->c_str(), q.out());
+    std::fputs(left_over.c_str(), q.out());
 }
 
 }  // namespace
@@ -647,7 +664,8 @@ void answer_point_query(StoreSession& session, const PointQuestion& question, Do
         refuse(session.report, kind, "the listing bound must be at least 1");
         return;
     }
-    std::optional<PreparedQuery> q = prepare(session, kind, question.domain_name, question.context_name, list);
+    WorkDeadline watch(session.reader, session.analysis_time_limit);
+    std::optional<PreparedQuery> q = prepare(session, watch, kind, question.domain_name, question.context_name, list);
     if (!q) return;
     switch (question.query) {
     case PointQuery::points: list_points(*q, question.bound); break;
@@ -660,7 +678,8 @@ void answer_point_query(StoreSession& session, const PointQuestion& question, Do
 
 void print_codegen(StoreSession& session, const std::string& domain_name, const std::string& context_name,
                    DomainEntry* list) {
-    std::optional<PreparedQuery> q = prepare(session, codegen_kind, domain_name, context_name, list);
+    WorkDeadline watch(session.reader, session.analysis_time_limit);
+    std::optional<PreparedQuery> q = prepare(session, watch, codegen_kind, domain_name, context_name, list);
     if (!q) return;
     CodeNames names{var_names_array(q->entry->vars), q->parameter_names};
     names.variables.resize(q->nests.front().variables);
@@ -668,8 +687,11 @@ void print_codegen(StoreSession& session, const std::string& domain_name, const 
         refuse(session.report, codegen_kind, *problem);
         return;
     }
-    for (std::size_t k = 0; k < q->nests.size(); ++k) {
-        if (q->nests.size() > 1) std::fprintf(q->out(), "/* piece %zu of %zu */\n", k + 1, q->nests.size());
-        print_nest_code(q->out(), q->nests[k], names);
-    }
+    std::vector<const LoopNest*> pieces;
+    for (const LoopNest& nest : q->nests)
+        if (!nest.empty) pieces.push_back(&nest);
+    if (pieces.empty())
+        std::fputs("/* no integer point */\n", q->out());
+    else
+        print_nest_code(q->out(), pieces, names);
 }
