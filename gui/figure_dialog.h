@@ -8,6 +8,7 @@
 #include <string>
 
 #include "gui/figure_export.h"
+#include "gui/viewer_windows.h"
 
 // Opens the file chooser (at most one at a time) on the working directory.
 // Choosing a format's filter gives the name that format's extension.
@@ -17,7 +18,3 @@ void open_figure_chooser();
 // the name has none): the figure written at the canvas's size, or an error
 // dialog. Expects the GDK lock held.
 void save_figure_as(const std::string& path, std::optional<FigureFormat> chosen_format);
-
-// The file chooser and the last error dialog while they are open.
-extern GtkWidget* figure_chooser;
-extern GtkWidget* figure_error_dialog;
