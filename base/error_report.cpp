@@ -7,7 +7,7 @@ int line_number = 1;
 bool input_ended = false;
 std::string input_name;
 int input_first_line = 1;
-bool statement_refused = false;
+int statement_refused = 0;
 bool statement_under_way = false;
 
 void report_error(const std::string& message) {

@@ -14,9 +14,10 @@ extern bool input_ended;
 extern std::string input_name;
 extern int input_first_line;
 
-// Set by any statement refused or failed, for the exit status of a script run.
-extern bool statement_refused;
-inline void note_refusal() { statement_refused = true; }
+// Counts the statements refused or failed: the exit status of a script run,
+// and the status a driving program reads after each line.
+extern int statement_refused;
+inline void note_refusal() { ++statement_refused; }
 
 // Set by the scanner while a statement has begun and not ended with its ";".
 extern bool statement_under_way;

@@ -53,7 +53,8 @@ static void end_recovery_message(const char* text) {
 %token HELP QUIT LIST PRINT DEL PLPRINT PLCONS PLRAYS
 %token UNION INTER DIFF IMAGE PREIMAGE DD CONVEX EHRHART VERTICES INITVISU VISU
 %token ASSIGN LESS_EQ GREATER_EQ
-%token <id> IDENTIFIER
+%token FIGURE
+%token <id> IDENTIFIER QUOTED_NAME
 %token <number> NUMBER
 %token NUMBER_TOO_LARGE
 
@@ -118,6 +119,10 @@ statement
         { plrays_statement($2); }
     | DEL IDENTIFIER ';'
         { del_statement($2); }
+    | FIGURE QUOTED_NAME ';'
+        { figure_statement($2, -1, -1); }
+    | FIGURE QUOTED_NAME '(' NUMBER ',' NUMBER ')' ';'
+        { figure_statement($2, $4, $6); }
     | HELP ';'
         { print_help(); }
     | QUIT
@@ -159,6 +164,8 @@ statement
         { hint("> Syntax: PLrays 'domain' ;\n"); }
     | DEL error ';'
         { hint("> Syntax : del 'domain' ;\n"); }
+    | FIGURE error ';'
+        { hint("> Syntax : figure \"file.svg\" ;  or  figure \"file.svg\" (width, height) ;\n"); }
     | IDENTIFIER ASSIGN error ';'
         { std::free($1); end_recovery_message(">> bad command - type 'help' for informations about syntax "); yyerrok; }
     | IDENTIFIER error ';'

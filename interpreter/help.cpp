@@ -37,6 +37,8 @@ void print_help() {
         " Viewer\n"
         "   initvisu (2, K) ;     start the viewer for 2 dimensions with context K\n"
         "   visu (P) ;            show or mask P in the viewer\n"
+        "   figure \"out.svg\" ;    write the picture shown (.svg, .pdf, .png, .tex),\n"
+        "   figure \"out.png\" (640, 480) ;   at the canvas's size or the one given\n"
         "\n"
         " help ;                  this summary\n"
         " quit                    leave (no ';' needed)\n"

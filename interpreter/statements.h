@@ -24,3 +24,6 @@ extern bool display_available;
 
 void initvisu_statement(std::int64_t dimension, char* context);
 void visu_statement(char* name);
+// Writes the picture shown to `path` in its extension's format, width x
+// height pixels (both -1: the canvas's size).
+void figure_statement(char* path, std::int64_t width, std::int64_t height);
