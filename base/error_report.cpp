@@ -1,30 +1,21 @@
 // Error lines of the interpreter.
 #include "base/error_report.h"
 
-#include <cstdio>
-
-int line_number = 1;
-bool input_ended = false;
-std::string input_name;
-int input_first_line = 1;
-int statement_refused = 0;
-bool statement_under_way = false;
-
-void report_error(const std::string& message) {
-    if (input_ended) {
-        if (statement_under_way) note_refusal();
-        std::fputs("\nEnd of file parsing.\n\n", stdout);
+void report_error(StatementReport& report, const std::string& message) {
+    if (report.input_ended) {
+        if (report.statement_under_way) note_refusal(report);
+        std::fputs("\nEnd of file parsing.\n\n", report.out);
         return;
     }
-    note_refusal();
-    if (input_name.empty())
-        std::printf("> Error - line %d : %s \n", line_number, message.c_str());
+    note_refusal(report);
+    if (report.input_name.empty())
+        std::fprintf(report.out, "> Error - line %d : %s \n", report.line_number, message.c_str());
     else
-        std::printf("> Error - %s, line %d : %s \n", input_name.c_str(), line_number - input_first_line + 1,
-                    message.c_str());
+        std::fprintf(report.out, "> Error - %s, line %d : %s \n", report.input_name.c_str(),
+                     report.line_number - report.input_first_line + 1, message.c_str());
 }
 
-void report_polylib_failure(const std::string& what) {
-    report_error("PolyLib failed on " + what +
-                 " (arithmetic overflow or work space exceeded) - command ignored");
+void report_polylib_failure(StatementReport& report, const std::string& what) {
+    report_error(report, "PolyLib failed on " + what +
+                             " (arithmetic overflow or work space exceeded) - command ignored");
 }

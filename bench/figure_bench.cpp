@@ -17,27 +17,25 @@
 #include "store/registry.h"
 #include "view/context.h"
 #include "view/projection.h"
+#include "view/visutypes.h"
 #include "bench/scene_rows.h"
 
 namespace {
 
+// The store the scenes are shown from.
+Registries scene_store;
+
 
 void show(const std::string& name, const Rows& rows, guint16 r, guint16 g, guint16 b) {
     GdkColor colour = {0, r, g, b};
-    DomainList =
-        new DomainEntry{name, nullptr, polyhedron_from_rows(2, rows), gdk_color_copy(&colour), nullptr, DomainList};
-    show_without_context(DomainList);
+    scene_store.DomainList =
+        new DomainEntry{name, nullptr, polyhedron_from_rows(2, rows), gdk_color_copy(&colour), nullptr, scene_store.DomainList};
+    show_without_context(scene_store.DomainList);
 }
 
 void clear_scene() {
-    while (DomainList) {
-        DomainEntry* next = DomainList->next;
-        free_view(DomainList->view);
-        Domain_Free(DomainList->domain);
-        gdk_color_free(DomainList->color);
-        delete DomainList;
-        DomainList = next;
-    }
+    release_store(scene_store);
+    viewer_state.registries = &scene_store;
     drop_derived_domains();
 }
 

@@ -19,6 +19,7 @@
 #include "view/picking.h"
 #include "view/point_scanner.h"
 #include "view/projection.h"
+#include "view/visutypes.h"
 #include "bench/scene_rows.h"
 #include "view/rendering.h"
 
@@ -30,21 +31,21 @@
 
 namespace {
 
+// The store the scenes are shown from.
+Registries scene_store;
+
 
 void show(const std::string& name, unsigned dimension, const Rows& rows, guint16 r, guint16 g, guint16 b) {
     GdkColor colour = {0, r, g, b};
     gdk_colormap_alloc_color(gdk_colormap_get_system(), &colour, FALSE, TRUE);
-    DomainList = new DomainEntry{name, nullptr, polyhedron_from_rows(dimension, rows), gdk_color_copy(&colour),
-                                 nullptr, DomainList};
-    show_without_context(DomainList);
+    scene_store.DomainList = new DomainEntry{name, nullptr, polyhedron_from_rows(dimension, rows), gdk_color_copy(&colour),
+                                 nullptr, scene_store.DomainList};
+    show_without_context(scene_store.DomainList);
 }
 
 void clear_scene() {
-    while (DomainList) {
-        DomainEntry* next = DomainList->next;
-        free_domain_entry(DomainList);
-        DomainList = next;
-    }
+    release_store(scene_store);
+    viewer_state.registries = &scene_store;
     drop_derived_domains();
 }
 
@@ -95,7 +96,7 @@ void round_trip() { gdk_display_sync(gdk_display_get_default()); }
 std::int64_t points_of_scene() {
     std::int64_t total = 0;
     std::int64_t x[MAXDIM];
-    for (DomainEntry* e = DomainList; e; e = e->next)
+    for (DomainEntry* e = scene_store.DomainList; e; e = e->next)
         for (Polyhedron* p = e->view->domain; p; p = p->next) {
             Polyhedron* next = p->next;
             p->next = nullptr;
@@ -235,7 +236,7 @@ void literal_redraw() {
     gdk_draw_rectangle(domain_pixmap, white_gc, TRUE, 0, 0, canvas_width, canvas_height);
     update_view_bounds();
     std::int64_t x[MAXDIM];
-    for (DomainEntry* e = DomainList; e; e = e->next) {
+    for (DomainEntry* e = scene_store.DomainList; e; e = e->next) {
         gdk_gc_set_foreground(domain_gc, e->color);
         draw_domain_outline(domain_pixmap, e->view->domain);
         Polyhedron* visible = DomainIntersection(e->view->domain, view_hull, 1000);

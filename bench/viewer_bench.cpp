@@ -19,6 +19,7 @@
 #include "gui/visu_window.h"
 #include "interpreter/entry.h"
 #include "interpreter/parser.h"
+#include "interpreter/session.h"
 #include "store/registry.h"
 #include "view/projection.h"
 
@@ -38,6 +39,12 @@ const char* const scene =
     "C := { i, j | 40 <= i <= 180, 0 <= j <= 180 - i } ;\n"
     "initvisu (2, K) ;\n";
 
+// The calculator whose viewer is measured.
+Session& bench_session() {
+    static Session session(stdout);
+    return session;
+}
+
 void run_script_quietly(const char* script) {
     std::fflush(stdout);
     int saved = dup(1);
@@ -45,8 +52,8 @@ void run_script_quietly(const char* script) {
     dup2(fileno(null), 1);
     std::string text = script;
     FILE* input = fmemopen(text.data(), text.size(), "r");
-    scanner_reset(input);
-    parse_statements();
+    scanner_reset(bench_session(), input);
+    parse_statements(bench_session());
     std::fclose(input);
     std::fflush(stdout);
     dup2(saved, 1);
@@ -56,7 +63,7 @@ void run_script_quietly(const char* script) {
 
 int row_of(const char* name) {
     DomainLock lock;
-    return gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), lookup_domain(name, DomainList));
+    return gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), lookup_domain(name, bench_session().registries.DomainList));
 }
 
 void wait_for_gui(std::chrono::milliseconds pause = std::chrono::milliseconds(300)) {

@@ -29,7 +29,7 @@ void on_context_destroy(GtkObject*, gpointer) {
 
 std::vector<std::string> parameter_names() {
     DomainLock lock;
-    const DomainEntry* context = lookup_domain(context_name, DomainList);
+    const DomainEntry* context = lookup_domain(context_name, shown_domains());
     return context ? var_names_array(context->vars) : std::vector<std::string>{};
 }
 
@@ -58,7 +58,7 @@ bool all_parameters_set() {
 // Expects domain_lock held.
 void restrict_shown_domains() {
     context_valid = 1;
-    for (DomainEntry* e = DomainList; e; e = e->next) {
+    for (DomainEntry* e = shown_domains(); e; e = e->next) {
         if (!e->view || show_with_context(e)) continue;
         int row = gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), e);
         if (row < 0) {

@@ -46,11 +46,11 @@ void insert_row(DomainEntry* entry, bool at_top) {
 
 // Unlinks an entry from DomainList; false when it is not there.
 bool unlink_entry(DomainEntry* entry) {
-    if (DomainList == entry) {
-        DomainList = entry->next;
+    if (shown_domains() == entry) {
+        shown_domains() = entry->next;
         return true;
     }
-    for (DomainEntry* e = DomainList; e; e = e->next) {
+    for (DomainEntry* e = shown_domains(); e; e = e->next) {
         if (e->next == entry) {
             e->next = entry->next;
             return true;
@@ -61,11 +61,11 @@ bool unlink_entry(DomainEntry* entry) {
 
 void link_before(DomainEntry* entry, DomainEntry* successor) {
     entry->next = successor;
-    if (DomainList == successor) {
-        DomainList = entry;
+    if (shown_domains() == successor) {
+        shown_domains() = entry;
         return;
     }
-    for (DomainEntry* e = DomainList; e; e = e->next) {
+    for (DomainEntry* e = shown_domains(); e; e = e->next) {
         if (e->next == successor) {
             e->next = entry;
             return;
@@ -137,7 +137,12 @@ void forget_drag_source(GtkWidget*, GdkDragContext* context, gpointer) {
 gboolean on_domains_close(GtkWidget*, GdkEvent*, gpointer) { return release_domains_toggle(); }
 void on_domains_destroy(GtkObject*, gpointer) { release_domains_toggle(); }
 
-void remove_row_on_deletion(DomainEntry* entry) { remove_domain_row(entry); }
+// The Domains window follows the deletions of the store it shows.
+class RowRemoval final : public DomainListWatcher {
+public:
+    void remove_row_of_deleted_domain(DomainEntry* entry) override { remove_domain_row(entry); }
+};
+RowRemoval row_removal;
 
 }  // namespace
 
@@ -180,7 +185,7 @@ GtkWidget* create_domains_window() {
     gtk_clist_freeze(clist());
     {
         DomainLock lock;
-        for (DomainEntry* e = DomainList; e; e = e->next) prepend_domain_row(e);
+        for (DomainEntry* e = shown_domains(); e; e = e->next) prepend_domain_row(e);
     }
     gtk_clist_thaw(clist());
     gtk_widget_show(domain_clist);
@@ -194,9 +199,11 @@ GtkWidget* create_domains_window() {
     gtk_box_pack_start(GTK_BOX(box), buttons, FALSE, FALSE, 3);
     add_release_button(buttons, 1, window, release_domains_toggle);
 
-    remove_row_of_deleted_domain = remove_row_on_deletion;
+    viewer_state.registries->watcher = &row_removal;
     return window;
 }
+
+DomainListWatcher* domains_window_watcher() { return &row_removal; }
 
 void prepend_domain_row(DomainEntry* entry) { insert_row(entry, true); }
 void append_domain_row(DomainEntry* entry) { insert_row(entry, false); }
@@ -220,7 +227,7 @@ void mask_domain_row(int row) {
 }
 
 void mask_shown_rows() {
-    for (DomainEntry* e = DomainList; e; e = e->next) {
+    for (DomainEntry* e = shown_domains(); e; e = e->next) {
         if (!e->view) continue;
         int row = gtk_clist_find_row_from_data(clist(), e);
         if (row >= 0) mask_domain_row(row);

@@ -16,6 +16,9 @@ extern GdkColor current_colour;
 // Expects domain_lock released (it takes it to read DomainList).
 GtkWidget* create_domains_window();
 
+// Removes the rows of deleted domains: the watcher of the shown store.
+DomainListWatcher* domains_window_watcher();
+
 // Whether the entry's dimension fits the running viewer.
 bool domain_fits_viewer(const DomainEntry* entry);
 

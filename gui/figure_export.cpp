@@ -153,7 +153,7 @@ std::string write_png_figure(const std::string& path, GdkPixbuf* pixels) {
 
 bool viewer_shows_a_domain() {
     if (DimNP <= 0 || !view_hull) return false;
-    for (const DomainEntry* e = DomainList; e; e = e->next)
+    for (const DomainEntry* e = shown_domains(); e; e = e->next)
         if (e->view) return true;
     return false;
 }
@@ -201,7 +201,7 @@ std::uint64_t shown_picture_key() {
         digest.add(param_values[k]);
         digest.add(k < param_set.size() ? param_set[k] : 0);
     }
-    for (const DomainEntry* e = DomainList; e; e = e->next) {
+    for (const DomainEntry* e = shown_domains(); e; e = e->next) {
         if (!e->view) continue;
         digest.add_text(e->name);
         if (e->color) {

@@ -39,7 +39,7 @@ bool dimension_accepted(long dimension) {
 // Takes a copy of the named context domain; false when it is not defined.
 bool adopt_context(const std::string& name) {
     DomainLock lock;
-    const DomainEntry* entry = lookup_domain(name, DomainList);
+    const DomainEntry* entry = lookup_domain(name, shown_domains());
     if (!entry) return false;
     release_domain(Contexte);
     Contexte = Domain_Copy(entry->domain);
@@ -73,7 +73,7 @@ void rebuild_auxiliary_windows() {
 // line with the new dimension and context.
 void refresh_rows() {
     gtk_clist_freeze(GTK_CLIST(domain_clist));
-    for (DomainEntry* e = DomainList; e; e = e->next) {
+    for (DomainEntry* e = shown_domains(); e; e = e->next) {
         int row = gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), e);
         if (row < 0) {
             prepend_domain_row(e);
@@ -100,6 +100,15 @@ void restart_viewer() {
     gtk_widget_show_all(domain_frame);
 }
 
+// The viewer shows one store at a time; the Domains window follows its deletions.
+void show_store(Registries& shown) {
+    if (viewer_state.registries == &shown) return;
+    DomainLock lock;
+    if (viewer_state.registries) viewer_state.registries->watcher = nullptr;
+    viewer_state.registries = &shown;
+    if (domain_frame) shown.watcher = domains_window_watcher();
+}
+
 void first_start() {
     create_domains_window();
     create_visu_window();
@@ -108,8 +117,9 @@ void first_start() {
 
 }  // namespace
 
-void init_visu(long dimension, const std::string& context) {
+void init_visu(Registries& shown, long dimension, const std::string& context) {
     if (!dimension_accepted(dimension)) return;
+    show_store(shown);
     if (!adopt_context(context)) {
         std::puts("The domain selected as context is not defined!");
         return;
@@ -126,16 +136,17 @@ void init_visu(long dimension, const std::string& context) {
     if (starting) load_visu_resources();
 }
 
-void refresh_visu() {
-    if (domain_frame && DomainList) {
-        if (gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), DomainList) < 0) {
-            append_domain_row(DomainList);
+void refresh_visu(Registries& store) {
+    if (viewer_state.registries != &store) return;
+    if (domain_frame && shown_domains()) {
+        if (gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), shown_domains()) < 0) {
+            append_domain_row(shown_domains());
             send_drawing_now();
         }
-        if (DomainList->name == context_name) context_redefined = 1;
+        if (shown_domains()->name == context_name) context_redefined = 1;
     }
     if (context_redefined) {
         DomainUnlock unlock;
-        init_visu(DimNP, requested_context_name);
+        init_visu(store, DimNP, requested_context_name);
     }
 }

@@ -6,11 +6,15 @@
 // The context name given to the last initvisu statement.
 extern std::string requested_context_name;
 
-// Expects the GDK lock held and domain_lock released.
-void init_visu(long dimension, const std::string& context_name);
+struct Registries;
+
+// Starts or restarts the viewer on the domains of `shown`. Expects the GDK
+// lock held and domain_lock released.
+void init_visu(Registries& shown, long dimension, const std::string& context_name);
 // Run at the end of every statement that may have stored a new domain at the
-// head of DomainList. Expects the GDK lock and domain_lock held.
-void refresh_visu();
+// head of the DomainList of `store`; nothing when the viewer shows another
+// store. Expects the GDK lock and domain_lock held.
+void refresh_visu(Registries& store);
 
 // Set once a definition has redefined the context domain; from then on every
 // refresh restarts the viewer.

@@ -36,45 +36,55 @@ struct DeclarationMatrix {
     void add_zero_row() { values.resize(values.size() + columns, 0); }
 };
 
-// Declaration state: one declaration is parsed at a time, on the main thread.
-extern VarNode* decl_vars;
-extern int next_index;
-extern std::optional<DeclarationMatrix> decl_matrix;
-extern int decl_rows;
-extern int decl_failed;
+// The declaration under way in one session: one is parsed at a time, by the
+// thread that reads the session's statements. The result goes to `store`.
+struct Declaration {
+    explicit Declaration(StoreSession& store) : store(store), report(store.report) {}
+    Declaration(const Declaration&) = delete;
+    Declaration& operator=(const Declaration&) = delete;
 
-VarNode* add_variable(const std::string& name, VarNode* list);
+    StoreSession& store;
+    StatementReport& report;
+    VarNode* decl_vars = nullptr;
+    int next_index = 1;
+    std::optional<DeclarationMatrix> decl_matrix;
+    int decl_rows = 0;
+    int decl_failed = 0;
+    bool overflow_reported = false;   // the overflow line is written once per declaration
+};
+
+VarNode* add_variable(Declaration& d, const std::string& name, VarNode* list);
 TermNode* new_term(const std::string& name, const VarNode* vars);
 TermNode* append_terms(TermNode* a, TermNode* b);
-TermNode* scale_terms(TermNode* list, std::int64_t k);
-TermNode* negate_terms(TermNode* list);
+TermNode* scale_terms(Declaration& d, TermNode* list, std::int64_t k);
+TermNode* negate_terms(Declaration& d, TermNode* list);
 void free_terms(TermNode* list);
 
 // Expression values, with overflow of the 64-bit arithmetic cancelling the
 // declaration.
-LinearExpr expr_variable(const char* name);
-LinearExpr expr_scaled_variable(std::int64_t number, const char* name);
+LinearExpr expr_variable(Declaration& d, const char* name);
+LinearExpr expr_scaled_variable(Declaration& d, std::int64_t number, const char* name);
 LinearExpr expr_number(std::int64_t number);
-LinearExpr expr_times(std::int64_t number, LinearExpr e);
-LinearExpr expr_negate(LinearExpr e);
-LinearExpr expr_add(LinearExpr a, LinearExpr b);
-LinearExpr expr_subtract(LinearExpr a, LinearExpr b);
+LinearExpr expr_times(Declaration& d, std::int64_t number, LinearExpr e);
+LinearExpr expr_negate(Declaration& d, LinearExpr e);
+LinearExpr expr_add(Declaration& d, LinearExpr a, LinearExpr b);
+LinearExpr expr_subtract(Declaration& d, LinearExpr a, LinearExpr b);
 
-void begin_constraints();
+void begin_constraints(Declaration& d);
 // Writes the row of "left comparator right"; the value of the chain is left.
-void write_comparison(const LinearExpr& left, int comparator, const LinearExpr& right);
-void write_equation(const LinearExpr& left, const LinearExpr& right);
+void write_comparison(Declaration& d, const LinearExpr& left, int comparator, const LinearExpr& right);
+void write_equation(Declaration& d, const LinearExpr& left, const LinearExpr& right);
 
 // Matrix rows: entries come newest first.
 TermNode* first_row_entry(std::int64_t value);
-TermNode* next_row_entry(TermNode* row, std::int64_t value);
-void end_matrix_row(TermNode* row);
+TermNode* next_row_entry(Declaration& d, TermNode* row, std::int64_t value);
+void end_matrix_row(Declaration& d, TermNode* row);
 
-DomainEntry* end_domain_declaration(const std::string& name, VarNode* vars, DomainEntry* list);
-MatrixEntry* end_matrix_declaration(const std::string& name, MatrixEntry* list);
-void reset_declaration();
+DomainEntry* end_domain_declaration(Declaration& d, const std::string& name, VarNode* vars, DomainEntry* list);
+MatrixEntry* end_matrix_declaration(Declaration& d, const std::string& name, MatrixEntry* list);
+void reset_declaration(Declaration& d);
 
 // Statements around the declarations, with their locks.
-void declare_domain(const char* name);
-void declare_empty_domain(const char* name);
-void declare_matrix(const char* name);
+void declare_domain(Declaration& d, const char* name);
+void declare_empty_domain(Declaration& d, const char* name);
+void declare_matrix(Declaration& d, const char* name);

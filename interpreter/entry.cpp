@@ -20,11 +20,10 @@
 #include "interpreter/line_editor.h"
 #include "interpreter/options.h"
 #include "interpreter/parser.h"
+#include "interpreter/session.h"
 #include "interpreter/standard_streams.h"
 #include "interpreter/statements.h"
 #include "store/analyses.h"
-#include "store/contained_run.h"
-#include "store/registry.h"
 
 namespace {
 
@@ -103,19 +102,15 @@ void close_inputs(const std::vector<InputSource>& inputs) {
         if (input.file != stdin) std::fclose(input.file);
 }
 
-bool abandon_on_interrupt() { return take_interrupt(); }
-
-bool analysis_not_wanted() { return take_interrupt() || standard_output_abandoned(); }
-
 // A session read from a terminal keeps running through Ctrl-C, and so does
 // one that asks to; batch use keeps SIGINT's default meaning.
-void prepare_interrupts(const CommandLine& line) {
+void prepare_interrupts(Session& session, const CommandLine& line) {
     bool terminal_session = isatty(STDIN_FILENO) && reads_standard_input(line);
     if (terminal_session || line.keep_on_interrupt) {
         catch_interrupts();
-        statement_abandoned = abandon_on_interrupt;
+        session.abandon_on_interrupt = true;
     }
-    analysis_cancelled = analysis_not_wanted;
+    session.cancel_unwanted_analyses = true;
 }
 
 }  // namespace
@@ -148,8 +143,9 @@ int qarnest_main(int argc, char** argv) {
         check_standard_output();
         return 0;
     }
-    KernelProtocol protocol(registries);
-    LineInput standard_input_lines(STDIN_FILENO, line.kernel_protocol ? &protocol : nullptr);
+    Session session(stdout);
+    KernelProtocol protocol(session);
+    LineInput standard_input_lines(STDIN_FILENO, stdout, line.kernel_protocol ? &protocol : nullptr);
     std::vector<InputSource> inputs;
     if (!open_inputs(line, standard_input_lines, inputs)) {
         close_inputs(inputs);
@@ -170,9 +166,9 @@ int qarnest_main(int argc, char** argv) {
             return status_unusable;
         }
     }
-    display_available = gtk_init_check(&argc, &argv);
+    session.display_available = gtk_init_check(&argc, &argv);
     GThread* gui_thread = nullptr;
-    if (display_available) {
+    if (session.display_available) {
         GError* error = nullptr;
         gui_thread = g_thread_try_new("gui", gui_thread_main, nullptr, &error);
         if (!gui_thread) {
@@ -181,13 +177,14 @@ int qarnest_main(int argc, char** argv) {
         }
     }
 
-    prepare_interrupts(line);
-    if (standard_input_mode(line) == ReadingMode::Editor && reads_standard_input(line)) start_line_editor();
-    scanner_set_inputs(inputs);
-    scanner_watch_standard_output();
+    prepare_interrupts(session, line);
+    if (standard_input_mode(line) == ReadingMode::Editor && reads_standard_input(line))
+        start_line_editor(session.registries);
+    scanner_set_inputs(session, inputs);
+    scanner_watch_standard_output(session);
 
-    write_first_prompt();
-    int end_code = parse_statements();
+    write_first_prompt(session);
+    int end_code = parse_statements(session);
     std::puts("End.");
     const bool figure_written = !figure || write_requested_figure(*figure) == 0;
 
@@ -201,6 +198,6 @@ int qarnest_main(int argc, char** argv) {
     check_standard_output();
     close_inputs(inputs);
     if (!figure_written) return status_refused;
-    if (!line.scripts.empty() && statement_refused > 0) return status_refused;
+    if (!line.scripts.empty() && session.report.statement_refused > 0) return status_refused;
     return 0;
 }

@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-void print_help() {
-    std::fputs(" \t ---------- COMMANDS - SYNTAX ----------\n\n", stdout);
+void print_help(FILE* out) {
+    std::fputs(" \t ---------- COMMANDS - SYNTAX ----------\n\n", out);
     std::fputs(
         " Declarations\n"
         "   P := { i, j, N | 0 <= j <= i <= N, i + j = 2 } ; domain by variables and constraints\n"
@@ -43,5 +43,5 @@ void print_help() {
         " help ;                  this summary\n"
         " quit                    leave (no ';' needed)\n"
         "\n",
-        stdout);
+        out);
 }

@@ -1,4 +1,6 @@
 // The help command.
 #pragma once
 
-void print_help();
+#include <cstdio>
+
+void print_help(FILE* out);

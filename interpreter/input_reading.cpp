@@ -16,12 +16,6 @@
 
 namespace {
 
-int terminal_pushback = EOF;
-bool interrupted_by_key = false;   // the last terminal read ended on Ctrl-C
-bool terminal_ended = false;       // Ctrl-D seen: the end stays, as a stream's end of file does
-std::string edited_line;
-std::size_t edited_position = 0;
-
 [[noreturn]] void input_failed() {
     std::fputs("input in flex scanner failed\n", stderr);
     std::exit(2);
@@ -29,7 +23,7 @@ std::size_t edited_position = 0;
 
 // Waits for a key with SIGINT blocked except inside the wait itself, then
 // reads one byte. EOF at the end of input or when interrupted.
-int wait_and_read_terminal_byte(bool& interrupted) {
+int wait_and_read_terminal_byte(TerminalReading& terminal, bool& interrupted) {
     for (;;) {
         sigset_t blocked, previous;
         sigemptyset(&blocked);
@@ -51,28 +45,29 @@ int wait_and_read_terminal_byte(bool& interrupted) {
         ssize_t n = read(STDIN_FILENO, &c, 1);
         if (n == 1) return c;
         if (n == 0) {
-            terminal_ended = true;
+            terminal.terminal_ended = true;
             return EOF;
         }
         if (errno != EINTR && errno != EAGAIN) input_failed();
     }
 }
 
-void drop_typed_line(const std::string& prompt) {
-    std::fputc('\n', stdout);
-    std::fputs(prompt.c_str(), stdout);
+void drop_typed_line(FILE* out, const std::string& prompt) {
+    std::fputc('\n', out);
+    std::fputs(prompt.c_str(), out);
 }
 
 }  // namespace
 
-std::size_t read_terminal_line(char* buffer, std::size_t size, const std::string& prompt, bool& interrupted) {
+std::size_t read_terminal_line(TerminalReading& terminal, FILE* out, char* buffer, std::size_t size,
+                               const std::string& prompt, bool& interrupted) {
     std::size_t n = 0;
     while (n < size) {
-        int c = next_terminal_char();
+        int c = next_terminal_char(terminal, out);
         if (c == EOF) {
-            if (!interrupted_by_key) break;
+            if (!terminal.interrupted_by_key) break;
             interrupted = true;
-            drop_typed_line(prompt);
+            drop_typed_line(out, prompt);
             return 0;
         }
         buffer[n++] = static_cast<char>(c);
@@ -81,21 +76,21 @@ std::size_t read_terminal_line(char* buffer, std::size_t size, const std::string
     return n;
 }
 
-int next_terminal_char() {
-    std::fflush(stdout);
-    if (terminal_pushback != EOF) {
-        int c = terminal_pushback;
-        terminal_pushback = EOF;
+int next_terminal_char(TerminalReading& terminal, FILE* out) {
+    std::fflush(out);
+    if (terminal.terminal_pushback != EOF) {
+        int c = terminal.terminal_pushback;
+        terminal.terminal_pushback = EOF;
         return c;
     }
-    if (terminal_ended) {
-        interrupted_by_key = false;
+    if (terminal.terminal_ended) {
+        terminal.interrupted_by_key = false;
         return EOF;
     }
-    return wait_and_read_terminal_byte(interrupted_by_key);
+    return wait_and_read_terminal_byte(terminal, terminal.interrupted_by_key);
 }
 
-void unread_terminal_char(int c) { terminal_pushback = c; }
+void unread_terminal_char(TerminalReading& terminal, int c) { terminal.terminal_pushback = c; }
 
 std::size_t read_block(FILE* input, char* buffer, std::size_t size) {
     errno = 0;
@@ -146,9 +141,8 @@ bool LineInput::fill(bool& interrupted) {
 }
 
 bool LineInput::have_whole_line(bool& interrupted) {
-    while (buffered_.find('\n', position_) == std::string::npos) {
+    while (buffered_.find('\n', position_) == std::string::npos)
         if (!fill(interrupted)) return !interrupted && position_ < buffered_.size();
-    }
     return true;
 }
 
@@ -160,7 +154,8 @@ std::size_t LineInput::read_line(char* buffer, std::size_t size, const std::stri
             protocol_->write_frame(answer_awaited);
             if (!have_whole_line(key)) break;
             const std::size_t end = buffered_.find('\n', position_);
-            const std::string line = buffered_.substr(position_, end == std::string::npos ? end : end - position_);
+            const std::string line =
+                buffered_.substr(position_, end == std::string::npos ? std::string::npos : end - position_);
             if (!protocol_->answer_request(line)) break;
             position_ = end == std::string::npos ? buffered_.size() : end + 1;
         }
@@ -174,19 +169,16 @@ std::size_t LineInput::read_line(char* buffer, std::size_t size, const std::stri
     }
     if (key) {
         interrupted = true;
-        if (!protocol_) {
-            std::fputc('\n', stdout);
-            std::fputs(prompt.c_str(), stdout);
-        }
         at_line_start_ = true;
+        if (!protocol_) drop_typed_line(out_, prompt);
         return 0;
     }
     at_line_start_ = n == 0 || buffer[n - 1] == '\n';
     return n;
 }
 
-std::size_t read_edited(char* buffer, std::size_t size, const std::string& prompt, bool& interrupted) {
-    if (edited_position >= edited_line.size()) {
+std::size_t read_edited(TerminalReading& terminal, char* buffer, std::size_t size, const std::string& prompt, bool& interrupted) {
+    if (terminal.edited_position >= terminal.edited_line.size()) {
         std::string line;
         switch (read_edited_line(prompt, line, true)) {
         case EditedLine::End:
@@ -195,30 +187,30 @@ std::size_t read_edited(char* buffer, std::size_t size, const std::string& promp
             interrupted = true;
             return 0;
         case EditedLine::Line:
-            edited_line = line + "\n";
-            edited_position = 0;
+            terminal.edited_line = line + "\n";
+            terminal.edited_position = 0;
             break;
         }
     }
-    std::size_t n = std::min(size, edited_line.size() - edited_position);
-    std::memcpy(buffer, edited_line.data() + edited_position, n);
-    edited_position += n;
+    std::size_t n = std::min(size, terminal.edited_line.size() - terminal.edited_position);
+    std::memcpy(buffer, terminal.edited_line.data() + terminal.edited_position, n);
+    terminal.edited_position += n;
     return n;
 }
 
-int next_edited_char() {
-    if (edited_position >= edited_line.size()) {
+int next_edited_char(TerminalReading& terminal) {
+    if (terminal.edited_position >= terminal.edited_line.size()) {
         std::string line;
         if (read_edited_line("", line, false) != EditedLine::Line) return EOF;
-        edited_line = line + "\n";
-        edited_position = 0;
+        terminal.edited_line = line + "\n";
+        terminal.edited_position = 0;
     }
-    return static_cast<unsigned char>(edited_line[edited_position++]);
+    return static_cast<unsigned char>(terminal.edited_line[terminal.edited_position++]);
 }
 
-std::string take_rest_of_edited_line() {
-    std::string rest = edited_position < edited_line.size() ? edited_line.substr(edited_position) : std::string();
-    edited_line.clear();
-    edited_position = 0;
+std::string take_rest_of_edited_line(TerminalReading& terminal) {
+    std::string rest = terminal.edited_position < terminal.edited_line.size() ? terminal.edited_line.substr(terminal.edited_position) : std::string();
+    terminal.edited_line.clear();
+    terminal.edited_position = 0;
     return rest;
 }

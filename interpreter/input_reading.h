@@ -7,6 +7,16 @@
 #include <cstdio>
 #include <string>
 
+// Standard input read at a terminal, with or without the line editor: the
+// character given back, the edited line being handed out, and its end.
+struct TerminalReading {
+    int terminal_pushback = EOF;
+    bool interrupted_by_key = false;   // the last terminal read ended on Ctrl-C
+    bool terminal_ended = false;       // Ctrl-D seen: the end stays, as a stream's end of file does
+    std::string edited_line;
+    std::size_t edited_position = 0;
+};
+
 // At most `size` bytes, fewer only at the end of the input (0 then).
 std::size_t read_block(FILE* input, char* buffer, std::size_t size);
 
@@ -19,7 +29,8 @@ class KernelProtocol;
 class LineInput {
 public:
     // protocol: the frames and requests of --kernel-protocol, or null.
-    LineInput(int descriptor, KernelProtocol* protocol) : descriptor_(descriptor), protocol_(protocol) {}
+    LineInput(int descriptor, FILE* out, KernelProtocol* protocol)
+        : descriptor_(descriptor), out_(out), protocol_(protocol) {}
     // Up to and with the next newline, at most `size` bytes; 0 at the end of
     // the input. A Ctrl-C while waiting drops the line: `interrupted` is set
     // and (without the protocol) the prompt written again on a new line.
@@ -34,6 +45,7 @@ private:
     // The whole next line is in the buffer (or the input has ended).
     bool have_whole_line(bool& interrupted);
     int descriptor_;
+    FILE* out_;
     KernelProtocol* protocol_;
     std::string buffered_;
     std::size_t position_ = 0;
@@ -45,16 +57,16 @@ private:
 // in a buffer when the wait for a key starts, so a Ctrl-C is never missed.
 // Up to and with the next newline, at most `size` bytes; 0 at the end. A
 // Ctrl-C while waiting drops the line as read_line does.
-std::size_t read_terminal_line(char* buffer, std::size_t size, const std::string& prompt, bool& interrupted);
+std::size_t read_terminal_line(TerminalReading& terminal, FILE* out, char* buffer, std::size_t size, const std::string& prompt, bool& interrupted);
 // One character for the overwrite dialogue; EOF at the end or on Ctrl-C.
-int next_terminal_char();
-void unread_terminal_char(int c);
+int next_terminal_char(TerminalReading& terminal, FILE* out);
+void unread_terminal_char(TerminalReading& terminal, int c);
 
 // The next piece of the edited line, a new line being read with `prompt`
 // (and kept in the history) when the current one is used up; 0 at the end.
-std::size_t read_edited(char* buffer, std::size_t size, const std::string& prompt, bool& interrupted);
+std::size_t read_edited(TerminalReading& terminal, char* buffer, std::size_t size, const std::string& prompt, bool& interrupted);
 // The next character of the edited line, a new line being read without a
 // prompt or history when it is used up; EOF at the end or on Ctrl-C.
-int next_edited_char();
+int next_edited_char(TerminalReading& terminal);
 // What is left of the edited line, which is then forgotten.
-std::string take_rest_of_edited_line();
+std::string take_rest_of_edited_line(TerminalReading& terminal);

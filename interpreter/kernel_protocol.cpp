@@ -11,15 +11,16 @@
 #include "base/locks.h"
 #include "gui/figure_export.h"
 #include "interpreter/completion.h"
+#include "interpreter/session.h"
 #include "interpreter/statements.h"
 
 namespace {
 
-void write_frame_text(const std::string& json) {
-    std::fputc(kernel_frame_mark, stdout);
-    std::fputs(json.c_str(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+void write_frame_text(FILE* out, const std::string& json) {
+    std::fputc(kernel_frame_mark, out);
+    std::fputs(json.c_str(), out);
+    std::fputc('\n', out);
+    std::fflush(out);
 }
 
 std::string picture_digest() {
@@ -34,24 +35,24 @@ std::string picture_digest() {
     return text;
 }
 
-void answer_completion(const std::string& before_cursor, const Registries& stores) {
-    const Completion completion = complete_word(before_cursor, stored_names(stores));
+void answer_completion(Session& session, const std::string& before_cursor) {
+    const Completion completion = complete_word(before_cursor, stored_names(session.registries));
     std::string json = "{\"completion\":{\"start\":" + std::to_string(completion.word_start) +
                        ",\"file\":" + (completion.file_name ? "true" : "false") + ",\"matches\":[";
     for (std::size_t k = 0; k < completion.matches.size(); ++k)
         json += (k ? "," : "") + json_string(completion.matches[k]);
-    write_frame_text(json + "]}}");
+    write_frame_text(session.report.out, json + "]}}");
 }
 
 // "W H PATH"; a malformed request is a refused figure.
-void answer_figure(const std::string& arguments) {
+void answer_figure(Session& session, const std::string& arguments) {
     std::istringstream in(arguments);
     long long width = 0, height = 0;
     in >> width >> height;
     std::string path;
     std::getline(in >> std::ws, path);
     if (!in && path.empty()) width = height = 0;
-    figure_statement(strdup(path.c_str()), width, height);
+    figure_statement(session, strdup(path.c_str()), width, height);
 }
 
 }  // namespace
@@ -74,8 +75,9 @@ std::string json_string(const std::string& text) {
 }
 
 void KernelProtocol::write_frame(bool answer_awaited) {
-    write_frame_text(std::string("{\"ready\":true,\"refused\":") + std::to_string(statement_refused) +
-                     ",\"pending\":" + (statement_under_way ? "true" : "false") +
+    const StatementReport& report = session_.report;
+    write_frame_text(report.out, std::string("{\"ready\":true,\"refused\":") + std::to_string(report.statement_refused) +
+                     ",\"pending\":" + (report.statement_under_way ? "true" : "false") +
                      ",\"answer\":" + (answer_awaited ? "true" : "false") +
                      ",\"picture\":" + (answer_awaited ? "null" : picture_digest()) + "}");
 }
@@ -87,12 +89,12 @@ bool KernelProtocol::answer_request(const std::string& line) {
     const std::string word = request.substr(0, space);
     const std::string rest = space == std::string::npos ? "" : request.substr(space + 1);
     if (word == "complete")
-        answer_completion(rest, stores_);
+        answer_completion(session_, rest);
     else if (word == "figure")
-        answer_figure(rest);
+        answer_figure(session_, rest);
     else if (word == "sync")
-        write_frame_text("{\"sync\":" + json_string(rest) + "}");
+        write_frame_text(session_.report.out, "{\"sync\":" + json_string(rest) + "}");
     else
-        write_frame_text("{\"unknown\":" + json_string(word) + "}");
+        write_frame_text(session_.report.out, "{\"unknown\":" + json_string(word) + "}");
     return true;
 }

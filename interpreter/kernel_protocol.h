@@ -19,13 +19,13 @@
 
 #include <string>
 
-#include "store/registry.h"
+class Session;
 
 inline constexpr char kernel_frame_mark = '\x1e';
 
 class KernelProtocol {
 public:
-    explicit KernelProtocol(Registries& stores) : stores_(stores) {}
+    explicit KernelProtocol(Session& session) : session_(session) {}
     // The frame written before a new line is read. While the overwrite
     // question waits, the locks are held: the picture is not looked at.
     void write_frame(bool answer_awaited);
@@ -33,7 +33,7 @@ public:
     bool answer_request(const std::string& line);
 
 private:
-    Registries& stores_;
+    Session& session_;
 };
 
 // `text` as a JSON string, quotes included.

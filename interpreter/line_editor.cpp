@@ -27,12 +27,20 @@ struct PendingLine {
     bool ended = false;
     std::string text;
 };
-PendingLine pending;
+
+// Readline is one per process, and its callbacks carry no data of ours: the
+// line it hands over and the store whose names Tab completes are kept here
+// for them.
+struct LineEditorState {
+    PendingLine pending;
+    const Registries* names = nullptr;
+};
+LineEditorState line_editor;
 
 void take_line(char* text) {
-    pending.done = true;
-    pending.ended = text == nullptr;
-    if (text) pending.text = text;
+    line_editor.pending.done = true;
+    line_editor.pending.ended = text == nullptr;
+    if (text) line_editor.pending.text = text;
     std::free(text);
     rl_callback_handler_remove();
 }
@@ -42,7 +50,8 @@ void take_line(char* text) {
 char** complete(const char*, int start, int end) {
     rl_attempted_completion_over = 1;   // nothing of Readline's own
     const std::string line(rl_line_buffer, static_cast<std::size_t>(end));
-    const Completion completion = complete_word(line, stored_names(registries));
+    const Completion completion =
+        complete_word(line, line_editor.names ? stored_names(*line_editor.names) : std::vector<std::string>{});
     if (completion.matches.empty()) return nullptr;
     const std::string kept = line.substr(static_cast<std::size_t>(start),
                                          completion.word_start - std::min<std::size_t>(completion.word_start, start));
@@ -118,7 +127,8 @@ std::string history_file_path() {
     return std::string(home) + "/.qarnest_history";
 }
 
-void start_line_editor() {
+void start_line_editor(const Registries& names) {
+    line_editor.names = &names;
     rl_readline_name = "qarnest";
     rl_catch_signals = 0;
     rl_attempted_completion_function = complete;
@@ -137,6 +147,7 @@ void start_line_editor() {
 
 EditedLine read_edited_line(const std::string& prompt, std::string& line, bool remember) {
     std::fflush(stdout);
+    PendingLine& pending = line_editor.pending;
     pending = PendingLine{};
     rl_callback_handler_install(prompt.c_str(), take_line);
     while (!pending.done) {

@@ -6,8 +6,11 @@
 
 enum class EditedLine { Line, End, Interrupted };
 
-// Reads the history file (a missing or unreadable one is skipped).
-void start_line_editor();
+struct Registries;
+
+// Reads the history file (a missing or unreadable one is skipped); Tab then
+// completes keywords and the names stored in `names`.
+void start_line_editor(const Registries& names);
 
 // Shows `prompt` and reads one line, without its newline. End: Ctrl-D on an
 // empty line or the end of input; Interrupted: Ctrl-C, the line dropped.

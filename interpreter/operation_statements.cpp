@@ -6,6 +6,7 @@
 #include "base/locks.h"
 #include "gui/visu_startup.h"
 #include "interpreter/owned_name.h"
+#include "interpreter/session.h"
 #include "interpreter/statements.h"
 #include "store/analyses.h"
 #include "store/operations.h"
@@ -15,99 +16,101 @@ namespace {
 // PolyLib's values are longs (64 bits): the printer gets each in 3 characters.
 constexpr const char* polyhedron_value_format = "%3ld";
 
-void print_polylib_domain(const std::string& name, const Polyhedron* domain) {
+void print_polylib_domain(StatementReport& report, const std::string& name, const Polyhedron* domain) {
     auto* d = const_cast<Polyhedron*>(domain);
-    std::printf("> Domain '%s':\n", name.c_str());
-    if (!polylib_guarded([&] { Polyhedron_Print(stdout, polyhedron_value_format, d); })) {
-        report_polylib_failure("the printing of '" + name + "'");
+    FILE* out = report.out;
+    std::fprintf(out, "> Domain '%s':\n", name.c_str());
+    if (!polylib_guarded([&] { Polyhedron_Print(out, polyhedron_value_format, d); })) {
+        report_polylib_failure(report, "the printing of '" + name + "'");
         return;
     }
-    std::fputc('\n', stdout);
+    std::fputc('\n', out);
 }
 
-void print_polylib_matrix(const std::string& name, Matrix* matrix) {
-    std::printf("> Matrix '%s':\n", name.c_str());
-    if (!polylib_guarded([&] { Matrix_Print(stdout, matrix_value_format, matrix); }))
-        report_polylib_failure("the printing of '" + name + "'");
+void print_polylib_matrix(StatementReport& report, const std::string& name, Matrix* matrix) {
+    FILE* out = report.out;
+    std::fprintf(out, "> Matrix '%s':\n", name.c_str());
+    if (!polylib_guarded([&] { Matrix_Print(out, matrix_value_format, matrix); }))
+        report_polylib_failure(report, "the printing of '" + name + "'");
 }
 
 }  // namespace
 
-void define_binop(char* result, char* first, char* second, const char* operation) {
+void define_binop(Session& session, char* result, char* first, char* second, const char* operation) {
     std::string r = take_name(result), a = take_name(first), b = take_name(second);
     GdkLock gdk;
     DomainLock lock;
-    DomainList = gen_pol_binop(r, a, b, operation, DomainList);
-    refresh_visu();
+    session.registries.DomainList = gen_pol_binop(session, r, a, b, operation, session.registries.DomainList);
+    refresh_visu(session.registries);
 }
 
-void define_image(char* result, char* domain, char* matrix, const char* operation) {
+void define_image(Session& session, char* result, char* domain, char* matrix, const char* operation) {
     std::string r = take_name(result), d = take_name(domain), m = take_name(matrix);
     GdkLock gdk;
     DomainLock lock;
-    DomainList = gen_pol_image(r, d, m, operation, DomainList);
-    refresh_visu();
+    session.registries.DomainList = gen_pol_image(session, r, d, m, operation, session.registries.DomainList);
+    refresh_visu(session.registries);
 }
 
-void define_disjoint(char* result, char* domain) {
+void define_disjoint(Session& session, char* result, char* domain) {
     std::string r = take_name(result), d = take_name(domain);
     GdkLock gdk;
     DomainLock lock;
-    DomainList = gen_pol_disjoint(r, d, DomainList);
-    refresh_visu();
+    session.registries.DomainList = gen_pol_disjoint(session, r, d, session.registries.DomainList);
+    refresh_visu(session.registries);
 }
 
-void define_convex(char* result, char* domain) {
+void define_convex(Session& session, char* result, char* domain) {
     std::string r = take_name(result), d = take_name(domain);
     GdkLock gdk;
     DomainLock lock;
-    DomainList = gen_pol_convex(r, d, DomainList);
-    refresh_visu();
+    session.registries.DomainList = gen_pol_convex(session, r, d, session.registries.DomainList);
+    refresh_visu(session.registries);
 }
 
-void vertices_statement(char* domain, char* context) {
+void vertices_statement(Session& session, char* domain, char* context) {
     std::string d = take_name(domain), k = take_name(context);
     DomainLock lock;
-    print_vertices(d, k, DomainList);
+    print_vertices(session, d, k, session.registries.DomainList);
 }
 
-void ehrhart_statement(char* domain, char* context) {
+void ehrhart_statement(Session& session, char* domain, char* context) {
     std::string d = take_name(domain), k = take_name(context);
     DomainLock lock;
-    print_ehrhart(d, k, DomainList);
+    print_ehrhart(session, d, k, session.registries.DomainList);
 }
 
-void plprint_statement(char* text) {
+void plprint_statement(Session& session, char* text) {
     std::string name = take_name(text);
     DomainLock lock;
-    if (const DomainEntry* e = lookup_domain(name, DomainList))
-        print_polylib_domain(name, e->domain);
-    else if (Matrix* m = lookup_matrix(name, MatrixList))
-        print_polylib_matrix(name, m);
+    if (const DomainEntry* e = lookup_domain(name, session.registries.DomainList))
+        print_polylib_domain(session.report, name, e->domain);
+    else if (Matrix* m = lookup_matrix(name, session.registries.MatrixList))
+        print_polylib_matrix(session.report, name, m);
     else
-        report_error(" '" + name + "' undeclared - PLprint: command ignored");
+        report_error(session.report, " '" + name + "' undeclared - PLprint: command ignored");
 }
 
-void plcons_statement(char* text) {
+void plcons_statement(Session& session, char* text) {
     std::string name = take_name(text);
     DomainLock lock;
-    if (const DomainEntry* e = lookup_domain(name, DomainList)) {
-        std::printf("> Domain '%s' - Constraints matrix:\n", name.c_str());
-        print_pl_cons(e->domain);
-        std::fputc('\n', stdout);
+    if (const DomainEntry* e = lookup_domain(name, session.registries.DomainList)) {
+        std::fprintf(session.report.out, "> Domain '%s' - Constraints matrix:\n", name.c_str());
+        print_pl_cons(session.report, e->domain);
+        std::fputc('\n', session.report.out);
     } else {
-        report_error(" '" + name + "' undeclared - PLcons: command ignored\n");
+        report_error(session.report, " '" + name + "' undeclared - PLcons: command ignored\n");
     }
 }
 
-void plrays_statement(char* text) {
+void plrays_statement(Session& session, char* text) {
     std::string name = take_name(text);
     DomainLock lock;
-    if (const DomainEntry* e = lookup_domain(name, DomainList)) {
-        std::printf("> Domain '%s' - Rays matrix:\n", name.c_str());
-        print_pl_rays(e->domain);
-        std::fputc('\n', stdout);
+    if (const DomainEntry* e = lookup_domain(name, session.registries.DomainList)) {
+        std::fprintf(session.report.out, "> Domain '%s' - Rays matrix:\n", name.c_str());
+        print_pl_rays(session.report, e->domain);
+        std::fputc('\n', session.report.out);
     } else {
-        report_error(" '" + name + "' undeclared - PLrays: command ignored\n");
+        report_error(session.report, " '" + name + "' undeclared - PLrays: command ignored\n");
     }
 }

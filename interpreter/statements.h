@@ -4,26 +4,24 @@
 
 #include <cstdint>
 
-void list_statement();
-void print_statement(char* name);
-void del_statement(char* name);
-void plprint_statement(char* name);
-void plcons_statement(char* name);
-void plrays_statement(char* name);
+class Session;
 
-void define_binop(char* result, char* first, char* second, const char* operation);
-void define_image(char* result, char* domain, char* matrix, const char* operation);
-void define_disjoint(char* result, char* domain);
-void define_convex(char* result, char* domain);
-void vertices_statement(char* domain, char* context);
-void ehrhart_statement(char* domain, char* context);
+void list_statement(Session& session);
+void print_statement(Session& session, char* name);
+void del_statement(Session& session, char* name);
+void plprint_statement(Session& session, char* name);
+void plcons_statement(Session& session, char* name);
+void plrays_statement(Session& session, char* name);
 
-// False when no X display could be opened: the viewer statements then
-// answer with one line and everything else works.
-extern bool display_available;
+void define_binop(Session& session, char* result, char* first, char* second, const char* operation);
+void define_image(Session& session, char* result, char* domain, char* matrix, const char* operation);
+void define_disjoint(Session& session, char* result, char* domain);
+void define_convex(Session& session, char* result, char* domain);
+void vertices_statement(Session& session, char* domain, char* context);
+void ehrhart_statement(Session& session, char* domain, char* context);
 
-void initvisu_statement(std::int64_t dimension, char* context);
-void visu_statement(char* name);
+void initvisu_statement(Session& session, std::int64_t dimension, char* context);
+void visu_statement(Session& session, char* name);
 // Writes the picture shown to `path` in its extension's format, width x
 // height pixels (both -1: the canvas's size).
-void figure_statement(char* path, std::int64_t width, std::int64_t height);
+void figure_statement(Session& session, char* path, std::int64_t width, std::int64_t height);

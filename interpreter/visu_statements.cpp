@@ -9,28 +9,27 @@
 #include "gui/figure_export.h"
 #include "gui/visu_startup.h"
 #include "interpreter/owned_name.h"
+#include "interpreter/session.h"
 #include "interpreter/statements.h"
 #include "store/registry.h"
 #include "store/visutypes.h"
 #include "view/projection.h"
 
-bool display_available = true;
-
 namespace {
 
 constexpr int status_column = 1;
 
-bool refused_without_display(const char* statement) {
-    if (display_available) return false;
-    note_refusal();
-    std::printf("> %s : the viewer needs an X display and none could be opened - command ignored\n", statement);
+bool refused_without_display(Session& session, const char* statement) {
+    if (session.display_available) return false;
+    note_refusal(session.report);
+    std::fprintf(session.report.out, "> %s : the viewer needs an X display and none could be opened - command ignored\n", statement);
     return true;
 }
 
 // init_visu says why it refuses; the refusal counts for a script's exit status.
-bool domain_declared(const std::string& name) {
+bool domain_declared(const Registries& stored, const std::string& name) {
     DomainLock lock;
-    return lookup_domain(name, DomainList) != nullptr;
+    return lookup_domain(name, stored.DomainList) != nullptr;
 }
 
 // Why a figure of that name and size cannot be asked for; "" when it can.
@@ -54,44 +53,44 @@ void shown_canvas_size(std::int64_t& width, std::int64_t& height) {
 
 }  // namespace
 
-void initvisu_statement(std::int64_t dimension, char* context) {
+void initvisu_statement(Session& session, std::int64_t dimension, char* context) {
     std::string name = take_name(context);
-    if (refused_without_display("initvisu")) return;
-    if (dimension <= 0 || dimension > MAXDIM || !domain_declared(name)) note_refusal();
+    if (refused_without_display(session, "initvisu")) return;
+    if (dimension <= 0 || dimension > MAXDIM || !domain_declared(session.registries, name)) note_refusal(session.report);
     requested_context_name = name;
     GdkLock gdk;
-    init_visu(static_cast<long>(dimension), requested_context_name);
+    init_visu(session.registries, static_cast<long>(dimension), requested_context_name);
 }
 
-void visu_statement(char* text) {
+void visu_statement(Session& session, char* text) {
     std::string name = take_name(text);
-    if (refused_without_display("visu")) return;
+    if (refused_without_display(session, "visu")) return;
     GdkLock gdk;
     bool found;
     int row = -1;
     {
         DomainLock lock;
-        DomainEntry* entry = lookup_domain(name, DomainList);
+        DomainEntry* entry = lookup_domain(name, session.registries.DomainList);
         found = entry != nullptr;
         if (entry && domain_clist) row = gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), entry);
     }
     if (!found) {
-        report_error(" '" + name + "' undeclared - visu: command ignored");
+        report_error(session.report, " '" + name + "' undeclared - visu: command ignored");
     } else if (row == -1) {
-        note_refusal();
-        std::puts("Can't visualize this domain (probably wrong dimension)!");
+        note_refusal(session.report);
+        std::fputs("Can't visualize this domain (probably wrong dimension)!\n", session.report.out);
     } else {
         toggle_domain_row(row, status_column);
     }
 }
 
-void figure_statement(char* text, std::int64_t width, std::int64_t height) {
+void figure_statement(Session& session, char* text, std::int64_t width, std::int64_t height) {
     std::string path = take_name(text);
-    if (refused_without_display("figure")) return;
+    if (refused_without_display(session, "figure")) return;
     GdkLock gdk;
     if (width < 0) shown_canvas_size(width, height);
     if (std::string refusal = figure_refusal(path, width, height); !refusal.empty()) {
-        report_error(refusal);
+        report_error(session.report, refusal);
         return;
     }
     bool shown;
@@ -100,14 +99,15 @@ void figure_statement(char* text, std::int64_t width, std::int64_t height) {
         shown = viewer_shows_a_domain();
     }
     if (!shown) {
-        report_error("no figure written to " + path + ": no domain is shown - command ignored");
+        report_error(session.report, "no figure written to " + path + ": no domain is shown - command ignored");
         return;
     }
-    const std::string failure = export_shown_picture(path, static_cast<int>(width), static_cast<int>(height));
+    const std::string failure =
+        export_shown_picture(path, static_cast<int>(width), static_cast<int>(height));
     if (!failure.empty()) {
-        report_error(failure + " - command ignored");
+        report_error(session.report, failure + " - command ignored");
         return;
     }
-    std::printf("> Figure written to %s (%lld x %lld)\n", path.c_str(), static_cast<long long>(width),
-                static_cast<long long>(height));
+    std::fprintf(session.report.out, "> Figure written to %s (%lld x %lld)\n", path.c_str(),
+                 static_cast<long long>(width), static_cast<long long>(height));
 }

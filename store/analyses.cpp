@@ -77,9 +77,9 @@ bool all_empty(const Polyhedron* domain) {
     return true;
 }
 
-void refuse(const AnalysisKind& kind, const std::string& reason) {
-    note_refusal();
-    std::printf("> %s : %s - command ignored\n", kind.label, reason.c_str());
+void refuse(StatementReport& report, const AnalysisKind& kind, const std::string& reason) {
+    note_refusal(report);
+    std::fprintf(report.out, "> %s : %s - command ignored\n", kind.label, reason.c_str());
 }
 
 // A context without variables stands for "no parameters": the language can
@@ -154,32 +154,32 @@ std::optional<std::string> domain_problem(const AnalysisKind& kind, const Domain
 }
 
 // Checks the request and gathers what the worker needs; prints why not otherwise.
-std::optional<AnalysisInput> prepare_analysis(const AnalysisKind& kind, const DomainEntry& entry,
-                                              const DomainEntry& context) {
+std::optional<AnalysisInput> prepare_analysis(StatementReport& report, const AnalysisKind& kind,
+                                              const DomainEntry& entry, const DomainEntry& context) {
     if (auto problem = context_problem(entry, context)) {
-        refuse(kind, *problem);
+        refuse(report, kind, *problem);
         return std::nullopt;
     }
     std::string what = std::string(kind.what) + " '" + entry.name + "'";
     if (auto problem = work_space_problem(entry.domain->Dimension, union_rows(entry.domain))) {
-        report_error(what + " " + *problem + " - command ignored");
+        report_error(report, what + " " + *problem + " - command ignored");
         return std::nullopt;
     }
     bool failed = false;
     std::optional<std::string> problem = domain_problem(kind, entry, context, failed);
     if (failed) {
-        report_polylib_failure(what);
+        report_polylib_failure(report, what);
         return std::nullopt;
     }
     if (problem) {
-        refuse(kind, *problem);
+        refuse(report, kind, *problem);
         return std::nullopt;
     }
     AnalysisInput input{entry.domain, context.domain, nullptr, var_names_array(context.vars), {}, entry.name};
     if (context.domain->Dimension == 0) {
         auto universe = universe_without_parameters();
         if (!universe) {
-            report_polylib_failure(std::string(kind.what) + " '" + entry.name + "'");
+            report_polylib_failure(report, std::string(kind.what) + " '" + entry.name + "'");
             return std::nullopt;
         }
         input.universe_context = std::move(*universe);
@@ -386,37 +386,40 @@ bool received_job(const std::string& problem) {
     return received && work(received->input);
 }
 
-void run_analysis(const AnalysisKind& kind, const std::string& domain_name, const std::string& ctx_name,
-                  DomainEntry* list, WorkerJob job) {
+void run_analysis(StoreSession& session, const AnalysisKind& kind, const std::string& domain_name,
+                  const std::string& ctx_name, DomainEntry* list, WorkerJob job) {
+    StatementReport& report = session.report;
     const DomainEntry* entry = lookup_domain(domain_name, list);
     const DomainEntry* context = lookup_domain(ctx_name, list);
     if (!entry || !context) {
-        note_refusal();
-        std::printf("> %s : '%s' or '%s' undeclared - command ignored\n", kind.label, domain_name.c_str(),
-                    ctx_name.c_str());
+        note_refusal(report);
+        std::fprintf(report.out, "> %s : '%s' or '%s' undeclared - command ignored\n", kind.label,
+                     domain_name.c_str(), ctx_name.c_str());
         return;
     }
-    std::optional<AnalysisInput> input = prepare_analysis(kind, *entry, *context);
+    std::optional<AnalysisInput> input = prepare_analysis(report, kind, *entry, *context);
     if (!input) return;
-    ContainedResult result = run_in_worker(job, problem_of(*input), analysis_time_limit);
+    std::fflush(report.out);
+    ContainedResult result = run_in_worker(job, problem_of(*input), session.analysis_time_limit, session.reader);
     if (result.outcome != ContainedOutcome::Finished) {
-        report_error(contained_failure_message(result, std::string(kind.what) + " '" + domain_name + "'",
-                                               analysis_time_limit));
+        report_error(report, contained_failure_message(result, std::string(kind.what) + " '" + domain_name + "'",
+                                                       session.analysis_time_limit));
         return;
     }
-    std::fwrite(result.output.data(), 1, result.output.size(), stdout);
+    std::fwrite(result.output.data(), 1, result.output.size(), report.out);
 }
 
 template <class Convert>
-void print_matrices(const Polyhedron* domain, Convert convert, const char* what) {
+void print_matrices(StatementReport& report, const Polyhedron* domain, Convert convert, const char* what) {
+    FILE* out = report.out;
     for (const Polyhedron* p = domain; p; p = p->next) {
         auto* polyhedron = const_cast<Polyhedron*>(p);
         if (!polylib_guarded([&] {
                 Matrix* m = convert(polyhedron);
-                Matrix_Print(stdout, matrix_value_format, m);
+                Matrix_Print(out, matrix_value_format, m);
                 Matrix_Free(m);
             })) {
-            report_polylib_failure(what);
+            report_polylib_failure(report, what);
             return;
         }
     }
@@ -477,18 +480,20 @@ void print_parametric_vertices(const Param_Polyhedron* result, const char** para
     }
 }
 
-void print_ehrhart(const std::string& domain_name, const std::string& ctx_name, DomainEntry* list) {
-    run_analysis(ehrhart_kind, domain_name, ctx_name, list, received_job<enumerate_and_print>);
+void print_ehrhart(StoreSession& session, const std::string& domain_name, const std::string& ctx_name,
+                   DomainEntry* list) {
+    run_analysis(session, ehrhart_kind, domain_name, ctx_name, list, received_job<enumerate_and_print>);
 }
 
-void print_vertices(const std::string& domain_name, const std::string& ctx_name, DomainEntry* list) {
-    run_analysis(vertices_kind, domain_name, ctx_name, list, received_job<decompose_and_print>);
+void print_vertices(StoreSession& session, const std::string& domain_name, const std::string& ctx_name,
+                    DomainEntry* list) {
+    run_analysis(session, vertices_kind, domain_name, ctx_name, list, received_job<decompose_and_print>);
 }
 
-void print_pl_cons(const Polyhedron* domain) {
-    print_matrices(domain, [](Polyhedron* p) { return Polyhedron2Constraints(p); }, "the constraints of a domain");
+void print_pl_cons(StatementReport& report, const Polyhedron* domain) {
+    print_matrices(report, domain, [](Polyhedron* p) { return Polyhedron2Constraints(p); }, "the constraints of a domain");
 }
 
-void print_pl_rays(const Polyhedron* domain) {
-    print_matrices(domain, [](Polyhedron* p) { return rays_matrix(p); }, "the rays of a domain");
+void print_pl_rays(StatementReport& report, const Polyhedron* domain) {
+    print_matrices(report, domain, [](Polyhedron* p) { return rays_matrix(p); }, "the rays of a domain");
 }

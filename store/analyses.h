@@ -8,10 +8,12 @@
 
 // Expect domain_lock held. The parametric analyses run in the analysis worker
 // (store/analysis_worker.h) and refuse contexts PolyLib cannot take.
-void print_ehrhart(const std::string& domain_name, const std::string& ctx_name, DomainEntry* list);
-void print_vertices(const std::string& domain_name, const std::string& ctx_name, DomainEntry* list);
-void print_pl_cons(const Polyhedron* domain);
-void print_pl_rays(const Polyhedron* domain);
+void print_ehrhart(StoreSession& session, const std::string& domain_name, const std::string& ctx_name,
+                   DomainEntry* list);
+void print_vertices(StoreSession& session, const std::string& domain_name, const std::string& ctx_name,
+                    DomainEntry* list);
+void print_pl_cons(StatementReport& report, const Polyhedron* domain);
+void print_pl_rays(StatementReport& report, const Polyhedron* domain);
 
 // Makes the analysis worker before the first statement, warmed up on a small
 // Ehrhart and vertices problem. False when no worker could be made (the first

@@ -246,7 +246,7 @@ ContainedResult worker_ended(std::string output, Clock::time_point deadline) {
 // Sends the request and waits for the reply, reading the output meanwhile
 // (a large answer would fill the pipe and hold the worker). An empty request
 // waits for the reply to one sent before.
-ContainedResult exchange(const std::string& request, Clock::time_point deadline, bool cancellable = true) {
+ContainedResult exchange(const std::string& request, Clock::time_point deadline, CancelCheck* cancel) {
     std::string output;
     WorkerReply reply{};
     std::size_t sent = 0, received = 0;
@@ -260,8 +260,8 @@ ContainedResult exchange(const std::string& request, Clock::time_point deadline,
     for (;;) {
         int wait_ms = milliseconds_until(deadline);
         if (wait_ms == 0) return abandoned(ContainedOutcome::TimedOut);
-        if (cancellable && cancel_requested()) return abandoned(ContainedOutcome::Cancelled);
-        if (analysis_cancelled) wait_ms = std::min(wait_ms, cancel_check_ms);
+        if (cancel_requested(cancel)) return abandoned(ContainedOutcome::Cancelled);
+        if (cancel) wait_ms = std::min(wait_ms, cancel_check_ms);
         short channel_events = static_cast<short>(POLLIN | (sent < request.size() ? POLLOUT : 0));
         pollfd fds[2] = {{worker.channel, channel_events, 0}, {worker.output, POLLIN, 0}};
         int ready = poll(fds, output_open ? 2 : 1, wait_ms);
@@ -299,7 +299,7 @@ void collect_warm_up() {
     const auto deadline = Clock::now() + std::chrono::seconds(5);
     while (worker.pid > 0 && worker.warm_ups_unanswered > 0) {
         --worker.warm_ups_unanswered;
-        exchange({}, deadline, false);
+        exchange({}, deadline, nullptr);
     }
 }
 
@@ -311,7 +311,8 @@ struct StopAtExit {
 
 // What came before the analysis is shown before it runs, and a reader that
 // has gone away is seen by the output check while the worker computes.
-ContainedResult run_in_worker(WorkerJob job, const std::string& problem, std::chrono::milliseconds limit) {
+ContainedResult run_in_worker(WorkerJob job, const std::string& problem, std::chrono::milliseconds limit,
+                              CancelCheck* cancel) {
     std::fflush(stdout);
     std::fflush(stderr);
     std::unique_lock use(worker_use);
@@ -330,7 +331,7 @@ ContainedResult run_in_worker(WorkerJob job, const std::string& problem, std::ch
     ContainedResult result;
     {
         DomainUnlock unlocked;
-        result = exchange(request, deadline);
+        result = exchange(request, deadline, cancel);
         use.unlock();
     }
     return result;

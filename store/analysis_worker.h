@@ -19,7 +19,8 @@ using WorkerJob = bool (*)(const std::string& problem);
 // passes `limit` or is cancelled is killed, reaped and not replaced until the
 // next analysis; its outcome is told as run_contained tells a child's.
 // Expects domain_lock held; released while the worker computes.
-ContainedResult run_in_worker(WorkerJob job, const std::string& problem, std::chrono::milliseconds limit);
+ContainedResult run_in_worker(WorkerJob job, const std::string& problem, std::chrono::milliseconds limit,
+                              CancelCheck* cancel = nullptr);
 
 // Work the worker made at start-up is given before any analysis, its output
 // thrown away: the first analysis then finds the library's code bound and

@@ -92,7 +92,7 @@ int milliseconds_until(Clock::time_point deadline) {
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
-bool cancel_requested() { return analysis_cancelled && analysis_cancelled(); }
+bool cancel_requested(CancelCheck* cancel) { return cancel && cancel->analysis_cancelled(); }
 
 // The child's wait status, or false when it is still running at the deadline.
 bool wait_for_exit(pid_t pid, int& status, Clock::time_point deadline) {

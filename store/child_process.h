@@ -15,7 +15,7 @@ using Clock = std::chrono::steady_clock;
 // The exit status of a child whose work gave up after a PolyLib exception.
 inline constexpr int library_failure_status = 3;
 
-// How often a wait looks at `analysis_cancelled` when no signal wakes it.
+// How often a wait asks whether the analysis is cancelled when no signal wakes it.
 inline constexpr int cancel_check_ms = 100;
 
 // In the child: dies with the thread that made it, and leaves at once when
@@ -27,7 +27,7 @@ void restrict_child();
 
 // Rounded up, so that a wait never ends before the deadline; 0 once it has passed.
 int milliseconds_until(Clock::time_point deadline);
-bool cancel_requested();
+bool cancel_requested(CancelCheck* cancel);
 
 // The child's wait status, or false when it is still running at the deadline.
 bool wait_for_exit(pid_t pid, int& status, Clock::time_point deadline);

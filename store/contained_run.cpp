@@ -29,13 +29,14 @@ using namespace contained;
 
 // Reads the child's output until it closes the pipe; false when the deadline
 // passes first or the analysis is cancelled.
-bool read_until_closed(int fd, std::string& output, Clock::time_point deadline, bool& cancelled) {
+bool read_until_closed(int fd, std::string& output, Clock::time_point deadline, CancelCheck* cancel,
+                       bool& cancelled) {
     char buffer[8192];
     for (;;) {
         int wait_ms = milliseconds_until(deadline);
         if (wait_ms == 0) return false;
-        if ((cancelled = cancel_requested())) return false;
-        if (analysis_cancelled) wait_ms = std::min(wait_ms, cancel_check_ms);
+        if ((cancelled = cancel_requested(cancel))) return false;
+        if (cancel) wait_ms = std::min(wait_ms, cancel_check_ms);
         pollfd p = {fd, POLLIN, 0};
         int ready = poll(&p, 1, wait_ms);
         if (ready < 0 && errno != EINTR) return false;
@@ -47,11 +48,11 @@ bool read_until_closed(int fd, std::string& output, Clock::time_point deadline, 
     }
 }
 
-ContainedResult wait_for_child(pid_t pid, int read_end, Clock::time_point deadline) {
+ContainedResult wait_for_child(pid_t pid, int read_end, Clock::time_point deadline, CancelCheck* cancel) {
     std::string output;
     int status = 0;
     bool cancelled = false;
-    bool ended = read_until_closed(read_end, output, deadline, cancelled) && wait_for_exit(pid, status, deadline);
+    bool ended = read_until_closed(read_end, output, deadline, cancel, cancelled) && wait_for_exit(pid, status, deadline);
     close(read_end);
     if (!ended) {
         kill_and_reap(pid);
@@ -64,7 +65,8 @@ ContainedResult wait_for_child(pid_t pid, int read_end, Clock::time_point deadli
 
 }  // namespace
 
-ContainedResult run_contained(bool (*work)(void* context), void* context, std::chrono::milliseconds limit) {
+ContainedResult run_contained(bool (*work)(void* context), void* context, std::chrono::milliseconds limit,
+                              CancelCheck* cancel) {
     ContainedResult result;
     int ends[2];
     if (pipe(ends) != 0) {
@@ -85,7 +87,7 @@ ContainedResult run_contained(bool (*work)(void* context), void* context, std::c
     close(ends[1]);
     auto deadline = Clock::now() + limit;
     DomainUnlock unlocked;
-    return wait_for_child(pid, ends[0], deadline);
+    return wait_for_child(pid, ends[0], deadline, cancel);
 }
 
 std::string contained_failure_message(const ContainedResult& result, const std::string& what,

@@ -23,26 +23,34 @@ struct ContainedResult {
     int status = 0;       // the signal (Crashed), exit status (ExitedEarly) or errno (NotStarted)
 };
 
-// The time an Ehrhart or vertices computation may take before it is stopped.
-// A fuzzing harness shortens it, so that a slow analysis is not taken for a hang.
-inline std::chrono::milliseconds analysis_time_limit{std::chrono::seconds(30)};
+// The time an Ehrhart or vertices computation may take before it is stopped
+// (a session may shorten it: a fuzzing harness, so that a slow analysis is
+// not taken for a hang).
+inline constexpr std::chrono::milliseconds default_analysis_time_limit{std::chrono::seconds(30)};
 
 // Asked while the parent waits: true stops the analysis at once (the user
-// pressed Ctrl-C, or nobody reads the answers any more). Set by the reader
-// of the statements; none in library use.
-inline bool (*analysis_cancelled)() = nullptr;
+// pressed Ctrl-C, or nobody reads the answers any more). The reader of the
+// statements answers it; a null one never cancels.
+class CancelCheck {
+public:
+    virtual bool analysis_cancelled() = 0;
+
+protected:
+    ~CancelCheck() = default;
+};
 
 // Forks; the child runs `work` with its standard output sent back through a
 // pipe and leaves with _exit, so nothing of the parent's state is released or
 // flushed twice. Expects domain_lock held: the fork happens while no other
 // thread is inside PolyLib. The lock is released while the parent waits, as
 // the child works on its own copy of every domain.
-ContainedResult run_contained(bool (*work)(void* context), void* context, std::chrono::milliseconds limit);
+ContainedResult run_contained(bool (*work)(void* context), void* context, std::chrono::milliseconds limit,
+                              CancelCheck* cancel = nullptr);
 
 template <class Work>
-ContainedResult run_contained(Work&& work, std::chrono::milliseconds limit) {
+ContainedResult run_contained(Work&& work, std::chrono::milliseconds limit, CancelCheck* cancel = nullptr) {
     return run_contained([](void* context) -> bool { return (*static_cast<Work*>(context))(); },
-                         static_cast<void*>(&work), limit);
+                         static_cast<void*>(&work), limit, cancel);
 }
 
 // The one-line reason a contained analysis did not finish, for report_error;

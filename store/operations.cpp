@@ -60,14 +60,14 @@ std::size_t row_count(const Polyhedron* domain) {
 }
 
 // Refuses, before PolyLib allocates, a computation beyond the work-space budget.
-bool within_work_space(const std::string& what, std::size_t dimension, std::size_t rows) {
+bool within_work_space(StatementReport& report, const std::string& what, std::size_t dimension, std::size_t rows) {
     std::optional<std::string> problem = work_space_problem(dimension, rows);
-    if (problem) report_error(what + " " + *problem + " - command ignored");
+    if (problem) report_error(report, what + " " + *problem + " - command ignored");
     return !problem;
 }
 
-void report_wrap_around(const std::string& what) {
-    report_error("64-bit overflow in " + what + " - command ignored");
+void report_wrap_around(StatementReport& report, const std::string& what) {
+    report_error(report, "64-bit overflow in " + what + " - command ignored");
 }
 
 std::vector<ExactSet> pieces_of(const Polyhedron* domain) {
@@ -180,118 +180,118 @@ std::optional<std::string> image_matrix_problem(const Matrix* matrix, unsigned d
     return std::nullopt;
 }
 
-DomainEntry* gen_pol_binop(const std::string& result, const std::string& name1,
+DomainEntry* gen_pol_binop(StoreSession& session, const std::string& result, const std::string& name1,
                            const std::string& name2, const std::string& op, DomainEntry* list) {
     const DomainEntry* first = list ? lookup_domain(name1, list) : nullptr;
     const DomainEntry* second = list ? lookup_domain(name2, list) : nullptr;
     if (!first || !second) {
-        report_error(op + " : command ignored\n");
+        report_error(session.report, op + " : command ignored\n");
         return list;
     }
     Polyhedron* d1 = first->domain;
     Polyhedron* d2 = second->domain;
     if (d1->Dimension != d2->Dimension) {
-        report_error(op + " : '" + name1 + "' has " + dimensions(d1->Dimension) + " and '" + name2 + "' has " +
+        report_error(session.report, op + " : '" + name1 + "' has " + dimensions(d1->Dimension) + " and '" + name2 + "' has " +
                      dimensions(d2->Dimension) + " - command ignored");
         return list;
     }
     std::string what = binop_description(op, name1, name2);
-    if (!within_work_space(what, d1->Dimension, row_count(d1) + row_count(d2))) return list;
+    if (!within_work_space(session.report, what, d1->Dimension, row_count(d1) + row_count(d2))) return list;
     BinaryOperation operation = binary_operation(op);
     Polyhedron* domain = nullptr;
     if (!polylib_guarded([&] { domain = operation(d1, d2, 100); })) {
-        report_polylib_failure(what);
+        report_polylib_failure(session.report, what);
         return list;
     }
     if (!domain) return list;
     DomainPtr owned(domain);
     if (!exact_binop_result(op, domain, d1, d2)) {
-        report_wrap_around(what);
+        report_wrap_around(session.report, what);
         return list;
     }
-    return add_domain_in_list(result, copy_var_list(first->vars), owned.release(), list);
+    return add_domain_in_list(session, result, copy_var_list(first->vars), owned.release(), list);
 }
 
-DomainEntry* gen_pol_image(const std::string& result, const std::string& domain_name,
+DomainEntry* gen_pol_image(StoreSession& session, const std::string& result, const std::string& domain_name,
                            const std::string& matrix_name, const std::string& op, DomainEntry* list) {
     const DomainEntry* entry = lookup_domain(domain_name, list);
-    Matrix* matrix = lookup_matrix(matrix_name, MatrixList);
+    Matrix* matrix = lookup_matrix(matrix_name, session.registries.MatrixList);
     if (!entry || !matrix) {
-        note_refusal();
-        std::printf("%s : command ignored - polyhedron '%s' or matrix '%s' does not exist !\n", op.c_str(),
+        note_refusal(session.report);
+        std::fprintf(session.report.out, "%s : command ignored - polyhedron '%s' or matrix '%s' does not exist !\n", op.c_str(),
                     domain_name.c_str(), matrix_name.c_str());
         return list;
     }
     Polyhedron* d = entry->domain;
     if (auto problem = image_matrix_problem(matrix, d->Dimension, op)) {
-        report_error(op + " : matrix '" + matrix_name + "' cannot map domain '" + domain_name + "': " + *problem +
+        report_error(session.report, op + " : matrix '" + matrix_name + "' cannot map domain '" + domain_name + "': " + *problem +
                      " - command ignored");
         return list;
     }
     bool image = op == "image";
     std::string what = "the " + op + " of '" + domain_name + "' by '" + matrix_name + "'";
     std::size_t dimension = std::max(matrix->NbRows, matrix->NbColumns);
-    if (!within_work_space(what, dimension, row_count(d) + matrix->NbRows)) return list;
+    if (!within_work_space(session.report, what, dimension, row_count(d) + matrix->NbRows)) return list;
     Polyhedron* domain = nullptr;
     if (!polylib_guarded([&] { domain = image ? DomainImage(d, matrix, 20) : DomainPreimage(d, matrix, 20); })) {
-        report_polylib_failure(what);
+        report_polylib_failure(session.report, what);
         return list;
     }
     if (!domain) return list;
     DomainPtr owned(domain);
     if (!exact_image_result(op, domain, d, matrix)) {
-        report_wrap_around(what);
+        report_wrap_around(session.report, what);
         return list;
     }
     owned.release();
     VarNode* vars = domain->Dimension == d->Dimension ? copy_var_list(entry->vars)
                                                       : fresh_var_list(domain->Dimension);
-    return add_domain_in_list(result, vars, domain, list);
+    return add_domain_in_list(session, result, vars, domain, list);
 }
 
-DomainEntry* gen_pol_disjoint(const std::string& result, const std::string& name, DomainEntry* list) {
+DomainEntry* gen_pol_disjoint(StoreSession& session, const std::string& result, const std::string& name, DomainEntry* list) {
     const DomainEntry* entry = lookup_domain(name, list);
     if (!entry) {
-        note_refusal();
-        std::printf("> DD : domain '%s' does not exist ! Command ignored\n", name.c_str());
+        note_refusal(session.report);
+        std::fprintf(session.report.out, "> DD : domain '%s' does not exist ! Command ignored\n", name.c_str());
         return list;
     }
     std::string what = "the disjoint decomposition of '" + name + "'";
-    if (!within_work_space(what, entry->domain->Dimension, row_count(entry->domain))) return list;
+    if (!within_work_space(session.report, what, entry->domain->Dimension, row_count(entry->domain))) return list;
     DomainPtr domain;
     try {
         domain = sound_disjoint_domain(entry->domain);
     } catch (const DecompositionFailure&) {
-        report_polylib_failure(what);
+        report_polylib_failure(session.report, what);
         return list;
     }
     if (!exact_disjoint_result(domain.get(), entry->domain)) {
-        report_wrap_around(what);
+        report_wrap_around(session.report, what);
         return list;
     }
-    return add_domain_in_list(result, copy_var_list(entry->vars), domain.release(), list);
+    return add_domain_in_list(session, result, copy_var_list(entry->vars), domain.release(), list);
 }
 
-DomainEntry* gen_pol_convex(const std::string& result, const std::string& name, DomainEntry* list) {
+DomainEntry* gen_pol_convex(StoreSession& session, const std::string& result, const std::string& name, DomainEntry* list) {
     const DomainEntry* entry = lookup_domain(name, list);
     if (!entry) {
-        note_refusal();
-        std::printf("> Convex : domain '%s' does not exist ! Command ignored\n", name.c_str());
+        note_refusal(session.report);
+        std::fprintf(session.report.out, "> Convex : domain '%s' does not exist ! Command ignored\n", name.c_str());
         return list;
     }
     Polyhedron* d = entry->domain;
     std::string what = "the convex hull of '" + name + "'";
-    if (!within_work_space(what, d->Dimension, row_count(d))) return list;
+    if (!within_work_space(session.report, what, d->Dimension, row_count(d))) return list;
     Polyhedron* domain = nullptr;
     if (!polylib_guarded([&] { domain = DomainConvex(d, 100); })) {
-        report_polylib_failure(what);
+        report_polylib_failure(session.report, what);
         return list;
     }
     if (!domain) return list;
     DomainPtr owned(domain);
     if (!exact_convex_result(domain, d)) {
-        report_wrap_around(what);
+        report_wrap_around(session.report, what);
         return list;
     }
-    return add_domain_in_list(result, copy_var_list(entry->vars), owned.release(), list);
+    return add_domain_in_list(session, result, copy_var_list(entry->vars), owned.release(), list);
 }

@@ -11,12 +11,12 @@
 // Each returns the new head of DomainList. Expect the GDK lock and domain_lock held.
 // The two operands of union, inter and diff must have one dimension: PolyLib
 // would print its own complaint and return nothing.
-DomainEntry* gen_pol_binop(const std::string& result, const std::string& name1,
+DomainEntry* gen_pol_binop(StoreSession& session, const std::string& result, const std::string& name1,
                            const std::string& name2, const std::string& op, DomainEntry* list);
-DomainEntry* gen_pol_image(const std::string& result, const std::string& domain_name,
+DomainEntry* gen_pol_image(StoreSession& session, const std::string& result, const std::string& domain_name,
                            const std::string& matrix_name, const std::string& op, DomainEntry* list);
-DomainEntry* gen_pol_disjoint(const std::string& result, const std::string& name, DomainEntry* list);
-DomainEntry* gen_pol_convex(const std::string& result, const std::string& name, DomainEntry* list);
+DomainEntry* gen_pol_disjoint(StoreSession& session, const std::string& result, const std::string& name, DomainEntry* list);
+DomainEntry* gen_pol_convex(StoreSession& session, const std::string& result, const std::string& name, DomainEntry* list);
 
 // Why `matrix` cannot map a domain of this dimension by `op` ("image" or
 // "preimage"), or nothing when it can. An image needs dimension + 1 columns,

@@ -77,7 +77,7 @@ bool is_positivity_row(const Value* row, unsigned dimension) {
 
 }  // namespace
 
-void print_domain_constraints(const Polyhedron* domain, const std::vector<std::string>& names) {
+void print_domain_constraints(FILE* out, const Polyhedron* domain, const std::vector<std::string>& names) {
     std::string text;
     for (const Polyhedron* p = domain; p; p = p->next) {
         unsigned d = p->Dimension;
@@ -101,18 +101,18 @@ void print_domain_constraints(const Polyhedron* domain, const std::vector<std::s
         text += " }\n";
         if (p->next) text += "UNION ";
     }
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fwrite(text.data(), 1, text.size(), out);
 }
 
-void print_matrix_rows(const Matrix* matrix) {
-    std::fputs("(\n", stdout);
+void print_matrix_rows(FILE* out, const Matrix* matrix) {
+    std::fputs("(\n", out);
     for (unsigned r = 0; r < matrix->NbRows; ++r) {
-        std::fputs("             ( ", stdout);
+        std::fputs("             ( ", out);
         for (unsigned c = 0; c < matrix->NbColumns; ++c) {
             bool last = c + 1 == matrix->NbColumns;
-            std::printf(last ? "%4ld  )" : "%4ld ,", static_cast<long>(value_of(matrix->p[r][c])));
+            std::fprintf(out, last ? "%4ld  )" : "%4ld ,", static_cast<long>(value_of(matrix->p[r][c])));
         }
-        if (r + 1 != matrix->NbRows) std::fputs(",\n", stdout);
+        if (r + 1 != matrix->NbRows) std::fputs(",\n", out);
     }
-    std::fputs("   )\n", stdout);
+    std::fputs("   )\n", out);
 }

@@ -2,13 +2,14 @@
 // they are declared in) and named matrices as parenthesised rows.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "base/polylib.h"
 
-// Writes every polyhedron of the union to stdout, ending with a newline.
+// Writes every polyhedron of the union to `out`, ending with a newline.
 // names[k] names dimension k+1.
-void print_domain_constraints(const Polyhedron* domain, const std::vector<std::string>& names);
+void print_domain_constraints(FILE* out, const Polyhedron* domain, const std::vector<std::string>& names);
 
-void print_matrix_rows(const Matrix* matrix);
+void print_matrix_rows(FILE* out, const Matrix* matrix);

@@ -11,10 +11,6 @@
 #include "store/printer.h"
 #include "store/visutypes.h"
 
-Registries registries;
-AnswerReader answer_reader;
-bool (*statement_abandoned)() = nullptr;
-
 namespace {
 
 constexpr std::size_t max_rename_length = 63;
@@ -45,40 +41,42 @@ const DialogueTexts matrix_dialogue = {
 
 enum class Answer { Overwrite, Rename, NoAnswer };
 
-int read_answer_char() {
-    std::fflush(stdout);
-    return answer_reader.get_char ? answer_reader.get_char() : std::getc(stdin);
+int read_answer_char(StoreSession& session) {
+    std::fflush(session.report.out);
+    return session.reader ? session.reader->get_answer_char() : std::getc(stdin);
 }
 
-void unread_answer_char(int c) {
-    if (answer_reader.unget_char)
-        answer_reader.unget_char(c);
+void unread_answer_char(StoreSession& session, int c) {
+    if (session.reader)
+        session.reader->unget_answer_char(c);
     else
         std::ungetc(c, stdin);
 }
+
+bool statement_abandoned(StoreSession& session) { return session.reader && session.reader->statement_abandoned(); }
 
 bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 // Reads characters until 'o' or 'n'; end of input ends the dialogue without
 // an answer.
-Answer ask_overwrite_or_rename(const DialogueTexts& texts) {
-    bool skip_blanks = answer_reader.blanks_are_not_answers && answer_reader.blanks_are_not_answers();
+Answer ask_overwrite_or_rename(StoreSession& session, const DialogueTexts& texts) {
+    bool skip_blanks = session.reader && session.reader->blanks_are_not_answers();
     for (;;) {
-        int c = read_answer_char();
+        int c = read_answer_char(session);
         if (c == EOF) return Answer::NoAnswer;
         if (skip_blanks && is_blank(c)) continue;
         if (c == 'o') return Answer::Overwrite;
         if (c == 'n') return Answer::Rename;
-        std::fputs(texts.please_answer, stdout);
+        std::fputs(texts.please_answer, session.report.out);
     }
 }
 
 // One whitespace-delimited word; a longer word than the name limit is cut and
 // its tail consumed, so that the tail is not read as statements. Empty at end
 // of input.
-std::string read_new_name() {
-    int c = read_answer_char();
-    while (c != EOF && is_blank(c)) c = read_answer_char();
+std::string read_new_name(StoreSession& session) {
+    int c = read_answer_char(session);
+    while (c != EOF && is_blank(c)) c = read_answer_char(session);
     std::string word;
     bool cut = false;
     while (c != EOF && !is_blank(c)) {
@@ -86,10 +84,10 @@ std::string read_new_name() {
             word.push_back(static_cast<char>(c));
         else
             cut = true;
-        c = read_answer_char();
+        c = read_answer_char(session);
     }
-    if (c != EOF) unread_answer_char(c);
-    if (cut) std::printf("> New name cut to its first 63 characters: '%s'\n", word.c_str());
+    if (c != EOF) unread_answer_char(session, c);
+    if (cut) std::fprintf(session.report.out, "> New name cut to its first 63 characters: '%s'\n", word.c_str());
     return word;
 }
 
@@ -100,18 +98,19 @@ struct NameChoice {
 
 // The dialogue for a name that is taken: overwrite it, or read another name
 // (which is not checked again). End of input leaves everything as it was.
-NameChoice choose_name(const DialogueTexts& texts, const std::string& taken) {
-    std::printf(texts.warning, taken.c_str());
-    std::fputs(texts.question, stdout);
-    NameChoice choice{ask_overwrite_or_rename(texts), taken};
+NameChoice choose_name(StoreSession& session, const DialogueTexts& texts, const std::string& taken) {
+    FILE* out = session.report.out;
+    std::fprintf(out, texts.warning, taken.c_str());
+    std::fputs(texts.question, out);
+    NameChoice choice{ask_overwrite_or_rename(session, texts), taken};
     if (choice.answer == Answer::Rename) {
-        std::fputs(texts.rename_prompt, stdout);
-        choice.name = read_new_name();
+        std::fputs(texts.rename_prompt, out);
+        choice.name = read_new_name(session);
         if (choice.name.empty()) choice.answer = Answer::NoAnswer;
     }
-    if (choice.answer == Answer::Overwrite) std::printf(texts.overwrite, taken.c_str());
-    if (choice.answer == Answer::NoAnswer) std::printf("\n> No answer: '%s' is left as it was\n", taken.c_str());
-    if (answer_reader.finished) answer_reader.finished();
+    if (choice.answer == Answer::Overwrite) std::fprintf(out, texts.overwrite, taken.c_str());
+    if (choice.answer == Answer::NoAnswer) std::fprintf(out, "\n> No answer: '%s' is left as it was\n", taken.c_str());
+    if (session.reader) session.reader->dialogue_finished();
     return choice;
 }
 
@@ -126,6 +125,23 @@ GdkColor* allocate_black() {
 }
 
 }  // namespace
+
+StoreSession::~StoreSession() {
+    DomainLock lock;
+    release_store(registries);
+}
+
+void release_store(Registries& registries) {
+    while (DomainEntry* entry = registries.DomainList) {
+        registries.DomainList = entry->next;
+        free_domain_entry(entry);
+    }
+    while (MatrixEntry* entry = registries.MatrixList) {
+        registries.MatrixList = entry->next;
+        MatrixPtr matrix(entry->matrix);
+        delete entry;
+    }
+}
 
 void free_domain_entry(DomainEntry* entry) {
     DomainPtr domain(entry->domain);
@@ -147,36 +163,37 @@ Matrix* lookup_matrix(const std::string& name, MatrixEntry* list) {
     return nullptr;
 }
 
-DomainEntry* add_domain_in_list(const std::string& requested_name, VarNode* vars, Polyhedron* domain,
-                                DomainEntry* list) {
+DomainEntry* add_domain_in_list(StoreSession& session, const std::string& requested_name, VarNode* vars,
+                                Polyhedron* domain, DomainEntry* list) {
+    FILE* out = session.report.out;
     std::string name = requested_name;
-    if (statement_abandoned && statement_abandoned()) {
-        std::printf("> Interrupted: '%s' is not stored\n", name.c_str());
+    if (statement_abandoned(session)) {
+        std::fprintf(out, "> Interrupted: '%s' is not stored\n", name.c_str());
         DomainPtr abandoned(domain);
         free_var_list(vars);
         return list;
     }
     if (lookup_domain(name, list)) {
-        NameChoice choice = choose_name(domain_dialogue, name);
+        NameChoice choice = choose_name(session, domain_dialogue, name);
         if (choice.answer == Answer::NoAnswer) {
             DomainPtr refused(domain);
             free_var_list(vars);
             return list;
         }
-        if (choice.answer == Answer::Overwrite) list = delete_domain_in_list(name, list);
+        if (choice.answer == Answer::Overwrite) list = delete_domain_in_list(session, name, list);
         name = choice.name;
     }
     auto* entry = new DomainEntry{name, vars, domain, nullptr, nullptr, list};
-    std::fputs("> ", stdout);
-    std::fputs(entry->name.c_str(), stdout);
-    std::fputs(" := ", stdout);
-    print_domain_constraints(domain, var_names_array(vars));
+    std::fputs("> ", out);
+    std::fputs(entry->name.c_str(), out);
+    std::fputs(" := ", out);
+    print_domain_constraints(out, domain, var_names_array(vars));
     entry->color = allocate_black();
-    if (!entry->color) std::puts("Problem with allocation of colors!");
+    if (!entry->color) std::fputs("Problem with allocation of colors!\n", out);
     return entry;
 }
 
-DomainEntry* delete_domain_in_list(const std::string& name, DomainEntry* list) {
+DomainEntry* delete_domain_in_list(StoreSession& session, const std::string& name, DomainEntry* list) {
     DomainEntry* previous = nullptr;
     DomainEntry* entry = list;
     while (entry && entry->name != name) {
@@ -184,40 +201,41 @@ DomainEntry* delete_domain_in_list(const std::string& name, DomainEntry* list) {
         entry = entry->next;
     }
     if (!entry) {
-        report_error("delete_domain_in_list: Domain " + name + " undeclared!");
+        report_error(session.report, "delete_domain_in_list: Domain " + name + " undeclared!");
         return list;
     }
-    if (remove_row_of_deleted_domain) remove_row_of_deleted_domain(entry);
+    if (session.registries.watcher) session.registries.watcher->remove_row_of_deleted_domain(entry);
     DomainEntry* head = previous ? list : entry->next;
     if (previous) previous->next = entry->next;
     free_domain_entry(entry);
     return head;
 }
 
-MatrixEntry* add_matrix_in_list(const std::string& requested_name, Matrix* matrix, MatrixEntry* list) {
+MatrixEntry* add_matrix_in_list(StoreSession& session, const std::string& requested_name, Matrix* matrix,
+                                MatrixEntry* list) {
     std::string name = requested_name;
-    if (statement_abandoned && statement_abandoned()) {
-        std::printf("> Interrupted: '%s' is not stored\n", name.c_str());
+    if (statement_abandoned(session)) {
+        std::fprintf(session.report.out, "> Interrupted: '%s' is not stored\n", name.c_str());
         DomainLock lock;
         MatrixPtr abandoned(matrix);
         return list;
     }
     if (lookup_matrix(name, list)) {
-        NameChoice choice = choose_name(matrix_dialogue, name);
+        NameChoice choice = choose_name(session, matrix_dialogue, name);
         DomainLock lock;
         if (choice.answer == Answer::NoAnswer) {
             MatrixPtr refused(matrix);
             return list;
         }
-        if (choice.answer == Answer::Overwrite) list = delete_matrix_in_list(name, list);
+        if (choice.answer == Answer::Overwrite) list = delete_matrix_in_list(session, name, list);
         name = choice.name;
     }
     return new MatrixEntry{name, matrix, list};
 }
 
-MatrixEntry* delete_matrix_in_list(const std::string& name, MatrixEntry* list) {
+MatrixEntry* delete_matrix_in_list(StoreSession& session, const std::string& name, MatrixEntry* list) {
     if (!list) {
-        report_error("delete matrix : Domain " + name + " undeclared : DomainList empty !");
+        report_error(session.report, "delete matrix : Domain " + name + " undeclared : DomainList empty !");
         return nullptr;
     }
     MatrixEntry* previous = nullptr;

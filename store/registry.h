@@ -5,10 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "base/error_report.h"
 #include "base/polylib.h"
+#include "store/contained_run.h"
 
 typedef struct _GdkColor GdkColor;
 struct DomainView;
+struct StoreSession;
 
 struct VarNode {
     std::string name;
@@ -31,26 +34,35 @@ struct MatrixEntry {
     MatrixEntry* next;
 };
 
-// Every stored domain and matrix, newest entry first, and how the Domains
-// window hears of a deletion. DomainList is guarded by domain_lock;
-// MatrixList belongs to the main thread.
+// Tells a higher floor (the Domains window) that an entry is about to leave
+// DomainList: it removes the entry's row, masking the domain first. Called
+// with domain_lock held, before unlinking.
+class DomainListWatcher {
+public:
+    virtual void remove_row_of_deleted_domain(DomainEntry* entry) = 0;
+
+protected:
+    ~DomainListWatcher() = default;
+};
+
+// Every stored domain and matrix of one session, newest entry first, and who
+// hears of a deletion. DomainList is guarded by domain_lock; MatrixList
+// belongs to the thread that reads the session's statements.
 struct Registries {
     DomainEntry* DomainList = nullptr;
     MatrixEntry* MatrixList = nullptr;
-    // Set by the Domains window once it exists: removes a deleted entry's row
-    // (masking the domain first). Called with domain_lock held, before unlinking.
-    void (*remove_row_of_deleted_domain)(DomainEntry* entry) = nullptr;
+    DomainListWatcher* watcher = nullptr;   // none until the Domains window exists
 };
-extern Registries registries;
-// The fields go by their own names.
-inline DomainEntry*& DomainList = registries.DomainList;
-inline MatrixEntry*& MatrixList = registries.MatrixList;
-inline auto& remove_row_of_deleted_domain = registries.remove_row_of_deleted_domain;
+
+// The one release of a whole store: every entry with its domain, view,
+// variables and colour, and every matrix; the lists are left empty. Expects
+// domain_lock held.
+void release_store(Registries& registries);
 
 // Takes ownership of vars and domain. Expects the GDK lock and domain_lock held.
-DomainEntry* add_domain_in_list(const std::string& name, VarNode* vars, Polyhedron* domain,
+DomainEntry* add_domain_in_list(StoreSession& session, const std::string& name, VarNode* vars, Polyhedron* domain,
                                 DomainEntry* list);
-DomainEntry* delete_domain_in_list(const std::string& name, DomainEntry* list);
+DomainEntry* delete_domain_in_list(StoreSession& session, const std::string& name, DomainEntry* list);
 // The one release of an entry that is in no list any more: its domain, view,
 // variables and colour. Expects domain_lock held.
 void free_domain_entry(DomainEntry* entry);
@@ -67,22 +79,42 @@ int var_list_length(const VarNode* vars);
 
 // Takes ownership of matrix. Expects domain_lock released: the dialogue waits
 // without it, and it takes it to release matrices.
-MatrixEntry* add_matrix_in_list(const std::string& name, Matrix* matrix, MatrixEntry* list);
+MatrixEntry* add_matrix_in_list(StoreSession& session, const std::string& name, Matrix* matrix, MatrixEntry* list);
 // Expects domain_lock held (it releases a PolyLib matrix).
-MatrixEntry* delete_matrix_in_list(const std::string& name, MatrixEntry* list);
+MatrixEntry* delete_matrix_in_list(StoreSession& session, const std::string& name, MatrixEntry* list);
 Matrix* lookup_matrix(const std::string& name, MatrixEntry* list);
 
-// Where the overwrite-or-rename dialogue reads its answers: standard input,
-// character by character, unless the reader of the statements supplies its
-// own (a script's answers are the lines after the statement, in the script).
-struct AnswerReader {
-    int (*get_char)() = nullptr;                  // EOF at the end of input
-    void (*unget_char)(int c) = nullptr;
-    void (*finished)() = nullptr;                 // the dialogue is over
-    bool (*blanks_are_not_answers)() = nullptr;   // skipped before an answer, not refused
-};
-extern AnswerReader answer_reader;
+// The reader of a session's statements, as the store sees it: where the
+// overwrite-or-rename dialogue reads its answers (a script's answers are the
+// lines after the statement, in the script), and whether the user asked to
+// abandon the statement under way. A session without one reads the answers
+// from standard input, character by character, and is never interrupted.
+class StatementReader : public CancelCheck {
+public:
+    virtual int get_answer_char() = 0;   // EOF at the end of input
+    virtual void unget_answer_char(int c) = 0;
+    virtual void dialogue_finished() = 0;
+    virtual bool blanks_are_not_answers() = 0;   // skipped before an answer, not refused
+    // True (once) when the user asked to abandon the statement under way; a
+    // result then reaching a list is not stored.
+    virtual bool statement_abandoned() = 0;
 
-// Set by the statement reader: true (once) when the user asked to abandon the
-// statement under way; a result then reaching a list is not stored.
-extern bool (*statement_abandoned)();
+protected:
+    ~StatementReader() = default;
+};
+
+// What the store's functions work on for one session: its registries, its
+// output and error line, and the reader of its statements.
+struct StoreSession {
+    explicit StoreSession(FILE* out = stdout) { report.out = out; }
+    // Releases the store (release_store), taking domain_lock.
+    ~StoreSession();
+    StoreSession(const StoreSession&) = delete;
+    StoreSession& operator=(const StoreSession&) = delete;
+
+    StatementReport report;
+    Registries registries;
+    StatementReader* reader = nullptr;
+    // What an Ehrhart or vertices computation may take before it is stopped.
+    std::chrono::milliseconds analysis_time_limit = default_analysis_time_limit;
+};

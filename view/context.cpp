@@ -82,7 +82,7 @@ bool holds_point(const MarkedPoint* list, const std::int64_t* coords) {
 // null when none. Plain pointers: PolyLib may throw.
 Polyhedron* union_of_views(bool only_shown_points) {
     Polyhedron* result = nullptr;
-    for (DomainEntry* e = DomainList; e; e = e->next) {
+    for (DomainEntry* e = shown_domains(); e; e = e->next) {
         if (!e->view || (only_shown_points && !e->view->show_points)) continue;
         for (Polyhedron* p = e->view->domain; p; p = p->next) result = AddPolyToDomain(Polyhedron_Copy(p), result);
     }
@@ -209,7 +209,7 @@ MarkedPoint* collect_marks(DomainEntry* entry) {
     MarkedPoint* result = nullptr;
     if (!entry->view) return result;
     const Polyhedron* own = entry->view->domain;
-    for (DomainEntry* e = DomainList; e; e = e->next) {
+    for (DomainEntry* e = shown_domains(); e; e = e->next) {
         if (!e->view) continue;
         for (const MarkedPoint* m = e->view->marked; m; m = m->next) {
             if (!point_in_domain(own, m->coords) || holds_point(result, m->coords)) continue;

@@ -171,7 +171,7 @@ bool markers_crowd_along_last(int dimension) {
 
 std::vector<BlendSource> blend_sources(const DomainEntry* entry) {
     std::vector<BlendSource> sources;
-    for (const DomainEntry* e = DomainList; e; e = e->next)
+    for (const DomainEntry* e = shown_domains(); e; e = e->next)
         if (e->name != entry->name && e->view && e->view->show_points) sources.push_back({e->view->domain, e->color});
     return sources;
 }

@@ -64,7 +64,7 @@ void pick_point(int column, int row) {
     update_points_union();
     find_nearest_point(click.x, click.y);
     if (pick_best < 0) return;
-    for (DomainEntry* e = DomainList; e; e = e->next)
+    for (DomainEntry* e = shown_domains(); e; e = e->next)
         if (e->view && point_in_domain(e->view->domain, picked_point))
             e->view->marked = toggle_mark(picked_point, e->view->marked);
     redraw_domains(domain_pixmap);

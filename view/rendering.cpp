@@ -275,7 +275,7 @@ void paint_domains(Painter& painter, int width, int height) {
     painter.clear(width, height);
     if (!view_hull || !visible_union || view_hull->NbRays == 0) return;
     update_view_bounds();
-    for (DomainEntry* e = DomainList; e; e = e->next) {
+    for (DomainEntry* e = shown_domains(); e; e = e->next) {
         if (!e->view) continue;
         paint_domain_outline(painter, colour_of(e->color), e->view->domain);
         if (e->view->show_points && !redraw_stopped() && paint_integer_points(painter, e))

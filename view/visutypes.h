@@ -4,11 +4,14 @@
 
 #include <cstdint>
 
+#include "store/registry.h"
 #include "store/visutypes.h"
 
 // What the viewer shows: the shown dimensions, the shown rectangle of the
 // view plane, the domains derived from every shown view, and the last click.
 struct ViewerState {
+    // The store whose domains are shown: the session's that runs the viewer.
+    Registries* registries = nullptr;
     // Number of visualised (non-parameter) dimensions: 1 to MAXDIM once the
     // viewer runs; set only by init_visu.
     int DimNP = 0;
@@ -26,6 +29,8 @@ struct ViewerState {
     std::int64_t picked_point[MAXDIM] = {};
 };
 extern ViewerState viewer_state;
+// The shown store's list of domains, newest first.
+inline DomainEntry*& shown_domains() { return viewer_state.registries->DomainList; }
 // The fields go by their own names.
 inline int& DimNP = viewer_state.DimNP;
 inline auto& view_bounds = viewer_state.view_bounds;

@@ -16,6 +16,7 @@
 #include "gui/visu_window.h"
 #include "interpreter/declarations.h"
 #include "interpreter/parser.h"
+#include "interpreter/session.h"
 #include "store/contained_run.h"
 #include "store/registry.h"
 #include "view/context.h"
@@ -103,21 +104,31 @@ void act_in_windows(const std::uint8_t* data, std::size_t size) {
     }
 }
 
+// One session for every input: the viewer it starts stays, as it would for a user.
+Session& fuzzed_session() {
+    static Session session(stdout);
+    return session;
+}
+
 // Every stored object goes, as after "del" of each name; the viewer stays,
 // as it would in a session, but forgets its context.
 void forget_session() {
-    reset_declaration();
+    Session& session = fuzzed_session();
+    Registries& stored = session.registries;
+    reset_declaration(session.declaration);
     {
         GdkLock gdk;
         DomainLock lock;
-        while (DomainList) DomainList = delete_domain_in_list(DomainList->name, DomainList);
+        while (stored.DomainList)
+            stored.DomainList = delete_domain_in_list(session, stored.DomainList->name, stored.DomainList);
         context_valid = 0;
         context_name.clear();
         drop_derived_domains();
     }
     {
         DomainLock lock;
-        while (MatrixList) MatrixList = delete_matrix_in_list(MatrixList->name, MatrixList);
+        while (stored.MatrixList)
+            stored.MatrixList = delete_matrix_in_list(session, stored.MatrixList->name, stored.MatrixList);
     }
     context_redefined = 0;
     requested_context_name.clear();
@@ -132,7 +143,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         std::fputs("interpreter_fuzzer: no X display (set DISPLAY, e.g. under xvfb-run)\n", stderr);
         std::exit(1);
     }
-    analysis_time_limit = fuzzing_analysis_limit;
+    fuzzed_session().analysis_time_limit = fuzzing_analysis_limit;
     return 0;
 }
 
@@ -146,8 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FILE* answers = open_bytes(answer_bytes);
     FILE* terminal = stdin;
     stdin = answers;
-    scanner_reset(script);
-    parse_statements();
+    scanner_reset(fuzzed_session(), script);
+    parse_statements(fuzzed_session());
     std::fflush(stdout);
     stdin = terminal;
     {

@@ -22,6 +22,7 @@
 #include "base/locks.h"
 #include "store/registry.h"
 #include "tests/support/figure_reading.h"
+#include "interpreter/session.h"
 #include "tests/support/in_process.h"
 #include "tests/support/viewer_fixture.h"
 #include "view/context.h"
@@ -74,7 +75,7 @@ Picture file_picture(const std::string& path) { return picture_of(gdk_pixbuf_new
 
 void set_colour(const std::string& name, guint16 red, guint16 green, guint16 blue) {
     DomainLock lock;
-    DomainEntry* e = lookup_domain(name, DomainList);
+    DomainEntry* e = lookup_domain(name, in_process_session().registries.DomainList);
     ASSERT_NE(e, nullptr) << name;
     if (e->color) gdk_color_free(e->color);
     const GdkColor colour = {0, red, green, blue};

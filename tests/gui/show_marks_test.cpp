@@ -17,6 +17,7 @@
 #include "gui/context_window.h"
 #include "gui/domains_window.h"
 #include "store/registry.h"
+#include "interpreter/session.h"
 #include "tests/support/in_process.h"
 #include "tests/support/x_session.h"
 #include "view/context.h"
@@ -33,7 +34,7 @@ Points points_of(const MarkedPoint* list) {
 }
 
 int row_of(const std::string& name) {
-    return gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), lookup_domain(name, DomainList));
+    return gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), lookup_domain(name, in_process_session().registries.DomainList));
 }
 
 TEST(ShowWithContext, TakesOverTheMarksOfTheOtherShownDomains) {
@@ -51,7 +52,7 @@ TEST(ShowWithContext, TakesOverTheMarksOfTheOtherShownDomains) {
     ASSERT_EQ(context_valid, 1);
 
     toggle_domain_row(row_of("A"), 1);
-    DomainEntry* a = lookup_domain("A", DomainList);
+    DomainEntry* a = lookup_domain("A", in_process_session().registries.DomainList);
     ASSERT_NE(a->view, nullptr);
     {
         DomainLock lock;
@@ -59,7 +60,7 @@ TEST(ShowWithContext, TakesOverTheMarksOfTheOtherShownDomains) {
             a->view->marked = toggle_mark(point.data(), a->view->marked);
     }
     toggle_domain_row(row_of("B"), 1);
-    DomainEntry* b = lookup_domain("B", DomainList);
+    DomainEntry* b = lookup_domain("B", in_process_session().registries.DomainList);
     ASSERT_NE(b->view, nullptr);
     EXPECT_EQ(points_of(b->view->marked), (Points{{1, 1}, {2, 2}})) << "(4,4) lies outside B";
     process_pending_events();

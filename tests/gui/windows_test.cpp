@@ -14,6 +14,7 @@
 #include "gui/visu_startup.h"
 #include "gui/visu_window.h"
 #include "store/registry.h"
+#include "interpreter/session.h"
 #include "tests/support/in_process.h"
 #include "tests/support/viewer_fixture.h"
 #include "tests/support/x_session.h"
@@ -53,12 +54,12 @@ std::vector<Row> rows() {
 
 std::vector<std::string> domain_names() {
     std::vector<std::string> names;
-    for (const DomainEntry* e = DomainList; e; e = e->next) names.push_back(e->name);
+    for (const DomainEntry* e = in_process_session().registries.DomainList; e; e = e->next) names.push_back(e->name);
     return names;
 }
 
 int row_of(const std::string& name) {
-    return gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), lookup_domain(name, DomainList));
+    return gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), lookup_domain(name, in_process_session().registries.DomainList));
 }
 
 int picture_count(Rgb colour) {
@@ -175,7 +176,7 @@ TEST_F(WindowsTest, StatusAndIntpointsCells) {
     click_cell("A", 2);
     EXPECT_EQ(rows()[row_of("A")], (Row{"A", "Masked", "Yes", "Black"}));
     click_cell("A", 1);
-    DomainEntry* a = lookup_domain("A", DomainList);
+    DomainEntry* a = lookup_domain("A", in_process_session().registries.DomainList);
     ASSERT_NE(a->view, nullptr);
     EXPECT_EQ(rows()[row_of("A")], (Row{"A", "Visu", "Yes", "Black"}));
     EXPECT_GT(picture_count(black), 0);
@@ -207,7 +208,7 @@ TEST_F(WindowsTest, ColourChoiceRecolorsTheDomainAndNamesIt) {
     gtk_color_selection_set_current_color(GTK_COLOR_SELECTION(selection), &red);
     dialog_row = row_of("A");
     colour_dialog_ok(GTK_COLOR_SELECTION(selection));
-    DomainEntry* a = lookup_domain("A", DomainList);
+    DomainEntry* a = lookup_domain("A", in_process_session().registries.DomainList);
     ASSERT_NE(a->color, nullptr);
     EXPECT_EQ(a->color->red, 65535);
     EXPECT_EQ(a->color->green, 0);
@@ -265,7 +266,7 @@ TEST_F(WindowsTest, RestartMasksShownDomainsResetsAxesAndKeepsRowOrder) {
     ProjectionAxes[1][1] = -2;
     run("initvisu (2, K) ;\n");
     EXPECT_EQ(rows(), (std::vector<Row>{{"A", "Masked", "Yes", "Black"}, {"B", "Masked", "Yes", "Black"}}));
-    EXPECT_EQ(lookup_domain("A", DomainList)->view, nullptr);
+    EXPECT_EQ(lookup_domain("A", in_process_session().registries.DomainList)->view, nullptr);
     EXPECT_EQ(ProjectionAxes[0][0], 1.0f);
     EXPECT_EQ(ProjectionAxes[1][1], 1.0f);
     EXPECT_EQ(old_projection, nullptr) << "the Projection window is rebuilt";
@@ -365,7 +366,7 @@ TEST_F(ContextWindowTest, RedefiningTheContextRestartsTheViewer) {
     EXPECT_NE(context_window, nullptr);
     EXPECT_EQ(nb_params, 2);
     EXPECT_EQ(panel_item.size(), 2u);
-    EXPECT_EQ(lookup_domain("T", DomainList)->view, nullptr);
+    EXPECT_EQ(lookup_domain("T", in_process_session().registries.DomainList)->view, nullptr);
     EXPECT_TRUE(rows().empty());
     gpointer second = context_window;
     g_object_add_weak_pointer(G_OBJECT(context_window), &second);

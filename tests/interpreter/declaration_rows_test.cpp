@@ -8,6 +8,7 @@
 
 #include "interpreter/declarations.h"
 #include "interpreter/parser.h"
+#include "interpreter/session.h"
 #include "tests/support/capture.h"
 
 namespace {
@@ -15,15 +16,16 @@ namespace {
 using Rows = std::vector<std::vector<std::int64_t>>;
 
 Rows rows_built_by(const std::string& script) {
+    Session session(stdout);
     FILE* input = fmemopen(const_cast<char*>(script.data()), script.size(), "r");
-    scanner_reset(input);
-    capture_stdout([] { parse_statements(); });
+    scanner_reset(session, input);
+    capture_stdout([&] { parse_statements(session); });
     std::fclose(input);
     Rows rows;
-    if (decl_matrix)
-        for (int r = 0; r < decl_rows; ++r)
-            rows.emplace_back(decl_matrix->row(r), decl_matrix->row(r) + decl_matrix->columns);
-    reset_declaration();
+    Declaration& d = session.declaration;
+    if (d.decl_matrix)
+        for (int r = 0; r < d.decl_rows; ++r)
+            rows.emplace_back(d.decl_matrix->row(r), d.decl_matrix->row(r) + d.decl_matrix->columns);
     return rows;
 }
 
@@ -65,28 +67,32 @@ INSTANTIATE_TEST_SUITE_P(Grammar, DeclarationRows, ::testing::ValuesIn(row_cases
 
 TEST(DeclarationState, DuplicateVariableCancelsTheDeclaration) {
     std::string script = "P := { i, i | i >= 0 }";
+    Session session(stdout);
+    Declaration& d = session.declaration;
     FILE* input = fmemopen(script.data(), script.size(), "r");
-    scanner_reset(input);
-    std::string out = capture_stdout([] { parse_statements(); });
+    scanner_reset(session, input);
+    std::string out = capture_stdout([&] { parse_statements(session); });
     std::fclose(input);
-    EXPECT_EQ(decl_failed, 1);
+    EXPECT_EQ(d.decl_failed, 1);
     EXPECT_NE(out.find("> more than one variable 'i' in polyhedron declaration - Action cancelled !\n"),
               std::string::npos);
-    reset_declaration();
-    EXPECT_EQ(decl_failed, 0);
-    EXPECT_EQ(decl_vars, nullptr);
-    EXPECT_EQ(next_index, 1);
+    reset_declaration(d);
+    EXPECT_EQ(d.decl_failed, 0);
+    EXPECT_EQ(d.decl_vars, nullptr);
+    EXPECT_EQ(d.next_index, 1);
 }
 
 TEST(DeclarationState, CoefficientOverflowCancelsTheDeclaration) {
     std::string script = "P := { i | 2147483647 * 2147483647 * 2147483647 * i >= 0 }";
+    Session session(stdout);
+    Declaration& d = session.declaration;
     FILE* input = fmemopen(script.data(), script.size(), "r");
-    scanner_reset(input);
-    std::string out = capture_stdout([] { parse_statements(); });
+    scanner_reset(session, input);
+    std::string out = capture_stdout([&] { parse_statements(session); });
     std::fclose(input);
-    EXPECT_EQ(decl_failed, 1);
+    EXPECT_EQ(d.decl_failed, 1);
     EXPECT_NE(out.find("> integer overflow in polyhedron declaration - Action cancelled !\n"), std::string::npos);
-    reset_declaration();
+    reset_declaration(d);
 }
 
 TEST(DeclarationState, GrowsPastTheNominalCapacities) {

@@ -50,8 +50,15 @@ bool echo_problem(const std::string& problem) {
 
 bool overflow_in_polylib(const std::string&) { return overflowing_polylib_work(); }
 
-Clock::time_point cancel_at;
-bool cancel_when_due() { return Clock::now() >= cancel_at; }
+// Cancels the analysis once its time has come, as a Ctrl-C would.
+class CancelWhenDue final : public CancelCheck {
+public:
+    explicit CancelWhenDue(Clock::time_point due) : due_(due) {}
+    bool analysis_cancelled() override { return Clock::now() >= due_; }
+
+private:
+    Clock::time_point due_;
+};
 
 struct OutcomeCase {
     const char* name;
@@ -100,10 +107,7 @@ const OutcomeCase outcome_cases[] = {
 
 void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.name; }
 
-class WorkerOutcome : public ::testing::TestWithParam<OutcomeCase> {
-protected:
-    void TearDown() override { analysis_cancelled = nullptr; }
-};
+class WorkerOutcome : public ::testing::TestWithParam<OutcomeCase> {};
 
 // An analysis that ends the worker leaves no process behind, and the next
 // one runs in a fresh worker; the others keep the same worker.
@@ -111,18 +115,14 @@ TEST_P(WorkerOutcome, IsToldAndTheNextAnalysisWorks) {
     const OutcomeCase& c = GetParam();
     pid_t before = worker_pid();
     ASSERT_GT(before, 0);
-    if (c.cancelled_after_200ms) {
-        cancel_at = Clock::now() + 200ms;
-        analysis_cancelled = cancel_when_due;
-    }
+    CancelWhenDue cancel(Clock::now() + 200ms);
     ContainedResult result;
     auto start = Clock::now();
     {
         DomainLock lock;
-        result = run_in_worker(c.job, "validity domain\n", c.limit);
+        result = run_in_worker(c.job, "validity domain\n", c.limit, c.cancelled_after_200ms ? &cancel : nullptr);
     }
     auto elapsed = Clock::now() - start;
-    analysis_cancelled = nullptr;
     EXPECT_EQ(result.outcome, c.outcome);
     EXPECT_EQ(result.status, c.status);
     if (c.output) {
@@ -214,8 +214,9 @@ public:
         VarNode i{"i", 1, nullptr}, j{"j", 2, &i}, n{"N", 3, &j}, parameter{"N", 1, nullptr};
         DomainEntry context{"C", &parameter, context_, nullptr, nullptr, nullptr};
         DomainEntry domain{"T", &n, domain_, nullptr, nullptr, &context};
+        StoreSession statement_store(stdout);   // the entries above are not its own
         DomainLock lock;
-        return capture_stdout([&] { print_vertices("T", "C", &domain); });
+        return capture_stdout([&] { print_vertices(statement_store, "T", "C", &domain); });
     }
 
 private:

@@ -34,7 +34,7 @@ class ConstraintNotation : public ::testing::TestWithParam<PrinterCase> {};
 TEST_P(ConstraintNotation, PrintsTheNormalisedRows) {
     const PrinterCase& c = GetParam();
     DomainPtr p(polyhedron_with_rows(2, c.rows));
-    EXPECT_EQ(capture_stdout([&] { print_domain_constraints(p.get(), {"i", "j"}); }), c.expected);
+    EXPECT_EQ(capture_stdout([&] { print_domain_constraints(stdout, p.get(), {"i", "j"}); }), c.expected);
 }
 
 const PrinterCase two_variable_cases[] = {
@@ -61,30 +61,30 @@ INSTANTIATE_TEST_SUITE_P(TwoVariables, ConstraintNotation, ::testing::ValuesIn(t
 
 TEST(ConstraintNotationEdges, PositivityAsRowZeroStillSeparatesTheNextRow) {
     DomainPtr p(polyhedron_with_rows(1, {{1, 0, 1}, {1, 1, 0}}));
-    EXPECT_EQ(capture_stdout([&] { print_domain_constraints(p.get(), {"i"}); }), "  { i | , i >= 0 }\n");
+    EXPECT_EQ(capture_stdout([&] { print_domain_constraints(stdout, p.get(), {"i"}); }), "  { i | , i >= 0 }\n");
 }
 
 TEST(ConstraintNotationEdges, PositivityLastPrintsNoSeparator) {
     DomainPtr p(polyhedron_with_rows(1, {{1, 1, 0}, {1, 0, 1}}));
-    EXPECT_EQ(capture_stdout([&] { print_domain_constraints(p.get(), {"i"}); }), "  { i | i >= 0 }\n");
+    EXPECT_EQ(capture_stdout([&] { print_domain_constraints(stdout, p.get(), {"i"}); }), "  { i | i >= 0 }\n");
 }
 
 TEST(ConstraintNotationEdges, UnionStartsEachFurtherPolyhedronWithUnion) {
     Polyhedron* first = polyhedron_with_rows(1, {{1, 1, 0}, {1, -1, 5}});
     first->next = polyhedron_with_rows(1, {{1, 1, -10}, {1, -1, 20}});
     DomainPtr domain(first);
-    EXPECT_EQ(capture_stdout([&] { print_domain_constraints(domain.get(), {"i"}); }),
+    EXPECT_EQ(capture_stdout([&] { print_domain_constraints(stdout, domain.get(), {"i"}); }),
               "  { i | i >= 0, i <= 5 }\nUNION   { i | i >= 10, i <= 20 }\n");
 }
 
 TEST(ConstraintNotationEdges, ZeroDimensionalDomain) {
     DomainPtr p(Empty_Polyhedron(0));
-    EXPECT_EQ(capture_stdout([&] { print_domain_constraints(p.get(), {}); }), "{ | }\n");
+    EXPECT_EQ(capture_stdout([&] { print_domain_constraints(stdout, p.get(), {}); }), "{ | }\n");
 }
 
 TEST(ConstraintNotationEdges, ThreeNamesInOrder) {
     DomainPtr p(polyhedron_with_rows(3, {{1, 0, 0, 1, -2}, {1, 1, -2, 0, 0}}));
-    EXPECT_EQ(capture_stdout([&] { print_domain_constraints(p.get(), {"a", "b", "c"}); }),
+    EXPECT_EQ(capture_stdout([&] { print_domain_constraints(stdout, p.get(), {"a", "b", "c"}); }),
               "  { a, b, c | c >= 2, a >= 2b }\n");
 }
 
@@ -97,7 +97,7 @@ Matrix* matrix_with_rows(unsigned columns, const std::vector<Row>& rows) {
 
 TEST(MatrixRows, TwoByThree) {
     MatrixPtr m(matrix_with_rows(3, {{1, 0, 2}, {0, 1, -1}}));
-    EXPECT_EQ(capture_stdout([&] { print_matrix_rows(m.get()); }),
+    EXPECT_EQ(capture_stdout([&] { print_matrix_rows(stdout, m.get()); }),
               "(\n"
               "             (    1 ,   0 ,   2  ),\n"
               "             (    0 ,   1 ,  -1  )   )\n");
@@ -105,17 +105,17 @@ TEST(MatrixRows, TwoByThree) {
 
 TEST(MatrixRows, SingleElementRow) {
     MatrixPtr m(matrix_with_rows(1, {{5}}));
-    EXPECT_EQ(capture_stdout([&] { print_matrix_rows(m.get()); }), "(\n             (    5  )   )\n");
+    EXPECT_EQ(capture_stdout([&] { print_matrix_rows(stdout, m.get()); }), "(\n             (    5  )   )\n");
 }
 
 TEST(MatrixRows, NoRows) {
     MatrixPtr m(matrix_with_rows(2, {}));
-    EXPECT_EQ(capture_stdout([&] { print_matrix_rows(m.get()); }), "(\n   )\n");
+    EXPECT_EQ(capture_stdout([&] { print_matrix_rows(stdout, m.get()); }), "(\n   )\n");
 }
 
 TEST(MatrixRows, WideValuesPrintInFull) {
     MatrixPtr m(matrix_with_rows(2, {{5000000000L, -12345}}));
-    EXPECT_EQ(capture_stdout([&] { print_matrix_rows(m.get()); }),
+    EXPECT_EQ(capture_stdout([&] { print_matrix_rows(stdout, m.get()); }),
               "(\n             ( 5000000000 ,-12345  )   )\n");
 }
 

@@ -21,19 +21,28 @@ VarNode* vars_of(std::initializer_list<const char*> names) {
     return list;
 }
 
+// Answers the store's questions as a reader whose user pressed Ctrl-C.
+class AbandoningReader final : public StatementReader {
+public:
+    int get_answer_char() override { return EOF; }
+    void unget_answer_char(int) override {}
+    void dialogue_finished() override {}
+    bool blanks_are_not_answers() override { return false; }
+    bool statement_abandoned() override { return true; }
+    bool analysis_cancelled() override { return false; }
+};
+
+// Each test has a store of its own, released with it.
 class RegistryTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        DomainLock lock;
-        capture_stdout([] {
-            while (DomainList) DomainList = delete_domain_in_list(DomainList->name, DomainList);
-            while (MatrixList) MatrixList = delete_matrix_in_list(MatrixList->name, MatrixList);
-        });
-    }
+    StoreSession store{stdout};
+    DomainEntry*& DomainList = store.registries.DomainList;
+    MatrixEntry*& MatrixList = store.registries.MatrixList;
+
     void add(const char* name, std::initializer_list<const char*> vars) {
         DomainLock lock;
         capture_stdout([&] {
-            DomainList = add_domain_in_list(name, vars_of(vars), universe_locked(vars.size()), DomainList);
+            DomainList = add_domain_in_list(store, name, vars_of(vars), universe_locked(vars.size()), DomainList);
         });
     }
     static Polyhedron* universe_locked(std::size_t d) { return Universe_Polyhedron(static_cast<unsigned>(d)); }
@@ -41,8 +50,8 @@ protected:
 
 TEST_F(RegistryTest, AddingEchoesTheDefinitionAndPutsItFirst) {
     DomainLock lock;
-    std::string out = capture_stdout([] {
-        DomainList = add_domain_in_list("P", vars_of({"i", "j"}), Universe_Polyhedron(2), DomainList);
+    std::string out = capture_stdout([&] {
+        DomainList = add_domain_in_list(store, "P", vars_of({"i", "j"}), Universe_Polyhedron(2), DomainList);
     });
     EXPECT_EQ(out, "> P :=   { i, j |  }\n");
     ASSERT_NE(DomainList, nullptr);
@@ -53,7 +62,7 @@ TEST_F(RegistryTest, AddingEchoesTheDefinitionAndPutsItFirst) {
 
 TEST_F(RegistryTest, ZeroDimensionalEntryEchoesEmptyBraces) {
     DomainLock lock;
-    std::string out = capture_stdout([] { DomainList = add_domain_in_list("E", nullptr, Empty_Polyhedron(0), DomainList); });
+    std::string out = capture_stdout([&] { DomainList = add_domain_in_list(store, "E", nullptr, Empty_Polyhedron(0), DomainList); });
     EXPECT_EQ(out, "> E := { | }\n");
     EXPECT_EQ(DomainList->vars, nullptr);
 }
@@ -73,7 +82,7 @@ TEST_F(RegistryTest, DeletingAMiddleEntryKeepsTheOthersLinked) {
     add("B", {"i"});
     add("C", {"i"});
     DomainLock lock;
-    DomainList = delete_domain_in_list("B", DomainList);
+    DomainList = delete_domain_in_list(store, "B", DomainList);
     ASSERT_NE(DomainList, nullptr);
     EXPECT_EQ(DomainList->name, "C");
     EXPECT_EQ(DomainList->next->name, "A");
@@ -84,7 +93,7 @@ TEST_F(RegistryTest, DeletingAnUnknownNameReportsAndKeepsTheList) {
     add("A", {"i"});
     DomainLock lock;
     DomainEntry* before = DomainList;
-    std::string out = capture_stdout([] { DomainList = delete_domain_in_list("Z", DomainList); });
+    std::string out = capture_stdout([&] { DomainList = delete_domain_in_list(store, "Z", DomainList); });
     EXPECT_EQ(out, "> Error - line 1 : delete_domain_in_list: Domain Z undeclared! \n");
     EXPECT_EQ(DomainList, before);
 }
@@ -96,11 +105,16 @@ TEST_F(RegistryTest, DeletingAShownEntryReleasesItsViewAfterTellingTheWindow) {
     add("P", {"i"});
     static bool view_attached_when_told;
     view_attached_when_told = false;
-    remove_row_of_deleted_domain = [](DomainEntry* entry) { view_attached_when_told = entry->view != nullptr; };
+    struct Window final : DomainListWatcher {
+        void remove_row_of_deleted_domain(DomainEntry* entry) override {
+            view_attached_when_told = entry->view != nullptr;
+        }
+    } window;
+    store.registries.watcher = &window;
     DomainLock lock;
     DomainList->view = new DomainView{Universe_Polyhedron(1), 1, new MarkedPoint{{3}, new MarkedPoint{{4}, nullptr}}};
-    capture_stdout([] { DomainList = delete_domain_in_list("P", DomainList); });
-    remove_row_of_deleted_domain = nullptr;
+    capture_stdout([&] { DomainList = delete_domain_in_list(store, "P", DomainList); });
+    store.registries.watcher = nullptr;
     EXPECT_TRUE(view_attached_when_told);
     EXPECT_EQ(DomainList, nullptr);
 }
@@ -137,12 +151,12 @@ TEST_F(RegistryTest, MatricesAreFoundByNameAndDeleted) {
         a = Matrix_Alloc(1, 1);
         b = Matrix_Alloc(2, 2);
     }
-    MatrixList = add_matrix_in_list("A", a, MatrixList);
-    MatrixList = add_matrix_in_list("B", b, MatrixList);
+    MatrixList = add_matrix_in_list(store, "A", a, MatrixList);
+    MatrixList = add_matrix_in_list(store, "B", b, MatrixList);
     EXPECT_EQ(lookup_matrix("A", MatrixList), a);
     EXPECT_EQ(lookup_matrix("B", MatrixList), b);
     DomainLock lock;
-    MatrixList = delete_matrix_in_list("B", MatrixList);
+    MatrixList = delete_matrix_in_list(store, "B", MatrixList);
     EXPECT_EQ(lookup_matrix("B", MatrixList), nullptr);
     EXPECT_EQ(MatrixList->name, "A");
 }
@@ -168,7 +182,7 @@ TEST_P(MatrixDialogueLock, TheReplacedOrRefusedMatrixIsFreedUnderDomainLock) {
         old_matrix = Matrix_Alloc(1, 1);
         new_matrix = Matrix_Alloc(1, 1);
     }
-    MatrixList = add_matrix_in_list("M", old_matrix, MatrixList);
+    MatrixList = add_matrix_in_list(store, "M", old_matrix, MatrixList);
 
     std::string answer = GetParam().answer;
     FILE* answers = answer.empty() ? std::fopen("/dev/null", "r") : fmemopen(answer.data(), answer.size(), "r");
@@ -182,7 +196,7 @@ TEST_P(MatrixDialogueLock, TheReplacedOrRefusedMatrixIsFreedUnderDomainLock) {
         released = true;
     });
     while (!held) std::this_thread::yield();
-    capture_stdout([&] { MatrixList = add_matrix_in_list("M", new_matrix, MatrixList); });
+    capture_stdout([&] { MatrixList = add_matrix_in_list(store, "M", new_matrix, MatrixList); });
     bool waited = released;
     window.join();
     stdin = terminal;
@@ -200,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(Registry, MatrixDialogueLock, ::testing::ValuesIn(matri
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RegistryTest, DeletingFromAnEmptyMatrixListReports) {
-    std::string out = capture_stdout([] { MatrixList = delete_matrix_in_list("M", MatrixList); });
+    std::string out = capture_stdout([&] { MatrixList = delete_matrix_in_list(store, "M", MatrixList); });
     EXPECT_EQ(out, "> Error - line 1 : delete matrix : Domain M undeclared : DomainList empty ! \n");
     EXPECT_EQ(MatrixList, nullptr);
 }
@@ -214,16 +228,17 @@ TEST_F(RegistryTest, AnAbandonedStatementStoresNothing) {
         DomainLock lock;
         matrix = Matrix_Alloc(1, 1);
     }
-    statement_abandoned = [] { return true; };
+    AbandoningReader user_pressed_ctrl_c;
+    store.reader = &user_pressed_ctrl_c;
     std::string out = capture_stdout([&] {
         {
             DomainLock lock;
-            DomainList = add_domain_in_list("Q", vars_of({"i"}), universe_locked(1), DomainList);
-            DomainList = add_domain_in_list("P", vars_of({"i"}), universe_locked(1), DomainList);
+            DomainList = add_domain_in_list(store, "Q", vars_of({"i"}), universe_locked(1), DomainList);
+            DomainList = add_domain_in_list(store, "P", vars_of({"i"}), universe_locked(1), DomainList);
         }
-        MatrixList = add_matrix_in_list("M", matrix, MatrixList);
+        MatrixList = add_matrix_in_list(store, "M", matrix, MatrixList);
     });
-    statement_abandoned = nullptr;
+    store.reader = nullptr;
     EXPECT_EQ(out, "> Interrupted: 'Q' is not stored\n> Interrupted: 'P' is not stored\n"
                    "> Interrupted: 'M' is not stored\n");
     ASSERT_NE(DomainList, nullptr);

@@ -5,15 +5,25 @@
 #include <gtk/gtk.h>
 
 #include "interpreter/parser.h"
+#include "interpreter/session.h"
 #include "tests/support/capture.h"
 
-std::string run_statements(const std::string& script) {
+Session& in_process_session() {
+    static Session session(stdout);
+    return session;
+}
+
+int run_statements_in(Session& session, const std::string& script) {
     std::string text = script;
     FILE* input = fmemopen(text.data(), text.size(), "r");
-    scanner_reset(input);
-    std::string out = capture_stdout([] { parse_statements(); });
+    scanner_reset(session, input);
+    int result = parse_statements(session);
     std::fclose(input);
-    return out;
+    return result;
+}
+
+std::string run_statements(const std::string& script) {
+    return capture_stdout([&] { run_statements_in(in_process_session(), script); });
 }
 
 void process_pending_events() {

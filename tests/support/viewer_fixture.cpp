@@ -6,6 +6,7 @@
 #include <string>
 
 #include "gui/visu_startup.h"
+#include "interpreter/session.h"
 #include "store/registry.h"
 #include "tests/support/in_process.h"
 #include "tests/support/x_session.h"
@@ -28,7 +29,8 @@ void ViewerFixture::SetUpTestSuite() {
 void ViewerFixture::SetUp() {
     if (!toolkit_ready) GTEST_SKIP() << "no X display";
     std::string names;
-    for (const DomainEntry* e = DomainList; e; e = e->next) names += "del " + e->name + " ;\n";
+    for (const DomainEntry* e = in_process_session().registries.DomainList; e; e = e->next)
+        names += "del " + e->name + " ;\n";
     run_statements(names);
     context_valid = 0;
     context_redefined = 0;

@@ -803,7 +803,7 @@ TEST_F(Rendering, DeferredFillsPaintTheSamePixelsAsImmediateOnes) {
         SCOPED_TRACE(scene.name);
         DimNP = scene.dimensions;
         show_scene(scene);
-        DomainList->view->marked = new MarkedPoint{{3, 2, 3}, nullptr};
+        shown_domains()->view->marked = new MarkedPoint{{3, 2, 3}, nullptr};
         redraw_domains(domain_pixmap);
         const std::vector<guint32> deferred = picture();
         clear_white();

@@ -26,25 +26,29 @@ Polyhedron* union_of(std::vector<Polyhedron*> polyhedra) {
     return polyhedra.empty() ? nullptr : polyhedra.front();
 }
 
+Registries& viewer_test_store() {
+    static Registries store;
+    return store;
+}
+
 DomainEntry* push_entry(const std::string& name, Polyhedron* domain, unsigned short red, unsigned short green,
                         unsigned short blue) {
     GdkColor colour = {0, red, green, blue};
     if (gdk_display_get_default()) gdk_colormap_alloc_color(gdk_colormap_get_system(), &colour, FALSE, TRUE);
-    auto* entry = new DomainEntry{name, nullptr, domain, gdk_color_copy(&colour), nullptr, DomainList};
-    DomainList = entry;
+    Registries& store = viewer_test_store();
+    viewer_state.registries = &store;
+    auto* entry = new DomainEntry{name, nullptr, domain, gdk_color_copy(&colour), nullptr, store.DomainList};
+    store.DomainList = entry;
     return entry;
 }
 
 void clear_viewer_state() {
-    while (DomainList) {
-        DomainEntry* next = DomainList->next;
-        free_domain_entry(DomainList);
-        DomainList = next;
-    }
+    release_store(viewer_test_store());
     drop_derived_domains();
     release_domain(Contexte);
     context_state = ContextState{};
     viewer_state = ViewerState{};
+    viewer_state.registries = &viewer_test_store();
 }
 
 std::vector<std::vector<std::int64_t>> vertices_of(const Polyhedron* p) {

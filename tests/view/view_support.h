@@ -18,10 +18,12 @@ Polyhedron* polyhedron_from_rows(unsigned dimension, const Rows& rows);
 // A union of polyhedra, in the order given. Expects domain_lock held.
 Polyhedron* union_of(std::vector<Polyhedron*> polyhedra);
 
-// A new entry at the head of DomainList, coloured with the given channels.
+// The store the viewer tests show (the viewer's shown store).
+Registries& viewer_test_store();
+// A new entry at the head of that store's DomainList, coloured with the given channels.
 DomainEntry* push_entry(const std::string& name, Polyhedron* domain, unsigned short red = 0,
                         unsigned short green = 0, unsigned short blue = 0);
-// Frees every entry of DomainList with its view, the derived domains and the
+// Releases the shown store (every entry with its view), the derived domains and the
 // context domain, and puts the context and viewer records back to their start
 // values.
 // Expects domain_lock held.

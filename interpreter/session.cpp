@@ -1,0 +1,27 @@
+// The session: its scanner made and ended with it, and its answers to the
+// store's questions about the user.
+#include "interpreter/session.h"
+
+#include "base/locks.h"
+#include "interpreter/interrupts.h"
+#include "interpreter/standard_streams.h"
+#include "view/visutypes.h"
+
+Session::Session(FILE* out) : StoreSession(out) {
+    reader = this;
+    create_scanner(*this);
+    scanner_set_inputs(*this, {});
+}
+
+Session::~Session() {
+    reset_declaration(declaration);
+    destroy_scanner(*this);
+    DomainLock lock;
+    if (viewer_state.registries == &registries) viewer_state.registries = nullptr;
+}
+
+bool Session::statement_abandoned() { return abandon_on_interrupt && take_interrupt(); }
+
+bool Session::analysis_cancelled() {
+    return cancel_unwanted_analyses && (take_interrupt() || standard_output_abandoned());
+}
