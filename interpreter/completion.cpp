@@ -15,7 +15,7 @@ const KeywordRow keyword_table[] = {
     {"PLprint", false},  {"PLcons", false},   {"PLrays", false}, {"union", false},    {"inter", false},
     {"diff", false},     {"image", false},    {"preimage", false}, {"dd", false},     {"convex", false},
     {"ehrhart", false},  {"vertices", false}, {"initvisu", false}, {"visu", false},
-    {"figure", true},
+    {"figure", true},    {"parameters", false},
 };
 
 bool takes_file_name(const std::string& word) {

@@ -55,7 +55,7 @@ static void end_recovery_message(Session& session, const char* text) {
 %token HELP QUIT LIST PRINT DEL PLPRINT PLCONS PLRAYS
 %token UNION INTER DIFF IMAGE PREIMAGE DD CONVEX EHRHART VERTICES INITVISU VISU
 %token ASSIGN LESS_EQ GREATER_EQ
-%token FIGURE
+%token FIGURE PARAMETERS
 %token <id> IDENTIFIER QUOTED_NAME
 %token <number> NUMBER
 %token NUMBER_TOO_LARGE
@@ -125,6 +125,8 @@ statement
         { figure_statement(session, $2, -1, -1); }
     | FIGURE QUOTED_NAME '(' NUMBER ',' NUMBER ')' ';'
         { figure_statement(session, $2, $4, $6); }
+    | PARAMETERS '(' { session.parameter_values.clear(); } parameter_values ')' ';'
+        { parameters_statement(session); }
     | HELP ';'
         { print_help(session.report.out); }
     | QUIT
@@ -166,6 +168,8 @@ statement
         { hint(session, "> Syntax: PLrays 'domain' ;\n"); }
     | DEL error ';'
         { hint(session, "> Syntax : del 'domain' ;\n"); }
+    | PARAMETERS error ';'
+        { hint(session, "> Syntax : parameters ('name' = value, ...) ;\n"); }
     | FIGURE error ';'
         { hint(session, "> Syntax : figure \"file.svg\" ;  or  figure \"file.svg\" (width, height) ;\n"); }
     | IDENTIFIER ASSIGN error ';'
@@ -224,6 +228,16 @@ expr
     | NUMBER IDENTIFIER           { $$ = expr_scaled_variable(session.declaration, $1, $2); }
     | IDENTIFIER                  { $$ = expr_variable(session.declaration, $1); }
     | NUMBER                      { $$ = expr_number($1); }
+    ;
+
+parameter_values
+    : parameter_values ',' parameter_value
+    | parameter_value
+    ;
+
+parameter_value
+    : IDENTIFIER '=' row_entry
+        { session.parameter_values.emplace_back($1, $3); std::free($1); }
     ;
 
 matrix_rows

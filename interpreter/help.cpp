@@ -37,6 +37,7 @@ void print_help(FILE* out) {
         " Viewer\n"
         "   initvisu (2, K) ;     start the viewer for 2 dimensions with context K\n"
         "   visu (P) ;            show or mask P in the viewer\n"
+        "   parameters (N = 4) ;  give the viewer's parameters these values\n"
         "   figure \"out.svg\" ;    write the picture shown (.svg, .pdf, .png, .tex),\n"
         "   figure \"out.png\" (640, 480) ;   at the canvas's size or the one given\n"
         "\n"

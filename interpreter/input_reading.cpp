@@ -120,6 +120,9 @@ bool LineInput::fill(bool& interrupted) {
             if (ready < 0 && errno == EINTR) interrupted = take_interrupt();
         }
         sigprocmask(SIG_SETMASK, &previous, nullptr);
+        // A Ctrl-C that came with the input is handled as the mask is
+        // restored: it goes first, as it was sent first.
+        if (!interrupted && ready > 0) interrupted = take_interrupt();
         if (interrupted) return false;
         if (ready <= 0) continue;
         if (position_ > 0) {

@@ -1,10 +1,14 @@
 // The visualisation statements: initvisu starts or restarts the viewer, visu
 // shows or masks a domain as a click on its Status cell does, figure writes
 // the picture shown.
+#include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 #include "base/error_report.h"
 #include "base/locks.h"
+#include "gui/context_window.h"
 #include "gui/domains_window.h"
 #include "gui/figure_export.h"
 #include "gui/visu_startup.h"
@@ -82,6 +86,31 @@ void visu_statement(Session& session, char* text) {
     } else {
         toggle_domain_row(row, status_column);
     }
+}
+
+void parameters_statement(Session& session) {
+    auto given = std::move(session.parameter_values);
+    session.parameter_values.clear();
+    if (refused_without_display(session, "parameters")) return;
+    GdkLock gdk;
+    const std::vector<std::string> names = context_parameter_names();
+    if (names.empty() || panel_item.size() != names.size()) {
+        report_error(session.report, "parameters: the viewer's context has no parameters - command ignored");
+        return;
+    }
+    std::vector<std::optional<std::int64_t>> values(names.size());
+    for (const auto& [name, value] : given) {
+        const auto found = std::find(names.begin(), names.end(), name);
+        if (found == names.end()) {
+            std::string known;
+            for (const std::string& n : names) known += (known.empty() ? "" : ", ") + n;
+            report_error(session.report, "parameters: '" + name + "' is not a parameter of the viewer's context (" +
+                                             known + ") - command ignored");
+            return;
+        }
+        values[static_cast<std::size_t>(found - names.begin())] = value;
+    }
+    set_parameter_values(values);
 }
 
 void figure_statement(Session& session, char* text, std::int64_t width, std::int64_t height) {
