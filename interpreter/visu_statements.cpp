@@ -93,7 +93,8 @@ void parameters_statement(Session& session) {
     session.parameter_values.clear();
     if (refused_without_display(session, "parameters")) return;
     GdkLock gdk;
-    const std::vector<std::string> names = context_parameter_names();
+    // The Context window's entries exist only while the viewer has parameters.
+    const std::vector<std::string> names = panel_item.empty() ? std::vector<std::string>{} : context_parameter_names();
     if (names.empty() || panel_item.size() != names.size()) {
         report_error(session.report, "parameters: the viewer's context has no parameters - command ignored");
         return;

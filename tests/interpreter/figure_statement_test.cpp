@@ -131,6 +131,52 @@ TEST_F(FigureStatement, RefusesWithOneLineAndWritesNothing) {
         << "a refused figure fails the script";
 }
 
+// The viewer's parameters typed by a statement: the shown domains follow
+// as when the values are typed in the Context window.
+TEST_F(FigureStatement, ParametersDrawAParametricDomainAtTheValuesGiven) {
+    const std::string start =
+        "T := { i, j, N | 0 <= j <= i <= N } ;\nC := { N | 0 <= N <= 2000 } ;\ninitvisu (2, C) ;\n";
+    const ProgramResult result = run(start +
+                                     "parameters (N = 3) ;\nvisu (T) ;\nfigure \"@/three.svg\" ;\n"
+                                     "parameters (N = 6) ;\nfigure \"@/six.svg\" ;\n"
+                                     "parameters (N = 1000) ;\nfigure \"@/thousand.svg\" (100, 100) ;\n"
+                                     "parameters (N = -1) ;\nfigure \"@/none.svg\" ;\n");
+    EXPECT_NE(result.out.find(at("<4> <5> <6> > Figure written to @/three.svg (314 x 348)\n<7> <8> > Figure written")),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find(at("<11> Bad parameters for this context!\n<12> > Error - line 12 : no figure written "
+                                 "to @/none.svg: no domain is shown - command ignored \n")),
+              std::string::npos)
+        << "a value outside the context masks the domain:\n" << result.out;
+    EXPECT_EQ(marker_centres(content_of(folder_ + "/three.svg")).size(), 10u);
+    EXPECT_EQ(marker_centres(content_of(folder_ + "/six.svg")).size(), 28u);
+    EXPECT_TRUE(content_of(folder_ + "/thousand.svg").find("<svg") != std::string::npos)
+        << "a value longer than the Context entry's three characters";
+
+    struct Refusal {
+        const char* name;
+        std::string script;
+        std::string answer;
+    };
+    const Refusal refusals[] = {
+        {"not a parameter", start + "parameters (M = 3) ;\n",
+         "<4> > Error - line 4 : parameters: 'M' is not a parameter of the viewer's context (N) - command ignored \n"},
+        {"no parameters", "K := { | } ;\ninitvisu (2, K) ;\nparameters (N = 3) ;\n",
+         "<3> > Error - line 3 : parameters: the viewer's context has no parameters - command ignored \n"},
+        {"no viewer", "parameters (N = 3) ;\n",
+         "<1> > Error - line 1 : parameters: the viewer's context has no parameters - command ignored \n"},
+        {"malformed", "parameters (N) ;\nparameters N = 3 ;\n",
+         "<1> > Error - line 1 : parse error \n> Syntax : parameters ('name' = value, ...) ;\n"
+         "<2> > Syntax : parameters ('name' = value, ...) ;\n"},
+    };
+    for (const Refusal& r : refusals) {
+        const ProgramResult refused = run(r.script);
+        EXPECT_NE(refused.out.find(r.answer), std::string::npos) << r.name << ":\n" << refused.out;
+    }
+    EXPECT_EQ(run("parameters (N = 3) ;\n", {}).out,
+              "<1> > parameters : the viewer needs an X display and none could be opened - command ignored\n<2> End.\n");
+}
+
 TEST_F(FigureStatement, TheVirtualDisplayEndsWithTheCalculatorEvenKilled) {
     int input[2];
     ASSERT_EQ(pipe(input), 0);

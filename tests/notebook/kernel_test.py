@@ -92,13 +92,16 @@ class KernelTest(unittest.TestCase):
             elif kind == "error":
                 cell.errors.append(content)
 
+        # Without stop_on_error: after an error, ipykernel aborts the requests
+        # that reach it before it is done with the error, whatever the kernel.
         cell.reply = self.client.execute_interactive(code, output_hook=output, timeout=timeout,
-                                                     allow_stdin=stdin_hook is not None, stdin_hook=stdin_hook)
+                                                     allow_stdin=stdin_hook is not None, stdin_hook=stdin_hook,
+                                                     stop_on_error=False)
         return cell
 
     def start_cell(self, code):
         """Sends a cell without waiting; finish_cell waits for its end."""
-        return self.client.execute(code)
+        return self.client.execute(code, stop_on_error=False)
 
     def finish_cell(self, msg_id, timeout=20):
         """The reply to the cell, once the kernel is idle again after it."""
