@@ -13,9 +13,11 @@ extern "C" {
 #include <polylib/polylib64.h>
 }
 
-// PolyLib's bitwise value macros would rewrite std::optional::value_or.
+// PolyLib's bitwise value macros would rewrite std::optional::value_or, and
+// its comparison macro std::map's value_compare.
 #undef value_or
 #undef value_and
+#undef value_compare
 
 struct DomainFree {
     void operator()(Polyhedron* p) const { Domain_Free(p); }

@@ -16,6 +16,8 @@ const KeywordRow keyword_table[] = {
     {"diff", false},     {"image", false},    {"preimage", false}, {"dd", false},     {"convex", false},
     {"ehrhart", false},  {"vertices", false}, {"initvisu", false}, {"visu", false},
     {"figure", true},    {"parameters", false},
+    // Exchange with other tools.
+    {"isl", false},
 };
 
 bool takes_file_name(const std::string& word) {

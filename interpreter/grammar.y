@@ -56,7 +56,8 @@ static void end_recovery_message(Session& session, const char* text) {
 %token UNION INTER DIFF IMAGE PREIMAGE DD CONVEX EHRHART VERTICES INITVISU VISU
 %token ASSIGN LESS_EQ GREATER_EQ
 %token FIGURE PARAMETERS
-%token <id> IDENTIFIER QUOTED_NAME
+%token ISL
+%token <id> IDENTIFIER QUOTED_NAME ISL_SET
 %token <number> NUMBER
 %token NUMBER_TOO_LARGE
 
@@ -87,6 +88,8 @@ statement
         { declare_empty_domain(session.declaration, $1); }
     | IDENTIFIER ASSIGN '(' matrix_rows ')' ';'
         { declare_matrix(session.declaration, $1); }
+    | IDENTIFIER ASSIGN ISL_SET ';'
+        { declare_isl_domain(session, $1, $3); }
     | IDENTIFIER ASSIGN IDENTIFIER union_op IDENTIFIER ';'
         { define_binop(session, $1, $3, $5, "union"); }
     | IDENTIFIER ASSIGN IDENTIFIER inter_op IDENTIFIER ';'
@@ -127,6 +130,10 @@ statement
         { figure_statement(session, $2, $4, $6); }
     | PARAMETERS '(' { session.parameter_values.clear(); } parameter_values ')' ';'
         { parameters_statement(session); }
+    | ISL IDENTIFIER ';'
+        { isl_statement(session, $2, nullptr); }
+    | ISL '(' IDENTIFIER ',' IDENTIFIER ')' ';'
+        { isl_statement(session, $3, $5); }
     | HELP ';'
         { print_help(session.report.out); }
     | QUIT
@@ -148,6 +155,10 @@ statement
         { std::free($1); hint(session, "> Syntax : 'name' := image ('domain', 'matrix') ;\n"); }
     | IDENTIFIER ASSIGN PREIMAGE error ';'
         { std::free($1); hint(session, "> Syntax : 'name' := preimage ('domain', 'matrix') ;\n"); }
+    | IDENTIFIER ASSIGN ISL_SET error ';'
+        { std::free($1); std::free($3); hint(session, "> Syntax : 'name' := [params] -> { [variables] : constraints } ;\n"); }
+    | ISL error ';'
+        { hint(session, "> Syntax : isl 'domain' ;  or  isl ('domain', 'context') ;\n"); }
     | IDENTIFIER ASSIGN CONVEX error ';'
         { std::free($1); hint(session, "> Syntax : 'name' := convex 'domain' ;\n"); }
     | VERTICES error ';'

@@ -28,3 +28,9 @@ void parameters_statement(Session& session);
 // Writes the picture shown to `path` in its extension's format, width x
 // height pixels (both -1: the canvas's size).
 void figure_statement(Session& session, char* path, std::int64_t width, std::int64_t height);
+
+// Sets in isl notation: a definition from its text, and a stored domain
+// written in it (the context, when given, tells how many of its last
+// dimensions are parameters).
+void declare_isl_domain(Session& session, char* name, char* text);
+void isl_statement(Session& session, char* domain, char* context);

@@ -77,6 +77,12 @@ bool is_positivity_row(const Value* row, unsigned dimension) {
 
 }  // namespace
 
+std::string constraint_text(const Value* row, unsigned dimension, const std::vector<std::string>& names) {
+    std::string text;
+    append_constraint(text, row, dimension, names);
+    return text;
+}
+
 void print_domain_constraints(FILE* out, const Polyhedron* domain, const std::vector<std::string>& names) {
     std::string text;
     for (const Polyhedron* p = domain; p; p = p->next) {
