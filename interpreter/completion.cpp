@@ -16,6 +16,9 @@ const KeywordRow keyword_table[] = {
     {"diff", false},     {"image", false},    {"preimage", false}, {"dd", false},     {"convex", false},
     {"ehrhart", false},  {"vertices", false}, {"initvisu", false}, {"visu", false},
     {"figure", true},    {"parameters", false},
+    // Points, counts, loop nests, tests between domains.
+    {"points", false},   {"card", false},     {"codegen", false}, {"lexmin", false},   {"lexmax", false},
+    {"sample", false},   {"gist", false},     {"isempty", false}, {"issubset", false}, {"isequal", false},
     // Exchange with other tools.
     {"isl", false},
 };
