@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -50,6 +51,32 @@ private:
     struct sigaction previous_ {};
 };
 
+// A device or a pipe is written where it is: renaming a file over it would
+// replace it (as root, /dev/full with an ordinary file) instead of writing to
+// it, and a failure there (a full device) must still be told.
+std::string write_in_place(const std::string& path, const std::function<void(FileSink&)>& produce) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return failure(path, std::strerror(errno));
+    IgnoredFileSizeSignal ignore_size_signal;
+    FileSink sink(fd);
+    produce(sink);
+    int error = sink.error();
+    if (close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && sink.reason().empty()) return "";
+    return failure(path, error != 0 ? std::strerror(error) : sink.reason());
+}
+
+// The file a symbolic link leads to takes the new content, and the link stays.
+std::string followed_link(const std::string& path) {
+    struct stat status {};
+    if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
+    char* target = realpath(path.c_str(), nullptr);
+    if (!target) return path;
+    std::string resolved = target;
+    std::free(target);
+    return resolved;
+}
+
 }  // namespace
 
 bool FileSink::write(const void* data, std::size_t size) {
@@ -66,8 +93,12 @@ bool FileSink::write(const void* data, std::size_t size) {
     return error_ == 0;
 }
 
-std::string write_file_atomically(const std::string& path, const std::function<void(FileSink&)>& produce) {
-    if (path.empty() || base_of(path).empty()) return failure(path, "no file name");
+std::string write_file_atomically(const std::string& asked_path, const std::function<void(FileSink&)>& produce) {
+    if (asked_path.empty() || base_of(asked_path).empty()) return failure(asked_path, "no file name");
+    struct stat status {};
+    if (stat(asked_path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode))
+        return write_in_place(asked_path, produce);
+    const std::string path = followed_link(asked_path);
     std::string temporary = folder_of(path) + "/." + base_of(path) + ".XXXXXX";
     std::vector<char> name(temporary.begin(), temporary.end());
     name.push_back('\0');
@@ -85,5 +116,5 @@ std::string write_file_atomically(const std::string& path, const std::function<v
     if (error == 0 && sink.reason().empty() && rename(temporary.c_str(), path.c_str()) != 0) error = errno;
     if (error == 0 && sink.reason().empty()) return "";
     unlink(temporary.c_str());
-    return failure(path, error != 0 ? std::strerror(error) : sink.reason());
+    return failure(asked_path, error != 0 ? std::strerror(error) : sink.reason());
 }

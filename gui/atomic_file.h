@@ -28,5 +28,6 @@ private:
 };
 
 // "" on success, else one line saying what failed. `produce` writes the whole
-// content into the sink.
+// content into the sink. A device or a pipe (/dev/full, /dev/stdout) is
+// written directly, and a symbolic link's target gets the content.
 std::string write_file_atomically(const std::string& path, const std::function<void(FileSink&)>& produce);

@@ -114,6 +114,31 @@ TEST_F(AtomicFile, AFailedWriteLeavesNoFileAndSaysWhy) {
     }
 }
 
+// Renaming a file over a device would replace it (as root, /dev/full by an
+// ordinary file): a device is written where it is, and its failure told.
+TEST_F(AtomicFile, ADeviceIsWrittenInPlaceAndItsFailureTold) {
+    EXPECT_EQ(write_file_atomically("/dev/full", [](FileSink& sink) { sink.write("content"); }),
+              "Can't write /dev/full: No space left on device");
+    struct stat status {};
+    ASSERT_EQ(stat("/dev/full", &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode));
+    EXPECT_EQ(write_file_atomically("/dev/null", [](FileSink& sink) { sink.write("content"); }), "");
+    ASSERT_EQ(stat("/dev/null", &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode));
+}
+
+TEST_F(AtomicFile, ALinkKeepsLeadingToTheNewContent) {
+    const std::string target = folder_ + "/target.svg", link = folder_ + "/link.svg";
+    std::ofstream(target) << "old";
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    EXPECT_EQ(write_file_atomically(link, [](FileSink& sink) { sink.write("new"); }), "");
+    struct stat status {};
+    ASSERT_EQ(lstat(link.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    EXPECT_EQ(content_of(target), "new");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"link.svg", "target.svg"}));
+}
+
 TEST_F(AtomicFile, ANameWithoutAFileIsRefused) {
     EXPECT_EQ(write_file_atomically(folder_ + "/", [](FileSink& sink) { sink.write("x"); }),
               "Can't write " + folder_ + "/: no file name");
