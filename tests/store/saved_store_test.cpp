@@ -109,6 +109,58 @@ TEST_F(SavedStoreWriting, TheScratchNameIsOneNoEntryHas) {
               "qarnestsaved1 := { | } ;\nqarnestsaved1 := { i | } ;\nn\nx-y\ndel qarnestsaved1 ;\n");
 }
 
+// Results of PolyLib's operations on random polyhedra, as a session builds
+// them: every one must come back with the same rows, in the same order, from
+// its saved text.
+TEST_F(SavedStoreWriting, OperationResultsReadBackWithTheSameRows) {
+    std::srand(7);
+    auto random_polyhedron = [](unsigned dimension) {
+        unsigned rows = static_cast<unsigned>(std::rand() % 5);
+        MatrixPtr m(Matrix_Alloc(rows, dimension + 2));
+        for (unsigned r = 0; r < rows; ++r) {
+            value_assign(m->p[r][0], std::rand() % 5 ? 1 : 0);
+            for (unsigned c = 1; c <= dimension; ++c) value_assign(m->p[r][c], std::rand() % 7 - 3);
+            value_assign(m->p[r][dimension + 1], std::rand() % 21 - 5);
+        }
+        return DomainPtr(Constraints2Polyhedron(m.get(), 100));
+    };
+    std::vector<std::vector<PieceRows>> expected;
+    {
+        DomainLock lock;
+        for (int k = 0; k < 150; ++k) {
+            unsigned dimension = 1 + static_cast<unsigned>(k % 3);
+            DomainPtr a = random_polyhedron(dimension), b = random_polyhedron(dimension);
+            DomainPtr result;
+            switch (k % 4) {
+            case 0: result.reset(DomainUnion(a.get(), b.get(), 100)); break;
+            case 1: result.reset(DomainDifference(a.get(), b.get(), 100)); break;
+            case 2: result.reset(DomainIntersection(a.get(), b.get(), 100)); break;
+            case 3: result.reset(DomainConvex(a.get(), 100)); break;
+            }
+            std::vector<PieceRows> pieces;
+            for (const Polyhedron* p = result.get(); p; p = p->next) pieces.push_back(rows_of(p));
+            expected.push_back(pieces);
+            VarNode* vars = nullptr;
+            for (unsigned d = 0; d < dimension; ++d) vars = new VarNode{std::string(1, char('a' + d)), int(d) + 1, vars};
+            DomainEntry*& list = store.registries.DomainList;
+            list = new DomainEntry{"R" + std::to_string(k), vars, result.release(), nullptr, nullptr, list};
+        }
+    }
+    auto read = read_saved_store(saved());
+    ASSERT_TRUE(std::holds_alternative<std::vector<SavedStatement>>(read)) << std::get<TextProblem>(read).message;
+    const auto& statements = std::get<std::vector<SavedStatement>>(read);
+    ASSERT_EQ(statements.size(), expected.size());
+    DomainLock lock;
+    for (std::size_t k = 0; k < statements.size(); ++k) {
+        const ParsedSet& set = statements[k].domain;
+        auto built = build_domain_from_rows(static_cast<unsigned>(set.names.size()), set.pieces);
+        ASSERT_TRUE(std::holds_alternative<DomainPtr>(built)) << statements[k].name;
+        std::vector<PieceRows> pieces;
+        for (const Polyhedron* p = std::get<DomainPtr>(built).get(); p; p = p->next) pieces.push_back(rows_of(p));
+        EXPECT_EQ(pieces, expected[k]) << statements[k].name;
+    }
+}
+
 // ---- Reading ----
 
 TEST(SavedStoreReading, GivesEachStatementWithItsAnswerAndLine) {
