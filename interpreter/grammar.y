@@ -8,6 +8,8 @@
 %code requires {
 #include <cstdint>
 #include "interpreter/declarations.h"
+#include "store/domain_tests.h"
+#include "store/point_queries.h"
 class Session;
 }
 
@@ -35,6 +37,18 @@ static void hint(Session& session, const char* text) {
     std::fputs(text, session.report.out);
 }
 
+/* The five statements of points share a shape, and their hint. */
+static void point_query_hint(Session& session, PointQuery query) {
+    const char* keyword = query == PointQuery::points   ? "points"
+                          : query == PointQuery::card   ? "card"
+                          : query == PointQuery::lexmin ? "lexmin"
+                          : query == PointQuery::lexmax ? "lexmax"
+                                                        : "sample";
+    note_refusal(session.report);
+    std::fprintf(session.report.out, "> Syntax : %s ('domain', 'context') ;  or  %s ('domain', 'context', 'bound') ;\n",
+                 keyword, keyword);
+}
+
 /* Error productions that end recovery also discard the declaration under way. */
 static void end_recovery_message(Session& session, const char* text) {
     note_refusal(session.report);
@@ -50,10 +64,12 @@ static void end_recovery_message(Session& session, const char* text) {
     LinearExpr expr;
     int comparator;
     TermNode* terms;
+    PointQuery point_query;
 }
 
 %token HELP QUIT LIST PRINT DEL PLPRINT PLCONS PLRAYS
 %token UNION INTER DIFF IMAGE PREIMAGE DD CONVEX EHRHART VERTICES INITVISU VISU
+%token POINTS CARD CODEGEN LEXMIN LEXMAX SAMPLE GIST ISEMPTY ISSUBSET ISEQUAL
 %token ASSIGN LESS_EQ GREATER_EQ
 %token ISL
 %token <id> IDENTIFIER ISL_SET
@@ -63,7 +79,8 @@ static void end_recovery_message(Session& session, const char* text) {
 %type <expr> expr chain
 %type <comparator> comparator
 %type <terms> row_entries
-%type <number> row_entry
+%type <number> row_entry listing_bound
+%type <point_query> point_query
 
 %destructor { std::free($$); } <id>
 %destructor { free_terms($$.terms); } <expr>
@@ -123,6 +140,18 @@ statement
         { plrays_statement(session, $2); }
     | DEL IDENTIFIER ';'
         { del_statement(session, $2); }
+    | point_query '(' IDENTIFIER ',' IDENTIFIER listing_bound ')' ';'
+        { point_query_statement(session, $1, $3, $5, $6); }
+    | CODEGEN '(' IDENTIFIER ',' IDENTIFIER ')' ';'
+        { codegen_statement(session, $3, $5); }
+    | ISEMPTY '(' IDENTIFIER ')' ';'
+        { domain_test_statement(session, DomainTest::empty, $3, nullptr); }
+    | ISSUBSET '(' IDENTIFIER ',' IDENTIFIER ')' ';'
+        { domain_test_statement(session, DomainTest::subset, $3, $5); }
+    | ISEQUAL '(' IDENTIFIER ',' IDENTIFIER ')' ';'
+        { domain_test_statement(session, DomainTest::equal, $3, $5); }
+    | IDENTIFIER ASSIGN GIST '(' IDENTIFIER ',' IDENTIFIER ')' ';'
+        { define_gist(session, $1, $5, $7); }
     | ISL IDENTIFIER ';'
         { isl_statement(session, $2, nullptr); }
     | ISL '(' IDENTIFIER ',' IDENTIFIER ')' ';'
@@ -172,12 +201,37 @@ statement
         { hint(session, "> Syntax: PLrays 'domain' ;\n"); }
     | DEL error ';'
         { hint(session, "> Syntax : del 'domain' ;\n"); }
+    | point_query error ';'
+        { point_query_hint(session, $1); }
+    | CODEGEN error ';'
+        { hint(session, "> Syntax : codegen ('domain', 'context') ;\n"); }
+    | ISEMPTY error ';'
+        { hint(session, "> Syntax : isempty ('domain') ;\n"); }
+    | ISSUBSET error ';'
+        { hint(session, "> Syntax : issubset ('domain', 'domain') ;\n"); }
+    | ISEQUAL error ';'
+        { hint(session, "> Syntax : isequal ('domain', 'domain') ;\n"); }
+    | IDENTIFIER ASSIGN GIST error ';'
+        { std::free($1); hint(session, "> Syntax : 'name' := gist ('domain', 'context') ;\n"); }
     | IDENTIFIER ASSIGN error ';'
         { std::free($1); end_recovery_message(session, ">> bad command - type 'help' for informations about syntax "); yyerrok; }
     | IDENTIFIER error ';'
         { std::free($1); end_recovery_message(session, ">> there must be a ':=' after identifier ! "); yyerrok; }
     | error ';'
         { end_recovery_message(session, ">> bad command - type 'help' for informations about syntax"); yyerrok; }
+    ;
+
+point_query
+    : POINTS   { $$ = PointQuery::points; }
+    | CARD     { $$ = PointQuery::card; }
+    | LEXMIN   { $$ = PointQuery::lexmin; }
+    | LEXMAX   { $$ = PointQuery::lexmax; }
+    | SAMPLE   { $$ = PointQuery::sample; }
+    ;
+
+listing_bound
+    : %empty       { $$ = static_cast<std::int64_t>(default_listing_bound); }
+    | ',' NUMBER   { $$ = $2; }
     ;
 
 union_op : UNION | '+' ;

@@ -24,6 +24,8 @@ constexpr int history_limit = 1000;
 const char* const keywords[] = {"help",  "quit",  "list",     "print", "del",  "PLprint", "PLcons",
                                 "PLrays", "union", "inter",    "diff",  "image", "preimage", "dd",
                                 "convex", "ehrhart", "vertices", "initvisu", "visu",
+                                "points", "card", "codegen", "lexmin", "lexmax", "sample", "gist",
+                                "isempty", "issubset", "isequal",
                                 // Exchange with other tools.
                                 "isl"};
 

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "store/domain_tests.h"
+#include "store/point_queries.h"
+
 class Session;
 
 void list_statement(Session& session);
@@ -19,6 +22,12 @@ void define_disjoint(Session& session, char* result, char* domain);
 void define_convex(Session& session, char* result, char* domain);
 void vertices_statement(Session& session, char* domain, char* context);
 void ehrhart_statement(Session& session, char* domain, char* context);
+
+// Points, counts, extremes, loop nests, tests between domains and gist.
+void point_query_statement(Session& session, PointQuery query, char* domain, char* context, std::int64_t bound);
+void codegen_statement(Session& session, char* domain, char* context);
+void domain_test_statement(Session& session, DomainTest test, char* first, char* second);
+void define_gist(Session& session, char* result, char* domain, char* context);
 
 void initvisu_statement(Session& session, std::int64_t dimension, char* context);
 void visu_statement(Session& session, char* name);

@@ -10,7 +10,7 @@ set -euo pipefail
 
 calculator_packages=(flex bison cmake g++ make pkg-config libpolylib64-dev libgtk2.0-dev libreadline-dev
                      libgmp-dev xvfb)
-test_packages=(xvfb xauth xdotool openbox wmctrl imagemagick x11-utils xfonts-75dpi xfonts-100dpi
+test_packages=(gcc xvfb xauth xdotool openbox wmctrl imagemagick x11-utils xfonts-75dpi xfonts-100dpi
                googletest libgtest-dev libbenchmark-dev libisl-dev libxres-dev libxtst-dev
                clang libclang-rt-14-dev valgrind
                dpkg-dev file man-db poppler-utils librsvg2-common)

@@ -20,6 +20,7 @@ extern "C" {
 #include "store/analysis_worker.h"
 #include "store/disjoint_decomposition.h"
 #include "store/exact_check.h"
+#include "store/worker_problem.h"
 #include "store/work_space.h"
 
 namespace {
@@ -88,19 +89,6 @@ std::optional<PolyhedronPtr> universe_without_parameters() {
     Polyhedron* universe = nullptr;
     if (!polylib_guarded([&] { universe = Universe_Polyhedron(0); })) return std::nullopt;
     return PolyhedronPtr(universe);
-}
-
-std::optional<std::string> context_problem(const DomainEntry& entry, const DomainEntry& context) {
-    const Polyhedron* c = context.domain;
-    unsigned dimension = entry.domain->Dimension;
-    if (int pieces = union_size(c); pieces > 1)
-        return "context '" + context.name + "' is a union of " + std::to_string(pieces) +
-               " polyhedra; a context must be a single polyhedron";
-    if (c->Dimension > dimension)
-        return "context '" + context.name + "' has " + std::to_string(c->Dimension) + " dimensions, more than the " +
-               std::to_string(dimension) + " of domain '" + entry.name + "'";
-    if (c->Dimension > 0 && all_empty(c)) return "context '" + context.name + "' is empty";
-    return std::nullopt;
 }
 
 // The directions y with (y, 0) in the recession cone of the polyhedron (or in
@@ -263,28 +251,6 @@ bool decompose_and_print(AnalysisInput& input) {
 // the worker computes on the very same polyhedra (rebuilt from constraints
 // alone, they could list them in another order, and the output with them).
 
-class ProblemWriter {
-public:
-    void number(std::int64_t value) { bytes_.append(reinterpret_cast<const char*>(&value), sizeof value); }
-    void text(const std::string& text) {
-        number(static_cast<std::int64_t>(text.size()));
-        bytes_ += text;
-    }
-    void polyhedron(const Polyhedron* p) {
-        for (unsigned field : {p->Dimension, p->NbConstraints, p->NbRays, p->NbEq, p->NbBid, p->flags}) number(field);
-        rows(p->Constraint, p->NbConstraints, p->Dimension + 2);
-        rows(p->Ray, p->NbRays, p->Dimension + 2);
-    }
-    std::string take() { return std::move(bytes_); }
-
-private:
-    void rows(Value* const* values, unsigned count, unsigned columns) {
-        for (unsigned r = 0; r < count; ++r)
-            for (unsigned c = 0; c < columns; ++c) number(value_of(values[r][c]));
-    }
-    std::string bytes_;
-};
-
 std::string problem_of(const AnalysisInput& input) {
     ProblemWriter problem;
     problem.text(input.domain_name);
@@ -295,59 +261,6 @@ std::string problem_of(const AnalysisInput& input) {
     for (const std::string& name : input.names) problem.text(name);
     return problem.take();
 }
-
-// Reads what ProblemWriter wrote; every read fails once the bytes run short.
-class ProblemReader {
-public:
-    explicit ProblemReader(const std::string& bytes) : bytes_(bytes) {}
-    bool number(std::int64_t& value) {
-        if (bytes_.size() - position_ < sizeof value) return false;
-        std::memcpy(&value, bytes_.data() + position_, sizeof value);
-        position_ += sizeof value;
-        return true;
-    }
-    bool count(std::int64_t& value, std::size_t item_size) {
-        return number(value) && value >= 0 && static_cast<std::uint64_t>(value) <= left() / item_size;
-    }
-    bool text(std::string& text) {
-        std::int64_t size;
-        if (!count(size, 1)) return false;
-        text.assign(bytes_, position_, static_cast<std::size_t>(size));
-        position_ += static_cast<std::size_t>(size);
-        return true;
-    }
-    // Null when the bytes run short or PolyLib could not allocate.
-    PolyhedronPtr polyhedron() {
-        std::int64_t fields[6];
-        for (std::int64_t& field : fields)
-            if (!number(field) || field < 0 || field > UINT32_MAX) return nullptr;
-        const auto dimension = static_cast<unsigned>(fields[0]);
-        const auto constraints = static_cast<unsigned>(fields[1]);
-        const auto rays = static_cast<unsigned>(fields[2]);
-        std::uint64_t values = (std::uint64_t{constraints} + rays) * (std::uint64_t{dimension} + 2);
-        if (values > left() / sizeof(std::int64_t)) return nullptr;
-        Polyhedron* p = nullptr;
-        if (!polylib_guarded([&] { p = Polyhedron_Alloc(dimension, constraints, rays); }) || !p) return nullptr;
-        PolyhedronPtr owned(p);
-        p->NbEq = static_cast<unsigned>(fields[3]);
-        p->NbBid = static_cast<unsigned>(fields[4]);
-        p->flags = static_cast<unsigned>(fields[5]);
-        rows(p->Constraint, p->NbConstraints, p->Dimension + 2);
-        rows(p->Ray, p->NbRays, p->Dimension + 2);
-        return owned;
-    }
-
-private:
-    std::size_t left() const { return bytes_.size() - position_; }
-    void rows(Value** values, unsigned count, unsigned columns) {
-        std::int64_t value = 0;
-        for (unsigned r = 0; r < count; ++r)
-            for (unsigned c = 0; c < columns; ++c)
-                if (number(value)) value_set_si(values[r][c], value);
-    }
-    const std::string& bytes_;
-    std::size_t position_ = 0;
-};
 
 // The worker's own copy of the problem, which the input points into.
 struct ReceivedProblem {
@@ -430,6 +343,19 @@ void print_matrices(StatementReport& report, const Polyhedron* domain, Convert c
 Matrix* rays_matrix(Polyhedron* p) { return p->NbRays == 0 ? Matrix_Alloc(0, p->Dimension + 2) : Polyhedron2Rays(p); }
 
 }  // namespace
+
+std::optional<std::string> context_problem(const DomainEntry& entry, const DomainEntry& context) {
+    const Polyhedron* c = context.domain;
+    unsigned dimension = entry.domain->Dimension;
+    if (int pieces = union_size(c); pieces > 1)
+        return "context '" + context.name + "' is a union of " + std::to_string(pieces) +
+               " polyhedra; a context must be a single polyhedron";
+    if (c->Dimension > dimension)
+        return "context '" + context.name + "' has " + std::to_string(c->Dimension) + " dimensions, more than the " +
+               std::to_string(dimension) + " of domain '" + entry.name + "'";
+    if (c->Dimension > 0 && all_empty(c)) return "context '" + context.name + "' is empty";
+    return std::nullopt;
+}
 
 bool prepare_analysis_worker() {
     const long long triangle_rows[4][5] = {{1, 1, 0, 0, 0}, {1, -1, 0, 1, 0}, {1, 0, 1, 0, 0}, {1, 1, -1, 0, 0}};

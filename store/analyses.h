@@ -2,6 +2,7 @@
 // polynomials, parametric vertices, and PolyLib's constraint and ray matrices.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "store/registry.h"
@@ -27,6 +28,10 @@ inline constexpr const char* matrix_value_format = "%4ld ";
 // domain, its validity domain and the vertices whose bit is set in its vertex
 // set (bit 0 is the highest bit of the first 32-bit word).
 void print_parametric_vertices(const Param_Polyhedron* result, const char** parameter_names);
+
+// Why `context` cannot be the context of an analysis of `entry`: a union, an
+// empty polyhedron, or more dimensions than the domain; nothing when it can.
+std::optional<std::string> context_problem(const DomainEntry& entry, const DomainEntry& context);
 
 // Whether a polyhedron whose last `parameters` dimensions are parameters has
 // finitely many points for each value of the parameters. Sets

@@ -239,6 +239,10 @@ ExactSet exact_set_of(const Polyhedron* p) {
     return {std::move(c), std::move(g), empty};
 }
 
+bool generators_satisfy(const ConeGenerators& generators, const ConeConstraints& constraints) {
+    return satisfies(generators, constraints);
+}
+
 bool exact_contains(const ExactSet& outer, const ExactSet& inner) {
     if (inner.empty) return true;
     return !outer.empty && satisfies(inner.generators, outer.constraints);

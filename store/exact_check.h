@@ -47,6 +47,8 @@ ExactSet exact_set_from_generators(std::size_t n, const ConeGenerators& generato
 ExactSet exact_set_of(const Polyhedron* p);
 
 bool exact_contains(const ExactSet& outer, const ExactSet& inner);
+// Whether every generator satisfies every constraint (rows of one space).
+bool generators_satisfy(const ConeGenerators& generators, const ConeConstraints& constraints);
 // No rational point in common.
 bool exact_disjoint(const ExactSet& a, const ExactSet& b);
 

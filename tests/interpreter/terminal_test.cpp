@@ -152,6 +152,34 @@ TEST_F(EditedSession, CtrlCStopsALongEhrhartAtOnceAndKeepsTheStores) {
     EXPECT_NE(out().find(">   C :=   { N, M | N >= 0, M >= 0 }\n>   T :=   "), std::string::npos) << out();
 }
 
+TEST_F(EditedSession, CtrlCStopsALongListingAndKeepsTheStores) {
+    start();
+    type("B := { i, j, k | 0 <= i <= 100000, 0 <= j <= 100000, 0 <= k <= 100000 } ;\n", "<2> ");
+    type("K := { | } ;\n", "<3> ");
+    session->send("points (B, K) ;\n");
+    std::this_thread::sleep_for(1s);
+    auto pressed = std::chrono::steady_clock::now();
+    session->send(ctrl_c);
+    ASSERT_TRUE(session->wait_for("<4> ", 5s)) << out();
+    EXPECT_LT(std::chrono::steady_clock::now() - pressed, 3s);
+    EXPECT_NE(out().find("the listing of the points of 'B' was interrupted - command ignored"), std::string::npos)
+        << out();
+    type("list ;\n", "<5> ");
+    end_session();
+    EXPECT_NE(out().find(">   K := { | }\n>   B :=   "), std::string::npos) << out();
+}
+
+TEST_F(EditedSession, TabCompletesTheNewKeywords) {
+    start();
+    type("P := { i | 0 <= i <= 1 } ;\n", "<2> ");
+    type("K := { | } ;\n", "<3> ");
+    type("poin\t(P, K) ;\n", "<4> ");
+    type("isemp\t(P) ;\n", "<5> ");
+    end_session();
+    EXPECT_NE(out().find("<3> points (P, K) ;\n> 2 points\n  (0)\n  (1)\n"), std::string::npos) << out();
+    EXPECT_NE(out().find("<4> isempty (P) ;\n> false\n"), std::string::npos) << out();
+}
+
 TEST_F(EditedSession, CtrlDOnAnEmptyLineEndsLikeTheEndOfInput) {
     start();
     type("P := { i | i >= 0 } ;\n", "<2> ");
