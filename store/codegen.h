@@ -20,7 +20,10 @@ struct CodeNames {
 // code's own (S, min, max, floord, ceild), or two dimensions with one name.
 std::optional<std::string> code_names_problem(const CodeNames& names);
 
-// Writes the nest: the loop variables are declared as long, the parameters
-// are not, and each visited point is S(x1, ..., xn) in variable order.
-// `indent` blanks start every line.
-void print_nest_code(std::FILE* out, const LoopNest& nest, const CodeNames& names, unsigned indent = 0);
+// Writes the code that visits the points of the nests' pieces (disjoint,
+// of one dimension; none empty) in lexicographic order: a piece's own nest,
+// or the pieces' bounds side by side, level by level, for a union. The loop
+// variables are declared as long, the parameters are not, and each visited
+// point is S(x1, ..., xn) in variable order. `indent` blanks start every line.
+void print_nest_code(std::FILE* out, const std::vector<const LoopNest*>& nests, const CodeNames& names,
+                     unsigned indent = 0);

@@ -13,7 +13,7 @@
 #include <vector>
 
 extern "C" {
-#include <polylib/ext_ehrhart.h>
+#include <polylib/ehrhart.h>
 }
 
 #include "base/error_report.h"
@@ -461,20 +461,18 @@ std::optional<mpq_class> evaluated(const evalue& e, const std::int64_t* values, 
     return sum;
 }
 
-// The count at one value of the parameters: the polynomial of the validity
-// domain that holds it (0 when none does); every domain that holds it must
-// agree, and the value must be a whole number.
-std::string count_at(const Enumeration* result, const std::int64_t* values, unsigned parameters) {
+// The count of one piece at one value of the parameters: the polynomial of
+// the validity domain that holds it (0 when none does); every domain that
+// holds it must agree. Nothing when they do not, or a value is not PolyLib's.
+std::optional<mpq_class> count_at(const Enumeration* result, const std::int64_t* values, unsigned parameters) {
     std::optional<mpq_class> count;
     for (const Enumeration* en = result; en; en = en->next) {
         if (!inside(en->ValidityDomain, values)) continue;
         std::optional<mpq_class> value = evaluated(en->EP, values, parameters);
-        if (!value || (count && *count != *value)) return not_a_count;
+        if (!value || (count && *count != *value)) return std::nullopt;
         count = value;
     }
-    if (!count) return "0";
-    if (count->get_den() != 1 || *count < 0) return not_a_count;
-    return count->get_num().get_str();
+    return count ? count : mpq_class(0);
 }
 
 // The problem of a count: the disjoint pieces, the context (when there
@@ -506,8 +504,9 @@ Matrix* inequalities_of(const Polyhedron* context, unsigned parameters) {
     return m;
 }
 
-// Runs in the worker: PolyLib's enumeration of the pieces (summed for a
-// union), evaluated at each value; one marked line per value.
+// Runs in the worker: PolyLib's enumeration of each piece, evaluated at each
+// value and summed; one marked line per value. (PolyLib's own sum over a
+// union, Domain_Enumerate, can miscount pieces of different lattices.)
 bool count_job(const std::string& bytes) {
     ProblemReader reader(bytes);
     std::int64_t pieces = 0, parameters = 0, points = 0;
@@ -516,7 +515,6 @@ bool count_job(const std::string& bytes) {
     for (std::int64_t k = 0; k < pieces; ++k) {
         owned.push_back(reader.polyhedron());
         if (!owned.back()) return false;
-        if (k > 0) owned[static_cast<std::size_t>(k - 1)]->next = owned.back().get();
     }
     PolyhedronPtr context;
     if (!reader.number(parameters) || parameters < 0) return false;
@@ -527,28 +525,40 @@ bool count_job(const std::string& bytes) {
     std::vector<std::int64_t> values(static_cast<std::size_t>(points) * p);
     for (std::int64_t& v : values) reader.number(v);
 
-    Polyhedron* domain = owned.front().get();
+    // The pieces are disjoint: their counts add up.
+    std::vector<std::optional<mpq_class>> totals(static_cast<std::size_t>(points), mpq_class(0));
     Polyhedron* given_context = context.get();
     Polyhedron* relaxed = nullptr;
     Matrix* inequalities = nullptr;
-    Enumeration* result = nullptr;
     bool done = polylib_guarded([&] {
         inequalities = inequalities_of(given_context, p);
         relaxed = Constraints2Polyhedron(inequalities, working_rows);
-        result = domain->next ? Domain_Enumerate(domain, relaxed, working_rows, nullptr)
-                              : Polyhedron_Enumerate(domain, relaxed, working_rows, nullptr);
     });
-    if (done) {
-        for (std::size_t k = 0; k < static_cast<std::size_t>(points); ++k)
-            std::printf("%s%s\n", count_mark, count_at(result, values.data() + k * p, p).c_str());
+    for (std::size_t piece = 0; piece < owned.size() && done; ++piece) {
+        Polyhedron* polyhedron = owned[piece].get();
+        Enumeration* result = nullptr;
+        done = polylib_guarded([&] { result = Polyhedron_Enumerate(polyhedron, relaxed, working_rows, nullptr); });
+        for (std::size_t k = 0; done && k < totals.size(); ++k) {
+            std::optional<mpq_class> count = count_at(result, values.data() + k * p, p);
+            if (!count || !totals[k])
+                totals[k].reset();
+            else
+                *totals[k] += *count;
+        }
+        polylib_guarded([&] {
+            if (result) Enumeration_Free(result);
+        });
     }
     polylib_guarded([&] {
-        if (result) Enumeration_Free(result);
         if (relaxed) Polyhedron_Free(relaxed);
         if (inequalities) Matrix_Free(inequalities);
     });
-    for (std::size_t k = 0; k < owned.size(); ++k) owned[k]->next = nullptr;
-    return done;
+    if (!done) return false;
+    for (const std::optional<mpq_class>& total : totals) {
+        bool whole = total && total->get_den() == 1 && *total >= 0;
+        std::printf("%s%s\n", count_mark, whole ? total->get_num().get_str().c_str() : not_a_count);
+    }
+    return true;
 }
 
 std::vector<std::string> marked_counts(const std::string& output) {
@@ -668,8 +678,11 @@ void print_codegen(StoreSession& session, const std::string& domain_name, const 
         refuse(session.report, codegen_kind, *problem);
         return;
     }
-    for (std::size_t k = 0; k < q->nests.size(); ++k) {
-        if (q->nests.size() > 1) std::fprintf(q->out(), "/* piece %zu of %zu */\n", k + 1, q->nests.size());
-        print_nest_code(q->out(), q->nests[k], names);
-    }
+    std::vector<const LoopNest*> pieces;
+    for (const LoopNest& nest : q->nests)
+        if (!nest.empty) pieces.push_back(&nest);
+    if (pieces.empty())
+        std::fputs("/* no integer point */\n", q->out());
+    else
+        print_nest_code(q->out(), pieces, names);
 }

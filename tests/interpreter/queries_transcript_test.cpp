@@ -163,6 +163,13 @@ const Transcript refusals[] = {
      "<6> > Codegen : 'for' is a name the C code needs for itself - command ignored\n"
      "<7> > H :=   { i, j | i <= j, i >= 0 }\n<8> > I :=   { i | i >= 0 }\n"
      "<9> > Codegen : two dimensions are named 'i' - command ignored\n<10> End.\n"},
+    {"NamesFromIslNotation",
+     "X := [N] -> { [i'] : 0 <= i' <= N } ;\nK := { N | N >= 0 } ;\ncodegen (X, K) ;\n"
+     "Y := [N] -> { [lb_1_0] : 0 <= lb_1_0 <= N } ;\ncodegen (Y, K) ;\n",
+     "<1> > X :=   { i', N | i' <= N, i' >= 0 }\n<2> > K :=   { N | N >= 0 }\n"
+     "<3> > Codegen : 'i'' is not a name in C - command ignored\n"
+     "<4> > Y :=   { lb_1_0, N | lb_1_0 <= N, lb_1_0 >= 0 }\n"
+     "<5> > Codegen : 'lb_1_0' is a name the C code needs for itself - command ignored\n<6> End.\n"},
     {"ListingBoundOfZero", "K := { | } ;\npoints (K, K, 0) ;\nsample (K, K, 0) ;\n",
      "<1> > K := { | }\n<2> > Points : the listing bound must be at least 1 - command ignored\n"
      "<3> > Sample : the listing bound must be at least 1 - command ignored\n<4> End.\n"},

@@ -25,6 +25,11 @@ const std::vector<PointCase> point_cases = {
     {"CrossingIntervals", "{ i, N | 0 <= i <= N } ; { i, N | N <= i <= 2N } ; { i, N | 0 <= i <= 5 }",
      "{ N | 0 <= N <= 5 }", -1, 6, -1, 11},
     {"StripesOfAUnion", "{ i, j | 0 <= i <= 3, j = 0 } ; { i, j | 0 <= i <= 3, j = 2 }", "{ | }", 0, 0, -1, 4},
+    {"UnionWithStrides", "{ i, j, N | 2j = i + N, 0 <= i <= 2N } ; { i, j, N | 0 <= i <= N, 3j = i + 6 }",
+     "{ N | 0 <= N <= 6 }", -1, 7, -1, 13},
+    {"UnionOfPiecesEmptyForSomeValues", "{ i, N | 0 <= i <= N - 2 } ; { i, N | N + 3 <= i <= 8 }",
+     "{ N | 0 <= N <= 6 }", -1, 7, -1, 9},
+    {"FarApartPieces", "{ i | 0 <= i <= 3 } ; { i | 100000 <= i <= 100003 }", "{ | }", 0, 0, -1, 100004},
     {"RationalVertices", "{ i, j, N | 3i >= 1, 3i <= 2N + 1, 2j >= i, 5j <= 3N }", "{ N | 0 <= N <= 7 }", -1, 8,
      -1, 8},
     {"ThinStrip", "{ i, j, N | 0 <= i <= N, 2i <= 3j, 3j <= 2i + 1 }", "{ N | 0 <= N <= 9 }", -1, 10, -1, 10},
@@ -53,8 +58,6 @@ const std::vector<PointCase> point_cases = {
 };
 
 void PrintTo(const PointCase& c, std::ostream* os) { *os << c.name; }
-
-bool is_union(const PointCase& c) { return pieces_of(c).size() > 1; }
 
 int declaration_count(const PointCase& c) {
     std::size_t pieces = pieces_of(c).size();

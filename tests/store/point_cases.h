@@ -27,7 +27,6 @@ void PrintTo(const PointCase& c, std::ostream* os);
 // number declarations_of(c) + 1.
 std::string declarations(const PointCase& c);
 int declaration_count(const PointCase& c);
-bool is_union(const PointCase& c);
 
 // What a statement wrote: the text between its prompt and the next one.
 std::string statement_output(const std::string& transcript, int statement);
