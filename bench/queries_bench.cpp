@@ -241,7 +241,7 @@ void BM_IssubsetStatement(benchmark::State& state) {
     }
     for (auto _ : state) {
         DomainLock lock;
-        print_domain_test(store.session().report, DomainTest::subset, holds ? "S" : "B", holds ? "B" : "S",
+        print_domain_test(store.session(), DomainTest::subset, holds ? "S" : "B", holds ? "B" : "S",
                           store.list());
         std::fflush(store.out());
     }

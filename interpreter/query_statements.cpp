@@ -24,7 +24,7 @@ void codegen_statement(Session& session, char* domain, char* context) {
 void domain_test_statement(Session& session, DomainTest test, char* first, char* second) {
     std::string a = take_name(first), b = second ? take_name(second) : std::string();
     DomainLock lock;
-    print_domain_test(session.report, test, a, b, session.registries.DomainList);
+    print_domain_test(session, test, a, b, session.registries.DomainList);
 }
 
 void define_gist(Session& session, char* result, char* domain, char* context) {

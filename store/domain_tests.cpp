@@ -15,6 +15,7 @@
 #include "store/exact_check.h"
 #include "store/loop_nest.h"
 #include "store/operations.h"
+#include "store/work_deadline.h"
 #include "store/work_space.h"
 
 namespace {
@@ -70,11 +71,11 @@ bool in_union(const Polyhedron* domain, const Point& x) {
     return false;
 }
 
-enum class Search { found, none, beyond_64_bits, polylib_failed };
+enum class Search { found, none, beyond_64_bits, polylib_failed, stopped };
 
 // The first point of a bounded polyhedron. "none" is only as good as the
 // generators the nest is checked against.
-Search first_point(const Polyhedron* p, Point& x) {
+Search first_point(const Polyhedron* p, Point& x, CancelCheck* watch) {
     LoopNest nest;
     switch (build_loop_nest(p, nullptr, nest)) {
     case NestOutcome::ready: break;
@@ -82,10 +83,11 @@ Search first_point(const Polyhedron* p, Point& x) {
     case NestOutcome::unbounded:
     case NestOutcome::wrapped: return Search::beyond_64_bits;
     }
-    NestRunner runner(nest);
+    NestRunner runner(nest, watch);
     runner.fix_parameters(nullptr);
     bool found = runner.next();
     if (runner.beyond_64_bits()) return Search::beyond_64_bits;
+    if (runner.stopped()) return Search::stopped;
     if (!found) return Search::none;
     x.assign(runner.point(), runner.point() + nest.variables);
     return Search::found;
@@ -132,7 +134,7 @@ std::optional<std::vector<std::pair<std::int64_t, std::int64_t>>> generator_box(
 
 // The polyhedron cut to its box; "none" stands once the cut passes the
 // exact check of a declaration.
-Search point_in_box(const Polyhedron* p, Point& x) {
+Search point_in_box(const Polyhedron* p, Point& x, CancelCheck* watch) {
     auto box = generator_box(p);
     if (!box) return Search::beyond_64_bits;
     const unsigned n = p->Dimension;
@@ -161,7 +163,7 @@ Search point_in_box(const Polyhedron* p, Point& x) {
     MatrixPtr owned_rows(rows);
     PolyhedronPtr owned_cut(cut);
     if (!done || !cut) return Search::polylib_failed;
-    Search found = emptyQ(cut) || cut->NbRays == 0 ? Search::none : first_point(cut, x);
+    Search found = emptyQ(cut) || cut->NbRays == 0 ? Search::none : first_point(cut, x, watch);
     if (found != Search::none) return found;
     ConeConstraints declared;
     for (unsigned r = 0; r < rows->NbRows; ++r) {
@@ -174,34 +176,38 @@ Search point_in_box(const Polyhedron* p, Point& x) {
 
 // A point of the polyhedron, bounded or not; one found is checked against
 // it exactly.
-Search some_point(const Polyhedron* p, Point& x) {
+Search some_point(const Polyhedron* p, Point& x, CancelCheck* watch) {
     if (emptyQ(p) || p->NbRays == 0) return Search::none;
-    Search found = bounded(p) ? first_point(p, x) : point_in_box(p, x);
+    Search found = bounded(p) ? first_point(p, x, watch) : point_in_box(p, x, watch);
     if (found == Search::found && !holds_point(p, x)) return Search::beyond_64_bits;
     return found;
 }
 
 class Answer {
 public:
-    Answer(StatementReport& report, std::string what) : report_(report), what_(std::move(what)) {}
+    Answer(StatementReport& report, std::string what, WorkDeadline& watch)
+        : report_(report), what_(std::move(what)), watch_(watch) {}
     // False, once told, when the search failed.
     bool usable(Search s) {
         if (s == Search::beyond_64_bits) report_error(report_, "64-bit overflow in " + what_ + " - command ignored");
         if (s == Search::polylib_failed) report_polylib_failure(report_, what_);
+        if (s == Search::stopped) report_error(report_, watch_.stopped(what_));
         return s == Search::found || s == Search::none;
     }
+    CancelCheck* watch() { return &watch_; }
     void overflow() { report_error(report_, "64-bit overflow in " + what_ + " - command ignored"); }
     void polylib_failed() { report_polylib_failure(report_, what_); }
 
 private:
     StatementReport& report_;
     std::string what_;
+    WorkDeadline& watch_;
 };
 
 std::optional<bool> union_is_empty(Answer& answer, const Polyhedron* domain) {
     Point x;
     for (const Polyhedron* p = domain; p; p = p->next) {
-        Search s = some_point(p, x);
+        Search s = some_point(p, x, answer.watch());
         if (!answer.usable(s)) return std::nullopt;
         if (s == Search::found) return false;
     }
@@ -240,8 +246,12 @@ std::optional<bool> included(Answer& answer, const Polyhedron* a, const Polyhedr
     Point x;
     bool searched = true;
     for (const Polyhedron* p = difference; p && searched; p = p->next) {
-        Search s = some_point(p, x);
+        Search s = some_point(p, x, answer.watch());
         if (s == Search::found && in_union(a, x) && !in_union(b, x)) return false;
+        if (s == Search::stopped) {
+            answer.usable(s);
+            return std::nullopt;
+        }
         searched = s == Search::none;
     }
     if (difference && !exact_binop_result("diff", difference, a, b)) {
@@ -264,17 +274,19 @@ std::string dimensions(unsigned d) { return std::to_string(d) + (d == 1 ? " dime
 
 IntegerEmptiness integer_emptiness(const Polyhedron* polyhedron) {
     Point x;
-    switch (some_point(polyhedron, x)) {
+    switch (some_point(polyhedron, x, nullptr)) {
     case Search::found: return IntegerEmptiness::not_empty;
     case Search::none: return IntegerEmptiness::empty;
     case Search::beyond_64_bits: return IntegerEmptiness::beyond_64_bits;
-    case Search::polylib_failed: return IntegerEmptiness::polylib_failed;
+    case Search::polylib_failed:
+    case Search::stopped: return IntegerEmptiness::polylib_failed;
     }
     return IntegerEmptiness::polylib_failed;
 }
 
-void print_domain_test(StatementReport& report, DomainTest test, const std::string& first, const std::string& second,
+void print_domain_test(StoreSession& session, DomainTest test, const std::string& first, const std::string& second,
                        DomainEntry* list) {
+    StatementReport& report = session.report;
     const TestKind& kind = kind_of(test);
     const DomainEntry* a = lookup_domain(first, list);
     const DomainEntry* b = test == DomainTest::empty ? a : lookup_domain(second, list);
@@ -294,7 +306,8 @@ void print_domain_test(StatementReport& report, DomainTest test, const std::stri
         report_error(report, what + " " + *problem + " - command ignored");
         return;
     }
-    Answer answer(report, what);
+    WorkDeadline watch(session.reader, session.analysis_time_limit);
+    Answer answer(report, what, watch);
     std::optional<bool> result;
     if (test == DomainTest::empty) {
         result = union_is_empty(answer, a->domain);

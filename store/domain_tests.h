@@ -9,8 +9,9 @@
 enum class DomainTest { empty, subset, equal };
 
 // Writes "> true" or "> false" to the session's output, or one refusal
-// line. `second` is unused by the emptiness test. Expects domain_lock held.
-void print_domain_test(StatementReport& report, DomainTest test, const std::string& first, const std::string& second,
+// line; a search stops on Ctrl-C or after the session's analysis time limit.
+// `second` is unused by the emptiness test. Expects domain_lock held.
+void print_domain_test(StoreSession& session, DomainTest test, const std::string& first, const std::string& second,
                        DomainEntry* list);
 
 enum class IntegerEmptiness { empty, not_empty, beyond_64_bits, polylib_failed };

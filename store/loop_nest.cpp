@@ -14,7 +14,7 @@ namespace {
 constexpr unsigned working_rows = 100;
 constexpr __int128 smallest_64 = std::numeric_limits<std::int64_t>::min();
 constexpr __int128 largest_64 = std::numeric_limits<std::int64_t>::max();
-// How many levels a count enters between two looks at its cancellation.
+// How many levels a watched run enters between two looks at whether to stop.
 constexpr unsigned levels_between_looks = 4096;
 
 struct FlaggedRow {
@@ -293,8 +293,9 @@ __int128 positive_modulo(__int128 a, __int128 m) {   // m > 0
 
 }  // namespace
 
-NestRunner::NestRunner(const LoopNest& nest)
-    : nest_(nest), levels_(nest.variables), x_(nest.variables), last_(nest.variables), step_(nest.variables) {
+NestRunner::NestRunner(const LoopNest& nest, CancelCheck* watch)
+    : nest_(nest), levels_(nest.variables), watch_(watch), x_(nest.variables), last_(nest.variables),
+      step_(nest.variables) {
     for (unsigned k = 0; k < nest.variables; ++k) {
         const NestLevel& level = nest.levels[k];
         FixedLevel& fixed = levels_[k];
@@ -347,6 +348,8 @@ bool NestRunner::row_value(const FixedRow& row, unsigned k, const std::int64_t* 
 
 bool NestRunner::range(unsigned k, const std::int64_t* x, std::int64_t& first, std::int64_t& last,
                        std::int64_t& step) {
+    if (watch_ && ++ticks_ % levels_between_looks == 0 && !stopped_) stopped_ = watch_->analysis_cancelled();
+    if (stopped_) return false;
     const FixedLevel& level = levels_[k];
     __int128 low = 0, high = 0, g = 0;
     bool has_low = false, has_high = false;
@@ -409,7 +412,7 @@ bool NestRunner::next(bool descending) {
             auto level = static_cast<unsigned>(k);
             std::int64_t first, last, step;
             if (!range(level, x_.data(), first, last, step)) {
-                if (beyond_64_bits_) break;
+                if (beyond_64_bits_ || stopped_) break;
                 entering = false;
                 --k;
                 continue;
@@ -450,30 +453,27 @@ bool NestRunner::sample_from(unsigned k, std::int64_t* x) {
             tried = true;
             x[k] = static_cast<std::int64_t>(value);
             if (sample_from(k + 1, x)) return true;
-            if (beyond_64_bits_) return false;
+            if (beyond_64_bits_ || stopped_) return false;
         }
         if (!tried) return false;
     }
 }
 
-NestRunner::CountStatus NestRunner::count(unsigned __int128& total, CancelCheck* cancel, std::uint64_t* budget) {
+NestRunner::CountStatus NestRunner::count(unsigned __int128& total, std::uint64_t* budget) {
     if (beyond_64_bits_) return CountStatus::beyond_64_bits;
     if (!guards_hold_) return CountStatus::done;
-    CountLimits limits{cancel, budget, 0, CountStatus::done};
+    over_budget_ = false;
     std::vector<std::int64_t> x(nest_.variables);
-    if (!count_from(0, x.data(), total, limits)) return beyond_64_bits_ ? CountStatus::beyond_64_bits : limits.stopped;
-    return CountStatus::done;
+    if (count_from(0, x.data(), total, budget)) return CountStatus::done;
+    if (beyond_64_bits_) return CountStatus::beyond_64_bits;
+    return over_budget_ ? CountStatus::over_budget : CountStatus::stopped;
 }
 
-bool NestRunner::count_from(unsigned k, std::int64_t* x, unsigned __int128& total, CountLimits& limits) {
+bool NestRunner::count_from(unsigned k, std::int64_t* x, unsigned __int128& total, std::uint64_t* budget) {
     const unsigned v = nest_.variables;
-    if (limits.budget && (*limits.budget)-- == 0) {
-        *limits.budget = 0;
-        limits.stopped = CountStatus::over_budget;
-        return false;
-    }
-    if (++limits.ticks % levels_between_looks == 0 && limits.cancel && limits.cancel->analysis_cancelled()) {
-        limits.stopped = CountStatus::cancelled;
+    if (budget && (*budget)-- == 0) {
+        *budget = 0;
+        over_budget_ = true;
         return false;
     }
     if (k == v) {
@@ -481,14 +481,14 @@ bool NestRunner::count_from(unsigned k, std::int64_t* x, unsigned __int128& tota
         return true;
     }
     std::int64_t first, last, step;
-    if (!range(k, x, first, last, step)) return !beyond_64_bits_;
+    if (!range(k, x, first, last, step)) return !beyond_64_bits_ && !stopped_;
     if (k + 1 == v) {
         total += static_cast<unsigned __int128>((static_cast<__int128>(last) - first) / step + 1);
         return true;
     }
     for (__int128 value = first; value <= last; value += step) {
         x[k] = static_cast<std::int64_t>(value);
-        if (!count_from(k + 1, x, total, limits)) return false;
+        if (!count_from(k + 1, x, total, budget)) return false;
     }
     return true;
 }

@@ -60,14 +60,16 @@ NestOutcome build_loop_nest(const Polyhedron* polyhedron, const Polyhedron* cont
 
 // The nest at fixed values of the parameters: bounds computed in 128 bits,
 // and a coordinate or a bound that leaves 64 bits stops the run with
-// `beyond_64_bits` set. Nothing is allocated once fixed.
+// `beyond_64_bits` set. Nothing is allocated once fixed. A watched runner
+// asks now and then whether to stop, and then stops for good (`stopped`).
 class NestRunner {
 public:
-    explicit NestRunner(const LoopNest& nest);
+    explicit NestRunner(const LoopNest& nest, CancelCheck* watch = nullptr);
 
     // False when the guards fail (no point at these values).
     bool fix_parameters(const std::int64_t* parameters);
     bool beyond_64_bits() const { return beyond_64_bits_; }
+    bool stopped() const { return stopped_; }
     unsigned variables() const { return nest_.variables; }
 
     // The points one by one in lexicographic order (descending: from the
@@ -81,8 +83,8 @@ public:
     // The number of points, added to `total`; the innermost variable's
     // values are counted, not visited. `budget`, when given, is the number
     // of levels the count may still enter.
-    enum class CountStatus { done, cancelled, beyond_64_bits, over_budget };
-    CountStatus count(unsigned __int128& total, CancelCheck* cancel = nullptr, std::uint64_t* budget = nullptr);
+    enum class CountStatus { done, stopped, beyond_64_bits, over_budget };
+    CountStatus count(unsigned __int128& total, std::uint64_t* budget = nullptr);
 
 private:
     struct FixedRow {
@@ -104,18 +106,16 @@ private:
     bool range(unsigned k, const std::int64_t* x, std::int64_t& first, std::int64_t& last, std::int64_t& step);
     bool row_value(const FixedRow& row, unsigned k, const std::int64_t* x, __int128& value);
     bool sample_from(unsigned k, std::int64_t* x);
-    struct CountLimits {
-        CancelCheck* cancel;
-        std::uint64_t* budget;
-        unsigned ticks;
-        CountStatus stopped;
-    };
-    bool count_from(unsigned k, std::int64_t* x, unsigned __int128& total, CountLimits& limits);
+    bool count_from(unsigned k, std::int64_t* x, unsigned __int128& total, std::uint64_t* budget);
 
     const LoopNest& nest_;
     std::vector<FixedLevel> levels_;
     bool guards_hold_ = false;
     bool beyond_64_bits_ = false;
+    CancelCheck* watch_;
+    unsigned ticks_ = 0;
+    bool stopped_ = false;
+    bool over_budget_ = false;
     // The cursor of next(): the point, and each variable's last value and step.
     std::vector<std::int64_t> x_, last_, step_;
     bool started_ = false, finished_ = false;

@@ -23,6 +23,7 @@ extern "C" {
 #include "store/disjoint_decomposition.h"
 #include "store/loop_nest.h"
 #include "store/operations.h"
+#include "store/work_deadline.h"
 #include "store/work_space.h"
 #include "store/worker_problem.h"
 
@@ -94,8 +95,9 @@ std::size_t union_rows(const Polyhedron* domain) {
 // for a union), each with its loop nest, and the nest of the context.
 struct PreparedQuery {
     StatementReport* report = nullptr;
-    CancelCheck* cancel = nullptr;
+    CancelCheck* cancel = nullptr;   // the user's, for the worker
     std::chrono::milliseconds time_limit{};
+    WorkDeadline* watch = nullptr;   // the user's and the time limit, for the work done here
     const DomainEntry* entry = nullptr;
     const DomainEntry* context = nullptr;
     unsigned parameters = 0;
@@ -107,10 +109,10 @@ struct PreparedQuery {
     std::string what;        // e.g. "the listing of the points of 'D'"
 
     FILE* out() const { return report->out; }
-    bool cancelled() const { return cancel && cancel->analysis_cancelled(); }
+    bool cancelled() const { return watch->analysis_cancelled(); }
     void fail(const std::string& why) const { report_error(*report, why + " - command ignored"); }
     void overflow() const { fail("64-bit overflow in " + what); }
-    void interrupted() const { fail(what + " was interrupted"); }
+    void interrupted() const { report_error(*report, watch->stopped(what)); }
     void polylib_failed() const { report_polylib_failure(*report, what); }
 };
 
@@ -151,12 +153,14 @@ bool make_pieces(PreparedQuery& q) {
     return true;
 }
 
-std::optional<PreparedQuery> prepare(StoreSession& session, const QueryKind& kind, const std::string& domain_name,
-                                     const std::string& context_name, DomainEntry* list) {
+std::optional<PreparedQuery> prepare(StoreSession& session, WorkDeadline& watch, const QueryKind& kind,
+                                     const std::string& domain_name, const std::string& context_name,
+                                     DomainEntry* list) {
     PreparedQuery q;
     q.report = &session.report;
     q.cancel = session.reader;
     q.time_limit = session.analysis_time_limit;
+    q.watch = &watch;
     StatementReport& report = session.report;
     q.entry = lookup_domain(domain_name, list);
     q.context = lookup_domain(context_name, list);
@@ -241,32 +245,35 @@ std::string values_left_over(std::uint64_t bound, unsigned __int128 total) {
 }
 
 // The values of the parameters in lexicographic order, `bound` at most:
-// `answer` runs at each (false stops everything); values left over are
-// counted and told.
+// `answer` runs at each (false stops everything). False when the work
+// stopped (told); `left_over` is then the line that tells how many values
+// were not answered, or empty.
 template <class Answer>
-void for_each_parameter_value(const PreparedQuery& q, std::uint64_t bound, Answer&& answer) {
-    NestRunner values(q.context_nest);
+bool for_each_parameter_value(const PreparedQuery& q, std::uint64_t bound, std::string& left_over, Answer&& answer) {
+    NestRunner values(q.context_nest, q.watch);
     values.fix_parameters(nullptr);
     std::uint64_t listed = 0;
     while (values.next()) {
         if (listed == bound) {
             unsigned __int128 total = 0;
             values.fix_parameters(nullptr);
-            if (values.count(total, q.cancel) != NestRunner::CountStatus::done) {
+            if (values.count(total) != NestRunner::CountStatus::done) {
                 q.interrupted();
-                return;
+                return false;
             }
-            std::fputs(values_left_over(bound, total).c_str(), q.out());
-            return;
+            left_over = values_left_over(bound, total);
+            return true;
         }
         if (q.cancelled()) {
             q.interrupted();
-            return;
+            return false;
         }
-        if (!answer(values.point())) return;
+        if (!answer(values.point())) return false;
         ++listed;
     }
     if (values.beyond_64_bits()) q.overflow();
+    if (values.stopped()) q.interrupted();
+    return !values.beyond_64_bits() && !values.stopped();
 }
 
 // The points' text, handed to the stream in large pieces.
@@ -325,12 +332,16 @@ private:
 
 std::vector<NestRunner> runners_of(const PreparedQuery& q) {
     std::vector<NestRunner> runners;
-    for (const LoopNest& nest : q.nests) runners.emplace_back(nest);
+    for (const LoopNest& nest : q.nests) runners.emplace_back(nest, q.watch);
     return runners;
 }
 
 bool any_beyond_64_bits(const std::vector<NestRunner>& runners) {
     return std::any_of(runners.begin(), runners.end(), [](const NestRunner& r) { return r.beyond_64_bits(); });
+}
+
+bool any_stopped(const std::vector<NestRunner>& runners) {
+    return std::any_of(runners.begin(), runners.end(), [](const NestRunner& r) { return r.stopped(); });
 }
 
 // The number of points at the values the runners are fixed at (they are
@@ -339,10 +350,10 @@ std::optional<unsigned __int128> counted(const PreparedQuery& q, std::vector<Nes
                                          const std::int64_t* parameters) {
     unsigned __int128 total = 0;
     for (NestRunner& r : runners) {
-        switch (r.count(total, q.cancel)) {
+        switch (r.count(total)) {
         case NestRunner::CountStatus::done: break;
         case NestRunner::CountStatus::beyond_64_bits: q.overflow(); return std::nullopt;
-        case NestRunner::CountStatus::cancelled:
+        case NestRunner::CountStatus::stopped:
         case NestRunner::CountStatus::over_budget: q.interrupted(); return std::nullopt;
         }
         r.fix_parameters(parameters);
@@ -353,7 +364,8 @@ std::optional<unsigned __int128> counted(const PreparedQuery& q, std::vector<Nes
 void list_points(const PreparedQuery& q, std::uint64_t bound) {
     std::vector<NestRunner> runners = runners_of(q);
     const unsigned variables = q.nests.front().variables;
-    for_each_parameter_value(q, bound, [&](const std::int64_t* parameters) {
+    std::string left_over;
+    bool done = for_each_parameter_value(q, bound, left_over, [&](const std::int64_t* parameters) {
         for (NestRunner& r : runners) r.fix_parameters(parameters);
         std::optional<unsigned __int128> total = counted(q, runners, parameters);
         if (!total) return false;
@@ -377,15 +389,21 @@ void list_points(const PreparedQuery& q, std::uint64_t bound) {
             q.overflow();
             return false;
         }
+        if (any_stopped(runners)) {
+            q.interrupted();
+            return false;
+        }
         return true;
     });
+    if (done) std::fputs(left_over.c_str(), q.out());
 }
 
 void print_extremes(PointQuery query, const PreparedQuery& q, std::uint64_t bound) {
     std::vector<NestRunner> runners = runners_of(q);
     const unsigned variables = q.nests.front().variables;
     std::vector<std::int64_t> best(variables), x(variables);
-    for_each_parameter_value(q, bound, [&](const std::int64_t* parameters) {
+    std::string left_over;
+    bool done = for_each_parameter_value(q, bound, left_over, [&](const std::int64_t* parameters) {
         bool found = false;
         for (NestRunner& r : runners) {
             r.fix_parameters(parameters);
@@ -405,10 +423,15 @@ void print_extremes(PointQuery query, const PreparedQuery& q, std::uint64_t boun
             q.overflow();
             return false;
         }
+        if (any_stopped(runners)) {
+            q.interrupted();
+            return false;
+        }
         std::fprintf(q.out(), "> %s%s\n", heading(q, parameters).c_str(),
                      found ? tuple(best.data(), variables).c_str() : "empty");
         return true;
     });
+    if (done) std::fputs(left_over.c_str(), q.out());
 }
 
 // ---- Counts from the Ehrhart quasi-polynomial ---------------------------------
@@ -578,29 +601,13 @@ void print_counts(const PreparedQuery& q, std::uint64_t bound) {
     // The values first: the worker counts at all of them at once.
     std::vector<std::int64_t> values;
     std::size_t listed = 0;
-    std::optional<std::string> left_over;
-    {
-        NestRunner parameters(q.context_nest);
-        parameters.fix_parameters(nullptr);
-        while (parameters.next()) {
-            if (listed == bound) {
-                unsigned __int128 total = 0;
-                parameters.fix_parameters(nullptr);
-                if (parameters.count(total, q.cancel) != NestRunner::CountStatus::done) {
-                    q.interrupted();
-                    return;
-                }
-                left_over = values_left_over(bound, total);
-                break;
-            }
-            values.insert(values.end(), parameters.point(), parameters.point() + q.parameters);
-            ++listed;
-        }
-        if (parameters.beyond_64_bits()) {
-            q.overflow();
-            return;
-        }
-    }
+    std::string left_over;
+    bool collected = for_each_parameter_value(q, bound, left_over, [&](const std::int64_t* parameters) {
+        values.insert(values.end(), parameters, parameters + q.parameters);
+        ++listed;
+        return true;
+    });
+    if (!collected) return;
     std::vector<std::string> counts(listed, "0");
     if (!q.pieces.empty()) {
         std::fflush(q.out());
@@ -630,8 +637,8 @@ void print_counts(const PreparedQuery& q, std::uint64_t bound) {
         for (NestRunner& r : runners) {
             if (!checked) break;
             r.fix_parameters(at);
-            NestRunner::CountStatus status = r.count(total, q.cancel, &budget);
-            if (status == NestRunner::CountStatus::cancelled) {
+            NestRunner::CountStatus status = r.count(total, &budget);
+            if (status == NestRunner::CountStatus::stopped) {
                 q.interrupted();
                 return;
             }
@@ -646,7 +653,7 @@ void print_counts(const PreparedQuery& q, std::uint64_t bound) {
     for (std::size_t k = 0; k < listed; ++k)
         std::fprintf(q.out(), "> %s%s\n", heading(q, values.data() + k * q.parameters).c_str(),
                      points_text(counts[k]).c_str());
-    if (left_over) std::fputs(left_over->c_str(), q.out());
+    std::fputs(left_over.c_str(), q.out());
 }
 
 }  // namespace
@@ -657,7 +664,8 @@ void answer_point_query(StoreSession& session, const PointQuestion& question, Do
         refuse(session.report, kind, "the listing bound must be at least 1");
         return;
     }
-    std::optional<PreparedQuery> q = prepare(session, kind, question.domain_name, question.context_name, list);
+    WorkDeadline watch(session.reader, session.analysis_time_limit);
+    std::optional<PreparedQuery> q = prepare(session, watch, kind, question.domain_name, question.context_name, list);
     if (!q) return;
     switch (question.query) {
     case PointQuery::points: list_points(*q, question.bound); break;
@@ -670,7 +678,8 @@ void answer_point_query(StoreSession& session, const PointQuestion& question, Do
 
 void print_codegen(StoreSession& session, const std::string& domain_name, const std::string& context_name,
                    DomainEntry* list) {
-    std::optional<PreparedQuery> q = prepare(session, codegen_kind, domain_name, context_name, list);
+    WorkDeadline watch(session.reader, session.analysis_time_limit);
+    std::optional<PreparedQuery> q = prepare(session, watch, codegen_kind, domain_name, context_name, list);
     if (!q) return;
     CodeNames names{var_names_array(q->entry->vars), q->parameter_names};
     names.variables.resize(q->nests.front().variables);

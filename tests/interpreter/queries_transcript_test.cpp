@@ -3,6 +3,11 @@
 // refusals and syntax hints, and the names that became keywords.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
+#include "interpreter/session.h"
+#include "tests/support/in_process.h"
 #include "tests/support/run_program.h"
 
 namespace {
@@ -221,6 +226,49 @@ const Transcript keywords[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Keywords, QueriesTranscript, ::testing::ValuesIn(keywords), transcript_name);
+
+// Work done in the calculator's own process stops, as an analysis in the
+// worker does, after the session's time limit.
+TEST(QueriesTimeLimit, LongCountsAndSearchesStopAtTheLimit) {
+    char* text = nullptr;
+    std::size_t size = 0;
+    FILE* out = open_memstream(&text, &size);
+    {
+        Session session(out);
+        session.analysis_time_limit = std::chrono::milliseconds(300);
+        run_statements_in(session,
+                          "B := { i, j, k | 0 <= i <= 100000, 0 <= j <= 100000, 0 <= k <= 100000 } ;\nK := { | } ;\n"
+                          "points (B, K) ;\nT := { i, j, k | 0 <= i <= 1000000, 0 <= j <= 1000000, 3k >= 1, 3k <= 2 } ;\n"
+                          "isempty (T) ;\nlexmin (T, K) ;\n");
+        std::fflush(out);
+        std::string written(text, size);
+        for (const char* line :
+             {"> Error - line 3 : the listing of the points of 'B' took more than 300 ms and was stopped - command ignored",
+              "> Error - line 5 : the emptiness test of 'T' took more than 300 ms and was stopped - command ignored",
+              "> Error - line 6 : the lexicographic minimum of 'T' took more than 300 ms and was stopped - command "
+              "ignored"})
+            EXPECT_NE(written.find(line), std::string::npos) << line << "\nin:\n" << written;
+    }
+    std::fclose(out);
+    std::free(text);
+}
+
+// The ready-made script of these statements answers as the README shows.
+TEST(QueriesExample, AnswersAsDocumented) {
+    std::ifstream file(QARNEST_SOURCE_DIR "/examples/points");
+    ASSERT_TRUE(file) << "examples/points is missing";
+    std::stringstream script;
+    script << file.rdbuf();
+    ProgramResult r = run_qarnest(script.str());
+    EXPECT_EQ(r.exit_status, 0);
+    const char* const answers[] = {
+        "<3> > N = 0 : 1 point\n  (0, 0)\n> N = 1 : 3 points\n",
+        "<4> > N = 0 : 1 point\n> N = 1 : 3 points\n> N = 2 : 6 points\n<5> ",
+        "<6> > N = 0 : (0, 0)\n> N = 1 : (1, 1)\n> N = 2 : (2, 2)\n<7> ",
+        "<9> for (long i = 0; i <= N; i++) {\n  for (long j = 0; j <= i; j++) {\n    S(i, j);\n  }\n}\n<10> ",
+        "<11> > true\n<12> > false\n<13> > G :=   { i, j, N | i <= N, i >= j, j >= 0 }\n<14> End.\n"};
+    for (const char* answer : answers) EXPECT_NE(r.out.find(answer), std::string::npos) << answer << "\nin:\n" << r.out;
+}
 
 TEST(QueriesExitStatus, ARefusedQueryInAScriptFileFailsTheRun) {
     char path[] = "/tmp/qarnest-queries-XXXXXX";

@@ -57,19 +57,25 @@ struct Always : CancelCheck {
     bool analysis_cancelled() override { return true; }
 };
 
-TEST(NestRunner, CountStopsWhenCancelledOrOutOfBudget) {
+TEST(NestRunner, StopsWhenToldOrOutOfBudget) {
     LoopNest nest = interval_then_multiple(0, 1000000, 3);
     NestRunner runner(nest);
     ASSERT_TRUE(runner.fix_parameters(nullptr));
-    unsigned __int128 total = 0;
-    Always cancel;
-    EXPECT_EQ(runner.count(total, &cancel), NestRunner::CountStatus::cancelled);
     std::uint64_t budget = 10;
-    total = 0;
-    EXPECT_EQ(runner.count(total, nullptr, &budget), NestRunner::CountStatus::over_budget);
+    unsigned __int128 total = 0;
+    EXPECT_EQ(runner.count(total, &budget), NestRunner::CountStatus::over_budget);
     total = 0;
     EXPECT_EQ(runner.count(total), NestRunner::CountStatus::done);
     EXPECT_TRUE(total == 1000001);
+
+    Always cancel;
+    NestRunner watched(nest, &cancel);
+    ASSERT_TRUE(watched.fix_parameters(nullptr));
+    total = 0;
+    EXPECT_EQ(watched.count(total), NestRunner::CountStatus::stopped);
+    EXPECT_TRUE(watched.stopped());
+    ASSERT_TRUE(watched.fix_parameters(nullptr));
+    EXPECT_FALSE(watched.next(true)) << "a stopped runner stays stopped";
 }
 
 TEST(NestRunner, SampleIsInTheMiddle) {
