@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <sys/resource.h>
@@ -125,6 +126,21 @@ TEST_F(AtomicFile, ADeviceIsWrittenInPlaceAndItsFailureTold) {
     EXPECT_EQ(write_file_atomically("/dev/null", [](FileSink& sink) { sink.write("content"); }), "");
     ASSERT_EQ(stat("/dev/null", &status), 0);
     EXPECT_TRUE(S_ISCHR(status.st_mode));
+}
+
+// "/dev/stdout" sent to a file: the content goes where the process's own
+// writes are, between them, not over them nor in place of the file.
+TEST_F(AtomicFile, AnOwnDescriptorIsWrittenAtItsPosition) {
+    const std::string file = folder_ + "/output.txt";
+    const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "before ", 7), 7);
+    EXPECT_EQ(write_file_atomically("/dev/fd/" + std::to_string(fd), [](FileSink& sink) { sink.write("content"); }),
+              "");
+    ASSERT_EQ(::write(fd, " after", 6), 6);
+    close(fd);
+    EXPECT_EQ(content_of(file), "before content after");
+    EXPECT_EQ(entries(), std::vector<std::string>{"output.txt"});
 }
 
 TEST_F(AtomicFile, ALinkKeepsLeadingToTheNewContent) {
