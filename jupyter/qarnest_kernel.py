@@ -341,6 +341,9 @@ class QarnestKernel(Kernel):
             self.drop_unfinished_statement()
         if not pictured and self.ready.get("picture") and self.ready["picture"] != self.shown_picture:
             self.show_picture()
+        elif not self.ready.get("picture"):
+            # Nothing is shown: the same picture shown again is a change.
+            self.shown_picture = None
         return self.reply_with(self.failures)
 
     def answer_line(self, line, last, allow_stdin):

@@ -195,6 +195,8 @@ class KernelTest(unittest.TestCase):
         self.assertEqual(len(marker_centres(both.pictures[0])), 15 + 4)
         masked = self.run_cell("visu (T) ;\nvisu (S) ;")
         self.assertEqual(masked.pictures, [], "nothing shown any more")
+        self.assertEqual(len(self.run_cell("visu (S) ;").pictures), 1, "shown again after nothing was")
+        self.run_cell("visu (S) ;")
         refused = self.run_cell("%picture 0x10")
         self.assertEqual(refused.status, "error")
         self.assertEqual(refused.text("stderr"), "%picture 0x10: give WIDTHxHEIGHT, each 1 to 8192 pixels\n")
