@@ -129,6 +129,10 @@ private:
 bool Loader::prepare(std::vector<SavedStatement> statements) {
     DomainLock lock;
     for (SavedStatement& s : statements) {
+        if (session_.statement_abandoned()) {
+            std::fprintf(session_.report.out, "> Interrupted: nothing is loaded from '%s'\n", file_.c_str());
+            return false;
+        }
         LoadedStatement l{std::move(s), nullptr, nullptr};
         if (l.statement.kind == SavedStatement::Kind::Domain) {
             const ParsedSet& set = l.statement.domain;
@@ -213,6 +217,11 @@ void Loader::run() {
     if (!prepare(std::move(std::get<std::vector<SavedStatement>>(read)))) return;
     std::size_t domains = 0, matrices = 0;
     for (LoadedStatement& l : loaded_) {
+        // Ctrl-C stops the whole load, not only the definition it falls on.
+        if (session_.statement_abandoned()) {
+            std::fprintf(session_.report.out, "> Interrupted: nothing more is loaded from '%s'\n", file_.c_str());
+            return;
+        }
         switch (l.statement.kind) {
         case SavedStatement::Kind::Domain:
             store_domain(l);

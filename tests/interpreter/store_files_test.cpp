@@ -9,6 +9,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -230,6 +231,30 @@ TEST_F(StoreFiles, ATakenNameIsAskedAtTheTerminal) {
     EXPECT_NE(session.output().find("> OK : overwrite 'P'\n> P :=   { i | i >= 5 }\n> Loaded 1 domain and 0 matrices from"),
               std::string::npos)
         << session.output();
+    session.send_eof();
+    EXPECT_EQ(session.wait_exit(), 0);
+}
+
+// Ctrl-C while a long file is built stops the load, and nothing of it is stored.
+TEST_F(StoreFiles, CtrlCStopsALoadAndStoresNothing) {
+    const std::string file = path("heavy.qn");
+    std::string text;
+    for (int k = 0; k < 40; ++k) {
+        text += "D" + std::to_string(k) + " := { a, b, c, d, e, f, g, h, x, y | ";
+        for (const char* v : {"a", "b", "c", "d", "e", "f", "g", "h", "x", "y"})
+            text += std::string("0 <= ") + v + " <= 9, ";
+        text += "a - d <= 5, 2b - y <= " + std::to_string(k) + ", 3c - g <= 7, a - x <= 8 } ;\n";
+    }
+    write(file, text);
+    PtySession session({"--no-line-editing"}, {"DISPLAY="}, true);
+    ASSERT_TRUE(session.wait_for("<1> "));
+    session.send("load \"" + file + "\" ;\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    session.send("\x03");
+    ASSERT_TRUE(session.wait_for("> Interrupted: nothing is loaded from '" + file + "'\n<2> ", std::chrono::seconds(60)))
+        << session.output();
+    session.send("list ;\n");
+    ASSERT_TRUE(session.wait_for("> Domain List: \n\n> Matrix List : \n\t\n<3> ")) << session.output();
     session.send_eof();
     EXPECT_EQ(session.wait_exit(), 0);
 }
