@@ -17,11 +17,15 @@
 #include <sanitizer/tsan_interface.h>
 #endif
 
+// One per process: PolyLib's state (its exception stack among it) is the
+// process's, whatever session calls it.
 GMutex domain_lock;
 
 namespace {
 
+// GDK's lock, made ours: the toolkit has one per process.
 GMutex gdk_lock;
+// Per thread: whether this thread holds domain_lock.
 thread_local bool holds_domain_lock = false;
 
 void lock_announced(GMutex* mutex) {

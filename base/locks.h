@@ -4,8 +4,9 @@
 
 #include <glib.h>
 
-// Guards DomainList, every DomainView, the derived view domains, the context
-// state, and every PolyLib call (PolyLib keeps global state).
+// Guards every session's DomainList, every DomainView, the derived view
+// domains, the context state, and every PolyLib call (PolyLib keeps global
+// state, so the lock is one per process).
 extern GMutex domain_lock;
 
 // Lock and unlock domain_lock, telling ThreadSanitizer (which cannot see

@@ -15,8 +15,6 @@
 #include "view/projection.h"
 #include "view/rendering.h"
 
-GtkWidget* context_window = nullptr;
-std::vector<GtkWidget*> panel_item;
 
 namespace {
 

@@ -5,8 +5,7 @@
 #include <gtk/gtk.h>
 #include <vector>
 
-extern GtkWidget* context_window;
-extern std::vector<GtkWidget*> panel_item;
+#include "gui/viewer_windows.h"
 
 // Builds the window hidden; the caller stores it in context_window.
 // Expects domain_lock released (it reads the context's variable names).

@@ -11,11 +11,6 @@
 #include "view/projection.h"
 #include "view/rendering.h"
 
-GtkWidget* domains_window = nullptr;
-GtkWidget* domain_clist = nullptr;
-GtkWidget* colour_dialog = nullptr;
-int dialog_row = 0;
-GdkColor current_colour = {0, 0, 0, 0};
 
 namespace {
 
@@ -140,9 +135,9 @@ void on_domains_destroy(GtkObject*, gpointer) { release_domains_toggle(); }
 // The Domains window follows the deletions of the store it shows.
 class RowRemoval final : public DomainListWatcher {
 public:
-    void remove_row_of_deleted_domain(DomainEntry* entry) override { remove_domain_row(entry); }
+    void remove_row_of_deleted_domain(DomainEntry* entry) const override { remove_domain_row(entry); }
 };
-RowRemoval row_removal;
+const RowRemoval row_removal;
 
 }  // namespace
 
@@ -203,7 +198,7 @@ GtkWidget* create_domains_window() {
     return window;
 }
 
-DomainListWatcher* domains_window_watcher() { return &row_removal; }
+const DomainListWatcher* domains_window_watcher() { return &row_removal; }
 
 void prepend_domain_row(DomainEntry* entry) { insert_row(entry, true); }
 void append_domain_row(DomainEntry* entry) { insert_row(entry, false); }

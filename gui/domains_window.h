@@ -5,19 +5,14 @@
 
 #include <gtk/gtk.h>
 
+#include "gui/viewer_windows.h"
 #include "store/registry.h"
-
-extern GtkWidget* domains_window;
-extern GtkWidget* domain_clist;
-extern GtkWidget* colour_dialog;
-extern int dialog_row;
-extern GdkColor current_colour;
 
 // Expects domain_lock released (it takes it to read DomainList).
 GtkWidget* create_domains_window();
 
 // Removes the rows of deleted domains: the watcher of the shown store.
-DomainListWatcher* domains_window_watcher();
+const DomainListWatcher* domains_window_watcher();
 
 // Whether the entry's dimension fits the running viewer.
 bool domain_fits_viewer(const DomainEntry* entry);

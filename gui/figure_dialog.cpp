@@ -7,8 +7,6 @@
 #include "gui/visu_window.h"
 #include "view/projection.h"
 
-GtkWidget* figure_chooser = nullptr;
-GtkWidget* figure_error_dialog = nullptr;
 
 namespace {
 

@@ -6,13 +6,11 @@
 #include <gtk/gtk.h>
 #include <string>
 
+#include "gui/viewer_windows.h"
+
 // Opens the file chooser (at most one at a time). Expects the GDK lock held.
 void open_figure_chooser();
 // The chooser's answer for `path` (a known extension added when the name has
 // none and a format's filter is chosen): the figure written at the canvas's
 // size, or an error dialog. Expects the GDK lock held.
 void save_figure_as(const std::string& path, GtkFileFilter* chosen_filter);
-
-// The file chooser and the last error dialog while they are open.
-extern GtkWidget* figure_chooser;
-extern GtkWidget* figure_error_dialog;

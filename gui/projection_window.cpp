@@ -8,12 +8,6 @@
 #include "view/projection.h"
 #include "view/rendering.h"
 
-GtkWidget* rep_frame = nullptr;
-GtkWidget* rep_canvas = nullptr;
-GdkPixmap* rep_pixmap = nullptr;
-GdkGC* rep_gc = nullptr;
-int axes_width = 0;
-int axes_height = 0;
 
 namespace {
 

@@ -4,12 +4,7 @@
 
 #include <gtk/gtk.h>
 
-extern GtkWidget* rep_frame;
-extern GtkWidget* rep_canvas;
-extern GdkPixmap* rep_pixmap;
-extern GdkGC* rep_gc;
-extern int axes_width;
-extern int axes_height;
+#include "gui/viewer_windows.h"
 
 // Builds the window hidden; the caller stores it in rep_frame.
 GtkWidget* create_projection_window();

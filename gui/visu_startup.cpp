@@ -17,8 +17,6 @@
 #include "view/rendering.h"
 #include "view/visutypes.h"
 
-std::string requested_context_name;
-int context_redefined = 0;
 
 namespace {
 

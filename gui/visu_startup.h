@@ -3,8 +3,7 @@
 
 #include <string>
 
-// The context name given to the last initvisu statement.
-extern std::string requested_context_name;
+#include "gui/viewer_windows.h"
 
 struct Registries;
 
@@ -15,7 +14,3 @@ void init_visu(Registries& shown, long dimension, const std::string& context_nam
 // head of the DomainList of `store`; nothing when the viewer shows another
 // store. Expects the GDK lock and domain_lock held.
 void refresh_visu(Registries& store);
-
-// Set once a definition has redefined the context domain; from then on every
-// refresh restarts the viewer.
-extern int context_redefined;

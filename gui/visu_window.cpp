@@ -14,10 +14,6 @@
 #include "view/picking.h"
 #include "view/rendering.h"
 
-GtkWidget* domain_frame = nullptr;
-GtkWidget* view_button = nullptr;
-GtkWidget* properties_button = nullptr;
-GtkWidget* context_button = nullptr;
 
 namespace {
 

@@ -4,11 +4,7 @@
 
 #include <gtk/gtk.h>
 
-// Empty until the viewer first starts; never rebuilt afterwards.
-extern GtkWidget* domain_frame;
-extern GtkWidget* view_button;
-extern GtkWidget* properties_button;
-extern GtkWidget* context_button;
+#include "gui/viewer_windows.h"
 
 // Builds the window hidden; stores and returns domain_frame.
 GtkWidget* create_visu_window();

@@ -27,6 +27,7 @@ namespace {
 
 // Set once the GUI loop has returned: after the Quit button, a restart shows
 // the windows again, but no event reaches them and nobody can close them.
+// The GTK thread, and so its loop, is one per process.
 std::atomic<bool> gui_loop_ended{false};
 
 // The loop may not be running yet when the interpreter ends (empty input), so

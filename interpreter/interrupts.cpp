@@ -6,10 +6,15 @@
 
 namespace {
 
-volatile std::sig_atomic_t interrupt_requested = 0;
-bool caught = false;
+// The signal's flags: a signal handler has no session to write to, and SIGINT
+// is the process's.
+struct InterruptState {
+    volatile std::sig_atomic_t requested = 0;
+    bool caught = false;   // the handler is installed
+};
+InterruptState interrupt_state;
 
-void note_interrupt(int) { interrupt_requested = 1; }
+void note_interrupt(int) { interrupt_state.requested = 1; }
 
 void install_handler(bool resume_calls) {
     struct sigaction action {};
@@ -23,23 +28,23 @@ void install_handler(bool resume_calls) {
 
 void catch_interrupts() {
     install_handler(true);
-    caught = true;
+    interrupt_state.caught = true;
 }
 
-bool interrupts_caught() { return caught; }
+bool interrupts_caught() { return interrupt_state.caught; }
 
 bool take_interrupt() {
-    if (!interrupt_requested) return false;
-    interrupt_requested = 0;
+    if (!interrupt_state.requested) return false;
+    interrupt_state.requested = 0;
     return true;
 }
 
-void forget_interrupt() { interrupt_requested = 0; }
+void forget_interrupt() { interrupt_state.requested = 0; }
 
 InterruptibleWait::InterruptibleWait() {
-    if (caught) install_handler(false);
+    if (interrupt_state.caught) install_handler(false);
 }
 
 InterruptibleWait::~InterruptibleWait() {
-    if (caught) install_handler(true);
+    if (interrupt_state.caught) install_handler(true);
 }

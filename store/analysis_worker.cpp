@@ -48,12 +48,22 @@ struct WorkerProcess {
     bool retiring = false;
 };
 
-// One analysis at a time; taken after domain_lock, and given back before
-// domain_lock is taken again after the wait.
-std::mutex worker_use;
-WorkerProcess worker;
-// Read without worker_use at exit: a fork of the calculator must not touch it.
-std::atomic<pid_t> worker_owner{-1};
+void stop_worker_at_exit();
+
+struct AnalysisWorker {
+    // One analysis at a time; taken after domain_lock, and given back before
+    // domain_lock is taken again after the wait.
+    std::mutex use;
+    WorkerProcess process;
+    // Read without `use` at exit: a fork of the calculator must not touch it.
+    std::atomic<pid_t> owner{-1};
+    WorkerRetirement retirement;
+    ~AnalysisWorker() { stop_worker_at_exit(); }
+};
+
+// The process's one worker: a child of this process, which every session of
+// it uses, one analysis at a time; it dies with the process.
+AnalysisWorker analysis_worker;
 
 bool read_exactly(int fd, void* data, std::size_t size) {
     auto* bytes = static_cast<char*>(data);
@@ -79,7 +89,7 @@ bool write_exactly(int fd, const void* data, std::size_t size) {
     return true;
 }
 
-// ---- In the worker -----------------------------------------------------------
+// ---- In the analysis_worker.process -----------------------------------------------------------
 
 void close_descriptors_from(int first) {
     if (close_range(static_cast<unsigned>(first), ~0U, 0) == 0) return;
@@ -121,16 +131,16 @@ long peak_resident_kib() {
         std::clearerr(stdout);
         bool finished = request.job(problem);
         bool flushed = std::fflush(stdout) == 0;
-        bool grown = peak_resident_kib() - start_kib > analysis_worker_growth_kib;
+        bool grown = peak_resident_kib() - start_kib > analysis_worker.retirement.growth_kib;
         WorkerReply reply{static_cast<std::uint8_t>(finished), static_cast<std::uint8_t>(!flushed || grown)};
         if (!write_exactly(channel_fd, &reply, sizeof reply)) _exit(0);
     }
 }
 
 // Ctrl-C at the terminal reaches the whole foreground group: the calculator
-// decides, and kills the worker when it cancels the analysis.
+// decides, and kills the analysis_worker.process when it cancels the analysis.
 [[noreturn]] void become_worker(pid_t parent, int channel, int output) {
-    worker = WorkerProcess{};
+    analysis_worker.process = WorkerProcess{};
     end_with_parent(parent);
     settle_worker_descriptors(channel, output);
     restrict_child();
@@ -168,31 +178,31 @@ int start_worker() {
         return error;
     }
     fcntl(output[0], F_SETFL, O_NONBLOCK);
-    worker = WorkerProcess{pid, parent, channel[0], output[0], 0, 0, false};
-    worker_owner = parent;
+    analysis_worker.process = WorkerProcess{pid, parent, channel[0], output[0], 0, 0, false};
+    analysis_worker.owner = parent;
     return 0;
 }
 
 void forget_worker() {
-    close(worker.channel);
-    close(worker.output);
-    worker = WorkerProcess{};
+    close(analysis_worker.process.channel);
+    close(analysis_worker.process.output);
+    analysis_worker.process = WorkerProcess{};
 }
 
 void end_worker() {
-    kill_and_reap(worker.pid);
+    kill_and_reap(analysis_worker.process.pid);
     forget_worker();
 }
 
 // A fork of the calculator (a test's, or run_contained's child) has copies of
-// the descriptors but not the worker as its child.
+// the descriptors but not the analysis_worker.process as its child.
 void forget_inherited_worker() {
-    if (worker.pid > 0 && worker.owner != getpid()) forget_worker();
+    if (analysis_worker.process.pid > 0 && analysis_worker.process.owner != getpid()) forget_worker();
 }
 
-// An idle worker says nothing: a readable or hung-up channel means it is gone.
+// An idle analysis_worker.process says nothing: a readable or hung-up channel means it is gone.
 bool idle_worker_gone() {
-    pollfd p = {worker.channel, POLLIN, 0};
+    pollfd p = {analysis_worker.process.channel, POLLIN, 0};
     return poll(&p, 1, 0) != 0;
 }
 
@@ -223,22 +233,22 @@ ContainedResult abandoned(ContainedOutcome outcome) {
     return result;
 }
 
-// The worker answered: everything it printed was in the pipe before its reply.
+// The analysis_worker.process answered: everything it printed was in the pipe before its reply.
 ContainedResult answered(const WorkerReply& reply, std::string output) {
-    read_available(worker.output, output);
-    ++worker.uses;
-    worker.retiring = reply.retire || worker.uses >= analysis_worker_uses;
+    read_available(analysis_worker.process.output, output);
+    ++analysis_worker.process.uses;
+    analysis_worker.process.retiring = reply.retire || analysis_worker.process.uses >= analysis_worker.retirement.uses;
     ContainedResult result;
     result.outcome = reply.finished ? ContainedOutcome::Finished : ContainedOutcome::LibraryFailed;
     result.output = std::move(output);
     return result;
 }
 
-// The worker left before answering: its wait status tells how.
+// The analysis_worker.process left before answering: its wait status tells how.
 ContainedResult worker_ended(std::string output, Clock::time_point deadline) {
-    read_available(worker.output, output);
+    read_available(analysis_worker.process.output, output);
     int status = 0;
-    if (!wait_for_exit(worker.pid, status, deadline)) return abandoned(ContainedOutcome::TimedOut);
+    if (!wait_for_exit(analysis_worker.process.pid, status, deadline)) return abandoned(ContainedOutcome::TimedOut);
     forget_worker();
     return outcome_of(status, std::move(output));
 }
@@ -252,7 +262,7 @@ ContainedResult exchange(const std::string& request, Clock::time_point deadline,
     std::size_t sent = 0, received = 0;
     bool output_open = true;
     auto send_more = [&] {
-        ssize_t n = send(worker.channel, request.data() + sent, request.size() - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
+        ssize_t n = send(analysis_worker.process.channel, request.data() + sent, request.size() - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
         if (n > 0) sent += static_cast<std::size_t>(n);
         return n >= 0 || errno == EAGAIN || errno == EINTR;
     };
@@ -263,14 +273,14 @@ ContainedResult exchange(const std::string& request, Clock::time_point deadline,
         if (cancel_requested(cancel)) return abandoned(ContainedOutcome::Cancelled);
         if (cancel) wait_ms = std::min(wait_ms, cancel_check_ms);
         short channel_events = static_cast<short>(POLLIN | (sent < request.size() ? POLLOUT : 0));
-        pollfd fds[2] = {{worker.channel, channel_events, 0}, {worker.output, POLLIN, 0}};
+        pollfd fds[2] = {{analysis_worker.process.channel, channel_events, 0}, {analysis_worker.process.output, POLLIN, 0}};
         int ready = poll(fds, output_open ? 2 : 1, wait_ms);
         if (ready < 0 && errno != EINTR) return abandoned(ContainedOutcome::TimedOut);
         if (ready <= 0) continue;
-        if (output_open && fds[1].revents != 0) output_open = read_available(worker.output, output);
+        if (output_open && fds[1].revents != 0) output_open = read_available(analysis_worker.process.output, output);
         if ((fds[0].revents & POLLOUT) && !send_more()) return worker_ended(std::move(output), deadline);
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-            ssize_t n = recv(worker.channel, reinterpret_cast<char*>(&reply) + received, sizeof reply - received,
+            ssize_t n = recv(analysis_worker.process.channel, reinterpret_cast<char*>(&reply) + received, sizeof reply - received,
                              MSG_DONTWAIT);
             if (n > 0) received += static_cast<std::size_t>(n);
             if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
@@ -285,41 +295,39 @@ ContainedResult exchange(const std::string& request, Clock::time_point deadline,
 void send_warm_up(const std::vector<WorkerWarmUp>& warm_up) {
     for (const WorkerWarmUp& work : warm_up) {
         std::string request = request_bytes(work.job, work.problem);
-        if (send(worker.channel, request.data(), request.size(), MSG_DONTWAIT | MSG_NOSIGNAL) !=
+        if (send(analysis_worker.process.channel, request.data(), request.size(), MSG_DONTWAIT | MSG_NOSIGNAL) !=
             static_cast<ssize_t>(request.size()))
             return;
-        ++worker.warm_ups_unanswered;
+        ++analysis_worker.process.warm_ups_unanswered;
     }
 }
 
-// Its answers are thrown away; a worker the warm-up ended is made again,
+// Its answers are thrown away; a analysis_worker.process the warm-up ended is made again,
 // cold, by the analysis. Not cancellable: the user's Ctrl-C is for the
 // analysis that follows. Under domain_lock, which the warm-up holds briefly.
 void collect_warm_up() {
     const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (worker.pid > 0 && worker.warm_ups_unanswered > 0) {
-        --worker.warm_ups_unanswered;
+    while (analysis_worker.process.pid > 0 && analysis_worker.process.warm_ups_unanswered > 0) {
+        --analysis_worker.process.warm_ups_unanswered;
         exchange({}, deadline, nullptr);
     }
 }
 
-struct StopAtExit {
-    ~StopAtExit() { stop_analysis_worker(); }
-} stop_at_exit;
+void stop_worker_at_exit() { stop_analysis_worker(); }
 
 }  // namespace
 
 // What came before the analysis is shown before it runs, and a reader that
-// has gone away is seen by the output check while the worker computes.
+// has gone away is seen by the output check while the analysis_worker.process computes.
 ContainedResult run_in_worker(WorkerJob job, const std::string& problem, std::chrono::milliseconds limit,
                               CancelCheck* cancel) {
     std::fflush(stdout);
     std::fflush(stderr);
-    std::unique_lock use(worker_use);
+    std::unique_lock use(analysis_worker.use);
     forget_inherited_worker();
     collect_warm_up();
-    if (worker.pid > 0 && (worker.retiring || idle_worker_gone())) end_worker();
-    if (worker.pid < 0) {
+    if (analysis_worker.process.pid > 0 && (analysis_worker.process.retiring || idle_worker_gone())) end_worker();
+    if (analysis_worker.process.pid < 0) {
         if (int error = start_worker(); error != 0) {
             ContainedResult result;
             result.status = error;
@@ -338,17 +346,27 @@ ContainedResult run_in_worker(WorkerJob job, const std::string& problem, std::ch
 }
 
 bool start_analysis_worker(const std::vector<WorkerWarmUp>& warm_up) {
-    std::lock_guard use(worker_use);
+    std::lock_guard use(analysis_worker.use);
     forget_inherited_worker();
-    if (worker.pid > 0) return true;
+    if (analysis_worker.process.pid > 0) return true;
     int error = start_worker();
     if (error == 0) send_warm_up(warm_up);
     errno = error;
     return error == 0;
 }
 
+WorkerRetirement worker_retirement() {
+    std::lock_guard use(analysis_worker.use);
+    return analysis_worker.retirement;
+}
+
+void set_worker_retirement(const WorkerRetirement& retirement) {
+    std::lock_guard use(analysis_worker.use);
+    analysis_worker.retirement = retirement;
+}
+
 void stop_analysis_worker() {
-    if (worker_owner.load() != getpid()) return;
-    std::lock_guard use(worker_use);
-    if (worker.pid > 0) end_worker();
+    if (analysis_worker.owner.load() != getpid()) return;
+    std::lock_guard use(analysis_worker.use);
+    if (analysis_worker.process.pid > 0) end_worker();
 }

@@ -17,7 +17,10 @@ using WorkerJob = bool (*)(const std::string& problem);
 // Runs `job` on `problem` in the worker, made first when there is none (a
 // fork, as run_contained makes for every call). A worker that crashes, exits,
 // passes `limit` or is cancelled is killed, reaped and not replaced until the
-// next analysis; its outcome is told as run_contained tells a child's.
+// next analysis; its outcome is told as run_contained tells a child's. The
+// worker is the process's, shared by its sessions, and it ends with the
+// thread that made it (it must not outlive the calculator): when sessions
+// run in threads of their own, the main thread makes it first.
 // Expects domain_lock held; released while the worker computes.
 ContainedResult run_in_worker(WorkerJob job, const std::string& problem, std::chrono::milliseconds limit,
                               CancelCheck* cancel = nullptr);
@@ -45,6 +48,11 @@ void stop_analysis_worker();
 
 // A worker is retired (and a fresh one made for the next analysis) after this
 // many analyses, or once its peak resident memory has grown by this many KiB
-// since it started: PolyLib loses what it had allocated when it throws.
-inline unsigned analysis_worker_uses = 1000;
-inline long analysis_worker_growth_kib = 128 * 1024;
+// since it started: PolyLib loses what it had allocated when it throws. A
+// worker keeps the growth limit it was made with.
+struct WorkerRetirement {
+    unsigned uses = 1000;
+    long growth_kib = 128 * 1024;
+};
+WorkerRetirement worker_retirement();
+void set_worker_retirement(const WorkerRetirement& retirement);

@@ -6,16 +6,21 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <set>
+#include <iterator>
+#include <string_view>
 
 namespace {
 
-const std::set<std::string> reserved_names = {
+constexpr std::string_view reserved_names[] = {
     "S",      "min",    "max",     "floord",   "ceild",    "auto",     "break",   "case",     "char",
     "const",  "continue", "default", "do",     "double",   "else",     "enum",    "extern",   "float",
     "for",    "goto",   "if",      "inline",   "int",      "long",     "register", "restrict", "return",
     "short",  "signed", "sizeof",  "static",   "struct",   "switch",   "typedef", "union",    "unsigned",
     "void",   "volatile", "while", "bool",     "true",     "false",    "asm",     "main"};
+
+bool is_reserved_name(std::string_view name) {
+    return std::find(std::begin(reserved_names), std::end(reserved_names), name) != std::end(reserved_names);
+}
 
 // A sum of terms over the dimensions and a constant, in 128 bits so that
 // negating a row and reducing it modulo a step stay exact.
@@ -454,7 +459,7 @@ std::optional<std::string> code_names_problem(const CodeNames& names) {
     all.insert(all.end(), names.parameters.begin(), names.parameters.end());
     for (std::size_t k = 0; k < all.size(); ++k) {
         if (!c_identifier(all[k])) return "'" + all[k] + "' is not a name in C";
-        if (reserved_names.count(all[k]) || union_code_name(all[k]))
+        if (is_reserved_name(all[k]) || union_code_name(all[k]))
             return "'" + all[k] + "' is a name the C code needs for itself";
         if (std::find(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(k), all[k]) != all.begin() + static_cast<std::ptrdiff_t>(k))
             return "two dimensions are named '" + all[k] + "'";

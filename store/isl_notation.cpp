@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <string_view>
 
 #include "store/printer.h"
 
@@ -90,11 +91,11 @@ std::vector<Token> tokenize(std::string_view text, bool isl) {
 }
 
 // Words isl reserves: none of them can name a variable in its notation.
-const std::set<std::string>& isl_words() {
-    static const std::set<std::string> words = {
+bool is_isl_word(std::string_view name) {
+    static constexpr std::string_view words[] = {
         "and", "or",  "not",   "implies", "xor", "true", "false", "exists", "mod",    "floor",  "ceil",
         "min", "max", "infty", "NaN",     "rat", "if",   "then",  "else",   "domain", "range", "params"};
-    return words;
+    return std::find(std::begin(words), std::end(words), name) != std::end(words);
 }
 
 // Constructs of isl that describe sets no PolyLib domain holds.
@@ -341,7 +342,7 @@ void Parser::refuse_unsupported_constructs(std::size_t from) const {
 unsigned Parser::variable(const Token& t) const {
     auto found = scope_.find(t.text);
     if (found == scope_.end()) {
-        if (isl_ && isl_words().count(t.text)) fail_at(t.offset, "unexpected " + shown(t));
+        if (isl_ && is_isl_word(t.text)) fail_at(t.offset, "unexpected " + shown(t));
         fail_at(t.offset, "unknown name " + shown(t));
     }
     return found->second;
@@ -367,7 +368,7 @@ std::vector<std::string> Parser::parameter_list() {
     if (!is("]")) {
         do {
             const Token& t = next();
-            if (t.kind != Kind::Name || isl_words().count(t.text))
+            if (t.kind != Kind::Name || is_isl_word(t.text))
                 fail_at(t.offset, "a parameter name expected, not " + shown(t));
             if (std::find(names.begin(), names.end(), t.text) != names.end())
                 fail_at(t.offset, "the parameter " + shown(t) + " is given twice");
@@ -387,7 +388,7 @@ void Parser::tuple(Piece& piece) {
     }
     do {
         const Token& t = peek();
-        bool fresh = t.kind == Kind::Name && !scope_.count(t.text) && !isl_words().count(t.text);
+        bool fresh = t.kind == Kind::Name && !scope_.count(t.text) && !is_isl_word(t.text);
         if (fresh && (is(",", 1) || is("]", 1))) {
             next();
             piece.names.push_back(t.text);
@@ -658,7 +659,7 @@ Affine Parser::factor() {
     if (t.kind == Kind::Number) {
         next();
         Affine n = number_value(t);
-        if (peek().kind == Kind::Name && !isl_words().count(peek().text)) {
+        if (peek().kind == Kind::Name && !is_isl_word(peek().text)) {
             const Token& name = next();
             Affine v = zero();
             v.coefficients[variable(name)] = n.constant;
@@ -666,7 +667,7 @@ Affine Parser::factor() {
         }
         return n;
     }
-    if (t.kind == Kind::Name && !isl_words().count(t.text)) {
+    if (t.kind == Kind::Name && !is_isl_word(t.text)) {
         next();
         Affine v = zero();
         v.coefficients[variable(t)] = 1;
@@ -869,7 +870,7 @@ bool is_isl_name(const std::string& name) {
     if (name.empty() || !(is_letter(name[0]) || name[0] == '_')) return false;
     for (char c : name)
         if (!(is_letter(c) || is_digit(c) || c == '_' || c == '\'')) return false;
-    return !isl_words().count(name);
+    return !is_isl_word(name);
 }
 
 std::string isl_text(const Polyhedron* domain, const std::vector<std::string>& names, unsigned parameters) {

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -20,9 +21,8 @@ void append_number(std::string& text, std::uint64_t value) {
     text.append(digits, end);
 }
 
-const std::string& dimension_name(const std::vector<std::string>& names, unsigned k) {
-    static const std::string unnamed = "?";
-    return k < names.size() ? names[k] : unnamed;
+std::string_view dimension_name(const std::vector<std::string>& names, unsigned k) {
+    return k < names.size() ? std::string_view(names[k]) : std::string_view("?");
 }
 
 // Appends the terms whose coefficient has the given sign; returns how many.

@@ -39,7 +39,7 @@ struct MatrixEntry {
 // with domain_lock held, before unlinking.
 class DomainListWatcher {
 public:
-    virtual void remove_row_of_deleted_domain(DomainEntry* entry) = 0;
+    virtual void remove_row_of_deleted_domain(DomainEntry* entry) const = 0;
 
 protected:
     ~DomainListWatcher() = default;
@@ -51,7 +51,7 @@ protected:
 struct Registries {
     DomainEntry* DomainList = nullptr;
     MatrixEntry* MatrixList = nullptr;
-    DomainListWatcher* watcher = nullptr;   // none until the Domains window exists
+    const DomainListWatcher* watcher = nullptr;   // none until the Domains window exists
 };
 
 // The one release of a whole store: every entry with its domain, view,

@@ -9,7 +9,6 @@
 #include "view/point_scanner.h"
 #include "view/projection.h"
 
-ContextState context_state;
 
 namespace {
 

@@ -8,26 +8,8 @@
 #include <vector>
 
 #include "store/registry.h"
+#include "view/viewer.h"
 #include "view/visutypes.h"
-
-// The context of the viewer and the parameter values typed for it; guarded
-// by domain_lock.
-struct ContextState {
-    Polyhedron* Contexte = nullptr;   // owned copy of the context domain
-    std::string context_name;
-    int nb_params = 0;                // dimension of Contexte, 0 when it is empty
-    std::vector<std::int64_t> param_values;
-    std::vector<int> param_set;
-    int context_valid = 0;
-};
-extern ContextState context_state;
-// The fields go by their own names.
-inline Polyhedron*& Contexte = context_state.Contexte;
-inline std::string& context_name = context_state.context_name;
-inline int& nb_params = context_state.nb_params;
-inline std::vector<std::int64_t>& param_values = context_state.param_values;
-inline std::vector<int>& param_set = context_state.param_set;
-inline int& context_valid = context_state.context_valid;
 
 // All of these expect domain_lock held.
 // Null when the restriction is empty; also null, with *failed set, when it

@@ -1,9 +1,4 @@
-// The drawing resources, absent until the Visualisation window makes them.
-#include "view/drawing_resources.h"
+// The process's one viewer, empty until init_visu starts it.
+#include "view/viewer.h"
 
-GtkWidget* domain_canvas = nullptr;
-GdkPixmap* domain_pixmap = nullptr;
-GdkGC* domain_gc = nullptr;
-GdkGC* white_gc = nullptr;
-GdkGC* blue_gc = nullptr;
-GdkFont* label_font = nullptr;
+Viewer viewer;

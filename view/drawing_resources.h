@@ -5,9 +5,13 @@
 
 #include <gtk/gtk.h>
 
-extern GtkWidget* domain_canvas;
-extern GdkPixmap* domain_pixmap;
-extern GdkGC* domain_gc;
-extern GdkGC* white_gc;
-extern GdkGC* blue_gc;
-extern GdkFont* label_font;
+struct DrawingResources {
+    GtkWidget* domain_canvas = nullptr;
+    GdkPixmap* domain_pixmap = nullptr;
+    GdkGC* domain_gc = nullptr;
+    GdkGC* white_gc = nullptr;
+    GdkGC* blue_gc = nullptr;
+    GdkFont* label_font = nullptr;
+};
+
+#include "view/viewer.h"

@@ -63,26 +63,29 @@ void GcCache::release_entry(Entry& entry) {
     gdk_colormap_free_colors(gdk_colormap_get_system(), &entry.allocated, 1);
 }
 
-GcCache& point_gc_cache() {
-    static GcCache cache(point_gc_capacity);
-    return cache;
-}
-
-GcCache& line_gc_cache() {
-    static GcCache cache(line_gc_capacity);
-    return cache;
-}
+// The canvas painters' contexts by colour, and the map of one deferring
+// painter kept for the next (its buffers are the size of the canvas).
+// Painters live under the GDK lock.
+struct PainterCaches {
+    GcCache points{point_gc_capacity};
+    GcCache lines{line_gc_capacity};
+    std::unique_ptr<FillRaster> spare_raster;
+};
 
 namespace {
 
-// The map of one deferring painter kept for the next: its buffers are the
-// size of the canvas. Painters live under the GDK lock.
-std::unique_ptr<FillRaster>& spare_raster() {
-    static std::unique_ptr<FillRaster> spare;
-    return spare;
+PainterCaches& painter_caches() {
+    if (!viewer.painter_caches) viewer.painter_caches = new PainterCaches;
+    return *viewer.painter_caches;
 }
 
+std::unique_ptr<FillRaster>& spare_raster() { return painter_caches().spare_raster; }
+
 }  // namespace
+
+GcCache& point_gc_cache() { return painter_caches().points; }
+
+GcCache& line_gc_cache() { return painter_caches().lines; }
 
 GdkPainter::GdkPainter(GdkDrawable* drawable, GdkFont* label_font) : drawable_(drawable), font_(label_font) {}
 

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-int marker_cover_threshold = 32;
 
 void MarkerCover::start(int left, int top, int width, int height) {
     left_ = left - 3;

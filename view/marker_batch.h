@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "view/painter.h"
+#include "view/viewer.h"
 
 // The pixels covered by many markers of one colour, as horizontal spans. A
 // dense run of markers (a filled triangle covers each pixel dozens of times)
@@ -70,6 +71,6 @@ private:
     MarkerCover cover_;
 };
 
-// A run of at least this many markers of one colour may be sent as the spans
-// of the pixels it covers instead of marker by marker (the same pixels).
-extern int marker_cover_threshold;
+// A run of at least marker_cover_threshold markers of one colour may be sent
+// as the spans of the pixels it covers instead of marker by marker (the same
+// pixels); the threshold is the viewer's (view/viewer.h).

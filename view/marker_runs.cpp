@@ -7,7 +7,6 @@
 #include "view/context.h"
 #include "view/point_scanner.h"
 
-bool marker_run_skipping = true;
 
 namespace {
 

@@ -8,6 +8,7 @@
 
 #include "store/registry.h"
 #include "view/projection.h"
+#include "view/viewer.h"
 
 struct BlendSource {
     const Polyhedron* domain;
@@ -112,5 +113,5 @@ private:
 };
 
 // Whether points whose marker would repeat the one just painted (same centre,
-// same blend) are skipped instead of painted again (the same pixels).
-extern bool marker_run_skipping;
+// same blend) are skipped instead of painted again (the same pixels):
+// marker_run_skipping, the viewer's (view/viewer.h).

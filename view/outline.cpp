@@ -52,8 +52,16 @@ struct OutlineRecord {
     std::vector<std::pair<int, int>> edges;      // indices into vertices
 };
 
+}  // namespace
+
+// The viewer's outlines, by polyhedron.
+struct OutlineCache {
+    std::unordered_map<const Polyhedron*, OutlineRecord> records;
+};
+
+namespace {
+
 constexpr std::size_t outline_cache_capacity = 64;
-std::unordered_map<const Polyhedron*, OutlineRecord> outline_cache;
 
 // The inequalities each vertex saturates, one bit per inequality.
 class Saturation {
@@ -153,6 +161,8 @@ bool collect_outline(Polyhedron* p, OutlineRecord& record) {
 }
 
 const OutlineRecord* outline_of(Polyhedron* p) {
+    if (!viewer.outline_cache) viewer.outline_cache = new OutlineCache;
+    std::unordered_map<const Polyhedron*, OutlineRecord>& outline_cache = viewer.outline_cache->records;
     auto found = outline_cache.find(p);
     std::vector<Value> constraints = flattened_constraints(p);
     if (found != outline_cache.end() && found->second.constraints == constraints) return &found->second;

@@ -9,8 +9,6 @@
 
 #include "view/context.h"
 
-ViewerState viewer_state;
-ProjectionState projection_state;
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <gdk/gdk.h>
 
 #include "base/polylib.h"
+#include "view/viewer.h"
 #include "view/visutypes.h"
 
 struct PlanePoint {
@@ -15,24 +16,6 @@ struct PlanePoint {
 struct CanvasPoint {
     int column, row;
 };
-
-// How the view plane is set up: the axis vectors, and the canvas it maps to.
-// Outlives the shown domains: set by init_visu, the Projection window and
-// the canvas's size changes.
-struct ProjectionState {
-    // Pair i is the image in the view plane of a unit step along dimension i.
-    float ProjectionAxes[MAXDIM][2] = {};
-    // Largest ax, largest ay, smallest ax, smallest ay over the first DimNP axes and the origin.
-    float axes_bounds[4] = {};
-    int canvas_width = 0;
-    int canvas_height = 0;
-};
-extern ProjectionState projection_state;
-// The fields go by their own names.
-inline auto& ProjectionAxes = projection_state.ProjectionAxes;
-inline auto& axes_bounds = projection_state.axes_bounds;
-inline int& canvas_width = projection_state.canvas_width;
-inline int& canvas_height = projection_state.canvas_height;
 
 // Ends the process (status 0) with a message when n exceeds MAXDIM.
 void check_dimension(long n);

@@ -19,6 +19,8 @@ namespace {
 
 constexpr unsigned max_rays = 1000;
 
+}  // namespace
+
 // Whether the user asked a long canvas redraw to stop: asked of the display
 // every few thousand points once the redraw has run redraw_patience_ms.
 class RedrawStop {
@@ -42,8 +44,32 @@ private:
     bool stopped_ = false;
 };
 
+namespace {
+
+struct PointPlans {
+    std::vector<Value> domain, hull;
+    std::vector<std::unique_ptr<ScanPlan>> plans;
+    std::vector<DenseCover> covers;   // one per plan
+};
+
+}  // namespace
+
+// The redraw's scratch and kept plans, by the viewer.
+struct RenderingCaches {
+    MarkerCover spans_of;
+    std::vector<PixelSpan> spans;
+    std::unordered_map<const Polyhedron*, PointPlans> point_plans;
+};
+
+namespace {
+
+RenderingCaches& rendering_caches() {
+    if (!viewer.rendering_caches) viewer.rendering_caches = new RenderingCaches;
+    return *viewer.rendering_caches;
+}
+
 // Set while redraw_domains paints the canvas; figures are not stopped.
-RedrawStop* redraw_stop = nullptr;
+RedrawStop*& redraw_stop = viewer.redraw_stop;
 
 bool redraw_stopped() { return redraw_stop && redraw_stop->stopped(); }
 
@@ -104,8 +130,8 @@ bool paint_planned_points(PointPass& pass, const ScanPlan& plan, std::int64_t* c
 // shown domain holds any of them, so that their order does not matter),
 // found from the pixels' side; false when stopped.
 bool paint_crowded_points(PointPass& pass, DenseCover& cover) {
-    static MarkerCover spans_of;
-    static std::vector<PixelSpan> spans;
+    MarkerCover& spans_of = rendering_caches().spans_of;
+    std::vector<PixelSpan>& spans = rendering_caches().spans;
     const bool done = cover.centres([] { return redraw_stop && redraw_stop->requested(); });
     if (cover.found_count() == 0) {
         cover.forget_centres();
@@ -147,19 +173,11 @@ bool crowds_in_one_colour(const PointPass& pass, const DenseCover& cover) {
 // redraw. An entry serves only the same constraints of the domain and of the
 // hull, and holds only builds that all succeeded, so that any failure is
 // reported at every redraw as before.
-struct PointPlans {
-    std::vector<Value> domain, hull;
-    std::vector<std::unique_ptr<ScanPlan>> plans;
-    std::vector<DenseCover> covers;   // one per plan
-};
 
 constexpr std::size_t point_plans_capacity = 64;
 
 // Never destroyed: plans release PolyLib matrices, which needs domain_lock.
-std::unordered_map<const Polyhedron*, PointPlans>& point_plans() {
-    static auto* cache = new std::unordered_map<const Polyhedron*, PointPlans>;
-    return *cache;
-}
+std::unordered_map<const Polyhedron*, PointPlans>& point_plans() { return rendering_caches().point_plans; }
 
 std::vector<Value> union_constraints(const Polyhedron* domain) {
     std::vector<Value> rows;

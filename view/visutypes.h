@@ -1,5 +1,4 @@
-// The viewer's state in one record, with the view a shown domain carries
-// (kept with the entries that own it).
+// What the viewer shows, as a record (part of the viewer, view/viewer.h).
 #pragma once
 
 #include <cstdint>
@@ -28,16 +27,5 @@ struct ViewerState {
     double pick_best = -1;
     std::int64_t picked_point[MAXDIM] = {};
 };
-extern ViewerState viewer_state;
-// The shown store's list of domains, newest first.
-inline DomainEntry*& shown_domains() { return viewer_state.registries->DomainList; }
-// The fields go by their own names.
-inline int& DimNP = viewer_state.DimNP;
-inline auto& view_bounds = viewer_state.view_bounds;
-inline Polyhedron*& visible_union = viewer_state.visible_union;
-inline Polyhedron*& view_hull = viewer_state.view_hull;
-inline Polyhedron*& points_union = viewer_state.points_union;
-inline float& pick_x = viewer_state.pick_x;
-inline float& pick_y = viewer_state.pick_y;
-inline double& pick_best = viewer_state.pick_best;
-inline auto& picked_point = viewer_state.picked_point;
+
+#include "view/viewer.h"

@@ -1,10 +1,19 @@
 #!/bin/sh
-# A floor's include directory hides the floors above it, but a path relative
-# to the including file would walk around it: no floor includes with "../".
+# A floor's include directory hides the floors above it, but a path that
+# steps back out of a folder ("../", in quotes or angle brackets) would walk
+# around it, and so would a floor's header named in angle brackets (looked
+# for on the system paths too): floors include each other only as
+# "floor/header.h", and never with "..".
 # $1: the source root.
 cd "$1" || exit 2
-if grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]*\.\./' base store view gui interpreter; then
-  echo "relative includes found above"
-  exit 1
+floors='base|store|view|gui|interpreter'
+found=0
+if grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*["<][^">]*\.\.' base store view gui interpreter; then
+  echo "includes with '..' found above"
+  found=1
 fi
-exit 0
+if grep -rnE "^[[:space:]]*#[[:space:]]*include[[:space:]]*<($floors)/" base store view gui interpreter; then
+  echo "floor headers included in angle brackets found above"
+  found=1
+fi
+exit $found

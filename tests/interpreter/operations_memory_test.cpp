@@ -73,7 +73,7 @@ TEST(OperationsMemory, StaysFlatOverRepeatedCycles) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer keeps freed memory in quarantine; leaks are its own check there";
 #endif
-    ASSERT_GT(3u * 400u, analysis_worker_uses) << "the shorter run retires a worker too";
+    ASSERT_GT(3u * 400u, worker_retirement().uses) << "the shorter run retires a worker too";
     long few = peak_memory(400);
     long many = peak_memory(2000);
     ASSERT_GT(few, 0);

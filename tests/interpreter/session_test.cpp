@@ -8,8 +8,10 @@
 #include <string>
 #include <thread>
 
+#include "base/locks.h"
 #include "interpreter/parser.h"
 #include "interpreter/session.h"
+#include "store/analyses.h"
 #include "tests/support/run_program.h"
 
 namespace {
@@ -91,7 +93,16 @@ struct ScheduleCase {
 
 void PrintTo(const ScheduleCase& c, std::ostream* os) { *os << c.name; }
 
-class TwoSessions : public ::testing::TestWithParam<ScheduleCase> {};
+// The analysis worker is made by the main thread before the sessions start,
+// as the program makes it: a worker ends with the thread that made it, and
+// the second session's thread ends first.
+class TwoSessions : public ::testing::TestWithParam<ScheduleCase> {
+protected:
+    static void SetUpTestSuite() {
+        DomainLock lock;
+        ASSERT_TRUE(prepare_analysis_worker());
+    }
+};
 
 TEST_P(TwoSessions, AnswerAsTwoRunsOfTheProgram) {
     CapturedSession first, second;

@@ -276,17 +276,15 @@ TEST(AnalysisWorker, TheWarmUpIsNotTakenForTheFirstAnalysis) {
 }
 
 TEST(AnalysisWorker, IsRetiredAfterItsUsesOrWhenItsMemoryGrew) {
-    unsigned saved_uses = analysis_worker_uses;
-    long saved_growth = analysis_worker_growth_kib;
-    analysis_worker_uses = 3;
+    const WorkerRetirement saved = worker_retirement();
+    set_worker_retirement({3, saved.growth_kib});
     stop_analysis_worker();
     pid_t first = worker_pid();
     EXPECT_EQ(worker_pid(), first);
     EXPECT_EQ(worker_pid(), first);
     EXPECT_NE(worker_pid(), first) << "a fourth analysis in a worker that served three";
 
-    analysis_worker_uses = saved_uses;
-    analysis_worker_growth_kib = 16 * 1024;
+    set_worker_retirement({saved.uses, 16 * 1024});
     stop_analysis_worker();
     pid_t leaking = worker_pid();
     {
@@ -302,7 +300,7 @@ TEST(AnalysisWorker, IsRetiredAfterItsUsesOrWhenItsMemoryGrew) {
         EXPECT_EQ(result.outcome, ContainedOutcome::Finished);
     }
     EXPECT_NE(worker_pid(), leaking) << "64 MB lost: the next analysis runs in a fresh worker";
-    analysis_worker_growth_kib = saved_growth;
+    set_worker_retirement(saved);
 }
 
 // The worker keeps nothing of the calculator open: not its standard input

@@ -106,7 +106,7 @@ TEST_F(RegistryTest, DeletingAShownEntryReleasesItsViewAfterTellingTheWindow) {
     static bool view_attached_when_told;
     view_attached_when_told = false;
     struct Window final : DomainListWatcher {
-        void remove_row_of_deleted_domain(DomainEntry* entry) override {
+        void remove_row_of_deleted_domain(DomainEntry* entry) const override {
             view_attached_when_told = entry->view != nullptr;
         }
     } window;
