@@ -19,13 +19,14 @@ struct StatementReport {
     // the file and the line in that file. Empty for standard input read alone.
     std::string input_name;
     int input_first_line = 1;
-    // Set by any statement refused or failed, for the exit status of a script run.
-    bool statement_refused = false;
+    // Counts the statements refused or failed: the exit status of a script
+    // run, and the status a driving program reads after each line.
+    int statement_refused = 0;
     // Set by the scanner while a statement has begun and not ended with its ";".
     bool statement_under_way = false;
 };
 
-inline void note_refusal(StatementReport& report) { report.statement_refused = true; }
+inline void note_refusal(StatementReport& report) { ++report.statement_refused; }
 
 // "> Error - line N : message \n", or the end-of-file notice once the input
 // has ended (only a syntax error can be found then).

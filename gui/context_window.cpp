@@ -70,9 +70,7 @@ void restrict_shown_domains() {
 }
 
 // Expects domain_lock held.
-void accept_value(int i, const char* text) {
-    param_set[i] = 1;
-    param_values[i] = std::strtoll(text, nullptr, 10);
+void check_values_and_redraw() {
     if (!all_parameters_set()) {
         context_valid = 0;
         drop_derived_domains();
@@ -90,7 +88,37 @@ void accept_value(int i, const char* text) {
     redraw_domains(domain_pixmap);
 }
 
+// Expects domain_lock held.
+void accept_value(int i, const char* text) {
+    param_set[i] = 1;
+    param_values[i] = std::strtoll(text, nullptr, 10);
+    check_values_and_redraw();
+}
+
 }  // namespace
+
+std::vector<std::string> context_parameter_names() { return parameter_names(); }
+
+void set_parameter_values(const std::vector<std::optional<std::int64_t>>& values) {
+    for (std::size_t k = 0; k < values.size() && k < panel_item.size(); ++k) {
+        if (!values[k]) continue;
+        const std::string text = std::to_string(*values[k]);
+        GtkEntry* entry = GTK_ENTRY(panel_item[k]);
+        // The entry shows the value whole, even past what can be typed.
+        if (static_cast<int>(text.size()) > gtk_entry_get_max_length(entry))
+            gtk_entry_set_max_length(entry, static_cast<int>(text.size()));
+        g_signal_handlers_block_by_func(entry, reinterpret_cast<gpointer>(parameter_changed), entry);
+        gtk_entry_set_text(entry, text.c_str());
+        g_signal_handlers_unblock_by_func(entry, reinterpret_cast<gpointer>(parameter_changed), entry);
+    }
+    DomainLock lock;
+    for (std::size_t k = 0; k < values.size() && k < param_values.size(); ++k) {
+        if (!values[k]) continue;
+        param_set[k] = 1;
+        param_values[k] = *values[k];
+    }
+    check_values_and_redraw();
+}
 
 bool well_formed_integer(const char* text) {
     if (*text == '-' || *text == '+') ++text;

@@ -2,7 +2,10 @@
 // edit is checked and, once all values are set, tested against the context.
 #pragma once
 
+#include <cstdint>
 #include <gtk/gtk.h>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "gui/viewer_windows.h"
@@ -11,6 +14,13 @@
 // Expects domain_lock released (it reads the context's variable names).
 GtkWidget* create_context_window();
 void parameter_changed(GtkWidget* entry);
+
+// The names of the context's parameters, in order. Expects domain_lock released.
+std::vector<std::string> context_parameter_names();
+// Parameter values given by a statement: the entries show them and the shown
+// domains follow, as when they are typed; values[k] is parameter k's value,
+// or none to leave it. Expects the GDK lock held and domain_lock released.
+void set_parameter_values(const std::vector<std::optional<std::int64_t>>& values);
 
 // Whether text is a well-formed parameter value: an optional sign, then digits.
 bool well_formed_integer(const char* text);

@@ -158,6 +158,66 @@ bool viewer_shows_a_domain() {
     return false;
 }
 
+namespace {
+
+// FNV-1a over the bytes of each value fed in.
+class Digest {
+public:
+    template <typename T>
+    void add(const T& value) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(&value);
+        for (std::size_t k = 0; k < sizeof value; ++k) value_ = (value_ ^ bytes[k]) * 1099511628211ull;
+    }
+    void add_text(const std::string& text) {
+        add(text.size());
+        for (char c : text) add(c);
+    }
+    void add_domain(const Polyhedron* domain) {
+        for (const Polyhedron* p = domain; p; p = p->next) {
+            add(p->Dimension);
+            add(p->NbConstraints);
+            for (unsigned r = 0; r < p->NbConstraints; ++r)
+                for (unsigned c = 0; c < p->Dimension + 2; ++c) add(static_cast<std::int64_t>(p->Constraint[r][c]));
+        }
+    }
+    std::uint64_t value() const { return value_; }
+
+private:
+    std::uint64_t value_ = 14695981039346656037ull;
+};
+
+}  // namespace
+
+std::uint64_t shown_picture_key() {
+    if (!viewer_shows_a_domain()) return 0;
+    Digest digest;
+    digest.add(DimNP);
+    for (int i = 0; i < DimNP; ++i) {
+        digest.add(ProjectionAxes[i][0]);
+        digest.add(ProjectionAxes[i][1]);
+    }
+    digest.add(context_valid);
+    for (std::size_t k = 0; k < param_values.size(); ++k) {
+        digest.add(param_values[k]);
+        digest.add(k < param_set.size() ? param_set[k] : 0);
+    }
+    for (const DomainEntry* e = shown_domains(); e; e = e->next) {
+        if (!e->view) continue;
+        digest.add_text(e->name);
+        if (e->color) {
+            digest.add(e->color->red);
+            digest.add(e->color->green);
+            digest.add(e->color->blue);
+        }
+        digest.add(e->view->show_points);
+        digest.add_domain(e->view->domain);
+        for (const MarkedPoint* m = e->view->marked; m; m = m->next)
+            for (int i = 0; i < DimNP; ++i) digest.add(m->coords[i]);
+    }
+    const std::uint64_t key = digest.value();
+    return key == 0 ? 1 : key;
+}
+
 GdkPixbuf* screen_picture(int width, int height) {
     // A large image may be more than the X server can give: its refusal is
     // a failed figure, not the end of the process.

@@ -3,6 +3,7 @@
 // written whole or not at all.
 #pragma once
 
+#include <cstdint>
 #include <gtk/gtk.h>
 #include <optional>
 #include <string>
@@ -34,6 +35,11 @@ std::string write_png_figure(const std::string& path, GdkPixbuf* pixels);
 
 // Whether the viewer runs and shows at least one domain. Expects domain_lock held.
 bool viewer_shows_a_domain();
+// A digest of everything the picture depends on (shown domains and their
+// drawn polyhedra, colours, points shown, marks, axes, parameter values):
+// equal digests, equal pictures. 0 when no domain is shown. Expects
+// domain_lock held.
+std::uint64_t shown_picture_key();
 
 // The shown domains drawn at width x height canvas pixels, as on a canvas of
 // that size. Expects the GDK lock and domain_lock held.

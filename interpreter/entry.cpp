@@ -14,7 +14,9 @@
 #include "gui/visu_window.h"
 #include "interpreter/figure_mode.h"
 #include "interpreter/input_sources.h"
+#include "interpreter/input_reading.h"
 #include "interpreter/interrupts.h"
+#include "interpreter/kernel_protocol.h"
 #include "interpreter/line_editor.h"
 #include "interpreter/options.h"
 #include "interpreter/parser.h"
@@ -67,11 +69,13 @@ bool reads_standard_input(const CommandLine& line) {
 
 // Every script is opened before any statement runs, so that a missing one
 // changes nothing. False (after one line on standard error) when one fails.
-bool open_inputs(const CommandLine& line, std::vector<InputSource>& inputs) {
+// Standard input read by lines goes through `lines`.
+bool open_inputs(const CommandLine& line, LineInput& lines, std::vector<InputSource>& inputs) {
     ReadingMode stdin_mode = standard_input_mode(line);
+    LineInput* stdin_lines = stdin_mode == ReadingMode::Lines ? &lines : nullptr;
     for (const std::string& script : line.scripts) {
         if (script == "-") {
-            inputs.push_back({"standard input", stdin, stdin_mode});
+            inputs.push_back({"standard input", stdin, stdin_mode, stdin_lines});
             continue;
         }
         FILE* file = std::fopen(script.c_str(), "r");
@@ -88,9 +92,9 @@ bool open_inputs(const CommandLine& line, std::vector<InputSource>& inputs) {
         inputs.push_back({script, file, ReadingMode::Blocks});
     }
     if (inputs.empty())
-        inputs.push_back({"", stdin, stdin_mode});
+        inputs.push_back({"", stdin, stdin_mode, stdin_lines});
     else if (line.interactive_after_scripts)
-        inputs.push_back({"standard input", stdin, stdin_mode});
+        inputs.push_back({"standard input", stdin, stdin_mode, stdin_lines});
     return true;
 }
 
@@ -99,11 +103,11 @@ void close_inputs(const std::vector<InputSource>& inputs) {
         if (input.file != stdin) std::fclose(input.file);
 }
 
-// A session read from a terminal keeps running through Ctrl-C; batch use
-// keeps SIGINT's default meaning.
+// A session read from a terminal keeps running through Ctrl-C, and so does
+// one that asks to; batch use keeps SIGINT's default meaning.
 void prepare_interrupts(Session& session, const CommandLine& line) {
     bool terminal_session = isatty(STDIN_FILENO) && reads_standard_input(line);
-    if (terminal_session) {
+    if (terminal_session || line.keep_on_interrupt) {
         catch_interrupts();
         session.abandon_on_interrupt = true;
     }
@@ -140,8 +144,11 @@ int qarnest_main(int argc, char** argv) {
         check_standard_output();
         return 0;
     }
+    Session session(stdout);
+    KernelProtocol protocol(session);
+    LineInput standard_input_lines(STDIN_FILENO, stdout, line.kernel_protocol ? &protocol : nullptr);
     std::vector<InputSource> inputs;
-    if (!open_inputs(line, inputs)) {
+    if (!open_inputs(line, standard_input_lines, inputs)) {
         close_inputs(inputs);
         return status_unusable;
     }
@@ -153,14 +160,13 @@ int qarnest_main(int argc, char** argv) {
         prepare_analysis_worker();
     }
     PrivateDisplay private_display;
-    if (figure) {
+    if (figure || line.virtual_display) {
         if (const std::string failure = private_display.ensure(); !failure.empty()) {
             std::fprintf(stderr, "qarnest: %s\n", failure.c_str());
             close_inputs(inputs);
             return status_unusable;
         }
     }
-    Session session(stdout);
     session.display_available = gtk_init_check(&argc, &argv);
     GThread* gui_thread = nullptr;
     if (session.display_available) {
@@ -184,14 +190,15 @@ int qarnest_main(int argc, char** argv) {
     const bool figure_written = !figure || write_requested_figure(*figure) == 0;
 
     if (gui_thread) {
-        // A figure run waits for no user: the loop ends as after end of input.
-        shut_down_gui(figure ? -1 : end_code);
+        // A figure run waits for no user, nor does a run whose windows are on a
+        // display of its own that nobody sees: the loop ends as after quit.
+        shut_down_gui(figure || private_display.started() ? -1 : end_code);
         std::fflush(stdout);
         g_thread_join(gui_thread);
     }
     check_standard_output();
     close_inputs(inputs);
     if (!figure_written) return status_refused;
-    if (!line.scripts.empty() && session.report.statement_refused) return status_refused;
+    if (!line.scripts.empty() && session.report.statement_refused > 0) return status_refused;
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,6 +68,7 @@ std::string PrivateDisplay::ensure() {
     if (display_reachable()) return "";
     int fds[2];
     if (pipe(fds) != 0) return std::strerror(errno);
+    const pid_t calculator = getpid();
     server_ = fork();
     if (server_ < 0) {
         close(fds[0]);
@@ -74,6 +76,9 @@ std::string PrivateDisplay::ensure() {
         return std::strerror(errno);
     }
     if (server_ == 0) {
+        // The display goes with the calculator, however it ends.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != calculator) _exit(127);
         close(fds[0]);
         const int quiet = open("/dev/null", O_RDWR);
         dup2(quiet, 0);

@@ -35,6 +35,8 @@ public:
     PrivateDisplay& operator=(const PrivateDisplay&) = delete;
     // "" when a display is reachable (found or started), else why not.
     std::string ensure();
+    // Whether ensure() started one: nobody sees its windows.
+    bool started() const { return server_ > 0; }
 
 private:
     pid_t server_ = -1;

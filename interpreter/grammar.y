@@ -71,8 +71,9 @@ static void end_recovery_message(Session& session, const char* text) {
 %token UNION INTER DIFF IMAGE PREIMAGE DD CONVEX EHRHART VERTICES INITVISU VISU
 %token POINTS CARD CODEGEN LEXMIN LEXMAX SAMPLE GIST ISEMPTY ISSUBSET ISEQUAL
 %token ASSIGN LESS_EQ GREATER_EQ
+%token FIGURE PARAMETERS
 %token ISL
-%token <id> IDENTIFIER ISL_SET
+%token <id> IDENTIFIER QUOTED_NAME ISL_SET
 %token <number> NUMBER
 %token NUMBER_TOO_LARGE
 
@@ -140,6 +141,12 @@ statement
         { plrays_statement(session, $2); }
     | DEL IDENTIFIER ';'
         { del_statement(session, $2); }
+    | FIGURE QUOTED_NAME ';'
+        { figure_statement(session, $2, -1, -1); }
+    | FIGURE QUOTED_NAME '(' NUMBER ',' NUMBER ')' ';'
+        { figure_statement(session, $2, $4, $6); }
+    | PARAMETERS '(' { session.parameter_values.clear(); } parameter_values ')' ';'
+        { parameters_statement(session); }
     | point_query '(' IDENTIFIER ',' IDENTIFIER listing_bound ')' ';'
         { point_query_statement(session, $1, $3, $5, $6); }
     | CODEGEN '(' IDENTIFIER ',' IDENTIFIER ')' ';'
@@ -201,6 +208,10 @@ statement
         { hint(session, "> Syntax: PLrays 'domain' ;\n"); }
     | DEL error ';'
         { hint(session, "> Syntax : del 'domain' ;\n"); }
+    | PARAMETERS error ';'
+        { hint(session, "> Syntax : parameters ('name' = value, ...) ;\n"); }
+    | FIGURE error ';'
+        { hint(session, "> Syntax : figure \"file.svg\" ;  or  figure \"file.svg\" (width, height) ;\n"); }
     | point_query error ';'
         { point_query_hint(session, $1); }
     | CODEGEN error ';'
@@ -282,6 +293,16 @@ expr
     | NUMBER IDENTIFIER           { $$ = expr_scaled_variable(session.declaration, $1, $2); }
     | IDENTIFIER                  { $$ = expr_variable(session.declaration, $1); }
     | NUMBER                      { $$ = expr_number($1); }
+    ;
+
+parameter_values
+    : parameter_values ',' parameter_value
+    | parameter_value
+    ;
+
+parameter_value
+    : IDENTIFIER '=' row_entry
+        { session.parameter_values.emplace_back($1, $3); std::free($1); }
     ;
 
 matrix_rows

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "interpreter/interrupts.h"
+#include "interpreter/kernel_protocol.h"
 #include "interpreter/line_editor.h"
 
 namespace {
@@ -102,23 +103,80 @@ std::size_t read_block(FILE* input, char* buffer, std::size_t size) {
     return n;
 }
 
-std::size_t read_line(FILE* out, FILE* input, char* buffer, std::size_t size, const std::string& prompt, bool& interrupted) {
-    InterruptibleWait wait;
-    std::size_t n = 0;
-    int c = '*';
+bool LineInput::fill(bool& interrupted) {
+    if (ended_) return false;
     for (;;) {
-        errno = 0;
-        while (n < size && (c = std::getc(input)) != EOF && c != '\n') buffer[n++] = static_cast<char>(c);
-        if (c != EOF || !std::ferror(input)) break;
-        if (errno != EINTR) input_failed();
-        std::clearerr(input);
-        if (take_interrupt()) {
-            interrupted = true;
-            drop_typed_line(out, prompt);
-            return 0;
+        sigset_t blocked, previous;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, SIGINT);
+        sigprocmask(SIG_BLOCK, &blocked, &previous);
+        int ready = 0;
+        interrupted = take_interrupt();
+        if (!interrupted) {
+            pollfd p = {descriptor_, POLLIN, 0};
+            sigset_t during = previous;
+            sigdelset(&during, SIGINT);
+            ready = ppoll(&p, 1, nullptr, &during);
+            if (ready < 0 && errno == EINTR) interrupted = take_interrupt();
+        }
+        sigprocmask(SIG_SETMASK, &previous, nullptr);
+        // A Ctrl-C that came with the input is handled as the mask is
+        // restored: it goes first, as it was sent first.
+        if (!interrupted && ready > 0) interrupted = take_interrupt();
+        if (interrupted) return false;
+        if (ready <= 0) continue;
+        if (position_ > 0) {
+            buffered_.erase(0, position_);
+            position_ = 0;
+        }
+        char block[65536];
+        const ssize_t n = read(descriptor_, block, sizeof block);
+        if (n > 0) {
+            buffered_.append(block, static_cast<std::size_t>(n));
+            return true;
+        }
+        if (n == 0) {
+            ended_ = true;
+            return false;
+        }
+        if (errno != EINTR && errno != EAGAIN) input_failed();
+    }
+}
+
+bool LineInput::have_whole_line(bool& interrupted) {
+    while (buffered_.find('\n', position_) == std::string::npos)
+        if (!fill(interrupted)) return !interrupted && position_ < buffered_.size();
+    return true;
+}
+
+std::size_t LineInput::read_line(char* buffer, std::size_t size, const std::string& prompt, bool& interrupted,
+                                 bool answer_awaited) {
+    bool key = false;
+    if (at_line_start_ && protocol_) {
+        for (;;) {
+            protocol_->write_frame(answer_awaited);
+            if (!have_whole_line(key)) break;
+            const std::size_t end = buffered_.find('\n', position_);
+            const std::string line =
+                buffered_.substr(position_, end == std::string::npos ? std::string::npos : end - position_);
+            if (!protocol_->answer_request(line)) break;
+            position_ = end == std::string::npos ? buffered_.size() : end + 1;
         }
     }
-    if (c == '\n') buffer[n++] = '\n';
+    std::size_t n = 0;
+    while (n < size && !key) {
+        if (position_ >= buffered_.size() && !fill(key)) break;
+        const char c = buffered_[position_++];
+        buffer[n++] = c;
+        if (c == '\n') break;
+    }
+    if (key) {
+        interrupted = true;
+        at_line_start_ = true;
+        if (!protocol_) drop_typed_line(out_, prompt);
+        return 0;
+    }
+    at_line_start_ = n == 0 || buffer[n - 1] == '\n';
     return n;
 }
 

@@ -20,10 +20,38 @@ struct TerminalReading {
 // At most `size` bytes, fewer only at the end of the input (0 then).
 std::size_t read_block(FILE* input, char* buffer, std::size_t size);
 
-// Up to and with the next newline, at most `size` bytes; 0 at the end of
-// the input. A Ctrl-C while waiting drops the line: `interrupted` is set and
-// the prompt written again on a new line.
-std::size_t read_line(FILE* out, FILE* input, char* buffer, std::size_t size, const std::string& prompt, bool& interrupted);
+class KernelProtocol;
+
+// An input read by lines as they arrive (--line-mode), from its descriptor
+// through a buffer of our own: the wait for more is where a Ctrl-C can come
+// without being lost, and where a driving program gets its status frame and
+// has its requests answered.
+class LineInput {
+public:
+    // protocol: the frames and requests of --kernel-protocol, or null.
+    LineInput(int descriptor, FILE* out, KernelProtocol* protocol)
+        : descriptor_(descriptor), out_(out), protocol_(protocol) {}
+    // Up to and with the next newline, at most `size` bytes; 0 at the end of
+    // the input. A Ctrl-C while waiting drops the line: `interrupted` is set
+    // and (without the protocol) the prompt written again on a new line.
+    // answer_awaited: the overwrite question waits for this line.
+    std::size_t read_line(char* buffer, std::size_t size, const std::string& prompt, bool& interrupted,
+                          bool answer_awaited);
+    bool writes_frames() const { return protocol_ != nullptr; }
+
+private:
+    // More bytes into the buffer; false at the end of input or on Ctrl-C.
+    bool fill(bool& interrupted);
+    // The whole next line is in the buffer (or the input has ended).
+    bool have_whole_line(bool& interrupted);
+    int descriptor_;
+    FILE* out_;
+    KernelProtocol* protocol_;
+    std::string buffered_;
+    std::size_t position_ = 0;
+    bool at_line_start_ = true;
+    bool ended_ = false;
+};
 
 // A terminal without the line editor, read a byte at a time: nothing waits
 // in a buffer when the wait for a key starts, so a Ctrl-C is never missed.

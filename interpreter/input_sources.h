@@ -12,10 +12,13 @@ enum class ReadingMode {
     Editor,     // the line editor, which shows the prompt itself
 };
 
+class LineInput;
+
 struct InputSource {
     std::string name;   // named in error lines; empty for standard input read alone
     FILE* file;         // owned by the caller; standard input for the two terminal modes
     ReadingMode mode;
+    LineInput* lines = nullptr;   // owned by the caller; what Lines mode reads through
 };
 
 struct yy_buffer_state;

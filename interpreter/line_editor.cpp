@@ -14,20 +14,13 @@
 #include <vector>
 
 #include "base/locks.h"
+#include "interpreter/completion.h"
 #include "interpreter/interrupts.h"
 #include "store/registry.h"
 
 namespace {
 
 constexpr int history_limit = 1000;
-
-const char* const keywords[] = {"help",  "quit",  "list",     "print", "del",  "PLprint", "PLcons",
-                                "PLrays", "union", "inter",    "diff",  "image", "preimage", "dd",
-                                "convex", "ehrhart", "vertices", "initvisu", "visu",
-                                "points", "card", "codegen", "lexmin", "lexmax", "sample", "gist",
-                                "isempty", "issubset", "isequal",
-                                // Exchange with other tools.
-                                "isl"};
 
 struct PendingLine {
     bool done = false;
@@ -36,13 +29,11 @@ struct PendingLine {
 };
 
 // Readline is one per process, and its callbacks carry no data of ours: the
-// line it hands over, the store whose names Tab completes, and the
-// completions being offered are kept here for them.
+// line it hands over and the store whose names Tab completes are kept here
+// for them.
 struct LineEditorState {
     PendingLine pending;
     const Registries* names = nullptr;
-    std::vector<std::string> words;
-    std::size_t next_word = 0;
 };
 LineEditorState line_editor;
 
@@ -54,34 +45,39 @@ void take_line(char* text) {
     rl_callback_handler_remove();
 }
 
-std::vector<std::string> completion_candidates() {
-    std::vector<std::string> words(std::begin(keywords), std::end(keywords));
-    if (!line_editor.names) return words;
-    {
-        DomainLock lock;
-        for (DomainEntry* e = line_editor.names->DomainList; e; e = e->next) words.push_back(e->name);
+// Readline starts the word after an opening quote; ours may start later in
+// a quote that opens no file name, and what lies between is kept.
+char** complete(const char*, int start, int end) {
+    rl_attempted_completion_over = 1;   // nothing of Readline's own
+    const std::string line(rl_line_buffer, static_cast<std::size_t>(end));
+    const Completion completion =
+        complete_word(line, line_editor.names ? stored_names(*line_editor.names) : std::vector<std::string>{});
+    if (completion.matches.empty()) return nullptr;
+    const std::string kept = line.substr(static_cast<std::size_t>(start),
+                                         completion.word_start - std::min<std::size_t>(completion.word_start, start));
+    // Readline's layout: the common prefix first, then every match.
+    std::vector<std::string> words;
+    for (const std::string& match : completion.matches) words.push_back(kept + match);
+    std::string common = words.front();
+    for (const std::string& word : words) {
+        std::size_t n = 0;
+        while (n < common.size() && n < word.size() && common[n] == word[n]) ++n;
+        common.resize(n);
     }
-    for (MatrixEntry* m = line_editor.names->MatrixList; m; m = m->next) words.push_back(m->name);
-    return words;
-}
-
-char* next_completion(const char* text, int state) {
-    std::vector<std::string>& words = line_editor.words;
-    if (state == 0) {
-        words = completion_candidates();
-        line_editor.next_word = 0;
+    // Only a file name has a closing quote to add.
+    if (!completion.file_name) rl_completion_suppress_quote = 1;
+    if (words.size() == 1 && !common.empty() && common.back() == '/') {
+        // A folder: go on typing inside it, the quote still open.
+        rl_completion_suppress_quote = 1;
+        rl_completion_suppress_append = 1;
     }
-    std::size_t length = std::strlen(text);
-    while (line_editor.next_word < words.size()) {
-        const std::string& word = words[line_editor.next_word++];
-        if (word.compare(0, length, text) == 0) return strdup(word.c_str());
-    }
-    return nullptr;
-}
-
-char** complete(const char* text, int, int) {
-    rl_attempted_completion_over = 1;   // no file names
-    return rl_completion_matches(text, next_completion);
+    char** array = static_cast<char**>(std::malloc((words.size() + 2) * sizeof(char*)));
+    array[0] = strdup(common.c_str());
+    std::size_t k = 1;
+    if (words.size() > 1)
+        for (const std::string& word : words) array[k++] = strdup(word.c_str());
+    array[k] = nullptr;
+    return array;
 }
 
 void remember_line(const std::string& line) {
@@ -136,7 +132,8 @@ void start_line_editor(const Registries& names) {
     rl_readline_name = "qarnest";
     rl_catch_signals = 0;
     rl_attempted_completion_function = complete;
-    rl_basic_word_break_characters = const_cast<char*>(" \t\n(),;:=<>{}|+-*.");
+    rl_basic_word_break_characters = const_cast<char*>(completion_word_breaks);
+    rl_completer_quote_characters = const_cast<char*>("\"");
     // Pasted statements run line by line, as if typed.
     rl_variable_bind("enable-bracketed-paste", "off");
     using_history();

@@ -24,6 +24,21 @@ const OptionRow option_table[] = {
      "read each statement as its line arrives and flush every answer\n"
      "                        (for driving the calculator through pipes)",
      [](CommandLine& line, const std::string&) { line.line_mode = true; }},
+    {nullptr, "--keep-on-interrupt", nullptr,
+     "Ctrl-C (SIGINT) drops the statement being read or stops the one\n"
+     "                        running, as at a terminal, instead of ending the run",
+     [](CommandLine& line, const std::string&) { line.keep_on_interrupt = true; }},
+    {nullptr, "--kernel-protocol", nullptr,
+     "--line-mode and --keep-on-interrupt for a driving program (the\n"
+     "                        notebook kernel): a status line before each line is\n"
+     "                        read, instead of the prompt, and requests answered",
+     [](CommandLine& line, const std::string&) {
+         line.kernel_protocol = line.line_mode = line.keep_on_interrupt = true;
+     }},
+    {nullptr, "--virtual-display", nullptr,
+     "without a reachable display, start a virtual one (Xvfb) for the\n"
+     "                        run, so that the viewer and figures work",
+     [](CommandLine& line, const std::string&) { line.virtual_display = true; }},
     {nullptr, "--no-line-editing", nullptr, "read a terminal without the line editor, history or completion",
      [](CommandLine& line, const std::string&) { line.line_editing = false; }},
     {nullptr, "--figure", "FILE",

@@ -10,6 +10,9 @@ struct CommandLine {
     bool show_help = false;
     bool show_version = false;
     bool line_mode = false;                   // read and answer each line as it arrives
+    bool keep_on_interrupt = false;           // SIGINT stops the statement, as Ctrl-C at a terminal
+    bool kernel_protocol = false;             // status frames and requests for a driving program
+    bool virtual_display = false;             // start a private display when none can be reached
     bool interactive_after_scripts = false;   // go on at standard input after the scripts
     bool line_editing = true;                 // the line editor on a terminal
     std::vector<std::string> scripts;         // in order; "-" is standard input

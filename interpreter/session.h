@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "interpreter/declarations.h"
 #include "interpreter/input_reading.h"
@@ -26,6 +29,8 @@ public:
     // False when no X display could be opened: the viewer statements then
     // answer with one line and everything else works.
     bool display_available = true;
+    // The values of a parameters statement, read so far.
+    std::vector<std::pair<std::string, std::int64_t>> parameter_values;
     // A terminal session: Ctrl-C abandons the statement under way.
     bool abandon_on_interrupt = false;
     // Ctrl-C, or a reader of the answers that has gone, stops an analysis.

@@ -31,6 +31,12 @@ void define_gist(Session& session, char* result, char* domain, char* context);
 
 void initvisu_statement(Session& session, std::int64_t dimension, char* context);
 void visu_statement(Session& session, char* name);
+// Gives the viewer's parameters the values of session.parameter_values, as
+// typing them in the Context window does.
+void parameters_statement(Session& session);
+// Writes the picture shown to `path` in its extension's format, width x
+// height pixels (both -1: the canvas's size).
+void figure_statement(Session& session, char* path, std::int64_t width, std::int64_t height);
 
 // Sets in isl notation: a definition from its text, and a stored domain
 // written in it (the context, when given, tells how many of its last

@@ -13,7 +13,9 @@ calculator_packages=(flex bison cmake g++ make pkg-config libpolylib64-dev libgt
 test_packages=(gcc xvfb xauth xdotool openbox wmctrl imagemagick x11-utils xfonts-75dpi xfonts-100dpi
                googletest libgtest-dev libbenchmark-dev libisl-dev libxres-dev libxtst-dev
                clang libclang-rt-14-dev valgrind
-               dpkg-dev file man-db poppler-utils librsvg2-common)
+               dpkg-dev file man-db poppler-utils librsvg2-common
+               python3-ipykernel python3-jupyter-client jupyter-client jupyter-core python3-nbclient
+               python3-nbconvert python3-nbformat chromium chromium-driver python3-selenium)
 
 calculator_only=false
 if [ "${1:-}" = "--calculator-only" ]; then

@@ -1,11 +1,13 @@
 // The whole interpreter under libFuzzer: arbitrary bytes are the statements
 // of one session, the viewer works on a real display but without its thread.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <gtk/gtk.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "base/locks.h"
@@ -144,6 +146,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         std::exit(1);
     }
     fuzzed_session().analysis_time_limit = fuzzing_analysis_limit;
+    // Figures the inputs write land in a folder of the fuzzer's own.
+    char folder[] = "/tmp/qarnest-fuzz-figures-XXXXXX";
+    if (!mkdtemp(folder) || chdir(folder) != 0) std::exit(1);
     return 0;
 }
 
@@ -152,6 +157,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 // their end, the user's actions in the windows once the statements are done.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<char> script_bytes(data, data + size);
+    // A figure's file name stays inside the fuzzer's folder: no '/' in it.
+    if (std::search(script_bytes.begin(), script_bytes.end(), "figure", "figure" + 6) != script_bytes.end())
+        std::replace(script_bytes.begin(), script_bytes.end(), '/', '_');
     std::vector<char> answer_bytes(script_bytes);
     FILE* script = open_bytes(script_bytes);
     FILE* answers = open_bytes(answer_bytes);

@@ -185,6 +185,17 @@ TEST(Package, HoldsTheProgramItsIconsItsExamplesAndItsManualPage) {
     EXPECT_GT(examples, 0);
 }
 
+// Jupyter looks for kernels and templates in /usr/share/jupyter; the kernel
+// finds /usr/bin/qarnest from its own folder there.
+TEST(Package, HoldsTheNotebookKernelWhereJupyterLooks) {
+    const fs::path jupyter = root / "usr/share/jupyter";
+    for (const char* file : {"kernels/qarnest/kernel.json", "kernels/qarnest/qarnest_kernel.py",
+                             "nbconvert/templates/qarnest/index.html.j2", "nbconvert/templates/qarnest/conf.json"})
+        EXPECT_TRUE(fs::exists(jupyter / file)) << file;
+    EXPECT_NE(read_file(jupyter / "kernels/qarnest/kernel.json").find("\"/usr/bin/python3\""), std::string::npos);
+    EXPECT_TRUE(fs::equivalent(jupyter / "kernels/qarnest/../../../../bin/qarnest", installed_program));
+}
+
 TEST(Package, UnpackedProgramAnswersAScriptFromAnotherFolderAsTheBuiltOne) {
     XSession x(false);
     TemporaryFolder elsewhere;

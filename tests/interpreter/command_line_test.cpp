@@ -136,7 +136,7 @@ TEST(Options, HelpVersionAndRefusedArguments) {
 // A program driving the calculator over pipes: one statement at a time.
 class PipeDriver {
 public:
-    explicit PipeDriver(const std::vector<std::string>& args) {
+    explicit PipeDriver(const std::vector<std::string>& args, const std::vector<std::string>& environment = {}) {
         int in[2], out[2];
         if (pipe(in) || pipe(out)) throw std::runtime_error("pipe");
         pid_ = fork();
@@ -144,6 +144,7 @@ public:
             dup2(in[0], 0);
             dup2(out[1], 1);
             for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+            for (const std::string& setting : environment) putenv(strdup(setting.c_str()));
             std::vector<std::string> storage = {QARNEST_BINARY};
             storage.insert(storage.end(), args.begin(), args.end());
             std::vector<char*> argv;
@@ -163,6 +164,8 @@ public:
         if (pid_ > 0) waitpid(pid_, &status, 0);
         close(from_);
     }
+    pid_t pid() const { return pid_; }
+    const std::string& received() const { return received_; }
     void send(const std::string& text) { ASSERT_EQ(write(to_, text.data(), text.size()), (ssize_t)text.size()); }
     // Everything that arrives until `text` has, or nothing after `timeout`.
     std::string read_until(const std::string& text, std::chrono::milliseconds timeout) {
@@ -226,6 +229,70 @@ TEST(Signals, InBatchUseCtrlCKeepsItsDefaultMeaning) {
         std::this_thread::sleep_for(300ms);
         int status = driver.signal_and_wait(SIGINT);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+    }
+}
+
+const char* const long_ehrhart =
+    "T := { a, b, c, d, N, M | 0 <= a <= N, 0 <= b <= M, 0 <= c <= a + b, 0 <= d <= c + N,"
+    " 2 * a + 3 * b <= 5 * c + 7 * d + M } ;\nC := { N, M | N >= 0, M >= 0 } ;\n";
+
+TEST(Signals, WithKeepOnInterruptCtrlCStopsTheStatementAndTheRunGoesOn) {
+    PipeDriver driver({"--line-mode", "--keep-on-interrupt"});
+    driver.send(long_ehrhart);
+    ASSERT_TRUE(contains(driver.read_until("<3> ", 10s), "<3> "));
+    driver.send("ehrhart (T, C) ;\n");
+    std::this_thread::sleep_for(300ms);
+    kill(driver.pid(), SIGINT);
+    EXPECT_TRUE(contains(driver.read_until("<4> ", 5s),
+                         "<3> > Error - line 3 : the Ehrhart polynomial of 'T' was interrupted - command ignored \n<4> "));
+    driver.send("P := { i |\n");
+    ASSERT_TRUE(contains(driver.read_until("<5> ", 5s), "<5> "));
+    kill(driver.pid(), SIGINT);
+    ASSERT_TRUE(contains(driver.read_until("<5> \n<5> ", 5s), "<5> \n<5> ")) << "the statement being read is dropped";
+    driver.send("list ;\n");
+    EXPECT_TRUE(contains(driver.read_until("<6> ", 5s), "\n<5> > Domain List: \n>   C :=   { N, M | N >= 0, M >= 0 }\n"
+                                                        ">   T :=   "));
+    driver.close_input();
+    EXPECT_TRUE(contains(driver.read_until("End.\n", 10s), "<6> End.\n"));
+}
+
+// Every line read gets one frame before it, requests included; the frames
+// count refusals and tell a statement under way and a waiting question.
+TEST(KernelProtocol, FramesAndRequestsInsteadOfPrompts) {
+    const std::string ready = "\x1e{\"ready\":true,\"refused\":";
+    auto frame = [&](int refused, bool pending, bool answer) {
+        return ready + std::to_string(refused) + ",\"pending\":" + (pending ? "true" : "false") +
+               ",\"answer\":" + (answer ? "true" : "false") + ",\"picture\":null}\n";
+    };
+    struct Step {
+        std::string line;
+        std::string answer;   // everything written until the next frame, that frame included
+    };
+    const Step steps[] = {
+        {"", frame(0, false, false)},
+        {"Triangle := { i, j | 0 <= j <= i <= 3 } ;\n", "> Triangle :=   { i, j | i <= 3, i >= j, j >= 0 }\n" +
+                                                          frame(0, false, false)},
+        {"print Q ;\n", "> Error - line 2 :  'Q' undeclared - print: command ignored \n" + frame(1, false, false)},
+        {"\x1e" "complete print Tr\n",
+         "\x1e{\"completion\":{\"start\":6,\"file\":false,\"matches\":[\"Triangle\"]}}\n" + frame(1, false, false)},
+        {"\x1esync a \"b\"\n", "\x1e{\"sync\":\"a \\\"b\\\"\"}\n" + frame(1, false, false)},
+        {"\x1e" "figure -1 -1 t.svg\n",
+         "> figure : the viewer needs an X display and none could be opened - command ignored\n" + frame(2, false, false)},
+        {"\x1e" "bogus\n", "\x1e{\"unknown\":\"bogus\"}\n" + frame(2, false, false)},
+        {"P := { i |\n", frame(2, true, false)},
+        {"i >= 0 } ;\n", "> P :=   { i | i >= 0 }\n" + frame(2, false, false)},
+        {"P := { i | i <= 0 } ;\n", "Warning : identifier 'P' is already used for another domain !\n"
+                                    "> Overwrite (o) , Choose another name (n) ?" + frame(2, false, true)},
+        {"o\n", "> OK : overwrite 'P'\n> P :=   { i | i <= 0 }\n" + frame(2, false, false)},
+        {"quit\n", "\n bye...\n\nEnd.\n"},
+    };
+    PipeDriver driver({"--kernel-protocol"}, {"DISPLAY="});
+    std::string so_far;
+    for (const Step& step : steps) {
+        driver.send(step.line);
+        const std::string expected = so_far + step.answer;
+        ASSERT_EQ(driver.read_until(expected, 10s), expected) << "after " << step.line << driver.received();
+        so_far = expected;
     }
 }
 

@@ -111,6 +111,33 @@ TEST_F(EditedSession, TabCompletesAKeywordAndAStoredName) {
     EXPECT_NE(out().find("<4> PLprint M ;\n> Matrix 'M':\n"), std::string::npos) << out();
 }
 
+TEST_F(EditedSession, TabCompletesAFileNameInsideTheQuotesOfFigure) {
+    const std::string folder = home.path() + "/figures";
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((folder + "/pictures").c_str(), 0700), 0);
+    std::ofstream(folder + "/plot.svg") << "old";
+    std::ofstream(folder + "/pictures/tri.png") << "old";
+    start();
+    type("figure \"" + folder + "/pl\t", "plot.svg\" ");
+    type(";\n", "<2> ");
+    type("figure \"" + folder + "/pi\t", "pictures/");
+    type("t\t", "tri.png\" ");
+    type("(10, 10) ;\n", "<3> ");
+    type("Plot := { i | i >= 0 } ;\n", "<4> ");
+    type("print \"Pl\t;\n", "<5> ");
+    end_session();
+    EXPECT_NE(out().find("figure \"" + folder + "/plot.svg\" ;\n> figure : the viewer needs an X display"),
+              std::string::npos)
+        << out();
+    EXPECT_NE(out().find("figure \"" + folder + "/pictures/tri.png\" (10, 10) ;\n> figure : "), std::string::npos)
+        << out();
+    EXPECT_NE(out().find("print \"Plot ;\n"), std::string::npos) << "after another keyword, a stored name:\n" << out();
+    std::remove((folder + "/pictures/tri.png").c_str());
+    std::remove((folder + "/plot.svg").c_str());
+    rmdir((folder + "/pictures").c_str());
+    rmdir(folder.c_str());
+}
+
 TEST_F(EditedSession, CtrlCDropsEveryLineOfTheStatementAndKeepsTheStores) {
     for (bool editor : {true, false}) {
         SCOPED_TRACE(editor ? "line editor" : "plain terminal");

@@ -247,6 +247,25 @@ const Transcript syntax_errors[] = {
     {"QuitMidLine",
      "list ; quit list ;\n",
      "<1> > Domain List: \n\n> Matrix List : \n\t\n\n bye...\n\nEnd.\n"},
+    {"FigureWithoutQuotes",
+     "figure out.svg ;\nlist ;\n",
+     "<1> > Error - line 1 : parse error \n> Syntax : figure \"file.svg\" ;  or  figure \"file.svg\" (width, height) ;\n"
+     "<2> > Domain List: \n\n> Matrix List : \n\t\n<3> End.\n"},
+    {"FigureQuoteNotClosedOnItsLine",
+     "figure \"out.svg ;\n\" ;\n",
+     "<1> \"> Error - line 1 : parse error \n> Syntax : figure \"file.svg\" ;  or  figure \"file.svg\" (width, height) ;\n"
+     "<2> \">> bad command - type 'help' for informations about syntax\n<3> End.\n"},
+    {"FigureSizeNotTwoNumbers",
+     "figure \"out.svg\" (640) ;\nfigure \"out.svg\" 640 480 ;\nfigure \"out.svg\" (2147483648, 1) ;\n",
+     "<1> > Error - line 1 : parse error \n> Syntax : figure \"file.svg\" ;  or  figure \"file.svg\" (width, height) ;\n"
+     "<2> > Error - line 2 : parse error \n> Syntax : figure \"file.svg\" ;  or  figure \"file.svg\" (width, height) ;\n"
+     "<3> > Error - line 3 : number 2147483648 is too large (the largest is 2147483647) \n"
+     "> Error - line 3 : parse error \n> Syntax : figure \"file.svg\" ;  or  figure \"file.svg\" (width, height) ;\n"
+     "<4> End.\n"},
+    {"QuotesAwayFromFigureAreCharactersOutsideTokens",
+     "P := \"a\" ;\nlist ; \"\n",
+     "<1> \"\"> Error - line 1 : parse error \n>> bad command - type 'help' for informations about syntax \n"
+     "<2> > Domain List: \n\n> Matrix List : \n\t\n\"<3> End.\n"},
     {"NumberTooLarge",
      "P := { i | i >= 2147483648 } ;\nQ := { i | i >= 2147483647 } ;\n",
      "<1> > Error - line 1 : number 2147483648 is too large (the largest is 2147483647) \n> Error - line 1 : parse error \n>> error in constraints \n<2> > Q :=   { i | i >= 2147483647 }\n<3> End.\n"},

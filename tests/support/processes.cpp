@@ -26,6 +26,26 @@ bool has_children(pid_t pid) {
     return found;
 }
 
+std::vector<pid_t> children_named(pid_t pid, const std::string& name) {
+    std::vector<pid_t> children;
+    DIR* proc = opendir("/proc");
+    if (!proc) return children;
+    while (dirent* entry = readdir(proc)) {
+        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        const auto open = line.find('('), close = line.rfind(')');
+        if (open == std::string::npos || close == std::string::npos) continue;
+        std::istringstream fields(line.substr(close + 2));
+        char state;
+        pid_t parent;
+        fields >> state >> parent;
+        if (parent == pid && line.substr(open + 1, close - open - 1) == name) children.push_back(std::stoi(line));
+    }
+    closedir(proc);
+    return children;
+}
+
 bool process_gone(pid_t pid) {
     if (kill(pid, 0) != 0) return true;
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
