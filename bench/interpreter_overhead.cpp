@@ -265,6 +265,8 @@ void without_output(std::FILE* sink, Run run) {
 }
 
 void analysis_benchmark(benchmark::State& state, AnalysisPath path, std::chrono::milliseconds apart = {}) {
+    // Released after the lock: its end takes domain_lock.
+    StoreSession statement_store(stdout);   // the entries below are not its own
     DomainLock lock;
     if (path == AnalysisPath::Statement) {
         if (!prepare_analysis_worker()) state.SkipWithError("no analysis worker");
@@ -278,7 +280,6 @@ void analysis_benchmark(benchmark::State& state, AnalysisPath path, std::chrono:
     DomainEntry context_entry{"C", &parameter, context, nullptr, nullptr, nullptr};
     DomainEntry domain_entry{"T", &n, domain, nullptr, nullptr, &context_entry};
     std::FILE* sink = std::fopen("/dev/null", "w");
-    StoreSession statement_store(stdout);   // the entries above are not its own
     double slowest = 0;
     long over_half_millisecond = 0;
     for (auto _ : state) {

@@ -127,6 +127,10 @@ GdkColor* allocate_black() {
 }  // namespace
 
 StoreSession::~StoreSession() {
+    if (domain_lock_held_here()) {
+        release_store(registries);
+        return;
+    }
     DomainLock lock;
     release_store(registries);
 }

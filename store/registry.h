@@ -107,7 +107,8 @@ protected:
 // output and error line, and the reader of its statements.
 struct StoreSession {
     explicit StoreSession(FILE* out = stdout) { report.out = out; }
-    // Releases the store (release_store), taking domain_lock.
+    // Releases the store (release_store), under domain_lock: taken here
+    // unless the thread holds it already.
     ~StoreSession();
     StoreSession(const StoreSession&) = delete;
     StoreSession& operator=(const StoreSession&) = delete;
