@@ -18,9 +18,12 @@ Session::~Session() {
     destroy_scanner(*this);
     DomainLock lock;
     if (viewer_state.registries == &registries) viewer_state.registries = nullptr;
+    if (viewer.stop_requests == this) viewer.stop_requests = nullptr;
 }
 
 bool Session::statement_abandoned() { return abandon_on_interrupt && take_interrupt(); }
+
+unsigned long Session::stop_requests() const { return interrupt_count(); }
 
 bool Session::analysis_cancelled() {
     return cancel_unwanted_analyses && (take_interrupt() || standard_output_abandoned());

@@ -17,7 +17,9 @@ using WorkerJob = bool (*)(const std::string& problem);
 // Runs `job` on `problem` in the worker, made first when there is none (a
 // fork, as run_contained makes for every call). A worker that crashes, exits,
 // passes `limit` or is cancelled is killed, reaped and not replaced until the
-// next analysis; its outcome is told as run_contained tells a child's. The
+// next analysis; its outcome is told as run_contained tells a child's. Its
+// memory may grow by the work-space budget from what it was made with: work
+// whose allocation fails there is OutOfWorkSpace. The
 // worker is the process's, shared by its sessions, and it ends with the
 // thread that made it (it must not outlive the calculator): when sessions
 // run in threads of their own, the main thread makes it first.

@@ -11,6 +11,7 @@
 
 #include "base/locks.h"
 #include "store/child_process.h"
+#include "store/work_space.h"
 
 namespace {
 
@@ -111,6 +112,8 @@ std::string contained_failure_message(const ContainedResult& result, const std::
     }
     case ContainedOutcome::Cancelled:
         return what + " was interrupted - command ignored";
+    case ContainedOutcome::OutOfWorkSpace:
+        return what + " " + work_space_exceeded_text() + " - command ignored";
     case ContainedOutcome::NotStarted:
         return "could not start " + what + " (" + std::strerror(result.status) + ") - command ignored";
     }

@@ -14,6 +14,7 @@ enum class ContainedOutcome {
     ExitedEarly,     // the child ended through exit() inside the library
     TimedOut,        // the time limit passed; the child was killed
     Cancelled,       // `analysis_cancelled` said so while it ran; the child was killed
+    OutOfWorkSpace,  // an allocation failed at the work-space budget (the worker's memory bound)
     NotStarted,      // no child could be made
 };
 
