@@ -58,3 +58,6 @@ ContainedResult run_contained(Work&& work, std::chrono::milliseconds limit, Canc
 // `what` names the work, e.g. "the Ehrhart polynomial of 'P'".
 std::string contained_failure_message(const ContainedResult& result, const std::string& what,
                                       std::chrono::milliseconds limit);
+// The same without " - command ignored", for a statement that words its refusal itself.
+std::string contained_failure_reason(const ContainedResult& result, const std::string& what,
+                                     std::chrono::milliseconds limit);

@@ -31,20 +31,18 @@ const char* binop_name(DomainWorkKind kind) {
     return kind == DomainWorkKind::union_of ? "union" : kind == DomainWorkKind::intersection ? "inter" : "diff";
 }
 
-// PolyLib's result, or LibraryFailed when it threw.
+// PolyLib's result, or LibraryFailed when it threw. What PolyLib is given is
+// owned out here: its throw unwinds by longjmp, past any cleanup inside.
 MadeDomain polylib_result(const DomainWork& w) {
     Polyhedron* domain = nullptr;
     auto* first = const_cast<Polyhedron*>(w.first);
     auto* second = const_cast<Polyhedron*>(w.second);
     auto* matrix = const_cast<Matrix*>(w.matrix);
+    MatrixPtr declared_rows(w.kind == DomainWorkKind::declaration ? Matrix_Copy(matrix) : nullptr);
+    Matrix* rows = declared_rows.get();
     bool ok = polylib_guarded([&] {
         switch (w.kind) {
-        case DomainWorkKind::declaration: {
-            Matrix* rows = Matrix_Copy(matrix);
-            domain = Constraints2Polyhedron(rows, 100);
-            Matrix_Free(rows);
-            break;
-        }
+        case DomainWorkKind::declaration: domain = Constraints2Polyhedron(rows, 100); break;
         case DomainWorkKind::union_of: domain = DomainUnion(first, second, 100); break;
         case DomainWorkKind::intersection: domain = DomainIntersection(first, second, 100); break;
         case DomainWorkKind::difference: domain = DomainDifference(first, second, 100); break;

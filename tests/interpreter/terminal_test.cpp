@@ -206,6 +206,16 @@ std::string box(int dimension, const std::string& bounds) {
     return "{ " + variables + " | " + constraints + " }";
 }
 
+std::string isl_box(int dimension) {
+    std::string variables, constraints;
+    for (int k = 1; k <= dimension; ++k) {
+        std::string x = "x" + std::to_string(k);
+        variables += (k > 1 ? ", " : "") + x;
+        constraints += (k > 1 ? " and 0 <= " : "0 <= ") + x + " <= 1";
+    }
+    return "{ [" + variables + "] : " + constraints + " }";
+}
+
 // Definitions whose PolyLib work takes minutes (a 16-dimensional box has
 // 65,536 vertices and took 64 s; an 18-dimensional one never ended): Ctrl-C
 // answers within half a second, nothing is stored, the worker is not left
@@ -219,6 +229,7 @@ TEST_F(EditedSession, CtrlCStopsALongDefinitionWithinHalfASecondAndStoresNothing
     const Case cases[] = {
         {"16-dimensional box", {}, "B := " + box(16, "0 <= x <= 1") + " ;\n"},
         {"18-dimensional box", {}, "B := " + box(18, "0 <= x <= 1") + " ;\n"},
+        {"16-dimensional box in isl notation", {}, "B := " + isl_box(16) + " ;\n"},
         {"intersection of two 16-dimensional orthants",
          {"P := " + box(16, "x >= 0") + " ;\n", "Q := " + box(16, "x <= 1") + " ;\n"},
          "B := P inter Q ;\n"},
