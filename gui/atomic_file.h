@@ -28,5 +28,7 @@ private:
 };
 
 // "" on success, else one line saying what failed. `produce` writes the whole
-// content into the sink.
+// content into the sink. A device or a pipe, and any name in /dev
+// (/dev/full, /dev/stdout), is written directly, added to what it holds; a
+// symbolic link's target gets the content.
 std::string write_file_atomically(const std::string& path, const std::function<void(FileSink&)>& produce);

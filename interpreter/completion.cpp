@@ -20,7 +20,7 @@ const KeywordRow keyword_table[] = {
     {"points", false},   {"card", false},     {"codegen", false}, {"lexmin", false},   {"lexmax", false},
     {"sample", false},   {"gist", false},     {"isempty", false}, {"issubset", false}, {"isequal", false},
     // Exchange with other tools.
-    {"isl", false},
+    {"isl", false},      {"save", true},      {"load", true},    {"PLread", true},    {"PLwrite", true},
 };
 
 bool takes_file_name(const std::string& word) {

@@ -72,7 +72,7 @@ static void end_recovery_message(Session& session, const char* text) {
 %token POINTS CARD CODEGEN LEXMIN LEXMAX SAMPLE GIST ISEMPTY ISSUBSET ISEQUAL
 %token ASSIGN LESS_EQ GREATER_EQ
 %token FIGURE PARAMETERS
-%token ISL
+%token ISL SAVE LOAD PLREAD PLWRITE
 %token <id> IDENTIFIER QUOTED_NAME ISL_SET
 %token <number> NUMBER
 %token NUMBER_TOO_LARGE
@@ -159,6 +159,14 @@ statement
         { domain_test_statement(session, DomainTest::equal, $3, $5); }
     | IDENTIFIER ASSIGN GIST '(' IDENTIFIER ',' IDENTIFIER ')' ';'
         { define_gist(session, $1, $5, $7); }
+    | SAVE QUOTED_NAME ';'
+        { save_statement(session, $2); }
+    | LOAD QUOTED_NAME ';'
+        { load_statement(session, $2); }
+    | PLWRITE QUOTED_NAME IDENTIFIER ';'
+        { plwrite_statement(session, $2, $3); }
+    | IDENTIFIER ASSIGN PLREAD QUOTED_NAME ';'
+        { plread_statement(session, $1, $4); }
     | ISL IDENTIFIER ';'
         { isl_statement(session, $2, nullptr); }
     | ISL '(' IDENTIFIER ',' IDENTIFIER ')' ';'
@@ -186,6 +194,14 @@ statement
         { std::free($1); hint(session, "> Syntax : 'name' := preimage ('domain', 'matrix') ;\n"); }
     | IDENTIFIER ASSIGN ISL_SET error ';'
         { std::free($1); std::free($3); hint(session, "> Syntax : 'name' := [params] -> { [variables] : constraints } ;\n"); }
+    | SAVE error ';'
+        { hint(session, "> Syntax : save \"file\" ;\n"); }
+    | LOAD error ';'
+        { hint(session, "> Syntax : load \"file\" ;\n"); }
+    | PLWRITE error ';'
+        { hint(session, "> Syntax : PLwrite \"file\" 'domain' ;\n"); }
+    | IDENTIFIER ASSIGN PLREAD error ';'
+        { std::free($1); hint(session, "> Syntax : 'name' := PLread \"file\" ;\n"); }
     | ISL error ';'
         { hint(session, "> Syntax : isl 'domain' ;  or  isl ('domain', 'context') ;\n"); }
     | IDENTIFIER ASSIGN CONVEX error ';'

@@ -43,3 +43,10 @@ void figure_statement(Session& session, char* path, std::int64_t width, std::int
 // dimensions are parameters).
 void declare_isl_domain(Session& session, char* name, char* text);
 void isl_statement(Session& session, char* domain, char* context);
+
+// The store in files: saved as the statements that rebuild it and loaded
+// back; a domain as PolyLib's constraint matrices and back.
+void save_statement(Session& session, char* file);
+void load_statement(Session& session, char* file);
+void plread_statement(Session& session, char* name, char* file);
+void plwrite_statement(Session& session, char* file, char* name);

@@ -21,13 +21,6 @@ std::string fresh_name(unsigned position) {
     return "v" + std::to_string(position);
 }
 
-// Names i, j, k, ... for a result whose dimension differs from its operand's.
-// The names are distinct, so none needs the declaration's duplicate check.
-VarNode* fresh_var_list(unsigned dimension) {
-    VarNode* vars = nullptr;
-    for (unsigned k = 0; k < dimension; ++k) vars = new VarNode{fresh_name(k), static_cast<int>(k) + 1, vars};
-    return vars;
-}
 
 using BinaryOperation = Polyhedron* (*)(Polyhedron*, Polyhedron*, unsigned);
 
@@ -157,6 +150,13 @@ ExactSet convex_hull_of(const Polyhedron* domain) {
 }
 
 }  // namespace
+
+// The names are distinct, so none needs the declaration's duplicate check.
+VarNode* fresh_var_list(unsigned dimension) {
+    VarNode* vars = nullptr;
+    for (unsigned k = 0; k < dimension; ++k) vars = new VarNode{fresh_name(k), static_cast<int>(k) + 1, vars};
+    return vars;
+}
 
 bool exact_convex_result(const Polyhedron* result, const Polyhedron* domain) {
     return exact_union_of(result, {convex_hull_of(domain)});

@@ -8,6 +8,11 @@
 #include "store/exact_check.h"
 #include "store/registry.h"
 
+// Names i, j, k, ... (a name per character code from 'i' on) for a domain
+// whose variables have no names of their own: the image or preimage that
+// changes the dimension, a domain read from PolyLib's matrices.
+VarNode* fresh_var_list(unsigned dimension);
+
 // Each returns the new head of DomainList. Expect the GDK lock and domain_lock held.
 // The two operands of union, inter and diff must have one dimension: PolyLib
 // would print its own complaint and return nothing.

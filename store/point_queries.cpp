@@ -17,6 +17,7 @@ extern "C" {
 }
 
 #include "base/error_report.h"
+#include "base/locks.h"
 #include "store/analyses.h"
 #include "store/analysis_worker.h"
 #include "store/codegen.h"
@@ -667,13 +668,17 @@ void answer_point_query(StoreSession& session, const PointQuestion& question, Do
     WorkDeadline watch(session.reader, session.analysis_time_limit);
     std::optional<PreparedQuery> q = prepare(session, watch, kind, question.domain_name, question.context_name, list);
     if (!q) return;
-    switch (question.query) {
-    case PointQuery::points: list_points(*q, question.bound); break;
-    case PointQuery::card: print_counts(*q, question.bound); break;
-    case PointQuery::lexmin:
-    case PointQuery::lexmax:
-    case PointQuery::sample: print_extremes(question.query, *q, question.bound); break;
+    if (question.query == PointQuery::card) {
+        print_counts(*q, question.bound);
+        return;
     }
+    // The nests are the query's own and the loops call no PolyLib: the
+    // viewer may take domain_lock meanwhile (only this thread deletes entries).
+    DomainUnlock unlocked;
+    if (question.query == PointQuery::points)
+        list_points(*q, question.bound);
+    else
+        print_extremes(question.query, *q, question.bound);
 }
 
 void print_codegen(StoreSession& session, const std::string& domain_name, const std::string& context_name,

@@ -22,7 +22,8 @@ struct PointQuestion {
     std::uint64_t bound = default_listing_bound;
 };
 
-// Expects domain_lock held (released while the analysis worker counts).
+// Expects domain_lock held; released while the points are listed or searched
+// (no PolyLib call then) and while the analysis worker counts.
 // Writes the answer to the session's output, a refusal or a failure in one
 // line; long work asks the session's reader now and then whether to stop.
 void answer_point_query(StoreSession& session, const PointQuestion& question, DomainEntry* list);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <sys/resource.h>
@@ -112,6 +113,46 @@ TEST_F(AtomicFile, AFailedWriteLeavesNoFileAndSaysWhy) {
             unlink(path.c_str());
         }
     }
+}
+
+// Renaming a file over a device would replace it (as root, /dev/full by an
+// ordinary file): a device is written where it is, and its failure told.
+TEST_F(AtomicFile, ADeviceIsWrittenInPlaceAndItsFailureTold) {
+    EXPECT_EQ(write_file_atomically("/dev/full", [](FileSink& sink) { sink.write("content"); }),
+              "Can't write /dev/full: No space left on device");
+    struct stat status {};
+    ASSERT_EQ(stat("/dev/full", &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode));
+    EXPECT_EQ(write_file_atomically("/dev/null", [](FileSink& sink) { sink.write("content"); }), "");
+    ASSERT_EQ(stat("/dev/null", &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode));
+}
+
+// "/dev/stdout" sent to a file: the content goes where the process's own
+// writes are, between them, not over them nor in place of the file.
+TEST_F(AtomicFile, AnOwnDescriptorIsWrittenAtItsPosition) {
+    const std::string file = folder_ + "/output.txt";
+    const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "before ", 7), 7);
+    EXPECT_EQ(write_file_atomically("/dev/fd/" + std::to_string(fd), [](FileSink& sink) { sink.write("content"); }),
+              "");
+    ASSERT_EQ(::write(fd, " after", 6), 6);
+    close(fd);
+    EXPECT_EQ(content_of(file), "before content after");
+    EXPECT_EQ(entries(), std::vector<std::string>{"output.txt"});
+}
+
+TEST_F(AtomicFile, ALinkKeepsLeadingToTheNewContent) {
+    const std::string target = folder_ + "/target.svg", link = folder_ + "/link.svg";
+    std::ofstream(target) << "old";
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    EXPECT_EQ(write_file_atomically(link, [](FileSink& sink) { sink.write("new"); }), "");
+    struct stat status {};
+    ASSERT_EQ(lstat(link.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    EXPECT_EQ(content_of(target), "new");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"link.svg", "target.svg"}));
 }
 
 TEST_F(AtomicFile, ANameWithoutAFileIsRefused) {

@@ -289,7 +289,7 @@ INSTANTIATE_TEST_SUITE_P(ViewerNotStarted, TranscriptTest, ::testing::ValuesIn(v
 
 // The ready-made scripts of examples/ that need no window run to their end.
 TEST(ExampleScripts, RunToTheEndWithoutErrorsFromThePolyhedralWork) {
-    for (const char* name : {"basics", "matrices", "ehrhart"}) {
+    for (const char* name : {"basics", "matrices", "ehrhart", "interchange"}) {
         std::ifstream file(std::string(QARNEST_SOURCE_DIR) + "/examples/" + name);
         ASSERT_TRUE(file) << name;
         std::stringstream script;
