@@ -167,6 +167,7 @@ long peak_resident_kib() {
     settle_worker_descriptors(channel, output, lifeline);
     end_with_calculator();
     restrict_child();
+    silence_library_messages();
     std::signal(SIGINT, SIG_IGN);
     std::signal(SIGQUIT, SIG_IGN);
     std::setvbuf(stdout, nullptr, _IOFBF, BUFSIZ);
