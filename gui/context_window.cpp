@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "base/locks.h"
 #include "gui/domains_window.h"
@@ -31,7 +32,8 @@ std::vector<std::string> parameter_names() {
     return context ? var_names_array(context->vars) : std::vector<std::string>{};
 }
 
-GtkWidget* parameter_line(const std::string& name) {
+// The entries show the values the parameters start with, before any edit.
+GtkWidget* parameter_line(const std::string& name, std::int64_t value) {
     GtkWidget* line = gtk_hbox_new(TRUE, 3);
     GtkWidget* label = gtk_label_new(name.c_str());
     gtk_widget_set_size_request(label, 50, -1);
@@ -40,6 +42,7 @@ GtkWidget* parameter_line(const std::string& name) {
     gtk_entry_set_max_length(GTK_ENTRY(entry), 3);
     GTK_WIDGET_SET_FLAGS(entry, GTK_CAN_DEFAULT);
     gtk_widget_set_size_request(entry, 50, -1);
+    gtk_entry_set_text(GTK_ENTRY(entry), std::to_string(value).c_str());
     gtk_box_pack_start(GTK_BOX(line), entry, FALSE, FALSE, 4);
     g_signal_connect(entry, "activate", G_CALLBACK(parameter_changed), entry);
     g_signal_connect(entry, "changed", G_CALLBACK(parameter_changed), entry);
@@ -67,6 +70,22 @@ void restrict_shown_domains() {
         gtk_clist_get_text(GTK_CLIST(domain_clist), row, 1, &status);
         if (status && std::strcmp(status, "Visu") == 0) mask_domain_row(row);
     }
+}
+
+// Under the entries, in red: what the picture says when the values lie
+// outside the context, where the user types them. Expects domain_lock held.
+void show_context_message() {
+    if (!context_window) return;
+    auto* message = static_cast<GtkLabel*>(g_object_get_data(G_OBJECT(context_window), "context_message"));
+    if (message) gtk_label_set_text(message, parameter_values_outside_context() ? bad_parameters_text : "");
+}
+
+GtkWidget* context_message_label() {
+    GtkWidget* message = gtk_label_new("");
+    GdkColor red = {0, 65535, 0, 0};
+    gtk_widget_modify_fg(message, GTK_STATE_NORMAL, &red);
+    gtk_label_set_line_wrap(GTK_LABEL(message), TRUE);
+    return message;
 }
 
 // Expects domain_lock held.
@@ -118,6 +137,7 @@ void set_parameter_values(const std::vector<std::optional<std::int64_t>>& values
         param_values[k] = *values[k];
     }
     check_values_and_redraw();
+    show_context_message();
 }
 
 bool well_formed_integer(const char* text) {
@@ -152,7 +172,15 @@ GtkWidget* create_context_window() {
     panel_item.clear();
     for (int k = 0; k < nb_params; ++k) {
         std::string name = k < static_cast<int>(names.size()) ? names[k] : std::string();
-        gtk_box_pack_start(GTK_BOX(parameters), parameter_line(name), TRUE, TRUE, 2);
+        std::int64_t value = k < static_cast<int>(param_values.size()) ? param_values[k] : 0;
+        gtk_box_pack_start(GTK_BOX(parameters), parameter_line(name, value), TRUE, TRUE, 2);
+    }
+    GtkWidget* message = context_message_label();
+    gtk_box_pack_start(GTK_BOX(box), message, FALSE, FALSE, 2);
+    g_object_set_data(G_OBJECT(window), "context_message", message);
+    {
+        DomainLock lock;
+        gtk_label_set_text(GTK_LABEL(message), parameter_values_outside_context() ? bad_parameters_text : "");
     }
 
     GtkWidget* buttons = gtk_hbox_new(TRUE, 3);
@@ -185,4 +213,5 @@ void parameter_changed(GtkWidget* entry) {
         update_axes_bounds();
         redraw_domains(domain_pixmap);
     }
+    show_context_message();
 }

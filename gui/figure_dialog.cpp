@@ -38,17 +38,47 @@ void show_figure_error(const std::string& message) {
     gtk_widget_show(figure_error_dialog);
 }
 
+std::optional<FigureFormat> format_of_filter(GtkFileFilter* filter) {
+    if (!filter) return std::nullopt;
+    const auto* chosen = static_cast<const FormatFilter*>(g_object_get_data(G_OBJECT(filter), "figure-format"));
+    if (!chosen) return std::nullopt;
+    return chosen->format;
+}
+
+// The filter is read before the dialog goes: its filters go with it.
 void on_chooser_response(GtkDialog* dialog, gint response, gpointer) {
     if (response == GTK_RESPONSE_ACCEPT) {
         gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));
-        GtkFileFilter* filter = gtk_file_chooser_get_filter(GTK_FILE_CHOOSER(dialog));
+        const std::optional<FigureFormat> format = format_of_filter(gtk_file_chooser_get_filter(GTK_FILE_CHOOSER(dialog)));
         const std::string path = name ? name : "";
         g_free(name);
         gtk_widget_destroy(GTK_WIDGET(dialog));
-        save_figure_as(path, filter);
+        save_figure_as(path, format);
         return;
     }
     gtk_widget_destroy(GTK_WIDGET(dialog));
+}
+
+// The name typed so far without its figure extension, if it has one.
+std::string name_without_figure_extension(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0 || !figure_format_of(name)) return name;
+    return name.substr(0, dot);
+}
+
+// Choosing a format's filter gives the name typed so far that format's
+// extension, in place of a figure extension it had.
+void on_filter_chosen(GObject* object, GParamSpec*, gpointer) {
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(object);
+    const std::optional<FigureFormat> format = format_of_filter(gtk_file_chooser_get_filter(chooser));
+    if (!format) return;
+    gchar* path = gtk_file_chooser_get_filename(chooser);
+    gchar* typed = path ? g_path_get_basename(path) : nullptr;
+    const std::string name = typed && *typed && std::string(typed) != "/" ? typed : "figure";
+    g_free(typed);
+    g_free(path);
+    const std::string renamed = name_without_figure_extension(name) + figure_extension(*format);
+    gtk_file_chooser_set_current_name(chooser, renamed.c_str());
 }
 
 void add_format_filters(GtkFileChooser* chooser) {
@@ -73,22 +103,23 @@ void open_figure_chooser() {
                                                  GTK_STOCK_SAVE, GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(figure_chooser);
     gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+    gchar* working_directory = g_get_current_dir();
+    gtk_file_chooser_set_current_folder(chooser, working_directory);
+    g_free(working_directory);
     gtk_file_chooser_set_current_name(chooser, "figure.svg");
     add_format_filters(chooser);
+    g_signal_connect(figure_chooser, "notify::filter", G_CALLBACK(on_filter_chosen), nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(figure_chooser), GTK_RESPONSE_ACCEPT);
     g_signal_connect(figure_chooser, "response", G_CALLBACK(on_chooser_response), nullptr);
     g_signal_connect(figure_chooser, "destroy", G_CALLBACK(forget_widget), &figure_chooser);
     gtk_widget_show(figure_chooser);
 }
 
-void save_figure_as(const std::string& path, GtkFileFilter* chosen_filter) {
+void save_figure_as(const std::string& path, std::optional<FigureFormat> chosen_format) {
     std::string target = path;
-    const auto* chosen =
-        chosen_filter ? static_cast<const FormatFilter*>(g_object_get_data(G_OBJECT(chosen_filter), "figure-format"))
-                      : nullptr;
     const std::size_t slash = target.rfind('/');
     const bool has_extension = target.find('.', slash == std::string::npos ? 0 : slash + 1) != std::string::npos;
-    if (chosen && !has_extension) target += figure_extension(chosen->format);
+    if (chosen_format && !has_extension) target += figure_extension(*chosen_format);
     const std::string failure = export_shown_picture(target, canvas_width, canvas_height);
     if (!failure.empty()) show_figure_error(failure);
 }

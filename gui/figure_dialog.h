@@ -4,13 +4,17 @@
 #pragma once
 
 #include <gtk/gtk.h>
+#include <optional>
 #include <string>
 
+#include "gui/figure_export.h"
 #include "gui/viewer_windows.h"
 
-// Opens the file chooser (at most one at a time). Expects the GDK lock held.
+// Opens the file chooser (at most one at a time) on the working directory.
+// Choosing a format's filter gives the name that format's extension.
+// Expects the GDK lock held.
 void open_figure_chooser();
-// The chooser's answer for `path` (a known extension added when the name has
-// none and a format's filter is chosen): the figure written at the canvas's
-// size, or an error dialog. Expects the GDK lock held.
-void save_figure_as(const std::string& path, GtkFileFilter* chosen_filter);
+// The chooser's answer for `path` (the chosen format's extension added when
+// the name has none): the figure written at the canvas's size, or an error
+// dialog. Expects the GDK lock held.
+void save_figure_as(const std::string& path, std::optional<FigureFormat> chosen_format);

@@ -13,6 +13,7 @@
 #include "gui/visu_window.h"
 #include "store/registry.h"
 #include "view/context.h"
+#include "view/point_scanner.h"
 #include "view/projection.h"
 #include "view/rendering.h"
 #include "view/visutypes.h"
@@ -28,7 +29,7 @@ bool dimension_accepted(long dimension) {
     if (dimension > MAXDIM) {
         std::puts("Bad initialisation of 'init_visu': DimNP > MAXDIM ");
         std::printf("Now MAXDIM = %d. ", MAXDIM);
-        std::puts("If you want you can rebuild after increase MAXDIM in the file 'visutypes.h'");
+        std::printf("Draw the image of the domain by a matrix that keeps at most %d of its dimensions.\n", MAXDIM);
         return false;
     }
     return true;
@@ -46,10 +47,14 @@ bool adopt_context(const std::string& name) {
     return true;
 }
 
-void size_parameter_arrays() {
+// The parameters start at 0, set, as the Context window's entries show them;
+// the context tells at once whether the domains can be drawn for them.
+void start_parameters() {
     if (nb_params == 0) return;
-    param_set.assign(nb_params, 0);
+    DomainLock lock;
+    param_set.assign(nb_params, 1);
     param_values.assign(nb_params, 0);
+    context_valid = point_in_domain(Contexte, param_values.data()) ? 1 : 0;
 }
 
 void destroy_window(GtkWidget*& handle) {
@@ -123,7 +128,7 @@ void init_visu(Registries& shown, long dimension, const std::string& context) {
         return;
     }
     DimNP = static_cast<int>(dimension);
-    size_parameter_arrays();
+    start_parameters();
     rebuild_auxiliary_windows();
     bool starting = domain_frame == nullptr;
     if (starting)

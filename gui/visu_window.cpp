@@ -140,7 +140,10 @@ void visu_quit() {
         release(view_button);
         destroy_cleared(rep_frame);
     }
-    gtk_main_quit();
+}
+
+void show_visu_window_again() {
+    if (domain_frame && !gtk_widget_get_visible(domain_frame)) gtk_widget_show_all(domain_frame);
 }
 
 void toggle_projection_window() { flip_visibility(rep_frame, false); }

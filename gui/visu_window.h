@@ -9,8 +9,11 @@
 // Builds the window hidden; stores and returns domain_frame.
 GtkWidget* create_visu_window();
 
-// Hides every viewer window and ends the GUI main loop.
+// Hides every viewer window. The viewer goes on: initvisu and visu show it
+// again (the GUI loop ends only with the calculator).
 void visu_quit();
+// Shows the Visualisation window again after the user quit it.
+void show_visu_window_again();
 
 void toggle_projection_window();
 void toggle_domains_window();

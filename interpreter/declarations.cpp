@@ -63,6 +63,7 @@ void free_name(const char* name) { std::free(const_cast<char*>(name)); }
 bool within_work_space(Declaration& d, std::size_t rows) {
     std::optional<std::string> problem = work_space_problem(d.decl_matrix->columns - 2, rows);
     if (!problem) return true;
+    note_refusal(d.report);
     if (!d.decl_failed) std::fprintf(d.report.out, "> polyhedron declaration %s - Action cancelled !\n", problem->c_str());
     d.decl_failed = 1;
     return false;

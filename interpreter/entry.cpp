@@ -1,7 +1,6 @@
 // Start-up, the GUI thread and the shutdown sequence.
 #include "interpreter/entry.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -27,11 +26,6 @@
 
 namespace {
 
-// Set once the GUI loop has returned: after the Quit button, a restart shows
-// the windows again, but no event reaches them and nobody can close them.
-// The GTK thread, and so its loop, is one per process.
-std::atomic<bool> gui_loop_ended{false};
-
 // The loop may not be running yet when the interpreter ends (empty input), so
 // the stop request waits in the loop's own queue instead of being lost.
 gboolean stop_gui_loop(gpointer) {
@@ -39,13 +33,21 @@ gboolean stop_gui_loop(gpointer) {
     return FALSE;
 }
 
+// The user leaves the viewer by its Quit button or by closing its window,
+// both of which hide it.
+void stop_gui_loop_when_hidden(GtkWidget*, gpointer) { gtk_main_quit(); }
+
+// The viewer's loop runs until the end: a Quit only hides the windows, which
+// a later initvisu or visu shows again. At the end a shown viewer is waited
+// for; a hidden one, or a quit, ends the loop at once.
 void shut_down_gui(int end_code) {
     GdkLock gdk;
-    if (end_code == -1 || !domain_frame) {
-        gdk_threads_add_idle_full(G_PRIORITY_HIGH, stop_gui_loop, nullptr, nullptr);
-    } else if (gtk_widget_get_visible(domain_frame) && !gui_loop_ended) {
+    if (end_code != -1 && domain_frame && gtk_widget_get_visible(domain_frame)) {
         std::puts("Waiting for user to leave graphical interface.");
+        g_signal_connect(domain_frame, "hide", G_CALLBACK(stop_gui_loop_when_hidden), nullptr);
+        return;
     }
+    gdk_threads_add_idle_full(G_PRIORITY_HIGH, stop_gui_loop, nullptr, nullptr);
 }
 
 constexpr int status_refused = 1;
@@ -53,7 +55,7 @@ constexpr int status_unusable = 2;
 
 // Standard input is read at the terminal through the line editor unless the
 // user turned it off or the output goes elsewhere (the editor would write its
-// echo there); a pipe is read in blocks, or by lines on request.
+// echo there); a pipe is read as it arrives, or by lines on request.
 ReadingMode standard_input_mode(const CommandLine& line) {
     if (isatty(STDIN_FILENO))
         return line.line_editing && isatty(STDOUT_FILENO) ? ReadingMode::Editor : ReadingMode::Terminal;
@@ -95,6 +97,9 @@ bool open_inputs(const CommandLine& line, LineInput& lines, std::vector<InputSou
         inputs.push_back({"", stdin, stdin_mode, stdin_lines});
     else if (line.interactive_after_scripts)
         inputs.push_back({"standard input", stdin, stdin_mode, stdin_lines});
+    if (reads_terminal(stdin_mode) && reads_standard_input(line))
+        for (InputSource& input : inputs)
+            if (input.file != stdin) input.prompted = false;
     return true;
 }
 
@@ -119,7 +124,6 @@ void prepare_interrupts(Session& session, const CommandLine& line) {
 gpointer gui_thread_main(gpointer) {
     gdk_threads_enter();
     gtk_main();
-    gui_loop_ended = true;
     gdk_threads_leave();
     return nullptr;
 }

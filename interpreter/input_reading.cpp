@@ -52,6 +52,37 @@ int wait_and_read_terminal_byte(TerminalReading& terminal, bool& interrupted) {
     }
 }
 
+// A stream without a descriptor (a text in memory) holds all its bytes at once.
+std::size_t read_memory_block(FILE* input, char* buffer, std::size_t size) {
+    errno = 0;
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, size, input)) == 0 && std::ferror(input)) {
+        if (errno != EINTR) input_failed();
+        errno = 0;
+        std::clearerr(input);
+    }
+    return n;
+}
+
+// One read of what the descriptor holds, at least a byte; 0 at the end.
+std::size_t read_some(int fd, char* buffer, std::size_t size) {
+    for (;;) {
+        ssize_t n = read(fd, buffer, size);
+        if (n >= 0) return static_cast<std::size_t>(n);
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            pollfd p = {fd, POLLIN, 0};
+            poll(&p, 1, -1);
+        } else if (errno != EINTR) {
+            input_failed();
+        }
+    }
+}
+
+bool standard_input_readable() {
+    pollfd p = {STDIN_FILENO, POLLIN, 0};
+    return poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+}
+
 void drop_typed_line(FILE* out, const std::string& prompt) {
     std::fputc('\n', out);
     std::fputs(prompt.c_str(), out);
@@ -78,9 +109,9 @@ std::size_t read_terminal_line(TerminalReading& terminal, FILE* out, char* buffe
 
 int next_terminal_char(TerminalReading& terminal, FILE* out) {
     std::fflush(out);
-    if (terminal.terminal_pushback != EOF) {
-        int c = terminal.terminal_pushback;
-        terminal.terminal_pushback = EOF;
+    if (!terminal.terminal_pushback.empty()) {
+        int c = static_cast<unsigned char>(terminal.terminal_pushback.back());
+        terminal.terminal_pushback.pop_back();
         return c;
     }
     if (terminal.terminal_ended) {
@@ -90,15 +121,29 @@ int next_terminal_char(TerminalReading& terminal, FILE* out) {
     return wait_and_read_terminal_byte(terminal, terminal.interrupted_by_key);
 }
 
-void unread_terminal_char(TerminalReading& terminal, int c) { terminal.terminal_pushback = c; }
+void unread_terminal_char(TerminalReading& terminal, int c) {
+    if (c != EOF) terminal.terminal_pushback.push_back(static_cast<char>(c));
+}
 
+bool terminal_input_waiting(const TerminalReading& terminal) {
+    return !terminal.terminal_pushback.empty() || standard_input_readable();
+}
+
+// A pipe's writer may keep it open after its last statement ("quit" sent by
+// a program that waits for the answer): a block read takes what the pipe
+// holds instead of waiting for a full block or the end of input. A larger
+// read is for a token longer than a block, which is scanned again after
+// each read: it is filled until the end of a line, so that reads grow with
+// the token however little the pipe holds at a time.
 std::size_t read_block(FILE* input, char* buffer, std::size_t size) {
-    errno = 0;
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, size, input)) == 0 && std::ferror(input)) {
-        if (errno != EINTR) input_failed();
-        errno = 0;
-        std::clearerr(input);
+    const int fd = fileno(input);
+    if (fd < 0) return read_memory_block(input, buffer, size);
+    std::size_t n = read_some(fd, buffer, size);
+    if (size <= input_block_size) return n;
+    std::size_t last = n;
+    while (last > 0 && n < size && !std::memchr(buffer + n - last, '\n', last)) {
+        last = read_some(fd, buffer + n, size - n);
+        n += last;
     }
     return n;
 }
@@ -217,3 +262,5 @@ std::string take_rest_of_edited_line(TerminalReading& terminal) {
     terminal.edited_position = 0;
     return rest;
 }
+
+bool edited_input_waiting() { return standard_input_readable(); }

@@ -10,14 +10,19 @@
 // Standard input read at a terminal, with or without the line editor: the
 // character given back, the edited line being handed out, and its end.
 struct TerminalReading {
-    int terminal_pushback = EOF;
+    std::string terminal_pushback;     // given back by the dialogue, the next character last
     bool interrupted_by_key = false;   // the last terminal read ended on Ctrl-C
     bool terminal_ended = false;       // Ctrl-D seen: the end stays, as a stream's end of file does
     std::string edited_line;
     std::size_t edited_position = 0;
 };
 
-// At most `size` bytes, fewer only at the end of the input (0 then).
+// A file or pipe is read this many bytes at a time.
+inline constexpr std::size_t input_block_size = 8192;
+
+// At most `size` bytes: what a pipe holds (at least one byte, waiting for
+// one), a file's next bytes; 0 at the end of the input. Beyond a block,
+// until `size` or the end of a line.
 std::size_t read_block(FILE* input, char* buffer, std::size_t size);
 
 class KernelProtocol;
@@ -60,7 +65,10 @@ private:
 std::size_t read_terminal_line(TerminalReading& terminal, FILE* out, char* buffer, std::size_t size, const std::string& prompt, bool& interrupted);
 // One character for the overwrite dialogue; EOF at the end or on Ctrl-C.
 int next_terminal_char(TerminalReading& terminal, FILE* out);
+// Given back characters are read again, the last given first.
 void unread_terminal_char(TerminalReading& terminal, int c);
+// Whether input typed ahead waits to be read (given back, or in the terminal).
+bool terminal_input_waiting(const TerminalReading& terminal);
 
 // The next piece of the edited line, a new line being read with `prompt`
 // (and kept in the history) when the current one is used up; 0 at the end.
@@ -70,3 +78,5 @@ std::size_t read_edited(TerminalReading& terminal, char* buffer, std::size_t siz
 int next_edited_char(TerminalReading& terminal);
 // What is left of the edited line, which is then forgotten.
 std::string take_rest_of_edited_line(TerminalReading& terminal);
+// Whether lines typed ahead wait in the terminal for the line editor.
+bool edited_input_waiting();

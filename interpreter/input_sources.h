@@ -6,7 +6,7 @@
 #include <vector>
 
 enum class ReadingMode {
-    Blocks,     // 8192-byte blocks: a file, or a pipe read as a whole
+    Blocks,     // up to 8192 bytes a read: a file, or a pipe read as it arrives
     Lines,      // one line as soon as it arrives, answers flushed first: a pipe driven by a program
     Terminal,   // one line at a time, the pending prompt flushed first
     Editor,     // the line editor, which shows the prompt itself
@@ -19,7 +19,13 @@ struct InputSource {
     FILE* file;         // owned by the caller; standard input for the two terminal modes
     ReadingMode mode;
     LineInput* lines = nullptr;   // owned by the caller; what Lines mode reads through
+    // Whether its lines get prompts. A script run in a terminal session is
+    // not typed there: its prompts would stand among the terminal's own.
+    bool prompted = true;
 };
+
+// Whether the mode reads a terminal, where the user types the lines.
+inline bool reads_terminal(ReadingMode mode) { return mode == ReadingMode::Terminal || mode == ReadingMode::Editor; }
 
 struct yy_buffer_state;
 class Session;
@@ -64,4 +70,4 @@ void scanner_watch_standard_output(Session& session);
 int dialogue_get_char(Session& session);
 void dialogue_unget_char(Session& session, int c);
 void dialogue_finished(Session& session);
-bool blanks_are_not_answers(Session& session);
+bool answers_are_lines(Session& session);

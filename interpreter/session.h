@@ -39,7 +39,7 @@ public:
     int get_answer_char() override { return dialogue_get_char(*this); }
     void unget_answer_char(int c) override { dialogue_unget_char(*this, c); }
     void dialogue_finished() override { ::dialogue_finished(*this); }
-    bool blanks_are_not_answers() override { return ::blanks_are_not_answers(*this); }
+    bool answers_are_lines() override { return ::answers_are_lines(*this); }
     bool statement_abandoned() override;
     bool analysis_cancelled() override;
 };

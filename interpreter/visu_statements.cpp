@@ -12,6 +12,7 @@
 #include "gui/domains_window.h"
 #include "gui/figure_export.h"
 #include "gui/visu_startup.h"
+#include "gui/visu_window.h"
 #include "interpreter/owned_name.h"
 #include "interpreter/session.h"
 #include "interpreter/statements.h"
@@ -85,6 +86,7 @@ void visu_statement(Session& session, char* text) {
         std::fputs("Can't visualize this domain (probably wrong dimension)!\n", session.report.out);
     } else {
         toggle_domain_row(row, status_column);
+        show_visu_window_again();
     }
 }
 

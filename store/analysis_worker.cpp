@@ -144,6 +144,7 @@ long peak_resident_kib() {
     end_with_parent(parent);
     settle_worker_descriptors(channel, output);
     restrict_child();
+    silence_library_messages();
     std::signal(SIGINT, SIG_IGN);
     std::signal(SIGQUIT, SIG_IGN);
     std::setvbuf(stdout, nullptr, _IOFBF, BUFSIZ);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <poll.h>
 #if defined(__linux__)
 #include <sys/prctl.h>
@@ -27,10 +28,11 @@ using contained::milliseconds_until;
 #endif
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || QARNEST_HAS_FEATURE(address_sanitizer) || \
     QARNEST_HAS_FEATURE(thread_sanitizer)
-constexpr bool limit_child_memory = false;   // the sanitizers reserve huge address ranges
+constexpr bool sanitized_build = true;
 #else
-constexpr bool limit_child_memory = true;
+constexpr bool sanitized_build = false;
 #endif
+constexpr bool limit_child_memory = !sanitized_build;   // the sanitizers reserve huge address ranges
 constexpr rlim_t child_address_space = rlim_t{4} << 30;
 
 // How the child ended is read from its wait status, so a library abort must
@@ -84,6 +86,14 @@ void restrict_child() {
         rlimit memory = {child_address_space, child_address_space};
         setrlimit(RLIMIT_AS, &memory);
     }
+}
+
+void silence_library_messages() {
+    if (sanitized_build) return;
+    int null_output = open("/dev/null", O_WRONLY);
+    if (null_output < 0) return;
+    dup2(null_output, STDERR_FILENO);
+    close(null_output);
 }
 
 // Rounded up, so that a wait never ends before the deadline; 0 once it has passed.

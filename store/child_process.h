@@ -25,6 +25,11 @@ void end_with_parent(pid_t parent);
 // the outcome), no core file, and a bounded address space.
 void restrict_child();
 
+// In the child: standard error goes to /dev/null, where PolyLib's traces and
+// failed assertions are lost (the calculator tells of a failure in one line
+// of its own); a sanitized build keeps it, for the sanitizers' reports.
+void silence_library_messages();
+
 // Rounded up, so that a wait never ends before the deadline; 0 once it has passed.
 int milliseconds_until(Clock::time_point deadline);
 bool cancel_requested(CancelCheck* cancel);

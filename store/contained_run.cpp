@@ -22,6 +22,7 @@ using namespace contained;
     dup2(write_end, STDOUT_FILENO);
     close(write_end);
     restrict_child();
+    silence_library_messages();
     bool finished = work(context);
     std::fflush(stdout);
     _exit(finished ? 0 : library_failure_status);

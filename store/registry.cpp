@@ -2,8 +2,12 @@
 // finding and deleting named domains and matrices.
 #include "store/registry.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <gdk/gdk.h>
+#include <optional>
+#include <string_view>
 
 #include "base/error_report.h"
 #include "base/locks.h"
@@ -39,7 +43,8 @@ const DialogueTexts matrix_dialogue = {
     "OK : overwrite '%s'\n",
 };
 
-enum class Answer { Overwrite, Rename, NoAnswer };
+// NotAnAnswer and NotAName: the line read was given back to the statements.
+enum class Answer { Overwrite, Rename, NoAnswer, NotAnAnswer, NotAName };
 
 int read_answer_char(StoreSession& session) {
     std::fflush(session.report.out);
@@ -55,20 +60,27 @@ void unread_answer_char(StoreSession& session, int c) {
 
 bool statement_abandoned(StoreSession& session) { return session.reader && session.reader->statement_abandoned(); }
 
+bool answers_are_lines(StoreSession& session) { return session.reader && session.reader->answers_are_lines(); }
+
 bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 // Reads characters until 'o' or 'n'; end of input ends the dialogue without
 // an answer.
 Answer ask_overwrite_or_rename(StoreSession& session, const DialogueTexts& texts) {
-    bool skip_blanks = session.reader && session.reader->blanks_are_not_answers();
     for (;;) {
         int c = read_answer_char(session);
         if (c == EOF) return Answer::NoAnswer;
-        if (skip_blanks && is_blank(c)) continue;
         if (c == 'o') return Answer::Overwrite;
         if (c == 'n') return Answer::Rename;
         std::fputs(texts.please_answer, session.report.out);
     }
+}
+
+std::string cut_to_name_length(StoreSession& session, std::string word) {
+    if (word.size() <= max_rename_length) return word;
+    word.resize(max_rename_length);
+    std::fprintf(session.report.out, "> New name cut to its first 63 characters: '%s'\n", word.c_str());
+    return word;
 }
 
 // One whitespace-delimited word; a longer word than the name limit is cut and
@@ -78,40 +90,165 @@ std::string read_new_name(StoreSession& session) {
     int c = read_answer_char(session);
     while (c != EOF && is_blank(c)) c = read_answer_char(session);
     std::string word;
-    bool cut = false;
     while (c != EOF && !is_blank(c)) {
-        if (word.size() < max_rename_length)
-            word.push_back(static_cast<char>(c));
-        else
-            cut = true;
+        word.push_back(static_cast<char>(c));
         c = read_answer_char(session);
     }
     if (c != EOF) unread_answer_char(session, c);
-    if (cut) std::fprintf(session.report.out, "> New name cut to its first 63 characters: '%s'\n", word.c_str());
-    return word;
+    return cut_to_name_length(session, std::move(word));
+}
+
+// A line of answers as read: its text without the newline, and whether the
+// newline was there (the end of input may come first).
+struct AnswerLine {
+    std::string text;
+    bool ended_by_newline = false;
+};
+
+std::vector<std::string> words_of(const std::string& text) {
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : text) {
+        if (!is_blank(static_cast<unsigned char>(c))) {
+            word.push_back(c);
+        } else if (!word.empty()) {
+            words.push_back(std::move(word));
+            word.clear();
+        }
+    }
+    if (!word.empty()) words.push_back(std::move(word));
+    return words;
+}
+
+// The next line that is not blank; nothing at the end of input.
+std::optional<AnswerLine> read_answer_line(StoreSession& session) {
+    AnswerLine line;
+    for (;;) {
+        int c = read_answer_char(session);
+        if (c == EOF || c == '\n') {
+            line.ended_by_newline = c == '\n';
+            if (!words_of(line.text).empty()) return line;
+            if (c == EOF) return std::nullopt;
+            line.text.clear();
+            continue;
+        }
+        line.text.push_back(static_cast<char>(c));
+    }
+}
+
+// The line from `position` on goes back to the statements, as it was: a
+// whole line that is no answer, or what follows an answer on its line (its
+// newline, which the statements then count and prompt for).
+void give_back(StoreSession& session, const AnswerLine& line, std::size_t position = 0) {
+    if (line.ended_by_newline) unread_answer_char(session, '\n');
+    for (std::size_t k = line.text.size(); k > position; --k)
+        unread_answer_char(session, static_cast<unsigned char>(line.text[k - 1]));
+}
+
+// What the statements could name: a letter, then letters and digits.
+bool is_name(const std::string& word) {
+    if (word.empty() || !std::isalpha(static_cast<unsigned char>(word[0]))) return false;
+    return std::all_of(word.begin(), word.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
 }
 
 struct NameChoice {
     Answer answer;
-    std::string name;   // the name to store under
+    std::string name;   // the name to store under (to overwrite, or the new one)
 };
 
-// The dialogue for a name that is taken: overwrite it, or read another name
-// (which is not checked again). End of input leaves everything as it was.
-NameChoice choose_name(StoreSession& session, const DialogueTexts& texts, const std::string& taken) {
-    FILE* out = session.report.out;
-    std::fprintf(out, texts.warning, taken.c_str());
-    std::fputs(texts.question, out);
-    NameChoice choice{ask_overwrite_or_rename(session, texts), taken};
-    if (choice.answer == Answer::Rename) {
-        std::fputs(texts.rename_prompt, out);
-        choice.name = read_new_name(session);
-        if (choice.name.empty()) choice.answer = Answer::NoAnswer;
+// Where the last word of a line ends.
+std::size_t end_of_last_word(const std::string& text) {
+    std::size_t end = text.size();
+    while (end > 0 && is_blank(static_cast<unsigned char>(text[end - 1]))) --end;
+    return end;
+}
+
+// A line holding the new name alone, or "n NAME" when `after_n`.
+NameChoice new_name_from(StoreSession& session, const AnswerLine& line, bool after_n) {
+    std::vector<std::string> words = words_of(line.text);
+    if (after_n) words.erase(words.begin());
+    if (words.size() != 1 || !is_name(words[0])) {
+        give_back(session, line);
+        return {Answer::NotAName, {}};
     }
-    if (choice.answer == Answer::Overwrite) std::fprintf(out, texts.overwrite, taken.c_str());
-    if (choice.answer == Answer::NoAnswer) std::fprintf(out, "\n> No answer: '%s' is left as it was\n", taken.c_str());
+    give_back(session, line, end_of_last_word(line.text));
+    return {Answer::Rename, cut_to_name_length(session, words[0])};
+}
+
+// The answers as lines: "o", "n" with the name on the next line, or "n NAME".
+NameChoice answer_from_lines(StoreSession& session, const DialogueTexts& texts) {
+    std::optional<AnswerLine> line = read_answer_line(session);
+    if (!line) return {Answer::NoAnswer, {}};
+    std::vector<std::string> words = words_of(line->text);
+    if (words.size() == 1 && words[0] == "o") {
+        give_back(session, *line, end_of_last_word(line->text));
+        return {Answer::Overwrite, {}};
+    }
+    if (words[0] != "n" || words.size() > 2) {
+        give_back(session, *line);
+        return {Answer::NotAnAnswer, {}};
+    }
+    std::fputs(texts.rename_prompt, session.report.out);
+    if (words.size() == 2) return new_name_from(session, *line, true);
+    std::optional<AnswerLine> name_line = read_answer_line(session);
+    if (!name_line) return {Answer::NoAnswer, {}};
+    return new_name_from(session, *name_line, false);
+}
+
+// The answers as typed: 'o', or 'n' and then a word.
+NameChoice answer_from_characters(StoreSession& session, const DialogueTexts& texts) {
+    Answer answer = ask_overwrite_or_rename(session, texts);
+    if (answer != Answer::Rename) return {answer, {}};
+    std::fputs(texts.rename_prompt, session.report.out);
+    std::string name = read_new_name(session);
+    return name.empty() ? NameChoice{Answer::NoAnswer, {}} : NameChoice{Answer::Rename, name};
+}
+
+void tell_choice(StoreSession& session, const DialogueTexts& texts, const NameChoice& choice, const std::string& asked) {
+    FILE* out = session.report.out;
+    switch (choice.answer) {
+    case Answer::Overwrite:
+        std::fprintf(out, texts.overwrite, asked.c_str());
+        break;
+    case Answer::Rename:
+        break;
+    case Answer::NoAnswer:
+        std::fprintf(out, "\n> No answer: '%s' is left as it was\n", asked.c_str());
+        break;
+    case Answer::NotAnAnswer:
+        note_refusal(session.report);
+        std::fprintf(out, "\n> No answer (o or n) on the next line: '%s' is left as it was\n", asked.c_str());
+        break;
+    case Answer::NotAName:
+        note_refusal(session.report);
+        std::fprintf(out, "%s> No new name on the next line: '%s' is left as it was\n",
+                     std::string_view(texts.rename_prompt).ends_with('\n') ? "" : "\n", asked.c_str());
+        break;
+    }
+}
+
+// The dialogue for a name that is taken: overwrite it, or read another name;
+// a new name that is taken too is asked about in turn, so that no two
+// entries ever share a name. End of input, or a line that is no answer,
+// leaves everything as it was.
+template <class IsTaken>
+NameChoice choose_name(StoreSession& session, const DialogueTexts& texts, const std::string& taken, IsTaken is_taken) {
+    FILE* out = session.report.out;
+    NameChoice choice{Answer::Rename, taken};
+    while (choice.answer == Answer::Rename && is_taken(choice.name)) {
+        const std::string asked = choice.name;
+        std::fprintf(out, texts.warning, asked.c_str());
+        std::fputs(texts.question, out);
+        choice = answers_are_lines(session) ? answer_from_lines(session, texts) : answer_from_characters(session, texts);
+        if (choice.answer == Answer::Overwrite) choice.name = asked;
+        tell_choice(session, texts, choice, asked);
+    }
     if (session.reader) session.reader->dialogue_finished();
     return choice;
+}
+
+bool is_stored(const NameChoice& choice) {
+    return choice.answer == Answer::Overwrite || choice.answer == Answer::Rename;
 }
 
 GdkColor* allocate_black() {
@@ -178,13 +315,14 @@ DomainEntry* add_domain_in_list(StoreSession& session, const std::string& reques
         return list;
     }
     if (lookup_domain(name, list)) {
-        NameChoice choice = choose_name(session, domain_dialogue, name);
-        if (choice.answer == Answer::NoAnswer) {
+        NameChoice choice =
+            choose_name(session, domain_dialogue, name, [&](const std::string& n) { return lookup_domain(n, list); });
+        if (!is_stored(choice)) {
             DomainPtr refused(domain);
             free_var_list(vars);
             return list;
         }
-        if (choice.answer == Answer::Overwrite) list = delete_domain_in_list(session, name, list);
+        if (choice.answer == Answer::Overwrite) list = delete_domain_in_list(session, choice.name, list);
         name = choice.name;
     }
     auto* entry = new DomainEntry{name, vars, domain, nullptr, nullptr, list};
@@ -225,13 +363,14 @@ MatrixEntry* add_matrix_in_list(StoreSession& session, const std::string& reques
         return list;
     }
     if (lookup_matrix(name, list)) {
-        NameChoice choice = choose_name(session, matrix_dialogue, name);
+        NameChoice choice =
+            choose_name(session, matrix_dialogue, name, [&](const std::string& n) { return lookup_matrix(n, list); });
         DomainLock lock;
-        if (choice.answer == Answer::NoAnswer) {
+        if (!is_stored(choice)) {
             MatrixPtr refused(matrix);
             return list;
         }
-        if (choice.answer == Answer::Overwrite) list = delete_matrix_in_list(session, name, list);
+        if (choice.answer == Answer::Overwrite) list = delete_matrix_in_list(session, choice.name, list);
         name = choice.name;
     }
     return new MatrixEntry{name, matrix, list};

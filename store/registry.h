@@ -89,12 +89,18 @@ Matrix* lookup_matrix(const std::string& name, MatrixEntry* list);
 // lines after the statement, in the script), and whether the user asked to
 // abandon the statement under way. A session without one reads the answers
 // from standard input, character by character, and is never interrupted.
+// When the answers come as lines (a script, or lines typed ahead of the
+// question, as a paste is), the answer is the next line that is not blank:
+// "o", "n" (the new name on the line after) or "n NAME". Any other line is
+// not for the dialogue: it is given back whole, for the statements, and the
+// definition is cancelled. Typed answers are read as the user types them.
 class StatementReader : public CancelCheck {
 public:
     virtual int get_answer_char() = 0;   // EOF at the end of input
+    // Several may be given back, the last first.
     virtual void unget_answer_char(int c) = 0;
     virtual void dialogue_finished() = 0;
-    virtual bool blanks_are_not_answers() = 0;   // skipped before an answer, not refused
+    virtual bool answers_are_lines() = 0;   // asked as the question is written
     // True (once) when the user asked to abandon the statement under way; a
     // result then reaching a list is not stored.
     virtual bool statement_abandoned() = 0;

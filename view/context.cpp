@@ -170,6 +170,15 @@ int show_without_context(DomainEntry* entry) {
     return result;
 }
 
+bool parameter_values_outside_context() {
+    if (nb_params <= 0 || !Contexte || param_set.size() < static_cast<std::size_t>(nb_params) ||
+        param_values.size() < static_cast<std::size_t>(nb_params))
+        return false;
+    for (int k = 0; k < nb_params; ++k)
+        if (!param_set[k]) return false;
+    return !point_in_domain(Contexte, param_values.data());
+}
+
 void drop_derived_domains() {
     release_domain(visible_union);
     release_domain(view_hull);

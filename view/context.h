@@ -20,6 +20,9 @@ bool domain_is_bounded(const Polyhedron* domain);
 int show_with_context(DomainEntry* entry);
 int show_without_context(DomainEntry* entry);
 void drop_derived_domains();
+// Whether every parameter has a value and these lie outside the context: the
+// viewer then says so in the picture and in the Context window.
+bool parameter_values_outside_context();
 void update_view_hull();
 void update_points_union();
 MarkedPoint* collect_marks(DomainEntry* entry);

@@ -291,6 +291,7 @@ void paint_marks(Painter& painter, const MarkedPoint* list) {
 
 void paint_domains(Painter& painter, int width, int height) {
     painter.clear(width, height);
+    if (parameter_values_outside_context()) painter.label(stopped_red, 8, 16, bad_parameters_text);
     if (!view_hull || !visible_union || view_hull->NbRays == 0) return;
     update_view_bounds();
     for (DomainEntry* e = shown_domains(); e; e = e->next) {

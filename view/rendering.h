@@ -27,6 +27,8 @@
 void redraw_domains(GdkPixmap* pixmap);
 constexpr int redraw_patience_ms = 300;
 inline const char* const redraw_stopped_text = "Drawing stopped (Escape): the picture is incomplete";
+// Written in the picture while the parameter values lie outside the context.
+inline const char* const bad_parameters_text = "Bad parameters for this context!";
 // The whole picture, background first, on a width x height area; the
 // projection maps to canvas_width x canvas_height.
 void paint_domains(Painter& painter, int width, int height);

@@ -304,7 +304,9 @@ TEST_F(EndToEnd, ParametersTypedInTheContextWindow) {
     ASSERT_TRUE(x.wait_viewable(domains, true));
 
     click_cell(domains, 0, 1);
-    EXPECT_EQ(canvas_count(visualisation, black), 0) << "no values yet: T stays masked";
+    EXPECT_GT(canvas_count(visualisation, black), 0) << "the value starts at 0: T is drawn for n = 0";
+    click_cell(domains, 0, 1);
+    EXPECT_EQ(canvas_count(visualisation, black), 0) << "masked again";
     std::size_t mark = program->output().size();
     x.click(context, context_entry_x, context_entry_y);
     x.type(context, "5");
@@ -332,7 +334,7 @@ TEST_F(EndToEnd, ParametersTypedInTheContextWindow) {
     EXPECT_EQ(program->wait_exit(10s), 0);
 }
 
-TEST_F(EndToEnd, QuitButtonWithAllWindowsShownEndsTheLoop) {
+TEST_F(EndToEnd, QuitButtonWithAllWindowsShownHidesThem) {
     ASSERT_TRUE(program->wait_for("<1> "));
     std::string visualisation = open_viewer("K := { n | 0 <= n <= 10 } ;\ninitvisu (2, K) ;\n");
     std::string projection = press_toggle(visualisation, 1, "Projection");
@@ -350,18 +352,39 @@ TEST_F(EndToEnd, QuitButtonWithAllWindowsShownEndsTheLoop) {
     EXPECT_EQ(output_since(mark), "End.\n");
 }
 
-// After the Quit button no event is dispatched any more: a restart shows the
-// window again, but waiting for the user to close it would wait for ever.
-TEST_F(EndToEnd, EndOfInputAfterQuitAndRestartEndsAtOnce) {
+// The Quit button hides the viewer without ending it: initvisu and visu show
+// it again, its windows answer, and at the end of input it is waited for.
+TEST_F(EndToEnd, AfterQuitInitvisuAndVisuBringTheViewerBack) {
     ASSERT_TRUE(program->wait_for("<1> "));
-    std::string visualisation = open_viewer("K := { | } ;\ninitvisu (2, K) ;\n");
+    std::string visualisation = open_viewer("K := { | } ;\nA := { i, j | 0 <= j <= i <= 6 } ;\n"
+                                            "B := { i, j | 0 <= i <= 3, 0 <= j <= 3 } ;\ninitvisu (2, K) ;\n");
     x.click(visualisation, 40, toggle_y(0));
     ASSERT_TRUE(x.wait_viewable(visualisation, false));
-    type_statements("initvisu (2, K) ;\n");
+    type_statements("visu (A) ;\n");
+    ASSERT_TRUE(x.wait_viewable(visualisation, true)) << "visu shows the viewer again";
+    x.settle();
+    EXPECT_GT(canvas_count(visualisation, black), 0) << "with A drawn";
+
+    x.click(visualisation, 40, toggle_y(0));
+    ASSERT_TRUE(x.wait_viewable(visualisation, false));
+    type_statements("initvisu (2, K) ;\nvisu (B) ;\n");
+    ASSERT_TRUE(x.wait_viewable(visualisation, true)) << "initvisu shows the viewer again";
+    std::string domains = press_toggle(visualisation, 2, "Domains");
+    ASSERT_FALSE(domains.empty());
+    EXPECT_TRUE(x.wait_viewable(domains, true)) << "its buttons answer: the viewer's loop still runs";
+    int b_alone = canvas_count(visualisation, black);
+    EXPECT_GT(b_alone, 0);
+    click_cell(domains, 0, 1);
+    EXPECT_GT(canvas_count(visualisation, black), b_alone) << "a click on A's Status shows it";
+
     std::size_t mark = program->output().size();
     program->send_eof();
-    EXPECT_EQ(program->wait_exit(10s), 0);
-    EXPECT_EQ(output_since(mark), "End.\n");
+    ASSERT_TRUE(program->wait_for("Waiting for user to leave graphical interface.\n", 10s, true));
+    std::this_thread::sleep_for(500ms);
+    EXPECT_FALSE(program->wait_for("never", 10ms, true));
+    x.click(visualisation, 40, toggle_y(0));
+    EXPECT_EQ(program->wait_exit(10s), 0) << "the Quit button ends the wait";
+    EXPECT_EQ(output_since(mark), "End.\nWaiting for user to leave graphical interface.\n");
 }
 
 TEST_F(EndToEnd, EndOfInputAfterTheWindowWasClosedEndsAtOnce) {
@@ -373,6 +396,42 @@ TEST_F(EndToEnd, EndOfInputAfterTheWindowWasClosedEndsAtOnce) {
     program->send_eof();
     EXPECT_EQ(program->wait_exit(10s), 0);
     EXPECT_EQ(output_since(mark), "End.\n");
+}
+
+// The README's parametric example as a user types it: the picture shows the
+// domains at once, for the starting value 0; a value typed outside the
+// context is told in red in the picture and in the Context window, not only
+// on the terminal; a context without 0 says so from the start.
+TEST_F(EndToEnd, ParametricViewerStartsAtZeroAndShowsWhenValuesLeaveTheContext) {
+    ASSERT_TRUE(program->wait_for("<1> "));
+    std::string visualisation = open_viewer("K := { n | 0 <= n <= 10 } ;\nT := { i, j, n | 0 <= j <= i <= n } ;\n"
+                                            "S := { i, j, n | 0 <= i <= n, 0 <= j <= 2 } ;\ninitvisu (2, K) ;\n"
+                                            "visu (T) ;\nvisu (S) ;\n");
+    EXPECT_GT(canvas_count(visualisation, black), 0) << "drawn for n = 0";
+    EXPECT_EQ(canvas_count(visualisation, red), 0);
+    std::string context = press_toggle(visualisation, 3, "Context");
+    ASSERT_FALSE(context.empty());
+    ASSERT_TRUE(x.wait_viewable(context, true));
+    EXPECT_EQ(x.capture(context).count(red), 0);
+
+    x.click(context, context_entry_x, context_entry_y);
+    x.key(context, "End");
+    x.type(context, "7");   // "07"
+    x.settle();
+    EXPECT_EQ(canvas_count(visualisation, red), 0) << "7 lies in the context";
+    x.type(context, "7");   // "077"
+    x.settle(500ms);
+    EXPECT_GT(canvas_count(visualisation, red), 0) << "77 lies outside: the picture says so";
+    EXPECT_GT(x.capture(context).count(red), 0) << "and so does the Context window";
+    x.key(context, "BackSpace");   // "07"
+    x.settle(500ms);
+    EXPECT_EQ(canvas_count(visualisation, red), 0);
+    EXPECT_EQ(x.capture(context).count(red), 0);
+
+    type_statements("L := { n | 5 <= n <= 10 } ;\ninitvisu (2, L) ;\n");
+    EXPECT_GT(canvas_count(visualisation, red), 0) << "0 lies outside L from the start";
+    program->send("quit\n");
+    EXPECT_EQ(program->wait_exit(10s), 0);
 }
 
 TEST_F(EndToEnd, QuitStatementWithTheWindowShown) {

@@ -152,8 +152,8 @@ TEST_F(WindowsTest, RefusedInitvisuChangesNothing) {
     run("K := { | } ;\ninitvisu (2, K) ;\n");
     EXPECT_EQ(run("initvisu (0, K) ;\n"), "Bad initialisation of 'init_visu': DimNP <= 0 \n<2> ");
     EXPECT_EQ(run("initvisu (11, K) ;\n"),
-              "Bad initialisation of 'init_visu': DimNP > MAXDIM \nNow MAXDIM = 10. If you want you can rebuild "
-              "after increase MAXDIM in the file 'visutypes.h'\n<2> ");
+              "Bad initialisation of 'init_visu': DimNP > MAXDIM \nNow MAXDIM = 10. Draw the image of the domain by a "
+              "matrix that keeps at most 10 of its dimensions.\n<2> ");
     EXPECT_EQ(run("initvisu (3, Nowhere) ;\n"), "The domain selected as context is not defined!\n<2> ");
     EXPECT_EQ(DimNP, 2);
     EXPECT_EQ(context_name, "K");
@@ -296,12 +296,22 @@ TEST_F(ContextWindowTest, ParametersBuildOneEntryEachAndOnlyFittingRows) {
     EXPECT_TRUE(gtk_widget_get_visible(context_button));
     EXPECT_EQ(gtk_entry_get_max_length(GTK_ENTRY(entry())), 3);
     EXPECT_EQ(rows(), (std::vector<Row>{{"T", "Masked", "Yes", "Black"}}));
-    EXPECT_EQ(param_set, std::vector<int>{0});
+    EXPECT_EQ(param_set, std::vector<int>{1});
+    EXPECT_EQ(param_values, std::vector<std::int64_t>{0});
+    EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry())), "0") << "the entry shows the starting value";
+    EXPECT_EQ(context_valid, 1) << "0 lies in the context";
 }
 
 TEST_F(ContextWindowTest, ShowingWaitsForValidValues) {
     click_cell("T", 1);
-    EXPECT_EQ(cell(row_of("T"), 1), "Masked");
+    EXPECT_EQ(cell(row_of("T"), 1), "Visu") << "drawn at once for the starting value";
+    EXPECT_GT(picture_count(black), 0);
+    click_cell("T", 1);
+    erase_all(entry());
+    type_into(entry(), "-");
+    click_cell("T", 1);
+    EXPECT_EQ(cell(row_of("T"), 1), "Masked") << "no value: T cannot be drawn";
+    erase_all(entry());
     type_into(entry(), "5");
     EXPECT_EQ(context_valid, 1);
     EXPECT_EQ(param_values, std::vector<std::int64_t>{5});
@@ -315,6 +325,7 @@ TEST_F(ContextWindowTest, ShowingWaitsForValidValues) {
     EXPECT_EQ(context_valid, 0);
     EXPECT_EQ(cell(row_of("T"), 1), "Masked");
     EXPECT_EQ(picture_count(black), 0);
+    EXPECT_GT(picture_count(Rgb{255, 0, 0}), 0) << "the picture says why it is empty";
 }
 
 struct TypedValue {
@@ -345,6 +356,7 @@ TEST_F(ContextWindowTest, TypedTextsAreReadOrRefused) {
 }
 
 TEST_F(ContextWindowTest, EmptyingAnEntryKeepsTheLastValue) {
+    erase_all(entry());
     type_into(entry(), "4");
     click_cell("T", 1);
     ASSERT_EQ(cell(row_of("T"), 1), "Visu");

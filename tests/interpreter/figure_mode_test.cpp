@@ -94,6 +94,40 @@ TEST_F(FigureMode, TakesTheSizeAskedForAndAScriptFile) {
     EXPECT_EQ(svg_elements_named(content_of(svg), "svg").at(0).attributes.at("viewBox"), "0 0 77 99");
 }
 
+// The statements of the manual page's EXAMPLES section up to the first ".fi".
+std::string manual_page_example() {
+    std::string page = content_of(std::string(QARNEST_SOURCE_DIR) + "/docs/qarnest.1.in");
+    std::size_t begin = page.find(".nf\n", page.find(".SH EXAMPLES")) + 4;
+    std::string example = page.substr(begin, page.find(".fi\n", begin) - begin);
+    for (std::size_t at; (at = example.find("\\-")) != std::string::npos;) example.replace(at, 2, "-");
+    return example;
+}
+
+// The parametric examples the README and the manual page give draw their
+// domains (for the parameters' starting value 0): a figure of them holds
+// point markers, where it used to hold nothing.
+TEST_F(FigureMode, TheParametricExamplesShowTheirDomains) {
+    struct Case {
+        const char* name;
+        std::string script;
+    };
+    const Case cases[] = {
+        {"examples/visu-parametric", content_of(std::string(QARNEST_SOURCE_DIR) + "/examples/visu-parametric")},
+        {"the manual page's example", manual_page_example()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NE(c.script.find("initvisu"), std::string::npos) << c.script;
+        const std::string path = folder_ + "/p.svg";
+        const ProgramResult result = run_qarnest(c.script, {"--figure", path});
+        EXPECT_EQ(result.exit_status, 0) << result.err;
+        std::size_t markers = 0;
+        for (const SvgElement& e : svg_elements_named(content_of(path), "path"))
+            if (e.attributes.count("d")) markers += marker_centres_of(path_rectangles(e.attributes.at("d"))).size();
+        EXPECT_GT(markers, 0u) << content_of(path);
+    }
+}
+
 TEST_F(FigureMode, FailsWithAClearMessageAndNoFile) {
     struct Case {
         const char* name;

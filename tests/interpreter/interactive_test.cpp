@@ -89,19 +89,42 @@ TEST_F(InteractiveSession, NewNameOnTheLineOfTheAnswer) {
         << session.output();
 }
 
-TEST_F(InteractiveSession, RenameToATakenNameKeepsBothAndFindsTheNewer) {
-    ASSERT_TRUE(session.wait_for("<1> "));
-    type_line("P := { i | i >= 0 } ;", "<2> ");
-    type_line("P := { i | i <= 5 } ;", "?");
-    type_line("n", "Please enter new name : ");
-    type_line("P", "<3> <4> ");
-    type_line("print P ;", "<5> ");
-    type_line("del P ;", "<6> ");
-    type_line("print P ;", "<7> ");
-    finish();
-    const std::string& out = session.output();
-    EXPECT_NE(out.find("<4> > P :=   { i | i <= 5 }\n<5> "), std::string::npos) << out;
-    EXPECT_NE(out.find("<6> > P :=   { i | i >= 0 }\n<7> "), std::string::npos) << out;
+// A new name that is taken is asked about in turn: no two entries share a
+// name, whatever the second answer.
+TEST(InteractiveRename, ToATakenNameAsksAgain) {
+    struct Case {
+        const char* name;
+        const char* second_answer;   // typed lines, after "n" and the taken name Q
+        const char* stored;          // what the definition printed
+        const char* list;            // the domain list afterwards
+    };
+    const Case cases[] = {
+        {"another name", "n\nR\n", "> OK : rename : Please enter new name : > R :=   { i | i <= 5 }\n",
+         ">   R :=   { i | i <= 5 }\n>   Q :=   { i | i >= 1 }\n>   P :=   { i | i >= 0 }\n"},
+        {"overwrite the taken one", "o\n", "> OK : overwrite 'Q'\n> Q :=   { i | i <= 5 }\n",
+         ">   Q :=   { i | i <= 5 }\n>   P :=   { i | i >= 0 }\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PtySession session({"--no-line-editing"});
+        ASSERT_TRUE(session.wait_for("<1> "));
+        session.send("P := { i | i >= 0 } ;\nQ := { i | i >= 1 } ;\n");
+        ASSERT_TRUE(session.wait_for("<3> "));
+        session.send("P := { i | i <= 5 } ;\n");
+        ASSERT_TRUE(session.wait_for("?"));
+        session.send("n\nQ\n");
+        ASSERT_TRUE(session.wait_for("Warning : identifier 'Q' is already used for another domain !\n"
+                                     "> Overwrite (o) , Choose another name (n) ?"))
+            << session.output();
+        session.send(c.second_answer);
+        ASSERT_TRUE(session.wait_for(c.stored, 20s, true)) << session.output();
+        session.send("list ;\n");
+        ASSERT_TRUE(session.wait_for("Matrix List : \n\t\n", 20s, true));
+        session.send_eof();
+        EXPECT_EQ(session.wait_exit(), 0);
+        EXPECT_NE(session.output().find("> Domain List: \n" + std::string(c.list) + "\n"), std::string::npos)
+            << session.output();
+    }
 }
 
 TEST_F(InteractiveSession, LongRenameWordIsCutToSixtyThreeCharacters) {

@@ -118,6 +118,15 @@ const FailureCase failure_cases[] = {
 INSTANTIATE_TEST_SUITE_P(Statements, PolyLibFailure, ::testing::ValuesIn(failure_cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// PolyLib's enumeration aborts through a failed assertion, after tracing
+// its exception: neither reaches the user, who gets the calculator's line.
+TEST(EnumerationAbort, LeavesNothingOnStandardError) {
+    ProgramResult r = run_qarnest("P := { i, j, N, M | 0 <= 42 i <= N, 0 <= 43 j <= i + M } ;\n"
+                                  "K := { N, M | N >= 0, M >= 0 } ;\nehrhart (P, K) ;\n");
+    EXPECT_NE(r.out.find("PolyLib stopped abnormally on the Ehrhart polynomial of 'P'"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, "");
+}
+
 // PolyLib reports different dimensions on standard error and returns nothing;
 // the calculator no longer hands it such operands.
 TEST(DifferentDimensions, PolyLibIsNotCalled) {

@@ -237,22 +237,37 @@ TEST_F(EditedSession, AnUnwritableHistoryFileIsSkippedSilently) {
     EXPECT_EQ(out(), "<1> P := { i | i >= 0 } ;\n> P :=   { i | i >= 0 }\n<2> End.\n");
 }
 
+// The script's lines are not typed at the terminal: they get no prompts, and
+// the terminal's own lines are counted from 1, in its prompts and its error
+// lines alike.
 TEST_F(EditedSession, InteractiveOptionGoesOnAtTheTerminalWithWhatTheScriptDefined) {
     std::string script = home.path() + "/a.qn";
     std::ofstream(script) << "A := { i | 0 <= i <= 3 } ;\nprint Z ;\n";
-    session = std::make_unique<PtySession>(
-        std::vector<std::string>{"-i", script},
-        std::vector<std::string>{"HOME=" + home.path(), "TERM=xterm", "INPUTRC=/dev/null", "DISPLAY="}, true);
-    ASSERT_TRUE(session->wait_for("<3> ")) << out();
-    type("B := A union A ;\n", "<4> ");
-    type("list ;\n", "<5> ");
-    session->send_eof();
-    ASSERT_TRUE(session->wait_for("End.\n", 20s, true)) << out();
-    EXPECT_EQ(session->wait_exit(), 1) << "the script's refused statement fails the run";
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-i", script},
+                                                 std::vector<std::string>{"--no-line-editing", "-i", script}}) {
+        SCOPED_TRACE(args[0]);
+        session = std::make_unique<PtySession>(
+            args, std::vector<std::string>{"HOME=" + home.path(), "TERM=xterm", "INPUTRC=/dev/null", "DISPLAY="}, true);
+        ASSERT_TRUE(session->wait_for("<1> ")) << out();
+        EXPECT_EQ(out().rfind("> A :=   { i | i <= 3, i >= 0 }\n> Error - " + script +
+                                  ", line 2 :  'Z' undeclared - print: command ignored \n",
+                              0),
+                  0u)
+            << "the script's output comes first, without prompts:\n"
+            << out();
+        type("B := A union A ;\n", "<2> ");
+        type("print Y ;\n", "<3> ");
+        type("list ;\n", "<4> ");
+        session->send_eof();
+        ASSERT_TRUE(session->wait_for("End.\n", 20s, true)) << out();
+        EXPECT_EQ(session->wait_exit(), 1) << "the script's refused statement fails the run";
+        EXPECT_NE(out().find("> Error - standard input, line 2 :  'Y' undeclared"), std::string::npos) << out();
+        EXPECT_NE(out().find(">   B :=   { i | i <= 3, i >= 0 }\n>   A :=   { i | i <= 3, i >= 0 }\n"),
+                  std::string::npos)
+            << out();
+        EXPECT_EQ(out().find("<5> "), std::string::npos) << "a prompt counted the script's lines:\n" << out();
+    }
     std::remove(script.c_str());
-    EXPECT_NE(out().find("> Error - " + script + ", line 2 :  'Z' undeclared"), std::string::npos) << out();
-    EXPECT_NE(out().find(">   B :=   { i | i <= 3, i >= 0 }\n>   A :=   { i | i <= 3, i >= 0 }\n"), std::string::npos)
-        << out();
 }
 
 }  // namespace

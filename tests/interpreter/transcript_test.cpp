@@ -280,8 +280,8 @@ const Transcript viewer_not_started[] = {
     {"InitvisuDimensionZero", "P := { i | i >= 0 } ;\ninitvisu (0, P) ;\n",
      "<1> > P :=   { i | i >= 0 }\n<2> Bad initialisation of 'init_visu': DimNP <= 0 \n<3> End.\n"},
     {"InitvisuAboveMaxdim", "P := { i | i >= 0 } ;\ninitvisu (11, P) ;\n",
-     "<1> > P :=   { i | i >= 0 }\n<2> Bad initialisation of 'init_visu': DimNP > MAXDIM \nNow MAXDIM = 10. If you "
-     "want you can rebuild after increase MAXDIM in the file 'visutypes.h'\n<3> End.\n"},
+     "<1> > P :=   { i | i >= 0 }\n<2> Bad initialisation of 'init_visu': DimNP > MAXDIM \nNow MAXDIM = 10. Draw the "
+     "image of the domain by a matrix that keeps at most 10 of its dimensions.\n<3> End.\n"},
     {"InitvisuUndeclaredContext", "initvisu (2, Z) ;\n",
      "<1> The domain selected as context is not defined!\n<2> End.\n"},
 };

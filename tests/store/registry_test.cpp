@@ -27,7 +27,7 @@ public:
     int get_answer_char() override { return EOF; }
     void unget_answer_char(int) override {}
     void dialogue_finished() override {}
-    bool blanks_are_not_answers() override { return false; }
+    bool answers_are_lines() override { return false; }
     bool statement_abandoned() override { return true; }
     bool analysis_cancelled() override { return false; }
 };

@@ -15,8 +15,9 @@
 
 namespace {
 
-std::vector<char*> make_argv(const std::vector<std::string>& args, std::vector<std::string>& storage) {
-    storage.clear();
+std::vector<char*> make_argv(const std::vector<std::string>& args, std::vector<std::string>& storage,
+                             const std::vector<std::string>& launcher = {}) {
+    storage = launcher;
     storage.push_back(QARNEST_BINARY);
     storage.insert(storage.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -103,9 +104,9 @@ ProgramResult run_qarnest(const std::string& input, const std::vector<std::strin
 }
 
 PtySession::PtySession(const std::vector<std::string>& args, const std::vector<std::string>& environment,
-                       bool like_a_user_terminal) {
+                       bool like_a_user_terminal, const std::vector<std::string>& launcher) {
     std::vector<std::string> storage;
-    auto argv = make_argv(args, storage);
+    auto argv = make_argv(args, storage, launcher);
     termios settings{};
     cfmakeraw(&settings);
     settings.c_lflag |= ICANON;   // line editing, so ^D ends the input
@@ -121,7 +122,7 @@ PtySession::PtySession(const std::vector<std::string>& args, const std::vector<s
     if (pid_ < 0) throw std::runtime_error("forkpty");
     if (pid_ == 0) {
         for (const auto& setting : environment) putenv(const_cast<char*>(setting.c_str()));
-        execv(argv[0], argv.data());
+        execvp(argv[0], argv.data());
         _exit(127);
     }
 }

@@ -26,8 +26,9 @@ public:
     // environment: extra "NAME=value" settings for the program (e.g. its DISPLAY).
     // like_a_user_terminal: echo on and Ctrl-C sending SIGINT, as in a
     // terminal emulator; otherwise the echo is off and Ctrl-C is a character.
+    // launcher: a command that runs the program (valgrind and its options).
     explicit PtySession(const std::vector<std::string>& args = {}, const std::vector<std::string>& environment = {},
-                        bool like_a_user_terminal = false);
+                        bool like_a_user_terminal = false, const std::vector<std::string>& launcher = {});
     ~PtySession();
     PtySession(const PtySession&) = delete;
     PtySession& operator=(const PtySession&) = delete;
