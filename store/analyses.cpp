@@ -20,6 +20,7 @@ extern "C" {
 #include "store/analysis_worker.h"
 #include "store/disjoint_decomposition.h"
 #include "store/exact_check.h"
+#include "store/quasi_polynomial.h"
 #include "store/worker_problem.h"
 #include "store/work_space.h"
 
@@ -184,8 +185,156 @@ void print_enumeration(Enumeration* result, const char** names) {
     }
 }
 
-// A union's points counted once each: PolyLib sums the counts of pieces
-// made pairwise disjoint here first, checked exactly against the union.
+// A chamber of a union's count: parameter values where one quasi-polynomial
+// holds.
+struct Chamber {
+    PolyhedronPtr domain;   // one polyhedron over the parameters
+    QuasiPolynomial count;
+};
+
+// Thrown when PolyLib failed inside one of the calls below, or a sum left
+// what a quasi-polynomial here holds.
+struct ChamberFailure {};
+
+// One PolyLib call at a time under its exception handler, so that no C++
+// object lives across PolyLib's longjmp.
+template <class Work>
+void guarded(Work work) {
+    if (!polylib_guarded(std::move(work))) throw ChamberFailure{};
+}
+
+// Appends each non-empty polyhedron of `domain` (owned) with `count`.
+void add_chambers(std::vector<Chamber>& chambers, Polyhedron* domain, const QuasiPolynomial& count) {
+    DomainPtr pieces(domain);
+    for (Polyhedron* p = pieces.get(); p; p = p->next) {
+        bool empty = false;
+        Polyhedron* copy = nullptr;
+        guarded([&] {
+            empty = emptyQ(p);
+            if (!empty) copy = Polyhedron_Copy(p);
+        });
+        if (!empty) chambers.push_back({PolyhedronPtr(copy), count});
+    }
+}
+
+// The union of the chambers' domains.
+DomainPtr chamber_union(const std::vector<Chamber>& chambers, unsigned parameters) {
+    Polyhedron* all = nullptr;
+    guarded([&] { all = Empty_Polyhedron(parameters); });
+    DomainPtr owned(all);
+    for (const Chamber& c : chambers) {
+        Polyhedron* bigger = nullptr;
+        guarded([&] { bigger = DomainUnion(owned.get(), c.domain.get(), 100); });
+        owned.reset(bigger);
+    }
+    return owned;
+}
+
+Polyhedron* guarded_intersection(const Polyhedron* a, const Polyhedron* b) {
+    Polyhedron* result = nullptr;
+    guarded([&] { result = DomainIntersection(const_cast<Polyhedron*>(a), const_cast<Polyhedron*>(b), 100); });
+    return result;
+}
+
+Polyhedron* guarded_difference(const Polyhedron* a, const Polyhedron* b) {
+    Polyhedron* result = nullptr;
+    guarded([&] { result = DomainDifference(const_cast<Polyhedron*>(a), const_cast<Polyhedron*>(b), 100); });
+    return result;
+}
+
+// Adds one piece's chambers to those of the pieces before it: where both
+// count, the sum; where only one does, its own count.
+std::vector<Chamber> refine_chambers(const std::vector<Chamber>& chambers, const std::vector<Chamber>& piece,
+                                     unsigned parameters) {
+    std::vector<Chamber> refined;
+    DomainPtr piece_cover = chamber_union(piece, parameters);
+    DomainPtr old_cover = chamber_union(chambers, parameters);
+    for (const Chamber& c : chambers) {
+        for (const Chamber& e : piece) {
+            std::optional<QuasiPolynomial> sum = QuasiPolynomial::sum(c.count, e.count);
+            if (!sum) throw ChamberFailure{};
+            add_chambers(refined, guarded_intersection(c.domain.get(), e.domain.get()), *sum);
+        }
+        add_chambers(refined, guarded_difference(c.domain.get(), piece_cover.get()), c.count);
+    }
+    for (const Chamber& e : piece) add_chambers(refined, guarded_difference(e.domain.get(), old_cover.get()), e.count);
+    return refined;
+}
+
+// One piece's chambers, as PolyLib enumerates it.
+std::vector<Chamber> piece_chambers(const Polyhedron* piece, Polyhedron* context) {
+    Enumeration* result = nullptr;
+    guarded([&] {
+        Polyhedron* copy = Polyhedron_Copy(const_cast<Polyhedron*>(piece));
+        result = Polyhedron_Enumerate(copy, context, 100, nullptr);
+        Polyhedron_Free(copy);
+    });
+    std::unique_ptr<Enumeration, void (*)(Enumeration*)> owned(result, [](Enumeration* e) { Enumeration_Free(e); });
+    std::vector<Chamber> own;
+    for (Enumeration* en = result; en; en = en->next) {
+        std::optional<QuasiPolynomial> count = QuasiPolynomial::from_evalue(en->EP, context->Dimension);
+        if (!count) throw ChamberFailure{};
+        Polyhedron* validity = nullptr;
+        guarded([&] { validity = Domain_Copy(en->ValidityDomain); });
+        add_chambers(own, validity, *count);
+    }
+    return own;
+}
+
+// The single parameter value of a chamber that holds only one, or nothing.
+std::optional<std::vector<long>> single_value(const Polyhedron* chamber) {
+    unsigned dimension = chamber->Dimension;
+    if (dimension == 0 || chamber->NbEq != dimension || chamber->NbRays != 1) return std::nullopt;
+    const Value* ray = chamber->Ray[0];
+    std::int64_t denominator = value_of(ray[dimension + 1]);
+    if (denominator == 0) return std::nullopt;
+    std::vector<long> point(dimension);
+    for (unsigned k = 0; k < dimension; ++k) {
+        std::int64_t coordinate = value_of(ray[k + 1]);
+        if (coordinate % denominator) return std::vector<long>{};   // no integer value
+        point[k] = coordinate / denominator;
+    }
+    return point;
+}
+
+// Chambers as they read best: one that holds a single parameter value gives
+// the count there (a polynomial fitted through one point says no more), one
+// without an integer value goes, and so does one that the others cover
+// (where chambers overlap their counts agree).
+std::vector<Chamber> simplified_chambers(std::vector<Chamber> chambers, unsigned parameters) {
+    std::vector<Chamber> kept;
+    for (Chamber& c : chambers) {
+        std::optional<std::vector<long>> point = single_value(c.domain.get());
+        if (point && point->empty()) continue;
+        if (point) c.count = QuasiPolynomial::constant(parameters, c.count.at(*point));
+        kept.push_back(std::move(c));
+    }
+    for (std::size_t k = kept.size(); k-- > 0;) {
+        DomainPtr cover;
+        {
+            Polyhedron* all = nullptr;
+            guarded([&] { all = Empty_Polyhedron(parameters); });
+            cover.reset(all);
+        }
+        for (std::size_t o = 0; o < kept.size(); ++o) {
+            if (o == k) continue;
+            Polyhedron* bigger = nullptr;
+            guarded([&] { bigger = DomainUnion(cover.get(), kept[o].domain.get(), 100); });
+            cover.reset(bigger);
+        }
+        DomainPtr rest(guarded_difference(kept[k].domain.get(), cover.get()));
+        bool covered = true;
+        for (Polyhedron* p = rest.get(); p && covered; p = p->next) guarded([&] { covered = emptyQ(p); });
+        if (covered && kept.size() > 1) kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(k));
+    }
+    return kept;
+}
+
+// A union's points counted once each: the union is made of pairwise
+// disjoint pieces (checked exactly against the union), each piece is
+// enumerated on its own and the counts are added chamber by chamber.
+// (PolyLib's Domain_Enumerate, and its addition of quasi-polynomials,
+// miscount pieces whose periodic parts have different periods.)
 bool enumerate_union_and_print(AnalysisInput& input) {
     DomainPtr pieces;
     try {
@@ -196,16 +345,27 @@ bool enumerate_union_and_print(AnalysisInput& input) {
     } catch (const DecompositionFailure&) {
         return false;
     }
-    Polyhedron* disjoint = pieces.get();
-    Polyhedron* context = input.context;
     const char** names = input.parameter_names();
-    return polylib_guarded([&] {
-        Polyhedron* copy = Domain_Copy(disjoint);
-        Enumeration* result = Domain_Enumerate(copy, context, 100, names);
-        print_enumeration(result, names);
-        Enumeration_Free(result);
-        Domain_Free(copy);
-    });
+    std::vector<Chamber> chambers;
+    try {
+        for (const Polyhedron* piece = pieces.get(); piece; piece = piece->next)
+            chambers = refine_chambers(chambers, piece_chambers(piece, input.context), input.context->Dimension);
+        chambers = simplified_chambers(std::move(chambers), input.context->Dimension);
+    } catch (const ChamberFailure&) {
+        return false;
+    }
+    for (Chamber& c : chambers) {
+        std::optional<evalue> count = c.count.to_evalue();
+        if (!count) return false;
+        bool printed = polylib_guarded([&] {
+            Print_Domain(stdout, c.domain.get(), names);
+            print_evalue(stdout, &*count, names);
+            std::fputs(ehrhart_separator, stdout);
+        });
+        free_evalue_refs(&*count);
+        if (!printed) return false;
+    }
+    return true;
 }
 
 // Runs in the worker: PolyLib's enumeration, printed domain by domain.

@@ -36,16 +36,19 @@ struct WorkerReply {
 };
 
 // The worker's descriptors besides standard input, output and error: its end
-// of the channel, and a copy of the answer pipe from which standard output is
-// made again before each job, so that a job that closed it harms no other.
+// of the channel, a copy of the answer pipe from which standard output is
+// made again before each job, so that a job that closed it harms no other,
+// and the read end of its lifeline (see end_with_calculator).
 constexpr int channel_fd = 3;
 constexpr int output_copy_fd = 4;
+constexpr int lifeline_fd = 5;
 
 struct WorkerProcess {
     pid_t pid = -1;
     pid_t owner = -1;     // the process that made it; a fork of that one inherits the record, not the worker
     int channel = -1;     // requests out, replies in
     int output = -1;      // the worker's standard output, read without blocking
+    int lifeline = -1;    // written never; closed only when the calculator ends
     unsigned uses = 0;
     unsigned warm_ups_unanswered = 0;   // sent when it was made; answered before the first analysis
     bool retiring = false;
@@ -102,17 +105,37 @@ void close_descriptors_from(int first) {
 
 // Standard input becomes /dev/null (the terminal stays the calculator's), and
 // nothing else of the calculator's stays open in the worker: its scripts, its
-// display connection, the pipes of its other children.
-void settle_worker_descriptors(int channel, int output) {
+// display connection, the pipes of its other children, the lifeline's write end.
+void settle_worker_descriptors(int channel, int output, int lifeline) {
     int null_input = open("/dev/null", O_RDONLY);
-    int high_channel = fcntl(channel, F_DUPFD, output_copy_fd + 1);
-    int high_output = fcntl(output, F_DUPFD, output_copy_fd + 1);
-    if (high_channel < 0 || high_output < 0) _exit(library_failure_status);
+    int high_channel = fcntl(channel, F_DUPFD, lifeline_fd + 1);
+    int high_output = fcntl(output, F_DUPFD, lifeline_fd + 1);
+    int high_lifeline = fcntl(lifeline, F_DUPFD, lifeline_fd + 1);
+    if (high_channel < 0 || high_output < 0 || high_lifeline < 0) _exit(library_failure_status);
     if (null_input >= 0) dup2(null_input, STDIN_FILENO);
     dup2(high_output, STDOUT_FILENO);
     dup2(high_output, output_copy_fd);
     dup2(high_channel, channel_fd);
-    close_descriptors_from(output_copy_fd + 1);
+    dup2(high_lifeline, lifeline_fd);
+    close_descriptors_from(lifeline_fd + 1);
+}
+
+// The worker is the process's, not the thread's: sessions in threads of their
+// own share it, and the thread that made it may end while another session's
+// analysis runs in it (a parent-death signal follows that thread). So it ends
+// when its lifeline hangs up, which happens only when the calculator process
+// ends: the kernel then sends SIGIO, whose default action ends the worker,
+// busy or idle. A calculator already gone is seen at once.
+void end_with_calculator() {
+    std::signal(SIGIO, SIG_DFL);
+    sigset_t io;
+    sigemptyset(&io);
+    sigaddset(&io, SIGIO);
+    sigprocmask(SIG_UNBLOCK, &io, nullptr);
+    fcntl(lifeline_fd, F_SETOWN, getpid());
+    fcntl(lifeline_fd, F_SETFL, O_ASYNC | O_NONBLOCK);
+    pollfd hung_up = {lifeline_fd, POLLIN, 0};
+    if (poll(&hung_up, 1, 0) != 0) _exit(0);
 }
 
 long peak_resident_kib() {
@@ -157,10 +180,10 @@ void run_job(WorkerJob job, const std::string& problem, bool& finished, bool& ou
 
 // Ctrl-C at the terminal reaches the whole foreground group: the calculator
 // decides, and kills the analysis_worker.process when it cancels the analysis.
-[[noreturn]] void become_worker(pid_t parent, int channel, int output) {
+[[noreturn]] void become_worker(int channel, int output, int lifeline) {
     analysis_worker.process = WorkerProcess{};
-    end_with_parent(parent);
-    settle_worker_descriptors(channel, output);
+    settle_worker_descriptors(channel, output, lifeline);
+    end_with_calculator();
     restrict_child();
     bound_child_memory(work_space_budget);
     silence_library_messages();
@@ -178,27 +201,33 @@ int start_worker() {
     int channel[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, channel) != 0) return errno;
     int output[2];
+    int lifeline[2];
     if (pipe2(output, O_CLOEXEC) != 0) {
         int error = errno;
         close(channel[0]);
         close(channel[1]);
         return error;
     }
+    if (pipe2(lifeline, O_CLOEXEC) != 0) {
+        int error = errno;
+        for (int fd : {channel[0], channel[1], output[0], output[1]}) close(fd);
+        return error;
+    }
     std::fflush(stdout);
     std::fflush(stderr);
     pid_t parent = getpid();
     pid_t pid = fork();
-    if (pid == 0) become_worker(parent, channel[1], output[1]);
+    if (pid == 0) become_worker(channel[1], output[1], lifeline[0]);
     int error = errno;
     close(channel[1]);
     close(output[1]);
     if (pid < 0) {
-        close(channel[0]);
-        close(output[0]);
+        for (int fd : {channel[0], output[0], lifeline[0], lifeline[1]}) close(fd);
         return error;
     }
     fcntl(output[0], F_SETFL, O_NONBLOCK);
-    analysis_worker.process = WorkerProcess{pid, parent, channel[0], output[0], 0, 0, false};
+    close(lifeline[0]);
+    analysis_worker.process = WorkerProcess{pid, parent, channel[0], output[0], lifeline[1], 0, 0, false};
     analysis_worker.owner = parent;
     return 0;
 }
@@ -206,6 +235,7 @@ int start_worker() {
 void forget_worker() {
     close(analysis_worker.process.channel);
     close(analysis_worker.process.output);
+    close(analysis_worker.process.lifeline);
     analysis_worker.process = WorkerProcess{};
 }
 

@@ -8,10 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "base/locks.h"
 #include "interpreter/parser.h"
 #include "interpreter/session.h"
-#include "store/analyses.h"
 #include "tests/support/run_program.h"
 
 namespace {
@@ -93,16 +91,9 @@ struct ScheduleCase {
 
 void PrintTo(const ScheduleCase& c, std::ostream* os) { *os << c.name; }
 
-// The analysis worker is made by the main thread before the sessions start,
-// as the program makes it: a worker ends with the thread that made it, and
-// the second session's thread ends first.
-class TwoSessions : public ::testing::TestWithParam<ScheduleCase> {
-protected:
-    static void SetUpTestSuite() {
-        DomainLock lock;
-        ASSERT_TRUE(prepare_analysis_worker());
-    }
-};
+// The sessions share the process's analysis worker, made by whichever of
+// them first needs it.
+class TwoSessions : public ::testing::TestWithParam<ScheduleCase> {};
 
 TEST_P(TwoSessions, AnswerAsTwoRunsOfTheProgram) {
     CapturedSession first, second;

@@ -348,7 +348,8 @@ TEST(AnalysisWorker, IsRetiredAfterItsUsesOrWhenItsMemoryGrew) {
 }
 
 // The worker keeps nothing of the calculator open: not its standard input
-// (the terminal), not its files, not its other children's pipes.
+// (the terminal), not its files, not its other children's pipes; only its
+// channel, its answer pipe and its lifeline.
 TEST(AnalysisWorker, HoldsOnlyItsOwnDescriptors) {
     std::FILE* script = std::fopen("/proc/self/status", "r");   // no close-on-exec, as a script is opened
     ASSERT_NE(script, nullptr);
@@ -375,7 +376,7 @@ TEST(AnalysisWorker, HoldsOnlyItsOwnDescriptors) {
     std::set<std::string> lines;
     std::istringstream text(result.output);
     for (std::string line; std::getline(text, line);) lines.insert(line);
-    EXPECT_EQ(lines, (std::set<std::string>{"0 /dev/null", "1 pipe", "2 standard error", "3 socket", "4 pipe"}))
+    EXPECT_EQ(lines, (std::set<std::string>{"0 /dev/null", "1 pipe", "2 standard error", "3 socket", "4 pipe", "5 pipe"}))
         << result.output;
 }
 
@@ -415,6 +416,33 @@ TEST(AnalysisWorker, DomainLockIsFreeWhileWaitingAndHeldAgainAfter) {
     done = true;
     viewer.join();
     EXPECT_TRUE(taken_meanwhile);
+}
+
+// Sessions in threads of their own share the worker, whichever thread made
+// it: a session's thread that made it and ends while another session's
+// analysis runs in it takes neither the worker nor that analysis with it.
+TEST(AnalysisWorker, OutlivesTheThreadThatMadeIt) {
+    stop_analysis_worker();
+    std::atomic<pid_t> made{0};
+    std::thread maker([&] {
+        made = worker_pid();
+        std::this_thread::sleep_for(200ms);
+    });
+    while (made == 0) std::this_thread::sleep_for(1ms);
+    ASSERT_GT(made, 0);
+    ContainedResult result;
+    {
+        DomainLock lock;
+        result = run_in_worker([](const std::string& problem) {
+            usleep(600000);
+            std::fputs(problem.c_str(), stdout);
+            return true;
+        }, "answered\n", 10s);
+    }
+    maker.join();
+    EXPECT_EQ(result.outcome, ContainedOutcome::Finished) << "status " << result.status;
+    EXPECT_EQ(result.output, "answered\n");
+    EXPECT_EQ(worker_pid(), made) << "the worker ended with the thread that made it";
 }
 
 // A calculator that ends, by returning or killed, leaves no worker behind.

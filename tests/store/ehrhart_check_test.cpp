@@ -267,6 +267,12 @@ const EhrhartCase union_cases[] = {
      "{ N | N >= 0 }", -1, 9, -1, 10},
     {"TwoParametersCrossingBoxes", "{ i, j, N, M | i >= 0, i <= N, j >= 0, j <= 2 } ; { i, j, N, M | i >= 1, i <= 3, j >= 0, j <= M }",
      "{ N, M | N >= 0, M >= 0 }", -1, 6, -1, 8},
+    // Pieces on different lattices (equalities of different moduli): their
+    // periodic parts have different periods.
+    {"EqualitiesOfDifferentModuli", "{ i, j, N | 2j = i+N, i >= 0, i <= 2N } ; { i, j, N | i >= 0, i <= N, 3j = i+6 }",
+     "{ N | N >= 0 }", -1, 12, -1, 30},
+    {"HalvesAndThirdsMeetingAtTheOrigin", "{ i, j, N | i = 2j, j >= 0, i <= N } ; { i, j, N | i = 3j, j >= 0, i <= 2N }",
+     "{ N | N >= 0 }", -1, 14, -1, 30},
 };
 
 class EhrhartUnionCheck : public ::testing::TestWithParam<EhrhartCase> {};
