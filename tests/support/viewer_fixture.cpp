@@ -28,12 +28,12 @@ void ViewerFixture::SetUpTestSuite() {
 
 void ViewerFixture::SetUp() {
     if (!toolkit_ready) GTEST_SKIP() << "no X display";
+    Session& session = in_process_session();
     std::string names;
-    for (const DomainEntry* e = in_process_session().registries.DomainList; e; e = e->next)
-        names += "del " + e->name + " ;\n";
+    for (const DomainEntry* e = session.registries.DomainList; e; e = e->next) names += "del " + e->name + " ;\n";
     run_statements(names);
-    context_valid = 0;
-    context_redefined = 0;
-    context_name.clear();
+    session.viewer.context.context_valid = 0;
+    session.viewer_windows.context_redefined = 0;
+    session.viewer.context.context_name.clear();
     process_pending_events();
 }
