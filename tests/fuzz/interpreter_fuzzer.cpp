@@ -117,28 +117,21 @@ void act_in_windows(const std::uint8_t* data, std::size_t size) {
     }
 }
 
-// Every stored object goes, as after "del" of each name; the viewer stays,
-// as it would in a session, but forgets its context.
+// Every stored object goes, its rows with it, as after "del" of each name;
+// the viewer stays, as it would in a session, but forgets its context.
 void forget_session() {
     Session& session = fuzzed_session();
-    Registries& stored = session.registries;
     reset_declaration(session.declaration);
     {
         GdkLock gdk;
         DomainLock lock;
-        while (stored.DomainList)
-            stored.DomainList = delete_domain_in_list(session, stored.DomainList->name, stored.DomainList);
-        fuzzed_session().viewer.context.context_valid = 0;
-        fuzzed_session().viewer.context.context_name.clear();
-        drop_derived_domains(fuzzed_session().viewer);
+        release_store(session.registries);
+        session.viewer.context.context_valid = 0;
+        session.viewer.context.context_name.clear();
+        drop_derived_domains(session.viewer);
     }
-    {
-        DomainLock lock;
-        while (stored.MatrixList)
-            stored.MatrixList = delete_matrix_in_list(session, stored.MatrixList->name, stored.MatrixList);
-    }
-    fuzzed_session().viewer_windows.context_redefined = 0;
-    fuzzed_session().viewer_windows.requested_context_name.clear();
+    session.viewer_windows.context_redefined = 0;
+    session.viewer_windows.requested_context_name.clear();
 }
 
 }  // namespace

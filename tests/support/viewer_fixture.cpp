@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "base/locks.h"
 #include "gui/visu_startup.h"
 #include "interpreter/session.h"
 #include "store/registry.h"
@@ -29,9 +30,11 @@ void ViewerFixture::SetUpTestSuite() {
 void ViewerFixture::SetUp() {
     if (!toolkit_ready) GTEST_SKIP() << "no X display";
     Session& session = in_process_session();
-    std::string names;
-    for (const DomainEntry* e = session.registries.DomainList; e; e = e->next) names += "del " + e->name + " ;\n";
-    run_statements(names);
+    {
+        GdkLock gdk;
+        DomainLock lock;
+        release_store(session.registries);
+    }
     session.viewer.context.context_valid = 0;
     session.viewer_windows.context_redefined = 0;
     session.viewer.context.context_name.clear();
