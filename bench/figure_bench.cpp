@@ -22,6 +22,9 @@
 
 namespace {
 
+// The viewer the scenes are drawn with.
+Viewer viewer;
+
 // The store the scenes are shown from.
 Registries scene_store;
 
@@ -30,19 +33,19 @@ void show(const std::string& name, const Rows& rows, guint16 r, guint16 g, guint
     GdkColor colour = {0, r, g, b};
     scene_store.DomainList =
         new DomainEntry{name, nullptr, polyhedron_from_rows(2, rows), gdk_color_copy(&colour), nullptr, scene_store.DomainList};
-    show_without_context(scene_store.DomainList);
+    show_without_context(viewer, scene_store.DomainList);
 }
 
 void clear_scene() {
     release_store(scene_store);
-    viewer_state.registries = &scene_store;
-    drop_derived_domains();
+    viewer.state.registries = &scene_store;
+    drop_derived_domains(viewer);
 }
 
 void build_scene(int which) {
     DomainLock lock;
     clear_scene();
-    DimNP = 2;
+    viewer.state.DimNP = 2;
     if (which == 0) {
         show("T1", triangle(0, 0, 140), 65535, 0, 0);
         show("T2", triangle(40, 0, 140), 0, 65535, 0);
@@ -50,7 +53,7 @@ void build_scene(int which) {
     } else {
         show("Square", {{1, 1, 0, 0}, {1, -1, 0, 1000}, {1, 0, 1, 0}, {1, 0, -1, 1000}}, 0, 40000, 0);
     }
-    reset_axes();
+    reset_axes(viewer);
 }
 
 const char* const scene_names[] = {"three_triangles_30k", "square_1M"};
@@ -60,9 +63,9 @@ bool toolkit_ready() {
     static const bool ready = [] {
         if (!gtk_init_check(nullptr, nullptr)) return false;
         GdkPixmap* root = gdk_pixmap_new(gdk_get_default_root_window(), 1, 1, -1);
-        domain_gc = gdk_gc_new(root);
+        viewer.drawing.domain_gc = gdk_gc_new(root);
         g_object_unref(root);
-        load_visu_resources();
+        load_visu_resources(viewer);
         return true;
     }();
     return ready;
@@ -77,7 +80,7 @@ void BM_export(benchmark::State& state) {
     const std::string path = std::string("/tmp/qarnest-bench-") + files[state.range(1)];
     GdkLock gdk;
     for (auto _ : state) {
-        const std::string failure = export_shown_picture(path, default_figure_width, default_figure_height);
+        const std::string failure = export_shown_picture(viewer, path, default_figure_width, default_figure_height);
         if (!failure.empty()) state.SkipWithError(failure.c_str());
     }
     struct stat status {};

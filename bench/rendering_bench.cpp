@@ -31,6 +31,9 @@
 
 namespace {
 
+// The viewer the scenes are drawn with.
+Viewer viewer;
+
 // The store the scenes are shown from.
 Registries scene_store;
 
@@ -40,13 +43,13 @@ void show(const std::string& name, unsigned dimension, const Rows& rows, guint16
     gdk_colormap_alloc_color(gdk_colormap_get_system(), &colour, FALSE, TRUE);
     scene_store.DomainList = new DomainEntry{name, nullptr, polyhedron_from_rows(dimension, rows), gdk_color_copy(&colour),
                                  nullptr, scene_store.DomainList};
-    show_without_context(scene_store.DomainList);
+    show_without_context(viewer, scene_store.DomainList);
 }
 
 void clear_scene() {
     release_store(scene_store);
-    viewer_state.registries = &scene_store;
-    drop_derived_domains();
+    viewer.state.registries = &scene_store;
+    drop_derived_domains(viewer);
 }
 
 // Scene 0: three overlapping triangles, 30,033 points in all; 1: a 20^3 box
@@ -55,24 +58,24 @@ void build_scene(int which) {
     clear_scene();
     switch (which) {
     case 0:
-        DimNP = 2;
+        viewer.state.DimNP = 2;
         show("T1", 2, triangle(0, 0, 140), 65535, 0, 0);
         show("T2", 2, triangle(40, 0, 140), 0, 65535, 0);
         show("T3", 2, triangle(30, 20, 140), 0, 0, 65535);
         break;
     case 1:
-        DimNP = 3;
+        viewer.state.DimNP = 3;
         show("B", 3,
              {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 19}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 19}, {1, 0, 0, 1, 0},
               {1, 0, 0, -1, 19}},
              0, 0, 65535);
         break;
     case 2:
-        DimNP = 2;
+        viewer.state.DimNP = 2;
         show("T", 2, triangle(0, 0, 446), 0, 40000, 0);
         break;
     }
-    reset_axes();
+    reset_axes(viewer);
 }
 const char* scene_names[] = {"three_triangles_30k", "box_20^3_dim3", "triangle_100k"};
 
@@ -81,13 +84,13 @@ GtkWidget* window = nullptr;
 bool open_canvas() {
     if (!gtk_init_check(nullptr, nullptr)) return false;
     window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    domain_canvas = gtk_drawing_area_new();
-    gtk_widget_set_size_request(domain_canvas, 800, 600);
-    gtk_container_add(GTK_CONTAINER(window), domain_canvas);
+    viewer.drawing.domain_canvas = gtk_drawing_area_new();
+    gtk_widget_set_size_request(viewer.drawing.domain_canvas, 800, 600);
+    gtk_container_add(GTK_CONTAINER(window), viewer.drawing.domain_canvas);
     gtk_widget_show_all(window);
     while (gtk_events_pending()) gtk_main_iteration();
-    make_canvas_image();
-    load_visu_resources();
+    make_canvas_image(viewer);
+    load_visu_resources(viewer);
     return true;
 }
 
@@ -112,7 +115,7 @@ void BM_redraw(benchmark::State& state) {
     build_scene(static_cast<int>(state.range(0)));
     const std::int64_t points = points_of_scene();
     for (auto _ : state) {
-        redraw_domains(domain_pixmap);
+        redraw_domains(viewer, viewer.drawing.domain_pixmap);
         round_trip();
     }
     state.counters["points"] = static_cast<double>(points);
@@ -120,7 +123,7 @@ void BM_redraw(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(points), benchmark::Counter::kIsIterationInvariantRate |
                                                             benchmark::Counter::kInvert);
     state.SetLabel(scene_names[state.range(0)]);
-    release_point_gcs();
+    release_point_gcs(viewer);
 }
 
 // Large shown domains, whose cost must follow the pixels and the edges, not
@@ -148,8 +151,8 @@ const char* large_names[] = {"cube_10d", "box_2d_10^12", "box_3d_10^12"};
 void build_large(int which) {
     clear_scene();
     const std::vector<std::int64_t>& sides = large_scenes[which];
-    DimNP = static_cast<int>(sides.size());
-    reset_axes();
+    viewer.state.DimNP = static_cast<int>(sides.size());
+    reset_axes(viewer);
     show("L", static_cast<unsigned>(sides.size()), box_rows(sides), 0, 30000, 50000);
 }
 
@@ -165,17 +168,17 @@ void BM_redraw_large(benchmark::State& state) {
     const double rss_before = peak_rss_mb();
     const auto start = std::chrono::steady_clock::now();
     build_large(static_cast<int>(state.range(0)));
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     round_trip();
     const double first = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     for (auto _ : state) {
-        redraw_domains(domain_pixmap);
+        redraw_domains(viewer, viewer.drawing.domain_pixmap);
         round_trip();
     }
     state.counters["first_show_ms"] = first;
     state.counters["peak_rss_growth_MB"] = peak_rss_mb() - rss_before;
     state.SetLabel(large_names[state.range(0)]);
-    release_point_gcs();
+    release_point_gcs(viewer);
 }
 
 // An axis drag: every redraw follows a small turn of the first axis, so no
@@ -183,19 +186,19 @@ void BM_redraw_large(benchmark::State& state) {
 void BM_drag_large(benchmark::State& state) {
     DomainLock lock;
     build_large(static_cast<int>(state.range(0)));
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     double angle = 0.3;
     for (auto _ : state) {
         angle += 0.01;
-        ProjectionAxes[0][0] = static_cast<float>(std::cos(angle));
-        ProjectionAxes[0][1] = static_cast<float>(std::sin(angle));
-        update_axes_bounds();
-        redraw_domains(domain_pixmap);
+        viewer.projection.ProjectionAxes[0][0] = static_cast<float>(std::cos(angle));
+        viewer.projection.ProjectionAxes[0][1] = static_cast<float>(std::sin(angle));
+        update_axes_bounds(viewer);
+        redraw_domains(viewer, viewer.drawing.domain_pixmap);
         round_trip();
     }
     state.SetLabel(large_names[state.range(0)]);
-    reset_axes();
-    release_point_gcs();
+    reset_axes(viewer);
+    release_point_gcs(viewer);
 }
 
 // Redraw time against the number of drawn points: 2-D boxes of 10^3 to
@@ -206,15 +209,15 @@ void BM_redraw_points(benchmark::State& state) {
     std::int64_t across = 1, down = 1;
     for (int k = 0; k < exponent; ++k) (k % 2 == 0 ? down : across) *= 10;
     clear_scene();
-    DimNP = 2;
-    reset_axes();
+    viewer.state.DimNP = 2;
+    reset_axes(viewer);
     show("B", 2, box_rows({across, down}), 0, 30000, 50000);
     for (auto _ : state) {
-        redraw_domains(domain_pixmap);
+        redraw_domains(viewer, viewer.drawing.domain_pixmap);
         round_trip();
     }
     state.counters["points"] = static_cast<double>(across) * static_cast<double>(down);
-    release_point_gcs();
+    release_point_gcs(viewer);
 }
 
 // The literal per-point step: allocate the blended colour, make a new GC for
@@ -222,24 +225,25 @@ void BM_redraw_points(benchmark::State& state) {
 // GC is freed after its marker so that the X server survives the benchmark.
 int literal_point(const std::int64_t* point, void* data) {
     auto* entry = static_cast<DomainEntry*>(data);
-    GdkColor colour = blended_colour(entry, point);
-    const PlanePoint p = project_point(point, DimNP);
+    GdkColor colour = blended_colour(viewer, entry, point);
+    const PlanePoint p = project_point(viewer, point, viewer.state.DimNP);
     gdk_colormap_alloc_color(gdk_colormap_get_system(), &colour, FALSE, TRUE);
-    GdkGC* gc = gdk_gc_new(domain_pixmap);
+    GdkGC* gc = gdk_gc_new(viewer.drawing.domain_pixmap);
     gdk_gc_set_foreground(gc, &colour);
-    draw_marker(domain_pixmap, gc, p.x, p.y);
+    draw_marker(viewer, viewer.drawing.domain_pixmap, gc, p.x, p.y);
     g_object_unref(gc);
     return 1;
 }
 
 void literal_redraw() {
-    gdk_draw_rectangle(domain_pixmap, white_gc, TRUE, 0, 0, canvas_width, canvas_height);
-    update_view_bounds();
+    gdk_draw_rectangle(viewer.drawing.domain_pixmap, viewer.drawing.white_gc, TRUE, 0, 0,
+                       viewer.projection.canvas_width, viewer.projection.canvas_height);
+    update_view_bounds(viewer);
     std::int64_t x[MAXDIM];
     for (DomainEntry* e = scene_store.DomainList; e; e = e->next) {
-        gdk_gc_set_foreground(domain_gc, e->color);
-        draw_domain_outline(domain_pixmap, e->view->domain);
-        Polyhedron* visible = DomainIntersection(e->view->domain, view_hull, 1000);
+        gdk_gc_set_foreground(viewer.drawing.domain_gc, e->color);
+        draw_domain_outline(viewer, viewer.drawing.domain_pixmap, e->view->domain);
+        Polyhedron* visible = DomainIntersection(e->view->domain, viewer.state.view_hull, 1000);
         for (Polyhedron* p = visible; p; p = p->next) {
             Polyhedron* next = p->next;
             p->next = nullptr;
@@ -248,9 +252,10 @@ void literal_redraw() {
         }
         Domain_Free(visible);
     }
-    GdkRectangle area = {0, 0, canvas_width, canvas_height};
-    gtk_widget_draw(domain_canvas, &area);
-    gtk_widget_queue_draw_area(domain_canvas, 0, 0, canvas_width, canvas_height);
+    GdkRectangle area = {0, 0, viewer.projection.canvas_width, viewer.projection.canvas_height};
+    gtk_widget_draw(viewer.drawing.domain_canvas, &area);
+    gtk_widget_queue_draw_area(viewer.drawing.domain_canvas, 0, 0, viewer.projection.canvas_width,
+                               viewer.projection.canvas_height);
 }
 
 void BM_redraw_literal(benchmark::State& state) {
@@ -272,13 +277,13 @@ void BM_redraw_literal(benchmark::State& state) {
 void BM_pick_search(benchmark::State& state) {
     DomainLock lock;
     build_scene(2);
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     round_trip();
-    const PlanePoint click = from_canvas(400, 300);
+    const PlanePoint click = from_canvas(viewer, 400, 300);
     for (auto _ : state) {
-        update_points_union();
-        find_nearest_point(click.x, click.y);
-        benchmark::DoNotOptimize(pick_best);
+        update_points_union(viewer);
+        find_nearest_point(viewer, click.x, click.y);
+        benchmark::DoNotOptimize(viewer.state.pick_best);
     }
     state.SetLabel("triangle_100k");
 }
@@ -288,16 +293,16 @@ void BM_pick_point(benchmark::State& state) {
     {
         DomainLock lock;
         build_scene(2);
-        redraw_domains(domain_pixmap);
+        redraw_domains(viewer, viewer.drawing.domain_pixmap);
         round_trip();
     }
     for (auto _ : state) {
-        pick_point(400, 300);
+        pick_point(viewer, 400, 300);
         round_trip();
     }
     state.SetLabel("triangle_100k, redraw included");
     DomainLock lock;
-    release_point_gcs();
+    release_point_gcs(viewer);
 }
 
 #ifdef QARNEST_HAVE_XRES
@@ -305,7 +310,8 @@ int x_resources_held() {
     Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
     int types = 0;
     XResType* counts = nullptr;
-    if (!XResQueryClientResources(display, GDK_WINDOW_XID(domain_canvas->window), &types, &counts)) return -1;
+    if (!XResQueryClientResources(display, GDK_WINDOW_XID(viewer.drawing.domain_canvas->window), &types, &counts))
+        return -1;
     int total = 0;
     for (int i = 0; i < types; ++i) total += counts[i].count;
     XFree(counts);
@@ -320,24 +326,25 @@ int x_resources_held() { return -1; }
 void report_resources_over_redraws() {
     DomainLock lock;
     build_scene(0);
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     round_trip();
     const int held_before = x_resources_held();
-    const int contexts_before = point_gcs_held();
+    const int contexts_before = point_gcs_held(viewer);
     int held_max = held_before;
     for (int k = 0; k < 1000; ++k) {
-        ProjectionAxes[1][0] = static_cast<float>(k % 50) * 0.02f;
-        redraw_domains(domain_pixmap);
+        viewer.projection.ProjectionAxes[1][0] = static_cast<float>(k % 50) * 0.02f;
+        redraw_domains(viewer, viewer.drawing.domain_pixmap);
         round_trip();
         if (k % 100 == 99) {
             const int held = x_resources_held();
             held_max = held > held_max ? held : held_max;
         }
     }
-    reset_axes();
-    std::printf("X resources of the client over 1000 redraws: before %d, after %d, max %d; "
-                "point GCs held before %d, after %d (capacity %d)\n",
-                held_before, x_resources_held(), held_max, contexts_before, point_gcs_held(), point_gc_capacity);
+    reset_axes(viewer);
+    std::printf(
+        "X resources of the client over 1000 redraws: before %d, after %d, max %d; "
+        "point GCs held before %d, after %d (capacity %d)\n",
+        held_before, x_resources_held(), held_max, contexts_before, point_gcs_held(viewer), point_gc_capacity);
 }
 
 }  // namespace

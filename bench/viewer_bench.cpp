@@ -63,7 +63,8 @@ void run_script_quietly(const char* script) {
 
 int row_of(const char* name) {
     DomainLock lock;
-    return gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), lookup_domain(name, bench_session().registries.DomainList));
+    return gtk_clist_find_row_from_data(GTK_CLIST(bench_session().viewer_windows.domain_clist),
+                                        lookup_domain(name, bench_session().registries.DomainList));
 }
 
 void wait_for_gui(std::chrono::milliseconds pause = std::chrono::milliseconds(300)) {
@@ -71,7 +72,7 @@ void wait_for_gui(std::chrono::milliseconds pause = std::chrono::milliseconds(30
 }
 
 void picture_on_screen() {
-    gdk_window_process_updates(domain_canvas->window, TRUE);
+    gdk_window_process_updates(bench_session().viewer.drawing.domain_canvas->window, TRUE);
     gdk_display_sync(gdk_display_get_default());
 }
 
@@ -80,11 +81,11 @@ void BM_StatusClickToPicture(benchmark::State& state) {
     for (auto _ : state) {
         GdkLock gdk;
         auto start = Clock::now();
-        toggle_domain_row(row, 1);
+        toggle_domain_row(bench_session().viewer_windows, row, 1);
         picture_on_screen();
         auto end = Clock::now();
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
-        toggle_domain_row(row, 1);
+        toggle_domain_row(bench_session().viewer_windows, row, 1);
         picture_on_screen();
     }
 }
@@ -110,11 +111,17 @@ struct Point {
 Point first_axis_end() {
     GdkLock gdk;
     gint ox, oy;
-    gdk_window_get_origin(rep_canvas->window, &ox, &oy);
-    float xmin = axes_bounds[2], xmax = axes_bounds[0], ymin = axes_bounds[3], ymax = axes_bounds[1];
-    float w = static_cast<float>(axes_width), h = static_cast<float>(axes_height);
-    int ex = static_cast<int>(w * ((ProjectionAxes[0][0] - xmin) / (xmax - xmin)) + 20);
-    int ey = static_cast<int>((h + 20) - h * ((ProjectionAxes[0][1] - ymin) / (ymax - ymin)));
+    gdk_window_get_origin(bench_session().viewer_windows.rep_canvas->window, &ox, &oy);
+    float xmin = bench_session().viewer.projection.axes_bounds[2],
+          xmax = bench_session().viewer.projection.axes_bounds[0],
+          ymin = bench_session().viewer.projection.axes_bounds[3],
+          ymax = bench_session().viewer.projection.axes_bounds[1];
+    float w = static_cast<float>(bench_session().viewer_windows.axes_width),
+          h = static_cast<float>(bench_session().viewer_windows.axes_height);
+    int ex =
+        static_cast<int>(w * ((bench_session().viewer.projection.ProjectionAxes[0][0] - xmin) / (xmax - xmin)) + 20);
+    int ey = static_cast<int>((h + 20) -
+                              h * ((bench_session().viewer.projection.ProjectionAxes[0][1] - ymin) / (ymax - ymin)));
     return {ox + ex, oy + ey};
 }
 
@@ -156,8 +163,9 @@ void BM_AxisDrag(benchmark::State& state) {
         wait_for_gui();
         {
             GdkLock gdk;
-            axis_moved = ProjectionAxes[0][0] != 1.0f || ProjectionAxes[0][1] != 0.0f;
-            reset_axes();
+            axis_moved = bench_session().viewer.projection.ProjectionAxes[0][0] != 1.0f ||
+                         bench_session().viewer.projection.ProjectionAxes[0][1] != 0.0f;
+            reset_axes(bench_session().viewer);
         }
     }
     XCloseDisplay(pointer);
@@ -173,14 +181,15 @@ void prepare_viewer() {
     wait_for_gui();
     for (const char* name : {"A", "B"}) {
         GdkLock gdk;
-        toggle_domain_row(row_of(name), 1);
+        toggle_domain_row(bench_session().viewer_windows, row_of(name), 1);
     }
     GdkLock gdk;
-    toggle_projection_window();
-    g_signal_connect_after(rep_canvas, "motion_notify_event", G_CALLBACK(count_drag_redraw), nullptr);
-    gtk_window_move(GTK_WINDOW(rep_frame), 40, 40);
-    gtk_window_move(GTK_WINDOW(domain_frame), 400, 40);
-    gtk_window_resize(GTK_WINDOW(domain_frame), 900, 700);
+    toggle_projection_window(&bench_session().viewer_windows);
+    g_signal_connect_after(bench_session().viewer_windows.rep_canvas, "motion_notify_event",
+                           G_CALLBACK(count_drag_redraw), nullptr);
+    gtk_window_move(GTK_WINDOW(bench_session().viewer_windows.rep_frame), 40, 40);
+    gtk_window_move(GTK_WINDOW(bench_session().viewer_windows.domain_frame), 400, 40);
+    gtk_window_resize(GTK_WINDOW(bench_session().viewer_windows.domain_frame), 900, 700);
 }
 
 }  // namespace

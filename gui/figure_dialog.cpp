@@ -27,15 +27,16 @@ void forget_widget(GtkWidget*, gpointer handle) { *static_cast<GtkWidget**>(hand
 
 void on_error_response(GtkDialog* dialog, gint, gpointer) { gtk_widget_destroy(GTK_WIDGET(dialog)); }
 
-void show_figure_error(const std::string& message) {
-    if (figure_error_dialog) gtk_widget_destroy(figure_error_dialog);
-    figure_error_dialog = gtk_message_dialog_new(domain_frame ? GTK_WINDOW(domain_frame) : nullptr,
-                                                 GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
-                                                 "%s", message.c_str());
-    gtk_window_set_title(GTK_WINDOW(figure_error_dialog), "Figure not saved");
-    g_signal_connect(figure_error_dialog, "response", G_CALLBACK(on_error_response), nullptr);
-    g_signal_connect(figure_error_dialog, "destroy", G_CALLBACK(forget_widget), &figure_error_dialog);
-    gtk_widget_show(figure_error_dialog);
+void show_figure_error(ViewerWindows& viewer_windows, const std::string& message) {
+    if (viewer_windows.figure_error_dialog) gtk_widget_destroy(viewer_windows.figure_error_dialog);
+    viewer_windows.figure_error_dialog = gtk_message_dialog_new(
+        viewer_windows.domain_frame ? GTK_WINDOW(viewer_windows.domain_frame) : nullptr, GTK_DIALOG_DESTROY_WITH_PARENT,
+        GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", message.c_str());
+    gtk_window_set_title(GTK_WINDOW(viewer_windows.figure_error_dialog), "Figure not saved");
+    g_signal_connect(viewer_windows.figure_error_dialog, "response", G_CALLBACK(on_error_response), nullptr);
+    g_signal_connect(viewer_windows.figure_error_dialog, "destroy", G_CALLBACK(forget_widget),
+                     &viewer_windows.figure_error_dialog);
+    gtk_widget_show(viewer_windows.figure_error_dialog);
 }
 
 std::optional<FigureFormat> format_of_filter(GtkFileFilter* filter) {
@@ -46,14 +47,14 @@ std::optional<FigureFormat> format_of_filter(GtkFileFilter* filter) {
 }
 
 // The filter is read before the dialog goes: its filters go with it.
-void on_chooser_response(GtkDialog* dialog, gint response, gpointer) {
+void on_chooser_response(GtkDialog* dialog, gint response, gpointer data) {
     if (response == GTK_RESPONSE_ACCEPT) {
         gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));
         const std::optional<FigureFormat> format = format_of_filter(gtk_file_chooser_get_filter(GTK_FILE_CHOOSER(dialog)));
         const std::string path = name ? name : "";
         g_free(name);
         gtk_widget_destroy(GTK_WIDGET(dialog));
-        save_figure_as(path, format);
+        save_figure_as(windows_of(data), path, format);
         return;
     }
     gtk_widget_destroy(GTK_WIDGET(dialog));
@@ -93,33 +94,37 @@ void add_format_filters(GtkFileChooser* chooser) {
 
 }  // namespace
 
-void open_figure_chooser() {
-    if (figure_chooser) {
-        gtk_window_present(GTK_WINDOW(figure_chooser));
+void open_figure_chooser(ViewerWindows& viewer_windows) {
+    if (viewer_windows.figure_chooser) {
+        gtk_window_present(GTK_WINDOW(viewer_windows.figure_chooser));
         return;
     }
-    figure_chooser = gtk_file_chooser_dialog_new("Save figure", domain_frame ? GTK_WINDOW(domain_frame) : nullptr,
-                                                 GTK_FILE_CHOOSER_ACTION_SAVE, GTK_STOCK_CANCEL, GTK_RESPONSE_CANCEL,
-                                                 GTK_STOCK_SAVE, GTK_RESPONSE_ACCEPT, nullptr);
-    GtkFileChooser* chooser = GTK_FILE_CHOOSER(figure_chooser);
+    viewer_windows.figure_chooser = gtk_file_chooser_dialog_new(
+        "Save figure", viewer_windows.domain_frame ? GTK_WINDOW(viewer_windows.domain_frame) : nullptr,
+        GTK_FILE_CHOOSER_ACTION_SAVE, GTK_STOCK_CANCEL, GTK_RESPONSE_CANCEL, GTK_STOCK_SAVE, GTK_RESPONSE_ACCEPT,
+        nullptr);
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(viewer_windows.figure_chooser);
     gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
     gchar* working_directory = g_get_current_dir();
     gtk_file_chooser_set_current_folder(chooser, working_directory);
     g_free(working_directory);
     gtk_file_chooser_set_current_name(chooser, "figure.svg");
     add_format_filters(chooser);
-    g_signal_connect(figure_chooser, "notify::filter", G_CALLBACK(on_filter_chosen), nullptr);
-    gtk_dialog_set_default_response(GTK_DIALOG(figure_chooser), GTK_RESPONSE_ACCEPT);
-    g_signal_connect(figure_chooser, "response", G_CALLBACK(on_chooser_response), nullptr);
-    g_signal_connect(figure_chooser, "destroy", G_CALLBACK(forget_widget), &figure_chooser);
-    gtk_widget_show(figure_chooser);
+    g_signal_connect(viewer_windows.figure_chooser, "notify::filter", G_CALLBACK(on_filter_chosen), nullptr);
+    gtk_dialog_set_default_response(GTK_DIALOG(viewer_windows.figure_chooser), GTK_RESPONSE_ACCEPT);
+    g_signal_connect(viewer_windows.figure_chooser, "response", G_CALLBACK(on_chooser_response), &viewer_windows);
+    g_signal_connect(viewer_windows.figure_chooser, "destroy", G_CALLBACK(forget_widget),
+                     &viewer_windows.figure_chooser);
+    gtk_widget_show(viewer_windows.figure_chooser);
 }
 
-void save_figure_as(const std::string& path, std::optional<FigureFormat> chosen_format) {
+void save_figure_as(ViewerWindows& viewer_windows, const std::string& path, std::optional<FigureFormat> chosen_format) {
+    Viewer& viewer = viewer_windows.viewer;
     std::string target = path;
     const std::size_t slash = target.rfind('/');
     const bool has_extension = target.find('.', slash == std::string::npos ? 0 : slash + 1) != std::string::npos;
     if (chosen_format && !has_extension) target += figure_extension(*chosen_format);
-    const std::string failure = export_shown_picture(target, canvas_width, canvas_height);
-    if (!failure.empty()) show_figure_error(failure);
+    const std::string failure =
+        export_shown_picture(viewer, target, viewer.projection.canvas_width, viewer.projection.canvas_height);
+    if (!failure.empty()) show_figure_error(viewer_windows, failure);
 }

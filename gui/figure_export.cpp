@@ -73,18 +73,20 @@ void produce_pdf(FileSink& sink, const PictureRecord& picture, int label_pixels)
 // another size borrows them while it is drawn.
 class BorrowedCanvasSize {
 public:
-    BorrowedCanvasSize(int width, int height) : width_(canvas_width), height_(canvas_height) {
-        canvas_width = width;
-        canvas_height = height;
+    BorrowedCanvasSize(ProjectionState& projection, int width, int height)
+        : projection_(projection), width_(projection.canvas_width), height_(projection.canvas_height) {
+        projection.canvas_width = width;
+        projection.canvas_height = height;
     }
     ~BorrowedCanvasSize() {
-        canvas_width = width_;
-        canvas_height = height_;
+        projection_.canvas_width = width_;
+        projection_.canvas_height = height_;
     }
     BorrowedCanvasSize(const BorrowedCanvasSize&) = delete;
     BorrowedCanvasSize& operator=(const BorrowedCanvasSize&) = delete;
 
 private:
+    ProjectionState& projection_;
     int width_, height_;
 };
 
@@ -109,11 +111,11 @@ const char* figure_extension(FigureFormat format) {
     return "";
 }
 
-int screen_label_pixels() {
-    if (!label_font) return figure_label_pixels;
+int screen_label_pixels(const Viewer& viewer) {
+    if (!viewer.drawing.label_font) return figure_label_pixels;
     unsigned long pixels = 0;
-    auto* font = static_cast<XFontStruct*>(gdk_x11_font_get_xfont(label_font));
-    const Atom pixel_size = XInternAtom(gdk_x11_font_get_xdisplay(label_font), "PIXEL_SIZE", False);
+    auto* font = static_cast<XFontStruct*>(gdk_x11_font_get_xfont(viewer.drawing.label_font));
+    const Atom pixel_size = XInternAtom(gdk_x11_font_get_xdisplay(viewer.drawing.label_font), "PIXEL_SIZE", False);
     if (!font || !XGetFontProperty(font, pixel_size, &pixels) || pixels == 0 || pixels > 1000)
         return figure_label_pixels;
     return static_cast<int>(pixels);
@@ -151,9 +153,9 @@ std::string write_png_figure(const std::string& path, GdkPixbuf* pixels) {
     });
 }
 
-bool viewer_shows_a_domain() {
-    if (DimNP <= 0 || !view_hull) return false;
-    for (const DomainEntry* e = shown_domains(); e; e = e->next)
+bool viewer_shows_a_domain(const Viewer& viewer) {
+    if (viewer.state.DimNP <= 0 || !viewer.state.view_hull) return false;
+    for (const DomainEntry* e = viewer.state.registries->DomainList; e; e = e->next)
         if (e->view) return true;
     return false;
 }
@@ -188,20 +190,20 @@ private:
 
 }  // namespace
 
-std::uint64_t shown_picture_key() {
-    if (!viewer_shows_a_domain()) return 0;
+std::uint64_t shown_picture_key(const Viewer& viewer) {
+    if (!viewer_shows_a_domain(viewer)) return 0;
     Digest digest;
-    digest.add(DimNP);
-    for (int i = 0; i < DimNP; ++i) {
-        digest.add(ProjectionAxes[i][0]);
-        digest.add(ProjectionAxes[i][1]);
+    digest.add(viewer.state.DimNP);
+    for (int i = 0; i < viewer.state.DimNP; ++i) {
+        digest.add(viewer.projection.ProjectionAxes[i][0]);
+        digest.add(viewer.projection.ProjectionAxes[i][1]);
     }
-    digest.add(context_valid);
-    for (std::size_t k = 0; k < param_values.size(); ++k) {
-        digest.add(param_values[k]);
-        digest.add(k < param_set.size() ? param_set[k] : 0);
+    digest.add(viewer.context.context_valid);
+    for (std::size_t k = 0; k < viewer.context.param_values.size(); ++k) {
+        digest.add(viewer.context.param_values[k]);
+        digest.add(k < viewer.context.param_set.size() ? viewer.context.param_set[k] : 0);
     }
-    for (const DomainEntry* e = shown_domains(); e; e = e->next) {
+    for (const DomainEntry* e = viewer.state.registries->DomainList; e; e = e->next) {
         if (!e->view) continue;
         digest.add_text(e->name);
         if (e->color) {
@@ -212,22 +214,22 @@ std::uint64_t shown_picture_key() {
         digest.add(e->view->show_points);
         digest.add_domain(e->view->domain);
         for (const MarkedPoint* m = e->view->marked; m; m = m->next)
-            for (int i = 0; i < DimNP; ++i) digest.add(m->coords[i]);
+            for (int i = 0; i < viewer.state.DimNP; ++i) digest.add(m->coords[i]);
     }
     const std::uint64_t key = digest.value();
     return key == 0 ? 1 : key;
 }
 
-GdkPixbuf* screen_picture(int width, int height) {
+GdkPixbuf* screen_picture(Viewer& viewer, int width, int height) {
     // A large image may be more than the X server can give: its refusal is
     // a failed figure, not the end of the process.
     gdk_error_trap_push();
     PixbufPtr pixels;
     {
         PixmapPtr pixmap(gdk_pixmap_new(gdk_get_default_root_window(), width, height, -1));
-        BorrowedCanvasSize size(width, height);
-        GdkPainter painter(pixmap.get(), label_font);
-        paint_domains(painter, width, height);
+        BorrowedCanvasSize size(viewer.projection, width, height);
+        GdkPainter painter(viewer, pixmap.get(), viewer.drawing.label_font);
+        paint_domains(viewer, painter, width, height);
         pixels.reset(gdk_pixbuf_get_from_drawable(nullptr, pixmap.get(), gdk_colormap_get_system(), 0, 0, 0, 0, width,
                                                   height));
     }
@@ -236,14 +238,14 @@ GdkPixbuf* screen_picture(int width, int height) {
     return pixels.release();
 }
 
-PictureRecord record_shown_picture(int width, int height) {
+PictureRecord record_shown_picture(Viewer& viewer, int width, int height) {
     PictureRecord picture;
-    BorrowedCanvasSize size(width, height);
-    paint_domains(picture, width, height);
+    BorrowedCanvasSize size(viewer.projection, width, height);
+    paint_domains(viewer, picture, width, height);
     return picture;
 }
 
-std::string export_shown_picture(const std::string& path, int width, int height) {
+std::string export_shown_picture(Viewer& viewer, const std::string& path, int width, int height) {
     const std::optional<FigureFormat> format = figure_format_of(path);
     if (!format) return "Can't write " + path + ": unknown figure format (use .svg, .pdf, .png or .tex)";
     if (width <= 0 || height <= 0 || width > largest_figure_side || height > largest_figure_side)
@@ -253,7 +255,7 @@ std::string export_shown_picture(const std::string& path, int width, int height)
         PixbufPtr pixels;
         {
             DomainLock lock;
-            pixels.reset(screen_picture(width, height));
+            pixels.reset(screen_picture(viewer, width, height));
         }
         if (!pixels) return "Can't write " + path + ": the display could not draw a picture of that size";
         return write_png_figure(path, pixels.get());
@@ -261,7 +263,7 @@ std::string export_shown_picture(const std::string& path, int width, int height)
     PictureRecord picture;
     {
         DomainLock lock;
-        picture = record_shown_picture(width, height);
+        picture = record_shown_picture(viewer, width, height);
     }
-    return write_vector_figure(path, *format, picture, screen_label_pixels());
+    return write_vector_figure(path, *format, picture, screen_label_pixels(viewer));
 }

@@ -7,8 +7,8 @@
 #include "gui/viewer_windows.h"
 
 // Builds the window hidden; the caller stores it in rep_frame.
-GtkWidget* create_projection_window();
-void draw_axes(GdkPixmap* pixmap);
+GtkWidget* create_projection_window(ViewerWindows& viewer_windows);
+void draw_axes(ViewerWindows& viewer_windows, GdkPixmap* pixmap);
 
 gboolean rep_canvas_configure(GtkWidget* widget, GdkEventConfigure* event, gpointer data);
 gboolean rep_canvas_expose(GtkWidget* widget, GdkEventExpose* event, gpointer data);

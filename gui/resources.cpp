@@ -61,29 +61,31 @@ void set_icon_from_file(GtkWidget* window, const char* file) {
     }
 }
 
-void make_canvas_image() {
-    if (!domain_canvas || !domain_canvas->window) return;
-    const int width = domain_canvas->allocation.width;
-    const int height = domain_canvas->allocation.height;
-    if (domain_pixmap) g_object_unref(domain_pixmap);
-    domain_pixmap = gdk_pixmap_new(domain_canvas->window, width, height, -1);
+void make_canvas_image(Viewer& viewer) {
+    if (!viewer.drawing.domain_canvas || !viewer.drawing.domain_canvas->window) return;
+    const int width = viewer.drawing.domain_canvas->allocation.width;
+    const int height = viewer.drawing.domain_canvas->allocation.height;
+    if (viewer.drawing.domain_pixmap) g_object_unref(viewer.drawing.domain_pixmap);
+    viewer.drawing.domain_pixmap = gdk_pixmap_new(viewer.drawing.domain_canvas->window, width, height, -1);
     // The previous domain GC belongs to no one once it is replaced.
-    if (domain_gc) g_object_unref(domain_gc);
-    domain_gc = coloured_gc(domain_canvas->window, 0, 0, 0);
-    canvas_width = width;
-    canvas_height = height;
-    gdk_draw_rectangle(domain_pixmap, domain_canvas->style->white_gc, TRUE, 0, 0, width, height);
+    if (viewer.drawing.domain_gc) g_object_unref(viewer.drawing.domain_gc);
+    viewer.drawing.domain_gc = coloured_gc(viewer.drawing.domain_canvas->window, 0, 0, 0);
+    viewer.projection.canvas_width = width;
+    viewer.projection.canvas_height = height;
+    gdk_draw_rectangle(viewer.drawing.domain_pixmap, viewer.drawing.domain_canvas->style->white_gc, TRUE, 0, 0, width,
+                       height);
 }
 
-void load_visu_resources() {
-    GdkDrawable* target = domain_pixmap ? GDK_DRAWABLE(domain_pixmap) : gdk_get_default_root_window();
-    if (!white_gc) white_gc = coloured_gc(target, 65535, 65535, 65535);
-    if (!blue_gc) blue_gc = coloured_gc(target, 0, 0, 65535);
-    if (label_font) return;
-    label_font = gdk_font_load(primary_font);
-    if (!label_font) {
+void load_visu_resources(Viewer& viewer) {
+    GdkDrawable* target =
+        viewer.drawing.domain_pixmap ? GDK_DRAWABLE(viewer.drawing.domain_pixmap) : gdk_get_default_root_window();
+    if (!viewer.drawing.white_gc) viewer.drawing.white_gc = coloured_gc(target, 65535, 65535, 65535);
+    if (!viewer.drawing.blue_gc) viewer.drawing.blue_gc = coloured_gc(target, 0, 0, 65535);
+    if (viewer.drawing.label_font) return;
+    viewer.drawing.label_font = gdk_font_load(primary_font);
+    if (!viewer.drawing.label_font) {
         std::fputs("NULL font, trying another\n", stderr);
-        label_font = gdk_font_load(fallback_font);
+        viewer.drawing.label_font = gdk_font_load(fallback_font);
     }
 }
 

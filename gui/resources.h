@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "view/drawing_resources.h"
+#include "view/viewer.h"
 
 // At every size change of domain_canvas: new image and domain_gc, size recorded.
-void make_canvas_image();
+void make_canvas_image(Viewer& viewer);
 // First start only, after the Visualisation window has been shown.
-void load_visu_resources();
+void load_visu_resources(Viewer& viewer);
 
 // An expose handler's work: the exposed rectangle copied from the off-screen
 // image to the same place of the widget's window.

@@ -1,14 +1,35 @@
 // The viewer's windows as one record: their widgets, the dialogs open on
-// them, and what the next restart needs. The GTK thread runs them, and a
-// process has one (one X connection, one toolkit loop): so it has one set of
-// windows, as it has one viewer (view/viewer.h).
+// them, and what the next restart needs. The session that runs the viewer
+// owns them with its viewer; their toolkit callbacks get them as user data.
 #pragma once
 
 #include <gtk/gtk.h>
 #include <string>
 #include <vector>
 
+#include "store/registry.h"
+#include "view/viewer.h"
+
+struct ViewerWindows;
+
+// The Domains window follows the deletions of the store the viewer shows.
+class RowRemoval final : public DomainListWatcher {
+public:
+    explicit RowRemoval(ViewerWindows& windows) : windows_(windows) {}
+    void remove_row_of_deleted_domain(DomainEntry* entry) const override;
+
+private:
+    ViewerWindows& windows_;
+};
+
 struct ViewerWindows {
+    explicit ViewerWindows(Viewer& shown) : viewer(shown) {}
+    ViewerWindows(const ViewerWindows&) = delete;
+    ViewerWindows& operator=(const ViewerWindows&) = delete;
+
+    // What the windows show and draw with.
+    Viewer& viewer;
+    RowRemoval row_removal{*this};
     // The Visualisation window, empty until the viewer first starts; never rebuilt afterwards.
     GtkWidget* domain_frame = nullptr;
     GtkWidget* view_button = nullptr;
@@ -38,27 +59,6 @@ struct ViewerWindows {
     std::string requested_context_name;
     int context_redefined = 0;
 };
-extern ViewerWindows viewer_windows;
 
-// The widgets and values go by their own names.
-inline GtkWidget*& domain_frame = viewer_windows.domain_frame;
-inline GtkWidget*& view_button = viewer_windows.view_button;
-inline GtkWidget*& properties_button = viewer_windows.properties_button;
-inline GtkWidget*& context_button = viewer_windows.context_button;
-inline GtkWidget*& domains_window = viewer_windows.domains_window;
-inline GtkWidget*& domain_clist = viewer_windows.domain_clist;
-inline GtkWidget*& colour_dialog = viewer_windows.colour_dialog;
-inline int& dialog_row = viewer_windows.dialog_row;
-inline GdkColor& current_colour = viewer_windows.current_colour;
-inline GtkWidget*& rep_frame = viewer_windows.rep_frame;
-inline GtkWidget*& rep_canvas = viewer_windows.rep_canvas;
-inline GdkPixmap*& rep_pixmap = viewer_windows.rep_pixmap;
-inline GdkGC*& rep_gc = viewer_windows.rep_gc;
-inline int& axes_width = viewer_windows.axes_width;
-inline int& axes_height = viewer_windows.axes_height;
-inline GtkWidget*& context_window = viewer_windows.context_window;
-inline std::vector<GtkWidget*>& panel_item = viewer_windows.panel_item;
-inline GtkWidget*& figure_chooser = viewer_windows.figure_chooser;
-inline GtkWidget*& figure_error_dialog = viewer_windows.figure_error_dialog;
-inline std::string& requested_context_name = viewer_windows.requested_context_name;
-inline int& context_redefined = viewer_windows.context_redefined;
+// The windows a toolkit callback was connected with, as its user data.
+inline ViewerWindows& windows_of(gpointer data) { return *static_cast<ViewerWindows*>(data); }

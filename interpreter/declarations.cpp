@@ -316,7 +316,7 @@ void declare_domain(Declaration& d, const char* name) {
         GdkLock gdk;
         DomainLock lock;
         stored.DomainList = end_domain_declaration(d, name, d.decl_vars, stored.DomainList);
-        refresh_visu(stored);
+        refresh_visu(d.windows, stored);
     }
     free_name(name);
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/viewer_windows.h"
 #include "store/registry.h"
 
 // One term of a linear expression, or one entry of a matrix row.
@@ -37,13 +38,15 @@ struct DeclarationMatrix {
 };
 
 // The declaration under way in one session: one is parsed at a time, by the
-// thread that reads the session's statements. The result goes to `store`.
+// thread that reads the session's statements. The result goes to `store`,
+// and to the viewer's windows when they show it.
 struct Declaration {
-    explicit Declaration(StoreSession& store) : store(store), report(store.report) {}
+    Declaration(StoreSession& store, ViewerWindows& windows) : store(store), windows(windows), report(store.report) {}
     Declaration(const Declaration&) = delete;
     Declaration& operator=(const Declaration&) = delete;
 
     StoreSession& store;
+    ViewerWindows& windows;
     StatementReport& report;
     VarNode* decl_vars = nullptr;
     int next_index = 1;

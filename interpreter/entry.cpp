@@ -41,11 +41,11 @@ void stop_gui_loop_when_hidden(GtkWidget*, gpointer) { gtk_main_quit(); }
 // The viewer's loop runs until the end: a Quit only hides the windows, which
 // a later initvisu or visu shows again. At the end a shown viewer is waited
 // for; a hidden one, or a quit, ends the loop at once.
-void shut_down_gui(int end_code) {
+void shut_down_gui(ViewerWindows& viewer_windows, int end_code) {
     GdkLock gdk;
-    if (end_code != -1 && domain_frame && gtk_widget_get_visible(domain_frame)) {
+    if (end_code != -1 && viewer_windows.domain_frame && gtk_widget_get_visible(viewer_windows.domain_frame)) {
         std::puts("Waiting for user to leave graphical interface.");
-        g_signal_connect(domain_frame, "hide", G_CALLBACK(stop_gui_loop_when_hidden), nullptr);
+        g_signal_connect(viewer_windows.domain_frame, "hide", G_CALLBACK(stop_gui_loop_when_hidden), nullptr);
         return;
     }
     gdk_threads_add_idle_full(G_PRIORITY_HIGH, stop_gui_loop, nullptr, nullptr);
@@ -117,7 +117,7 @@ void prepare_interrupts(Session& session, const CommandLine& line) {
         catch_interrupts();
         session.abandon_on_interrupt = true;
         DomainLock lock;
-        viewer.stop_requests = &session;
+        session.viewer.stop_requests = &session;
     }
     session.cancel_unwanted_analyses = true;
 }
@@ -194,12 +194,12 @@ int qarnest_main(int argc, char** argv) {
     write_first_prompt(session);
     int end_code = parse_statements(session);
     std::puts("End.");
-    const bool figure_written = !figure || write_requested_figure(*figure) == 0;
+    const bool figure_written = !figure || write_requested_figure(session.viewer, *figure) == 0;
 
     if (gui_thread) {
         // A figure run waits for no user, nor does a run whose windows are on a
         // display of its own that nobody sees: the loop ends as after quit.
-        shut_down_gui(figure || private_display.started() ? -1 : end_code);
+        shut_down_gui(session.viewer_windows, figure || private_display.started() ? -1 : end_code);
         std::fflush(stdout);
         g_thread_join(gui_thread);
     }

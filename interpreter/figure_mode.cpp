@@ -103,18 +103,18 @@ std::string PrivateDisplay::ensure() {
     return "";
 }
 
-int write_requested_figure(const FigureRequest& request) {
+int write_requested_figure(Viewer& viewer, const FigureRequest& request) {
     GdkLock gdk;
     bool shown;
     {
         DomainLock lock;
-        shown = viewer_shows_a_domain();
+        shown = viewer_shows_a_domain(viewer);
     }
     if (!shown) {
         std::fprintf(stderr, "No figure written to %s: no domain is shown\n", request.path.c_str());
         return 1;
     }
-    const std::string failure = export_shown_picture(request.path, request.width, request.height);
+    const std::string failure = export_shown_picture(viewer, request.path, request.width, request.height);
     if (failure.empty()) return 0;
     std::fprintf(stderr, "%s\n", failure.c_str());
     return 1;

@@ -45,4 +45,4 @@ private:
 // Writes the figure of what is shown: 0, or 1 with a message on standard
 // error when nothing is shown or the file cannot be written. Expects neither
 // lock held.
-int write_requested_figure(const FigureRequest& request);
+int write_requested_figure(Viewer& viewer, const FigureRequest& request);

@@ -174,7 +174,7 @@ void Loader::store_domain(LoadedStatement& l) {
     list = add_domain_in_list(session_, name, vars, l.domain.release(), list);
     domain_names_.insert(name);
     // As after a typed definition: the viewer hears of the new head of the list.
-    refresh_visu(session_.registries);
+    refresh_visu(session_.viewer_windows, session_.registries);
 }
 
 // add_matrix_in_list takes domain_lock itself, once the dialogue is over.
@@ -300,7 +300,7 @@ void plread_statement(Session& session, char* name_text, char* file_text) {
     VarNode* vars = matrices.names.empty() ? fresh_var_list(matrices.dimension) : var_list_of(matrices.names);
     Registries& store = session.registries;
     store.DomainList = add_domain_in_list(session, name, vars, std::get<DomainPtr>(built).release(), store.DomainList);
-    refresh_visu(store);
+    refresh_visu(session.viewer_windows, store);
 }
 
 void plwrite_statement(Session& session, char* file_text, char* name_text) {

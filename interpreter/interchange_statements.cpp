@@ -67,7 +67,7 @@ void declare_isl_domain(Session& session, char* name_text, char* set_text) {
     Registries& store = session.registries;
     store.DomainList = add_domain_in_list(session, name, var_list_of(set.names), std::get<DomainPtr>(built).release(),
                                           store.DomainList);
-    refresh_visu(store);
+    refresh_visu(session.viewer_windows, store);
 }
 
 void isl_statement(Session& session, char* domain_text, char* context_text) {

@@ -23,11 +23,11 @@ void write_frame_text(FILE* out, const std::string& json) {
     std::fflush(out);
 }
 
-std::string picture_digest() {
+std::string picture_digest(const Viewer& viewer) {
     std::uint64_t key;
     {
         DomainLock lock;
-        key = shown_picture_key();
+        key = shown_picture_key(viewer);
     }
     if (key == 0) return "null";
     char text[24];
@@ -76,10 +76,11 @@ std::string json_string(const std::string& text) {
 
 void KernelProtocol::write_frame(bool answer_awaited) {
     const StatementReport& report = session_.report;
-    write_frame_text(report.out, std::string("{\"ready\":true,\"refused\":") + std::to_string(report.statement_refused) +
-                     ",\"pending\":" + (report.statement_under_way ? "true" : "false") +
-                     ",\"answer\":" + (answer_awaited ? "true" : "false") +
-                     ",\"picture\":" + (answer_awaited ? "null" : picture_digest()) + "}");
+    write_frame_text(report.out,
+                     std::string("{\"ready\":true,\"refused\":") + std::to_string(report.statement_refused) +
+                         ",\"pending\":" + (report.statement_under_way ? "true" : "false") +
+                         ",\"answer\":" + (answer_awaited ? "true" : "false") +
+                         ",\"picture\":" + (answer_awaited ? "null" : picture_digest(session_.viewer)) + "}");
 }
 
 bool KernelProtocol::answer_request(const std::string& line) {

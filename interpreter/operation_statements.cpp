@@ -41,7 +41,7 @@ void define_binop(Session& session, char* result, char* first, char* second, con
     GdkLock gdk;
     DomainLock lock;
     session.registries.DomainList = gen_pol_binop(session, r, a, b, operation, session.registries.DomainList);
-    refresh_visu(session.registries);
+    refresh_visu(session.viewer_windows, session.registries);
 }
 
 void define_image(Session& session, char* result, char* domain, char* matrix, const char* operation) {
@@ -49,7 +49,7 @@ void define_image(Session& session, char* result, char* domain, char* matrix, co
     GdkLock gdk;
     DomainLock lock;
     session.registries.DomainList = gen_pol_image(session, r, d, m, operation, session.registries.DomainList);
-    refresh_visu(session.registries);
+    refresh_visu(session.viewer_windows, session.registries);
 }
 
 void define_disjoint(Session& session, char* result, char* domain) {
@@ -57,7 +57,7 @@ void define_disjoint(Session& session, char* result, char* domain) {
     GdkLock gdk;
     DomainLock lock;
     session.registries.DomainList = gen_pol_disjoint(session, r, d, session.registries.DomainList);
-    refresh_visu(session.registries);
+    refresh_visu(session.viewer_windows, session.registries);
 }
 
 void define_convex(Session& session, char* result, char* domain) {
@@ -65,7 +65,7 @@ void define_convex(Session& session, char* result, char* domain) {
     GdkLock gdk;
     DomainLock lock;
     session.registries.DomainList = gen_pol_convex(session, r, d, session.registries.DomainList);
-    refresh_visu(session.registries);
+    refresh_visu(session.viewer_windows, session.registries);
 }
 
 void vertices_statement(Session& session, char* domain, char* context) {

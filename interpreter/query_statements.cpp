@@ -32,5 +32,5 @@ void define_gist(Session& session, char* result, char* domain, char* context) {
     GdkLock gdk;
     DomainLock lock;
     session.registries.DomainList = gen_pol_gist(session, r, d, k, session.registries.DomainList);
-    refresh_visu(session.registries);
+    refresh_visu(session.viewer_windows, session.registries);
 }

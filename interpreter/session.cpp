@@ -17,8 +17,8 @@ Session::~Session() {
     reset_declaration(declaration);
     destroy_scanner(*this);
     DomainLock lock;
-    if (viewer_state.registries == &registries) viewer_state.registries = nullptr;
-    if (viewer.stop_requests == this) viewer.stop_requests = nullptr;
+    // The windows that watch the store go before it (members before bases).
+    registries.watcher = nullptr;
 }
 
 bool Session::statement_abandoned() { return abandon_on_interrupt && take_interrupt(); }

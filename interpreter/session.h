@@ -12,8 +12,10 @@
 #include "interpreter/declarations.h"
 #include "interpreter/input_reading.h"
 #include "interpreter/input_sources.h"
+#include "gui/viewer_windows.h"
 #include "store/registry.h"
 #include "view/stop_requests.h"
+#include "view/viewer.h"
 
 class Session final : public StoreSession, public StatementReader, public StopRequests {
 public:
@@ -21,7 +23,10 @@ public:
     explicit Session(FILE* out = stdout);
     ~Session();
 
-    Declaration declaration{*this};
+    // The viewer of this session's store and its windows, empty until initvisu.
+    Viewer viewer;
+    ViewerWindows viewer_windows{viewer};
+    Declaration declaration{*this, viewer_windows};
     ScannerState scanning;
     TerminalReading terminal;
     // The parser's: "quit" was read; a parse begins again after a dropped statement.

@@ -1,4 +1,4 @@
-// The visualisation statements: initvisu starts or restarts the viewer, visu
+// The visualisation statements: initvisu starts or restarts the session.viewer, visu
 // shows or masks a domain as a click on its Status cell does, figure writes
 // the picture shown.
 #include <algorithm>
@@ -50,10 +50,10 @@ std::string figure_refusal(const std::string& path, std::int64_t width, std::int
 
 // The canvas's own size once it has one: the picture as it is shown.
 // Expects the GDK lock held.
-void shown_canvas_size(std::int64_t& width, std::int64_t& height) {
+void shown_canvas_size(const Viewer& viewer, std::int64_t& width, std::int64_t& height) {
     DomainLock lock;
-    width = canvas_width > 0 ? canvas_width : default_figure_width;
-    height = canvas_height > 0 ? canvas_height : default_figure_height;
+    width = viewer.projection.canvas_width > 0 ? viewer.projection.canvas_width : default_figure_width;
+    height = viewer.projection.canvas_height > 0 ? viewer.projection.canvas_height : default_figure_height;
 }
 
 }  // namespace
@@ -62,9 +62,10 @@ void initvisu_statement(Session& session, std::int64_t dimension, char* context)
     std::string name = take_name(context);
     if (refused_without_display(session, "initvisu")) return;
     if (dimension <= 0 || dimension > MAXDIM || !domain_declared(session.registries, name)) note_refusal(session.report);
-    requested_context_name = name;
+    session.viewer_windows.requested_context_name = name;
     GdkLock gdk;
-    init_visu(session.registries, static_cast<long>(dimension), requested_context_name);
+    init_visu(session.viewer_windows, session.registries, static_cast<long>(dimension),
+              session.viewer_windows.requested_context_name);
 }
 
 void visu_statement(Session& session, char* text) {
@@ -77,7 +78,8 @@ void visu_statement(Session& session, char* text) {
         DomainLock lock;
         DomainEntry* entry = lookup_domain(name, session.registries.DomainList);
         found = entry != nullptr;
-        if (entry && domain_clist) row = gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), entry);
+        if (entry && session.viewer_windows.domain_clist)
+            row = gtk_clist_find_row_from_data(GTK_CLIST(session.viewer_windows.domain_clist), entry);
     }
     if (!found) {
         report_error(session.report, " '" + name + "' undeclared - visu: command ignored");
@@ -85,8 +87,8 @@ void visu_statement(Session& session, char* text) {
         note_refusal(session.report);
         std::fputs("Can't visualize this domain (probably wrong dimension)!\n", session.report.out);
     } else {
-        toggle_domain_row(row, status_column);
-        show_visu_window_again();
+        toggle_domain_row(session.viewer_windows, row, status_column);
+        show_visu_window_again(session.viewer_windows);
     }
 }
 
@@ -96,8 +98,10 @@ void parameters_statement(Session& session) {
     if (refused_without_display(session, "parameters")) return;
     GdkLock gdk;
     // The Context window's entries exist only while the viewer has parameters.
-    const std::vector<std::string> names = panel_item.empty() ? std::vector<std::string>{} : context_parameter_names();
-    if (names.empty() || panel_item.size() != names.size()) {
+    const std::vector<std::string> names = session.viewer_windows.panel_item.empty()
+                                               ? std::vector<std::string>{}
+                                               : context_parameter_names(session.viewer_windows);
+    if (names.empty() || session.viewer_windows.panel_item.size() != names.size()) {
         report_error(session.report, "parameters: the viewer's context has no parameters - command ignored");
         return;
     }
@@ -113,14 +117,14 @@ void parameters_statement(Session& session) {
         }
         values[static_cast<std::size_t>(found - names.begin())] = value;
     }
-    set_parameter_values(values);
+    set_parameter_values(session.viewer_windows, values);
 }
 
 void figure_statement(Session& session, char* text, std::int64_t width, std::int64_t height) {
     std::string path = take_name(text);
     if (refused_without_display(session, "figure")) return;
     GdkLock gdk;
-    if (width < 0) shown_canvas_size(width, height);
+    if (width < 0) shown_canvas_size(session.viewer, width, height);
     if (std::string refusal = figure_refusal(path, width, height); !refusal.empty()) {
         report_error(session.report, refusal);
         return;
@@ -128,14 +132,14 @@ void figure_statement(Session& session, char* text, std::int64_t width, std::int
     bool shown;
     {
         DomainLock lock;
-        shown = viewer_shows_a_domain();
+        shown = viewer_shows_a_domain(session.viewer);
     }
     if (!shown) {
         report_error(session.report, "no figure written to " + path + ": no domain is shown - command ignored");
         return;
     }
     const std::string failure =
-        export_shown_picture(path, static_cast<int>(width), static_cast<int>(height));
+        export_shown_picture(session.viewer, path, static_cast<int>(width), static_cast<int>(height));
     if (!failure.empty()) {
         report_error(session.report, failure + " - command ignored");
         return;

@@ -16,8 +16,6 @@ domain_lock|PolyLib keeps global state (its exception stack, its caches) and is 
 (anonymous namespace)::holds_domain_lock|per thread, not per process: whether this thread holds domain_lock
 (anonymous namespace)::analysis_worker|the analysis worker is a child of the process, shared by its sessions one analysis at a time
 (anonymous namespace)::interrupt_state|signal flags: a signal handler has no other place to write
-viewer|the viewer (what is shown, the context, the projection, the drawing resources, the redraw's caches) is drawn by the GTK thread, one per process with its X connection; it shows the store of the session that started it
-viewer_windows|the viewer's windows, run by the same one GTK thread
 (anonymous namespace)::line_editor|Readline is one per process and its callbacks carry no data: the line it hands over and the names it completes
 REASONS
 )

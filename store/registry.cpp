@@ -274,6 +274,7 @@ StoreSession::~StoreSession() {
 
 void release_store(Registries& registries) {
     while (DomainEntry* entry = registries.DomainList) {
+        if (registries.watcher) registries.watcher->remove_row_of_deleted_domain(entry);
         registries.DomainList = entry->next;
         free_domain_entry(entry);
     }

@@ -55,8 +55,9 @@ struct Registries {
 };
 
 // The one release of a whole store: every entry with its domain, view,
-// variables and colour, and every matrix; the lists are left empty. Expects
-// domain_lock held.
+// variables and colour, and every matrix; the lists are left empty. The
+// watcher hears of each domain first, as of a deletion. Expects domain_lock
+// held, and the GDK lock too while a watcher is set.
 void release_store(Registries& registries);
 
 // Takes ownership of vars and domain. Expects the GDK lock and domain_lock held.

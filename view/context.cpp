@@ -16,16 +16,16 @@ constexpr unsigned max_rays = 1000;
 
 // The constraints of p with every parameter replaced by its value; false on a
 // 64-bit overflow of the new constants. Plain pointers: PolyLib may throw.
-bool fix_parameters(const Polyhedron* p, Matrix* m) {
-    const unsigned shown = static_cast<unsigned>(DimNP);
+bool fix_parameters(const Viewer& viewer, const Polyhedron* p, Matrix* m) {
+    const unsigned shown = static_cast<unsigned>(viewer.state.DimNP);
     const unsigned constant = p->Dimension + 1;
     for (unsigned r = 0; r < p->NbConstraints; ++r) {
         const Value* row = p->Constraint[r];
         for (unsigned c = 0; c <= shown; ++c) m->p[r][c] = row[c];
         std::int64_t value = value_of(row[constant]);
-        for (int k = 0; k < nb_params; ++k) {
+        for (int k = 0; k < viewer.context.nb_params; ++k) {
             std::int64_t term;
-            if (__builtin_mul_overflow(value_of(row[shown + 1 + k]), param_values[k], &term) ||
+            if (__builtin_mul_overflow(value_of(row[shown + 1 + k]), viewer.context.param_values[k], &term) ||
                 __builtin_add_overflow(value, term, &value))
                 return false;
         }
@@ -34,17 +34,17 @@ bool fix_parameters(const Polyhedron* p, Matrix* m) {
     return true;
 }
 
-Polyhedron* restrict_list(const Polyhedron* p, bool& overflow) {
+Polyhedron* restrict_list(const Viewer& viewer, const Polyhedron* p, bool& overflow) {
     if (!p) return nullptr;
-    Matrix* m = Matrix_Alloc(p->NbConstraints, static_cast<unsigned>(DimNP) + 2);
-    if (!fix_parameters(p, m)) {
+    Matrix* m = Matrix_Alloc(p->NbConstraints, static_cast<unsigned>(viewer.state.DimNP) + 2);
+    if (!fix_parameters(viewer, p, m)) {
         overflow = true;
         Matrix_Free(m);
         return nullptr;
     }
     Polyhedron* restricted = Constraints2Polyhedron(m, max_rays);
     Matrix_Free(m);
-    Polyhedron* rest = restrict_list(p->next, overflow);
+    Polyhedron* rest = restrict_list(viewer, p->next, overflow);
     if (overflow) {
         Polyhedron_Free(restricted);
         return nullptr;
@@ -57,10 +57,11 @@ Polyhedron* restrict_list(const Polyhedron* p, bool& overflow) {
     return result;
 }
 
-bool fits_parameters(const Polyhedron* domain) {
-    if (nb_params < 0 || static_cast<int>(param_values.size()) < nb_params) return false;
+bool fits_parameters(const Viewer& viewer, const Polyhedron* domain) {
+    if (viewer.context.nb_params < 0 || static_cast<int>(viewer.context.param_values.size()) < viewer.context.nb_params)
+        return false;
     for (const Polyhedron* p = domain; p; p = p->next)
-        if (p->Dimension != static_cast<unsigned>(DimNP + nb_params)) return false;
+        if (p->Dimension != static_cast<unsigned>(viewer.state.DimNP + viewer.context.nb_params)) return false;
     return true;
 }
 
@@ -68,10 +69,10 @@ bool fits_parameters(const Polyhedron* domain) {
 bool first_polyhedron_empty(const Polyhedron* domain) { return !domain || domain->NbRays == 0; }
 
 // Whether the list already holds a point with these DimNP coordinates.
-bool holds_point(const MarkedPoint* list, const std::int64_t* coords) {
+bool holds_point(const Viewer& viewer, const MarkedPoint* list, const std::int64_t* coords) {
     for (const MarkedPoint* m = list; m; m = m->next) {
         bool same = true;
-        for (int k = 0; k < DimNP && same; ++k) same = m->coords[k] == coords[k];
+        for (int k = 0; k < viewer.state.DimNP && same; ++k) same = m->coords[k] == coords[k];
         if (same) return true;
     }
     return false;
@@ -79,32 +80,32 @@ bool holds_point(const MarkedPoint* list, const std::int64_t* coords) {
 
 // Copies of every polyhedron of the views' domains, in DomainList order;
 // null when none. Plain pointers: PolyLib may throw.
-Polyhedron* union_of_views(bool only_shown_points) {
+Polyhedron* union_of_views(const Viewer& viewer, bool only_shown_points) {
     Polyhedron* result = nullptr;
-    for (DomainEntry* e = shown_domains(); e; e = e->next) {
+    for (DomainEntry* e = viewer.state.registries->DomainList; e; e = e->next) {
         if (!e->view || (only_shown_points && !e->view->show_points)) continue;
         for (Polyhedron* p = e->view->domain; p; p = p->next) result = AddPolyToDomain(Polyhedron_Copy(p), result);
     }
     return result;
 }
 
-void finish_show() {
-    update_view_hull();
-    update_axes_bounds();
+void finish_show(Viewer& viewer) {
+    update_view_hull(viewer);
+    update_axes_bounds(viewer);
 }
 
 }  // namespace
 
-Polyhedron* restrict_to_context(const Polyhedron* domain, bool* failed) {
+Polyhedron* restrict_to_context(const Viewer& viewer, const Polyhedron* domain, bool* failed) {
     if (failed) *failed = false;
     if (!domain) return nullptr;
-    if (!fits_parameters(domain)) {
+    if (!fits_parameters(viewer, domain)) {
         if (failed) *failed = true;
         return nullptr;
     }
     Polyhedron* result = nullptr;
     bool overflow = false;
-    bool ok = polylib_guarded([&] { result = restrict_list(domain, overflow); });
+    bool ok = polylib_guarded([&] { result = restrict_list(viewer, domain, overflow); });
     if (!ok || overflow) {
         if (failed) *failed = true;
         return nullptr;
@@ -119,15 +120,16 @@ bool domain_is_bounded(const Polyhedron* domain) {
     return true;
 }
 
-int show_with_context(DomainEntry* entry) {
+int show_with_context(Viewer& viewer, DomainEntry* entry) {
     int result = 0;
     const char* name = entry->name.c_str();
-    if (context_valid == 1) {
+    if (viewer.context.context_valid == 1) {
         bool failed = false;
         Polyhedron* restricted = nullptr;
-        if (entry->domain->Dimension - static_cast<unsigned>(nb_params) != static_cast<unsigned>(DimNP)) {
+        if (entry->domain->Dimension - static_cast<unsigned>(viewer.context.nb_params) !=
+            static_cast<unsigned>(viewer.state.DimNP)) {
             std::printf("Domain %s can't be vizualized with this context!\n", name);
-        } else if (!(restricted = restrict_to_context(entry->domain, &failed))) {
+        } else if (!(restricted = restrict_to_context(viewer, entry->domain, &failed))) {
             if (failed)
                 std::printf("Domain %s can't be restricted to these parameter values!\n", name);
             else
@@ -141,19 +143,19 @@ int show_with_context(DomainEntry* entry) {
             entry->view->domain = restricted;
             free_marks(entry->view->marked);
             entry->view->marked = nullptr;
-            entry->view->marked = collect_marks(entry);
+            entry->view->marked = collect_marks(viewer, entry);
             result = 1;
         }
     }
-    finish_show();
+    finish_show(viewer);
     return result;
 }
 
-int show_without_context(DomainEntry* entry) {
+int show_without_context(Viewer& viewer, DomainEntry* entry) {
     int result = 0;
     const char* name = entry->name.c_str();
     Polyhedron* copy = nullptr;
-    if (entry->domain->Dimension != static_cast<unsigned>(DimNP)) {
+    if (entry->domain->Dimension != static_cast<unsigned>(viewer.state.DimNP)) {
         std::printf("Domain %s can't be visualized!\n", name);
     } else if (first_polyhedron_empty(entry->domain)) {
         std::printf("Empty domain %s!\n", name);
@@ -166,32 +168,33 @@ int show_without_context(DomainEntry* entry) {
         entry->view = new DomainView{copy, 1, nullptr};
         result = 1;
     }
-    finish_show();
+    finish_show(viewer);
     return result;
 }
 
-bool parameter_values_outside_context() {
-    if (nb_params <= 0 || !Contexte || param_set.size() < static_cast<std::size_t>(nb_params) ||
-        param_values.size() < static_cast<std::size_t>(nb_params))
+bool parameter_values_outside_context(const Viewer& viewer) {
+    if (viewer.context.nb_params <= 0 || !viewer.context.Contexte ||
+        viewer.context.param_set.size() < static_cast<std::size_t>(viewer.context.nb_params) ||
+        viewer.context.param_values.size() < static_cast<std::size_t>(viewer.context.nb_params))
         return false;
-    for (int k = 0; k < nb_params; ++k)
-        if (!param_set[k]) return false;
-    return !point_in_domain(Contexte, param_values.data());
+    for (int k = 0; k < viewer.context.nb_params; ++k)
+        if (!viewer.context.param_set[k]) return false;
+    return !point_in_domain(viewer.context.Contexte, viewer.context.param_values.data());
 }
 
-void drop_derived_domains() {
-    release_domain(visible_union);
-    release_domain(view_hull);
-    release_domain(points_union);
+void drop_derived_domains(Viewer& viewer) {
+    release_domain(viewer.state.visible_union);
+    release_domain(viewer.state.view_hull);
+    release_domain(viewer.state.points_union);
 }
 
-void update_view_hull() {
-    release_domain(visible_union);
-    release_domain(view_hull);
+void update_view_hull(Viewer& viewer) {
+    release_domain(viewer.state.visible_union);
+    release_domain(viewer.state.view_hull);
     Polyhedron* joined = nullptr;
     Polyhedron* hull = nullptr;
     bool ok = polylib_guarded([&] {
-        joined = union_of_views(false);
+        joined = union_of_views(viewer, false);
         if (joined) hull = DomainConvex(joined, max_rays);
     });
     if (!ok) {
@@ -199,30 +202,30 @@ void update_view_hull() {
         report_viewer_failure("frame the shown domains");
         return;
     }
-    visible_union = joined;
-    view_hull = hull;
+    viewer.state.visible_union = joined;
+    viewer.state.view_hull = hull;
 }
 
-void update_points_union() {
-    release_domain(points_union);
+void update_points_union(Viewer& viewer) {
+    release_domain(viewer.state.points_union);
     Polyhedron* joined = nullptr;
-    if (!polylib_guarded([&] { joined = union_of_views(true); })) {
+    if (!polylib_guarded([&] { joined = union_of_views(viewer, true); })) {
         report_viewer_failure("join the domains whose points are shown");
         return;
     }
-    points_union = joined;
+    viewer.state.points_union = joined;
 }
 
-MarkedPoint* collect_marks(DomainEntry* entry) {
+MarkedPoint* collect_marks(const Viewer& viewer, DomainEntry* entry) {
     MarkedPoint* result = nullptr;
     if (!entry->view) return result;
     const Polyhedron* own = entry->view->domain;
-    for (DomainEntry* e = shown_domains(); e; e = e->next) {
+    for (DomainEntry* e = viewer.state.registries->DomainList; e; e = e->next) {
         if (!e->view) continue;
         for (const MarkedPoint* m = e->view->marked; m; m = m->next) {
-            if (!point_in_domain(own, m->coords) || holds_point(result, m->coords)) continue;
+            if (!point_in_domain(own, m->coords) || holds_point(viewer, result, m->coords)) continue;
             auto* copy = new MarkedPoint{};
-            for (int k = 0; k < DimNP && k < MAXDIM; ++k) copy->coords[k] = m->coords[k];
+            for (int k = 0; k < viewer.state.DimNP && k < MAXDIM; ++k) copy->coords[k] = m->coords[k];
             copy->next = result;
             result = copy;
         }

@@ -119,17 +119,22 @@ bool DenseCover::apart_from(const Polyhedron* domain) const {
     return true;
 }
 
-CanvasPoint DenseCover::centre_of(const std::int64_t* point) const { return marker_centre(point); }
+CanvasPoint DenseCover::centre_of(const std::int64_t* point) const { return marker_centre(*viewer_, point); }
 
 bool DenseCover::crowded() const {
-    if (!prepared() || canvas_width < 60 || canvas_height < 60) return false;
-    const double across = static_cast<double>(canvas_width - 60) / (double{view_bounds[1]} - view_bounds[0]);
-    const double down = static_cast<double>(canvas_height - 60) / (double{view_bounds[3]} - view_bounds[2]);
-    const int n = std::min(dimension_, DimNP);
+    const Viewer& viewer = *viewer_;
+    if (!prepared() || viewer.projection.canvas_width < 60 || viewer.projection.canvas_height < 60) return false;
+    const double across = static_cast<double>(viewer.projection.canvas_width - 60) /
+                          (double{viewer.state.view_bounds[1]} - viewer.state.view_bounds[0]);
+    const double down = static_cast<double>(viewer.projection.canvas_height - 60) /
+                        (double{viewer.state.view_bounds[3]} - viewer.state.view_bounds[2]);
+    const int n = std::min(dimension_, viewer.state.DimNP);
     for (int i = 0; i < n; ++i)
         for (int j = i + 1; j < n; ++j) {
-            const double xi = ProjectionAxes[i][0] * across, yi = ProjectionAxes[i][1] * down;
-            const double xj = ProjectionAxes[j][0] * across, yj = ProjectionAxes[j][1] * down;
+            const double xi = viewer.projection.ProjectionAxes[i][0] * across,
+                         yi = viewer.projection.ProjectionAxes[i][1] * down;
+            const double xj = viewer.projection.ProjectionAxes[j][0] * across,
+                         yj = viewer.projection.ProjectionAxes[j][1] * down;
             if (bounds_.hi[i] == bounds_.lo[i] || bounds_.hi[j] == bounds_.lo[j]) continue;
             if (std::fabs(xi) + std::fabs(xj) < crowded_step && std::fabs(yi) + std::fabs(yj) < crowded_step &&
                 std::fabs(xi * yj - xj * yi) > 1e-12)
@@ -166,7 +171,8 @@ bool DenseCover::all_covered(int x0, int x1, int y0, int y1) const {
 }
 
 bool DenseCover::fill_coordinates(const Box& box, unsigned& solved) const {
-    const int n = std::min(dimension_, DimNP);
+    const Viewer& viewer = *viewer_;
+    const int n = std::min(dimension_, viewer.state.DimNP);
     auto moves = [&](int k) { return std::fabs(step_x_[k]) + std::fabs(step_y_[k]); };
     auto extent = [&](int k) { return static_cast<double>(box.hi[k] - box.lo[k]); };
     // Every coordinate that moves the picture, when all of them together
@@ -208,11 +214,12 @@ bool DenseCover::fill_coordinates(const Box& box, unsigned& solved) const {
 // measured in half-extents of the box) among the real points that project
 // onto the pixel's middle, rounded: the others stay at their middle.
 void DenseCover::fill(const Box& box, bool inside, unsigned solved, int x0, int x1, int y0, int y1) {
+    const Viewer& viewer = *viewer_;
     std::int64_t q[MAXDIM] = {};
     for (int k = 0; k < dimension_; ++k)
         q[k] = (solved >> k) & 1 ? box.lo[k] : box.lo[k] + (box.hi[k] - box.lo[k]) / 2;
-    const PlanePoint plane = project_point(q, DimNP);
-    const PlanePoint at = canvas_position(plane.x, plane.y);
+    const PlanePoint plane = project_point(viewer, q, viewer.state.DimNP);
+    const PlanePoint at = canvas_position(viewer, plane.x, plane.y);
     double middle[MAXDIM] = {}, weight[MAXDIM] = {};
     double mx = at.x, my = at.y;
     double m00 = 0, m01 = 0, m11 = 0;
@@ -318,11 +325,12 @@ bool DenseCover::settle(const Box& box, std::int64_t* point, const int* coordina
 }
 
 int DenseCover::split_coordinate(const Box& box, bool inside) const {
+    const Viewer& viewer = *viewer_;
     int best = -1;
     double widest = 0;
     for (int k = 0; k < dimension_; ++k) {
         if (box.hi[k] == box.lo[k]) continue;
-        const double moves = k < DimNP ? std::fabs(step_x_[k]) + std::fabs(step_y_[k]) : 0.0;
+        const double moves = k < viewer.state.DimNP ? std::fabs(step_x_[k]) + std::fabs(step_y_[k]) : 0.0;
         const double pixels = static_cast<double>(box.hi[k] - box.lo[k]) * moves;
         if (pixels > widest) {
             widest = pixels;
@@ -341,6 +349,7 @@ int DenseCover::split_coordinate(const Box& box, bool inside) const {
 }
 
 void DenseCover::visit(const Box& box, bool inside) {
+    const Viewer& viewer = *viewer_;
     if (stopped_) return;
     if ((++visits_ & 63) == 0 && (*stop_)()) {
         stopped_ = true;
@@ -355,7 +364,8 @@ void DenseCover::visit(const Box& box, bool inside) {
     std::int64_t left[MAXDIM] = {}, right[MAXDIM] = {}, top[MAXDIM] = {}, bottom[MAXDIM] = {};
     bool single = true;
     for (int k = 0; k < dimension_; ++k) {
-        const float ax = k < DimNP ? ProjectionAxes[k][0] : 0.0f, ay = k < DimNP ? ProjectionAxes[k][1] : 0.0f;
+        const float ax = k < viewer.state.DimNP ? viewer.projection.ProjectionAxes[k][0] : 0.0f,
+                    ay = k < viewer.state.DimNP ? viewer.projection.ProjectionAxes[k][1] : 0.0f;
         left[k] = ax < 0 ? box.hi[k] : box.lo[k];
         right[k] = ax < 0 ? box.lo[k] : box.hi[k];
         top[k] = ay > 0 ? box.hi[k] : box.lo[k];
@@ -413,17 +423,20 @@ long DenseCover::found_count() const {
 }
 
 bool DenseCover::centres(const std::function<bool()>& stop) {
+    const Viewer& viewer = *viewer_;
     if (!prepared()) return true;
-    const double across = static_cast<double>(canvas_width - 60) / (double{view_bounds[1]} - view_bounds[0]);
-    const double down = static_cast<double>(canvas_height - 60) / (double{view_bounds[3]} - view_bounds[2]);
+    const double across = static_cast<double>(viewer.projection.canvas_width - 60) /
+                          (double{viewer.state.view_bounds[1]} - viewer.state.view_bounds[0]);
+    const double down = static_cast<double>(viewer.projection.canvas_height - 60) /
+                        (double{viewer.state.view_bounds[3]} - viewer.state.view_bounds[2]);
     for (int k = 0; k < MAXDIM; ++k) {
-        step_x_[k] = k < DimNP ? ProjectionAxes[k][0] * across : 0.0;
-        step_y_[k] = k < DimNP ? -ProjectionAxes[k][1] * down : 0.0;
+        step_x_[k] = k < viewer.state.DimNP ? viewer.projection.ProjectionAxes[k][0] * across : 0.0;
+        step_y_[k] = k < viewer.state.DimNP ? -viewer.projection.ProjectionAxes[k][1] * down : 0.0;
     }
     clip_x0_ = -3;
-    clip_x1_ = canvas_width + 2;
+    clip_x1_ = viewer.projection.canvas_width + 2;
     clip_y0_ = -3;
-    clip_y1_ = canvas_height + 2;
+    clip_y1_ = viewer.projection.canvas_height + 2;
     words_ = (clip_x1_ - clip_x0_ + 1 + 63) / 64;
     bits_.assign(static_cast<std::size_t>(words_) * static_cast<std::size_t>(clip_y1_ - clip_y0_ + 1), 0);
     stop_ = &stop;
@@ -451,16 +464,20 @@ bool lexicographically_before(const std::int64_t* a, const std::int64_t* b, int 
 }  // namespace
 
 float DenseCover::distance_bound(const Box& box, const Nearest& n) const {
+    const Viewer& viewer = *viewer_;
     std::int64_t low_x[MAXDIM] = {}, high_x[MAXDIM] = {}, low_y[MAXDIM] = {}, high_y[MAXDIM] = {};
     for (int k = 0; k < dimension_; ++k) {
-        const float ax = k < DimNP ? ProjectionAxes[k][0] : 0.0f, ay = k < DimNP ? ProjectionAxes[k][1] : 0.0f;
+        const float ax = k < viewer.state.DimNP ? viewer.projection.ProjectionAxes[k][0] : 0.0f,
+                    ay = k < viewer.state.DimNP ? viewer.projection.ProjectionAxes[k][1] : 0.0f;
         low_x[k] = ax < 0 ? box.hi[k] : box.lo[k];
         high_x[k] = ax < 0 ? box.lo[k] : box.hi[k];
         low_y[k] = ay < 0 ? box.hi[k] : box.lo[k];
         high_y[k] = ay < 0 ? box.lo[k] : box.hi[k];
     }
-    const float x0 = project_point(low_x, DimNP).x, x1 = project_point(high_x, DimNP).x;
-    const float y0 = project_point(low_y, DimNP).y, y1 = project_point(high_y, DimNP).y;
+    const float x0 = project_point(viewer, low_x, viewer.state.DimNP).x,
+                x1 = project_point(viewer, high_x, viewer.state.DimNP).x;
+    const float y0 = project_point(viewer, low_y, viewer.state.DimNP).y,
+                y1 = project_point(viewer, high_y, viewer.state.DimNP).y;
     // |a - b| rounds as |b - a| does: the nearer end's difference is the least.
     const float dx = n.x < x0 ? x0 - n.x : (n.x > x1 ? n.x - x1 : 0.0f);
     const float dy = n.y < y0 ? y0 - n.y : (n.y > y1 ? n.y - y1 : 0.0f);
@@ -468,6 +485,7 @@ float DenseCover::distance_bound(const Box& box, const Nearest& n) const {
 }
 
 void DenseCover::nearest(const Box& box, bool inside, Nearest& n) {
+    const Viewer& viewer = *viewer_;
     if (!inside) {
         const Place where = place(box);
         if (where == Place::outside) return;
@@ -482,7 +500,7 @@ void DenseCover::nearest(const Box& box, bool inside, Nearest& n) {
     bool single = true;
     for (int k = 0; k < dimension_ && single; ++k) single = box.lo[k] == box.hi[k];
     if (single) {
-        const PlanePoint p = project_point(box.lo, DimNP);
+        const PlanePoint p = project_point(viewer, box.lo, viewer.state.DimNP);
         const float dx = p.x - n.x, dy = p.y - n.y;
         const float d = dx * dx + dy * dy;
         const bool tie_first = n.here && d == *n.distance && lexicographically_before(box.lo, n.point, dimension_);
@@ -505,11 +523,12 @@ void DenseCover::nearest(const Box& box, bool inside, Nearest& n) {
 }
 
 bool DenseCover::nearest_point(float x, float y, float limit, std::int64_t* point, double& distance) {
+    const Viewer& viewer = *viewer_;
     if (!prepared()) return false;
     // split_coordinate weighs coordinates by how far they move the picture.
     for (int k = 0; k < MAXDIM; ++k) {
-        step_x_[k] = k < DimNP ? ProjectionAxes[k][0] : 0.0;
-        step_y_[k] = k < DimNP ? ProjectionAxes[k][1] : 0.0;
+        step_x_[k] = k < viewer.state.DimNP ? viewer.projection.ProjectionAxes[k][0] : 0.0;
+        step_y_[k] = k < viewer.state.DimNP ? viewer.projection.ProjectionAxes[k][1] : 0.0;
     }
     Nearest n{x, y, limit, point, &distance, false};
     nearest(bounds_, false, n);

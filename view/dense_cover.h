@@ -26,6 +26,8 @@
 // if need be, so that borders come out exact.
 class DenseCover {
 public:
+    // For the projection and canvas of `viewer`, which outlives the cover.
+    explicit DenseCover(const Viewer& viewer) : viewer_(&viewer) {}
     // Reads the polyhedron's constraints and vertices (no PolyLib call).
     // False when it does not suit: equalities, rays or lines, no integer
     // point in the box of its vertices, or coordinates beyond 32 bits.
@@ -107,6 +109,7 @@ private:
     bool cover(CanvasPoint c);
     bool all_covered(int x0, int x1, int y0, int y1) const;
 
+    const Viewer* viewer_;
     int dimension_ = 0;
     std::vector<std::int64_t> rows_;   // per row: coefficients, then the constant; a . x + c >= 0
     Box bounds_{};

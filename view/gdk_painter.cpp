@@ -74,25 +74,26 @@ struct PainterCaches {
 
 namespace {
 
-PainterCaches& painter_caches() {
+PainterCaches& painter_caches(Viewer& viewer) {
     if (!viewer.painter_caches) viewer.painter_caches = new PainterCaches;
     return *viewer.painter_caches;
 }
 
-std::unique_ptr<FillRaster>& spare_raster() { return painter_caches().spare_raster; }
-
 }  // namespace
 
-GcCache& point_gc_cache() { return painter_caches().points; }
+void delete_cache(PainterCaches* cache) { delete cache; }
 
-GcCache& line_gc_cache() { return painter_caches().lines; }
+GcCache& point_gc_cache(Viewer& viewer) { return painter_caches(viewer).points; }
 
-GdkPainter::GdkPainter(GdkDrawable* drawable, GdkFont* label_font) : drawable_(drawable), font_(label_font) {}
+GcCache& line_gc_cache(Viewer& viewer) { return painter_caches(viewer).lines; }
+
+GdkPainter::GdkPainter(Viewer& viewer, GdkDrawable* drawable, GdkFont* label_font)
+    : caches_(painter_caches(viewer)), drawable_(drawable), font_(label_font) {}
 
 GdkPainter::~GdkPainter() {
     if (!deferred_) return;
     send_deferred_fills();
-    if (!spare_raster()) spare_raster() = std::move(deferred_);
+    if (!caches_.spare_raster) caches_.spare_raster = std::move(deferred_);
 }
 
 // A deferred marker is seven short row writes, about what a cover spends on
@@ -105,7 +106,7 @@ bool GdkPainter::cover_worth_it(int markers, int width, int height) const {
 
 void GdkPainter::defer_fills() {
     if (deferred_) return;
-    deferred_ = std::move(spare_raster());
+    deferred_ = std::move(caches_.spare_raster);
     if (!deferred_) deferred_ = std::make_unique<FillRaster>();
     int width = 0, height = 0;
     gdk_drawable_get_size(drawable_, &width, &height);
@@ -125,7 +126,7 @@ void GdkPainter::send_deferred_fills() {
     if (!deferred_ || deferred_->empty()) return;
     std::vector<XRectangle> rectangles;
     deferred_->drain([&](const GdkColor& colour, const std::vector<FillRectangle>& cover) {
-        GdkGC* gc = point_gc_cache().get(drawable_, colour);
+        GdkGC* gc = caches_.points.get(drawable_, colour);
         for (const FillRectangle& r : cover) {
             rectangles.push_back(XRectangle{static_cast<short>(r.x), static_cast<short>(r.y),
                                             static_cast<unsigned short>(r.width), static_cast<unsigned short>(r.height)});
@@ -138,12 +139,12 @@ void GdkPainter::send_deferred_fills() {
 void GdkPainter::clear(int width, int height) {
     send_deferred_fills();
     const GdkColor white = {0, 65535, 65535, 65535};
-    gdk_draw_rectangle(drawable_, line_gc_cache().get(drawable_, white), TRUE, 0, 0, width, height);
+    gdk_draw_rectangle(drawable_, caches_.lines.get(drawable_, white), TRUE, 0, 0, width, height);
 }
 
 void GdkPainter::line(const GdkColor& colour, CanvasPoint from, CanvasPoint to) {
     send_deferred_fills();
-    gdk_draw_line(drawable_, line_gc_cache().get(drawable_, colour), from.column, from.row, to.column, to.row);
+    gdk_draw_line(drawable_, caches_.lines.get(drawable_, colour), from.column, from.row, to.column, to.row);
 }
 
 void GdkPainter::polyline(const GdkColor& colour, const CanvasPoint* points, int count) {
@@ -151,7 +152,7 @@ void GdkPainter::polyline(const GdkColor& colour, const CanvasPoint* points, int
     std::vector<GdkPoint> gdk_points;
     gdk_points.reserve(static_cast<std::size_t>(count));
     for (int k = 0; k < count; ++k) gdk_points.push_back(GdkPoint{points[k].column, points[k].row});
-    gdk_draw_lines(drawable_, line_gc_cache().get(drawable_, colour), gdk_points.data(), count);
+    gdk_draw_lines(drawable_, caches_.lines.get(drawable_, colour), gdk_points.data(), count);
 }
 
 // The marker's pixels as two overlapping filled rectangles: the 7 x 5 band
@@ -161,7 +162,7 @@ void GdkPainter::markers(const GdkColor& colour, const CanvasPoint* centres, int
         deferred_->markers(deferred_index(colour), centres, count, [](CanvasPoint c) { return within_reach(c); });
         return;
     }
-    GdkGC* gc = point_gc_cache().get(drawable_, colour);
+    GdkGC* gc = caches_.points.get(drawable_, colour);
     std::vector<XRectangle> rectangles;
     rectangles.reserve(std::min(rectangles_per_request, 2 * static_cast<std::size_t>(count)));
     for (int k = 0; k < count; ++k) {
@@ -183,7 +184,7 @@ void GdkPainter::spans(const GdkColor& colour, const PixelSpan* spans, int count
         }
         return;
     }
-    GdkGC* gc = point_gc_cache().get(drawable_, colour);
+    GdkGC* gc = caches_.points.get(drawable_, colour);
     std::vector<XRectangle> rectangles;
     rectangles.reserve(std::min(rectangles_per_request, static_cast<std::size_t>(count)));
     for (int k = 0; k < count; ++k) {
@@ -199,7 +200,7 @@ void GdkPainter::spans(const GdkColor& colour, const PixelSpan* spans, int count
 void GdkPainter::label(const GdkColor& colour, int x, int y, const std::string& text) {
     send_deferred_fills();
     if (!font_) return;
-    gdk_draw_string(drawable_, font_, line_gc_cache().get(drawable_, colour), x, y, text.c_str());
+    gdk_draw_string(drawable_, font_, caches_.lines.get(drawable_, colour), x, y, text.c_str());
 }
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include "view/fill_raster.h"
 #include "view/painter.h"
+#include "view/viewer.h"
 
 // Drawing contexts of one drawable kind (depth and screen), one per colour,
 // at most `capacity` of them: the oldest goes when a new colour needs room.
@@ -40,8 +41,8 @@ private:
 
 class GdkPainter : public Painter {
 public:
-    // A null font draws no labels.
-    GdkPainter(GdkDrawable* drawable, GdkFont* label_font);
+    // Draws with the viewer's kept contexts; a null font draws no labels.
+    GdkPainter(Viewer& viewer, GdkDrawable* drawable, GdkFont* label_font);
     ~GdkPainter() override;
     GdkPainter(const GdkPainter&) = delete;
     GdkPainter& operator=(const GdkPainter&) = delete;
@@ -65,6 +66,7 @@ private:
     void send_deferred_fills();
     int deferred_index(const GdkColor& colour);
 
+    PainterCaches& caches_;
     GdkDrawable* drawable_;
     GdkFont* font_;
     std::unique_ptr<FillRaster> deferred_;
@@ -72,8 +74,8 @@ private:
 
 // The contexts of point colours (markers and spans) and those of outlines,
 // labels and the background, kept between redraws.
-GcCache& point_gc_cache();
-GcCache& line_gc_cache();
+GcCache& point_gc_cache(Viewer& viewer);
+GcCache& line_gc_cache(Viewer& viewer);
 
 // Whether the user has pressed Escape in one of the viewer's windows since
 // the toolkit last read its events; the key press is taken from the queue.

@@ -119,7 +119,7 @@ void MarkerBatch::flush() {
 }
 
 bool MarkerBatch::send_cover() {
-    if (static_cast<int>(centres_.size()) < marker_cover_threshold) return false;
+    if (static_cast<int>(centres_.size()) < cover_threshold_) return false;
     int left = centres_[0].column, right = left, top = centres_[0].row, bottom = top;
     for (const CanvasPoint& c : centres_) {
         left = std::min(left, c.column);

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "view/painter.h"
-#include "view/viewer.h"
 
 // The pixels covered by many markers of one colour, as horizontal spans. A
 // dense run of markers (a filled triangle covers each pixel dozens of times)
@@ -53,7 +52,8 @@ constexpr std::size_t marker_batch_capacity = 8192;
 
 class MarkerBatch {
 public:
-    explicit MarkerBatch(Painter& painter) : painter_(painter) {}
+    // Runs of at least `cover_threshold` markers may go as spans.
+    MarkerBatch(Painter& painter, int cover_threshold) : painter_(painter), cover_threshold_(cover_threshold) {}
     ~MarkerBatch() { flush(); }
     MarkerBatch(const MarkerBatch&) = delete;
     MarkerBatch& operator=(const MarkerBatch&) = delete;
@@ -65,6 +65,7 @@ private:
     bool send_cover();
 
     Painter& painter_;
+    int cover_threshold_;
     GdkColor colour_{};
     std::vector<CanvasPoint> centres_;
     std::vector<PixelSpan> spans_;

@@ -66,8 +66,8 @@ void line_interval(const Polyhedron* p, const std::int64_t* x, int last, __int12
 // products and truncation of floats keep order), and memberships are
 // intervals, so the points that agree with x form one run; its length is
 // found by doubling, then halving, within the stretch of one blend.
-std::int64_t same_marker_run(LineBlend& line, const std::int64_t* x, int dimension, CanvasPoint centre,
-                             std::int64_t guess) {
+std::int64_t same_marker_run(const Viewer& viewer, LineBlend& line, const std::int64_t* x, int dimension,
+                             CanvasPoint centre, std::int64_t guess) {
     const int last = dimension - 1;
     std::int64_t y[MAXDIM];
     std::copy(x, x + dimension, y);
@@ -76,7 +76,7 @@ std::int64_t same_marker_run(LineBlend& line, const std::int64_t* x, int dimensi
     auto same = [&](std::int64_t k) {
         if (w + static_cast<__int128>(k) >= change) return false;
         y[last] = w + k;
-        const CanvasPoint c = marker_centre(y);
+        const CanvasPoint c = marker_centre(viewer, y);
         return c.column == centre.column && c.row == centre.row;
     };
     constexpr std::int64_t limit = std::int64_t{1} << 40;
@@ -158,19 +158,21 @@ __int128 LineBlend::next_change(const std::int64_t* x) {
     return change;
 }
 
-bool markers_crowd_along_last(int dimension) {
+bool markers_crowd_along_last(const Viewer& viewer, int dimension) {
     const int last = dimension - 1;
     if (last < 0) return false;
-    if (last >= DimNP) return true;   // not projected: the whole run shares a centre
-    const float across = static_cast<float>(canvas_width - 60) / (view_bounds[1] - view_bounds[0]);
-    const float down = static_cast<float>(canvas_height - 60) / (view_bounds[3] - view_bounds[2]);
-    return std::fabs(ProjectionAxes[last][0] * across) < 1.0f && std::fabs(ProjectionAxes[last][1] * down) < 1.0f;
+    if (last >= viewer.state.DimNP) return true;   // not projected: the whole run shares a centre
+    const float across = static_cast<float>(viewer.projection.canvas_width - 60) /
+                         (viewer.state.view_bounds[1] - viewer.state.view_bounds[0]);
+    const float down = static_cast<float>(viewer.projection.canvas_height - 60) /
+                       (viewer.state.view_bounds[3] - viewer.state.view_bounds[2]);
+    return std::fabs(viewer.projection.ProjectionAxes[last][0] * across) < 1.0f &&
+           std::fabs(viewer.projection.ProjectionAxes[last][1] * down) < 1.0f;
 }
 
-
-std::vector<BlendSource> blend_sources(const DomainEntry* entry) {
+std::vector<BlendSource> blend_sources(const Viewer& viewer, const DomainEntry* entry) {
     std::vector<BlendSource> sources;
-    for (const DomainEntry* e = shown_domains(); e; e = e->next)
+    for (const DomainEntry* e = viewer.state.registries->DomainList; e; e = e->next)
         if (e->name != entry->name && e->view && e->view->show_points) sources.push_back({e->view->domain, e->color});
     return sources;
 }
@@ -194,21 +196,23 @@ namespace {
 
 // Whether the coordinate's unit step leaves the component of every projected
 // point unchanged: its axis is zero there (the float sums then add zeros).
-bool untouched(int coordinate, int component) {
-    return coordinate >= DimNP || ProjectionAxes[coordinate][component] == 0.0f;
+bool untouched(const Viewer& viewer, int coordinate, int component) {
+    return coordinate >= viewer.state.DimNP || viewer.projection.ProjectionAxes[coordinate][component] == 0.0f;
 }
 
 }  // namespace
 
-void SliceRepeats::prepare(const ScanPlan& plan, int dimension) {
+void SliceRepeats::prepare(const Viewer& viewer, const ScanPlan& plan, int dimension) {
+    viewer_ = &viewer;
     dimension_ = dimension;
     for (int depth = 0; depth < dimension && depth < MAXDIM; ++depth) {
         Rule rule;
         rule.usable = depth + 1 < dimension && plan.later_levels_widen_with(depth);
         for (int component = 0; component < 2 && rule.usable; ++component) {
-            if (untouched(depth, component)) continue;
+            if (untouched(viewer, depth, component)) continue;
             bool below_untouched = true;
-            for (int k = depth + 1; k < dimension; ++k) below_untouched = below_untouched && untouched(k, component);
+            for (int k = depth + 1; k < dimension; ++k)
+                below_untouched = below_untouched && untouched(viewer, k, component);
             rule.compare[component] = below_untouched;
             rule.usable = below_untouched;
         }
@@ -222,12 +226,13 @@ void SliceRepeats::prepare(const ScanPlan& plan, int dimension) {
 std::int64_t SliceRepeats::skip(int depth, const std::int64_t* x, std::int64_t remaining) const {
     if (depth >= dimension_ || !rules_[depth].usable || remaining < 2) return 0;
     const Rule& rule = rules_[depth];
+    const Viewer& viewer = *viewer_;
     std::int64_t y[MAXDIM];
     std::copy(x, x + dimension_, y);
-    const CanvasPoint here = marker_centre(x);
+    const CanvasPoint here = marker_centre(viewer, x);
     auto same = [&](std::int64_t k) {
         y[depth] = x[depth] + k;
-        const CanvasPoint there = marker_centre(y);
+        const CanvasPoint there = marker_centre(viewer, y);
         return (!rule.compare[0] || there.column == here.column) && (!rule.compare[1] || there.row == here.row);
     };
     const std::int64_t last = remaining - 1;

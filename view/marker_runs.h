@@ -17,16 +17,16 @@ struct BlendSource {
 
 // The shown-points views that may lend a point of `entry` their colour, in
 // DomainList order.
-std::vector<BlendSource> blend_sources(const DomainEntry* entry);
+std::vector<BlendSource> blend_sources(const Viewer& viewer, const DomainEntry* entry);
 // An entry without a colour is drawn in black.
 const GdkColor& colour_of(const GdkColor* colour);
 // `own` averaged, in order and with truncation at each step, with the colours
 // of the sources whose domain holds the point.
 GdkColor blend(const GdkColor& own, const std::vector<BlendSource>& sources, const std::int64_t* point);
 
-inline CanvasPoint marker_centre(const std::int64_t* point) {
-    const PlanePoint p = project_point(point, DimNP);
-    return to_canvas(p.x, p.y);
+inline CanvasPoint marker_centre(const Viewer& viewer, const std::int64_t* point) {
+    const PlanePoint p = project_point(viewer, point, viewer.state.DimNP);
+    return to_canvas(viewer, p.x, p.y);
 }
 
 // The colours of the points of one line of the innermost coordinate (the
@@ -78,11 +78,11 @@ private:
 // marker: the same centre and the same blend.
 // Runs along a line tend to be as long as the one before: `guess`, the
 // previous run's length, is tried first.
-std::int64_t same_marker_run(LineBlend& line, const std::int64_t* x, int dimension, CanvasPoint centre,
-                             std::int64_t guess = 0);
+std::int64_t same_marker_run(const Viewer& viewer, LineBlend& line, const std::int64_t* x, int dimension,
+                             CanvasPoint centre, std::int64_t guess = 0);
 // Whether a unit step of the last coordinate moves a marker by less than a
 // pixel, so that runs of equal markers are worth looking for.
-bool markers_crowd_along_last(int dimension);
+bool markers_crowd_along_last(const Viewer& viewer, int dimension);
 
 class ScanPlan;
 
@@ -97,8 +97,9 @@ class ScanPlan;
 // pixel column instead of 10^6 of them.
 class SliceRepeats {
 public:
-    // For a polyhedron scanned by `plan`, at the current projection.
-    void prepare(const ScanPlan& plan, int dimension);
+    // For a polyhedron scanned by `plan`, at the viewer's projection (the
+    // viewer outlives the skips).
+    void prepare(const Viewer& viewer, const ScanPlan& plan, int dimension);
     // Before the points with x[0 .. depth] fixed: how many values of x[depth]
     // to skip (less than `remaining`, so that the value reached is painted).
     std::int64_t skip(int depth, const std::int64_t* x, std::int64_t remaining) const;
@@ -108,6 +109,7 @@ private:
         bool usable = false;
         bool compare[2] = {false, false};   // column, row: compared at one point, else untouched
     };
+    const Viewer* viewer_ = nullptr;
     int dimension_ = 0;
     Rule rules_[MAXDIM];
 };

@@ -14,13 +14,13 @@ namespace {
 
 constexpr unsigned max_rays = 1000;
 
-void paint_projected_generators(Painter& painter, const GdkColor& colour, const Polyhedron* p) {
+void paint_projected_generators(const Viewer& viewer, Painter& painter, const GdkColor& colour, const Polyhedron* p) {
     const int d = static_cast<int>(p->Dimension);
     check_dimension(d);
     std::vector<PlanePoint> points;
     points.reserve(p->NbRays);
-    for (unsigned r = 0; r < p->NbRays; ++r) points.push_back(project_vertex(p->Ray[r], d));
-    paint_plane_outline(painter, colour, points.data(), static_cast<int>(points.size()));
+    for (unsigned r = 0; r < p->NbRays; ++r) points.push_back(project_vertex(viewer, p->Ray[r], d));
+    paint_plane_outline(viewer, painter, colour, points.data(), static_cast<int>(points.size()));
 }
 
 // The rows of a polyhedron's constraint or generator table, one after another.
@@ -58,6 +58,8 @@ struct OutlineRecord {
 struct OutlineCache {
     std::unordered_map<const Polyhedron*, OutlineRecord> records;
 };
+
+void delete_cache(OutlineCache* cache) { delete cache; }
 
 namespace {
 
@@ -160,7 +162,7 @@ bool collect_outline(Polyhedron* p, OutlineRecord& record) {
     return true;
 }
 
-const OutlineRecord* outline_of(Polyhedron* p) {
+const OutlineRecord* outline_of(Viewer& viewer, Polyhedron* p) {
     if (!viewer.outline_cache) viewer.outline_cache = new OutlineCache;
     std::unordered_map<const Polyhedron*, OutlineRecord>& outline_cache = viewer.outline_cache->records;
     auto found = outline_cache.find(p);
@@ -173,15 +175,16 @@ const OutlineRecord* outline_of(Polyhedron* p) {
 }
 
 // Each vertex is projected once, each edge drawn once.
-void paint_recorded_outline(Painter& painter, const GdkColor& colour, const OutlineRecord& record,
+void paint_recorded_outline(const Viewer& viewer, Painter& painter, const GdkColor& colour, const OutlineRecord& record,
                             unsigned dimension) {
     const unsigned width = dimension + 2;
     std::vector<PlanePoint> points;
     points.reserve(record.vertices.size() / width);
     for (std::size_t at = 0; at + width <= record.vertices.size(); at += width)
-        points.push_back(project_vertex(record.vertices.data() + at, static_cast<int>(dimension)));
+        points.push_back(project_vertex(viewer, record.vertices.data() + at, static_cast<int>(dimension)));
     for (const auto& [u, v] : record.edges)
-        paint_plane_segment(painter, colour, points[static_cast<std::size_t>(u)], points[static_cast<std::size_t>(v)]);
+        paint_plane_segment(viewer, painter, colour, points[static_cast<std::size_t>(u)],
+                            points[static_cast<std::size_t>(v)]);
 }
 
 }  // namespace
@@ -221,15 +224,16 @@ void free_faces(FaceNode* list) {
     }
 }
 
-void paint_polyhedron_outline(Painter& painter, const GdkColor& colour, Polyhedron* p) {
+void paint_polyhedron_outline(Viewer& viewer, Painter& painter, const GdkColor& colour, Polyhedron* p) {
     if (is_point_or_segment(p)) {
-        paint_projected_generators(painter, colour, p);
+        paint_projected_generators(viewer, painter, colour, p);
         return;
     }
     check_dimension(static_cast<long>(p->Dimension));
-    if (const OutlineRecord* record = outline_of(p)) paint_recorded_outline(painter, colour, *record, p->Dimension);
+    if (const OutlineRecord* record = outline_of(viewer, p))
+        paint_recorded_outline(viewer, painter, colour, *record, p->Dimension);
 }
 
-void paint_domain_outline(Painter& painter, const GdkColor& colour, Polyhedron* domain) {
-    for (Polyhedron* p = domain; p; p = p->next) paint_polyhedron_outline(painter, colour, p);
+void paint_domain_outline(Viewer& viewer, Painter& painter, const GdkColor& colour, Polyhedron* domain) {
+    for (Polyhedron* p = domain; p; p = p->next) paint_polyhedron_outline(viewer, painter, colour, p);
 }

@@ -6,6 +6,7 @@
 #include <gdk/gdk.h>
 
 #include "view/painter.h"
+#include "view/viewer.h"
 
 struct FaceNode {
     FaceNode* next;
@@ -18,6 +19,6 @@ void free_faces(FaceNode* list);
 
 // Points and segments are drawn; larger polyhedra edge by edge, each edge
 // once. Expects domain_lock held.
-void paint_polyhedron_outline(Painter& painter, const GdkColor& colour, Polyhedron* polyhedron);
+void paint_polyhedron_outline(Viewer& viewer, Painter& painter, const GdkColor& colour, Polyhedron* polyhedron);
 // Every polyhedron of the union, in list order.
-void paint_domain_outline(Painter& painter, const GdkColor& colour, Polyhedron* domain);
+void paint_domain_outline(Viewer& viewer, Painter& painter, const GdkColor& colour, Polyhedron* domain);

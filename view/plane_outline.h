@@ -6,13 +6,16 @@
 #include <vector>
 
 #include "view/painter.h"
+#include "view/viewer.h"
 
 // The canvas polyline of the gift wrapping of n >= 3 points (no display needed).
-std::vector<CanvasPoint> plane_outline_polyline(const PlanePoint* points, int n);
+std::vector<CanvasPoint> plane_outline_polyline(const Viewer& viewer, const PlanePoint* points, int n);
 
 // A segment whose ends fall on one pixel is drawn as a marker (where the
 // canvas takes markers).
-void paint_plane_segment(Painter& painter, const GdkColor& colour, PlanePoint from, PlanePoint to);
-void paint_plane_outline(Painter& painter, const GdkColor& colour, const PlanePoint* points, int n);
+void paint_plane_segment(const Viewer& viewer, Painter& painter, const GdkColor& colour, PlanePoint from,
+                         PlanePoint to);
+void paint_plane_outline(const Viewer& viewer, Painter& painter, const GdkColor& colour, const PlanePoint* points,
+                         int n);
 // The marker of a point of the view plane, where the canvas takes markers.
-void paint_plane_marker(Painter& painter, const GdkColor& colour, PlanePoint point);
+void paint_plane_marker(const Viewer& viewer, Painter& painter, const GdkColor& colour, PlanePoint point);

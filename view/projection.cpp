@@ -40,26 +40,28 @@ void check_dimension(long n) {
     std::exit(0);
 }
 
-PlanePoint project_vertex(const Value* row, int d) {
+PlanePoint project_vertex(const Viewer& viewer, const Value* row, int d) {
     check_dimension(d);
     PlanePoint p{0.0f, 0.0f};
     if (d < 1) return p;
     const float den = static_cast<float>(row[d + 1]);
     for (int i = 0; i < d; ++i) {
         const float v = static_cast<float>(row[i + 1]);
-        p.x = p.x + (v * ProjectionAxes[i][0]) / den;
-        p.y = p.y + (v * ProjectionAxes[i][1]) / den;
+        p.x = p.x + (v * viewer.projection.ProjectionAxes[i][0]) / den;
+        p.y = p.y + (v * viewer.projection.ProjectionAxes[i][1]) / den;
     }
     return p;
 }
 
-PlanePoint from_canvas(int column, int row) {
-    const float x = ((view_bounds[x_max] - view_bounds[x_min]) * static_cast<float>(column - 30)) /
-                        static_cast<float>(canvas_width - 60) +
-                    view_bounds[x_min];
-    const float y = ((view_bounds[y_max] - view_bounds[y_min]) * static_cast<float>(canvas_height - row - 30)) /
-                        static_cast<float>(canvas_height - 60) +
-                    view_bounds[y_min];
+PlanePoint from_canvas(const Viewer& viewer, int column, int row) {
+    const float x =
+        ((viewer.state.view_bounds[x_max] - viewer.state.view_bounds[x_min]) * static_cast<float>(column - 30)) /
+            static_cast<float>(viewer.projection.canvas_width - 60) +
+        viewer.state.view_bounds[x_min];
+    const float y = ((viewer.state.view_bounds[y_max] - viewer.state.view_bounds[y_min]) *
+                     static_cast<float>(viewer.projection.canvas_height - row - 30)) /
+                        static_cast<float>(viewer.projection.canvas_height - 60) +
+                    viewer.state.view_bounds[y_min];
     return {x, y};
 }
 
@@ -75,33 +77,35 @@ std::array<MarkerColumn, 7> marker_columns(CanvasPoint c) {
     }};
 }
 
-bool canvas_takes_markers() { return canvas_width >= 60 && canvas_height >= 60; }
+bool canvas_takes_markers(const Viewer& viewer) {
+    return viewer.projection.canvas_width >= 60 && viewer.projection.canvas_height >= 60;
+}
 
-void draw_marker(GdkDrawable* drawable, GdkGC* gc, float x, float y) {
-    if (!canvas_takes_markers()) return;
-    for (const MarkerColumn& m : marker_columns(to_canvas(x, y)))
+void draw_marker(const Viewer& viewer, GdkDrawable* drawable, GdkGC* gc, float x, float y) {
+    if (!canvas_takes_markers(viewer)) return;
+    for (const MarkerColumn& m : marker_columns(to_canvas(viewer, x, y)))
         gdk_draw_line(drawable, gc, m.column, m.top, m.column, m.bottom);
 }
 
-void draw_point_marker(GdkDrawable* drawable, const std::int64_t* point, GdkGC* gc) {
-    check_dimension(DimNP);
-    PlanePoint p = project_point(point, DimNP);
-    draw_marker(drawable, gc, p.x, p.y);
+void draw_point_marker(const Viewer& viewer, GdkDrawable* drawable, const std::int64_t* point, GdkGC* gc) {
+    check_dimension(viewer.state.DimNP);
+    PlanePoint p = project_point(viewer, point, viewer.state.DimNP);
+    draw_marker(viewer, drawable, gc, p.x, p.y);
 }
 
-void draw_plane_segment(GdkDrawable* drawable, GdkGC* gc, PlanePoint p1, PlanePoint p2) {
-    CanvasPoint a = to_canvas(p1.x, p1.y);
-    CanvasPoint b = to_canvas(p2.x, p2.y);
+void draw_plane_segment(const Viewer& viewer, GdkDrawable* drawable, GdkGC* gc, PlanePoint p1, PlanePoint p2) {
+    CanvasPoint a = to_canvas(viewer, p1.x, p1.y);
+    CanvasPoint b = to_canvas(viewer, p2.x, p2.y);
     if (a.column == b.column && a.row == b.row)
-        draw_marker(drawable, gc, p1.x, p1.y);
+        draw_marker(viewer, drawable, gc, p1.x, p1.y);
     else
         gdk_draw_line(drawable, gc, a.column, a.row, b.column, b.row);
 }
 
 // Generators with a zero denominator (rays, lines) have no place in the
 // plane; shown domains are bounded, so this only keeps the rectangle finite.
-void update_view_bounds() {
-    const Polyhedron* hull = view_hull;
+void update_view_bounds(Viewer& viewer) {
+    const Polyhedron* hull = viewer.state.view_hull;
     if (!hull) return;
     check_dimension(hull->Dimension);
     bool first = true;
@@ -110,7 +114,7 @@ void update_view_bounds() {
     for (unsigned r = 0; r < hull->NbRays; ++r) {
         const Value* row = hull->Ray[r];
         if (row[d + 1] == 0) continue;
-        PlanePoint p = project_vertex(row, d);
+        PlanePoint p = project_vertex(viewer, row, d);
         if (first) {
             bounds[x_min] = bounds[x_max] = p.x;
             bounds[y_min] = bounds[y_max] = p.y;
@@ -125,27 +129,27 @@ void update_view_bounds() {
     if (first) return;
     widen_if_empty(bounds[x_min], bounds[x_max]);
     widen_if_empty(bounds[y_min], bounds[y_max]);
-    for (int i = 0; i < 4; ++i) view_bounds[i] = bounds[i];
+    for (int i = 0; i < 4; ++i) viewer.state.view_bounds[i] = bounds[i];
 }
 
-void update_axes_bounds() {
-    for (float& b : axes_bounds) b = 0;
-    const int n = DimNP < MAXDIM ? DimNP : MAXDIM;
+void update_axes_bounds(Viewer& viewer) {
+    for (float& b : viewer.projection.axes_bounds) b = 0;
+    const int n = viewer.state.DimNP < MAXDIM ? viewer.state.DimNP : MAXDIM;
     for (int i = 0; i < n; ++i) {
-        const float ax = ProjectionAxes[i][0];
-        const float ay = ProjectionAxes[i][1];
-        if (ax > axes_bounds[0]) axes_bounds[0] = ax;
-        if (ay > axes_bounds[1]) axes_bounds[1] = ay;
-        if (ax < axes_bounds[2]) axes_bounds[2] = ax;
-        if (ay < axes_bounds[3]) axes_bounds[3] = ay;
+        const float ax = viewer.projection.ProjectionAxes[i][0];
+        const float ay = viewer.projection.ProjectionAxes[i][1];
+        if (ax > viewer.projection.axes_bounds[0]) viewer.projection.axes_bounds[0] = ax;
+        if (ay > viewer.projection.axes_bounds[1]) viewer.projection.axes_bounds[1] = ay;
+        if (ax < viewer.projection.axes_bounds[2]) viewer.projection.axes_bounds[2] = ax;
+        if (ay < viewer.projection.axes_bounds[3]) viewer.projection.axes_bounds[3] = ay;
     }
 }
 
-void reset_axes() {
+void reset_axes(Viewer& viewer) {
     for (int i = 0; i < MAXDIM; ++i) {
         const int source = i < 10 ? i : 9;
-        ProjectionAxes[i][0] = default_axes[source][0];
-        ProjectionAxes[i][1] = default_axes[source][1];
+        viewer.projection.ProjectionAxes[i][0] = default_axes[source][0];
+        viewer.projection.ProjectionAxes[i][1] = default_axes[source][1];
     }
-    update_axes_bounds();
+    update_axes_bounds(viewer);
 }

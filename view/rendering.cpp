@@ -69,17 +69,18 @@ struct RenderingCaches {
     std::unordered_map<const Polyhedron*, PointPlans> point_plans;
 };
 
+void delete_cache(RenderingCaches* cache) { delete cache; }
+
 namespace {
 
-RenderingCaches& rendering_caches() {
+RenderingCaches& rendering_caches(Viewer& viewer) {
     if (!viewer.rendering_caches) viewer.rendering_caches = new RenderingCaches;
     return *viewer.rendering_caches;
 }
 
-// Set while redraw_domains paints the canvas; figures are not stopped.
-RedrawStop*& redraw_stop = viewer.redraw_stop;
-
-bool redraw_stopped() { return redraw_stop && redraw_stop->stopped(); }
+// The viewer's redraw_stop is set while redraw_domains paints the canvas;
+// figures are not stopped.
+bool redraw_stopped(const Viewer& viewer) { return viewer.redraw_stop && viewer.redraw_stop->stopped(); }
 
 const GdkColor stopped_red = {0, 65535, 0, 0};
 
@@ -88,6 +89,7 @@ const GdkColor mark_blue = {0, 0, 0, 65535};
 // One pass over the points of a domain: its colour, the domains its points
 // may blend with, and the batch their markers go to.
 struct PointPass {
+    Viewer& viewer;
     Painter& painter;
     GdkColor own;
     std::vector<BlendSource> sources;
@@ -108,11 +110,11 @@ struct PointVisitor {
 
     ScanAdvance operator()(const std::int64_t* x) {
         if (!pass.markers_fit) return {std::numeric_limits<std::int64_t>::max()};
-        if (redraw_stop && redraw_stop->requested()) return {0};
-        const CanvasPoint centre = marker_centre(x);
+        if (RedrawStop* stop = pass.viewer.redraw_stop; stop && stop->requested()) return {0};
+        const CanvasPoint centre = marker_centre(pass.viewer, x);
         pass.batch->add(line.colour(x), centre);
         if (!skip_repeats) return {1};
-        last_run = same_marker_run(line, x, dimension, centre, last_run);
+        last_run = same_marker_run(pass.viewer, line, x, dimension, centre, last_run);
         return {last_run};
     }
     std::int64_t outer_skip(int depth, const std::int64_t* x, std::int64_t remaining) {
@@ -123,14 +125,15 @@ struct PointVisitor {
 
 // The points of one compiled polyhedron; false when the scan failed.
 bool paint_planned_points(PointPass& pass, const ScanPlan& plan, std::int64_t* coordinates) {
+    const Viewer& viewer = pass.viewer;
     const int dimension = plan.dimension();
     SliceRepeats slices;
-    if (marker_run_skipping) slices.prepare(plan, dimension);
+    if (viewer.marker_run_skipping) slices.prepare(viewer, plan, dimension);
     // Points whose marker repeats the one just painted are skipped: the same
     // pixels in the same colour, however many of them there are.
     PointVisitor visitor{pass, LineBlend(pass.own, pass.sources, dimension), dimension,
-                         marker_run_skipping && markers_crowd_along_last(dimension),
-                         marker_run_skipping ? &slices : nullptr};
+                         viewer.marker_run_skipping && markers_crowd_along_last(viewer, dimension),
+                         viewer.marker_run_skipping ? &slices : nullptr};
     return plan.run(coordinates, visitor) == ScanResult::done;
 }
 
@@ -138,9 +141,10 @@ bool paint_planned_points(PointPass& pass, const ScanPlan& plan, std::int64_t* c
 // shown domain holds any of them, so that their order does not matter),
 // found from the pixels' side; false when stopped.
 bool paint_crowded_points(PointPass& pass, DenseCover& cover) {
-    MarkerCover& spans_of = rendering_caches().spans_of;
-    std::vector<PixelSpan>& spans = rendering_caches().spans;
-    const bool done = cover.centres([] { return redraw_stop && redraw_stop->requested(); });
+    Viewer& viewer = pass.viewer;
+    MarkerCover& spans_of = rendering_caches(viewer).spans_of;
+    std::vector<PixelSpan>& spans = rendering_caches(viewer).spans;
+    const bool done = cover.centres([&] { return viewer.redraw_stop && viewer.redraw_stop->requested(); });
     if (cover.found_count() == 0) {
         cover.forget_centres();
         return done;
@@ -170,7 +174,7 @@ bool holds_many_points(const ScanPlan& plan) {
 // Whether a polyhedron's points go the pixels' way: in one colour, when no
 // other shown domain holds any of them.
 bool crowds_in_one_colour(const PointPass& pass, const DenseCover& cover) {
-    return marker_run_skipping && pass.markers_fit && cover.crowded() &&
+    return pass.viewer.marker_run_skipping && pass.markers_fit && cover.crowded() &&
            std::all_of(pass.sources.begin(), pass.sources.end(),
                        [&](const BlendSource& source) { return cover.apart_from(source.domain); });
 }
@@ -184,8 +188,10 @@ bool crowds_in_one_colour(const PointPass& pass, const DenseCover& cover) {
 
 constexpr std::size_t point_plans_capacity = 64;
 
-// Never destroyed: plans release PolyLib matrices, which needs domain_lock.
-std::unordered_map<const Polyhedron*, PointPlans>& point_plans() { return rendering_caches().point_plans; }
+// Destroyed with the viewer, under domain_lock (plans release PolyLib matrices).
+std::unordered_map<const Polyhedron*, PointPlans>& point_plans(Viewer& viewer) {
+    return rendering_caches(viewer).point_plans;
+}
 
 std::vector<Value> union_constraints(const Polyhedron* domain) {
     std::vector<Value> rows;
@@ -197,23 +203,23 @@ std::vector<Value> union_constraints(const Polyhedron* domain) {
     return rows;
 }
 
-PointPlans* kept_point_plans(const Polyhedron* domain, const std::vector<Value>& own,
-                                   const std::vector<Value>& hull) {
-    auto found = point_plans().find(domain);
-    if (found == point_plans().end() || found->second.domain != own || found->second.hull != hull) return nullptr;
+PointPlans* kept_point_plans(Viewer& viewer, const Polyhedron* domain, const std::vector<Value>& own,
+                             const std::vector<Value>& hull) {
+    auto found = point_plans(viewer).find(domain);
+    if (found == point_plans(viewer).end() || found->second.domain != own || found->second.hull != hull) return nullptr;
     return &found->second;
 }
 
-void keep_point_plans(const Polyhedron* domain, PointPlans plans) {
-    if (point_plans().size() >= point_plans_capacity) point_plans().clear();
-    point_plans()[domain] = std::move(plans);
+void keep_point_plans(Viewer& viewer, const Polyhedron* domain, PointPlans plans) {
+    if (point_plans(viewer).size() >= point_plans_capacity) point_plans(viewer).clear();
+    point_plans(viewer)[domain] = std::move(plans);
 }
-void canvas_size(int& width, int& height) {
-    width = canvas_width;
-    height = canvas_height;
-    if (domain_canvas) {
-        width = domain_canvas->allocation.width;
-        height = domain_canvas->allocation.height;
+void canvas_size(const Viewer& viewer, int& width, int& height) {
+    width = viewer.projection.canvas_width;
+    height = viewer.projection.canvas_height;
+    if (viewer.drawing.domain_canvas) {
+        width = viewer.drawing.domain_canvas->allocation.width;
+        height = viewer.drawing.domain_canvas->allocation.height;
     }
 }
 
@@ -227,35 +233,36 @@ GdkColor foreground_of(GdkGC* gc) {
 
 }  // namespace
 
-void release_point_gcs() {
-    point_gc_cache().release();
-    line_gc_cache().release();
+void release_point_gcs(Viewer& viewer) {
+    point_gc_cache(viewer).release();
+    line_gc_cache(viewer).release();
 }
 
-int point_gcs_held() { return point_gc_cache().held(); }
+int point_gcs_held(Viewer& viewer) { return point_gc_cache(viewer).held(); }
 
-GdkColor blended_colour(const DomainEntry* entry, const std::int64_t* point) {
-    return blend(colour_of(entry->color), blend_sources(entry), point);
+GdkColor blended_colour(const Viewer& viewer, const DomainEntry* entry, const std::int64_t* point) {
+    return blend(colour_of(entry->color), blend_sources(viewer, entry), point);
 }
 
-int paint_integer_points(Painter& painter, DomainEntry* entry) {
+int paint_integer_points(Viewer& viewer, Painter& painter, DomainEntry* entry) {
     Polyhedron* own = entry->view->domain;
-    std::vector<Value> own_rows = union_constraints(own), hull_rows = union_constraints(view_hull);
-    MarkerBatch batch(painter);
-    PointPass pass{painter, colour_of(entry->color), blend_sources(entry), &batch, canvas_takes_markers()};
+    std::vector<Value> own_rows = union_constraints(own), hull_rows = union_constraints(viewer.state.view_hull);
+    MarkerBatch batch(painter, viewer.marker_cover_threshold);
+    PointPass pass{
+        viewer, painter, colour_of(entry->color), blend_sources(viewer, entry), &batch, canvas_takes_markers(viewer)};
     std::int64_t coordinates[MAXDIM] = {};
     auto paint = [&](const ScanPlan& plan, DenseCover& cover) {
         if (crowds_in_one_colour(pass, cover)) return paint_crowded_points(pass, cover);
         return paint_planned_points(pass, plan, coordinates);
     };
-    if (PointPlans* kept = kept_point_plans(own, own_rows, hull_rows)) {
+    if (PointPlans* kept = kept_point_plans(viewer, own, own_rows, hull_rows)) {
         int result = 1;
         for (std::size_t k = 0; k < kept->plans.size(); ++k)
-            if (redraw_stopped() || !paint(*kept->plans[k], kept->covers[k])) result = 0;
+            if (redraw_stopped(viewer) || !paint(*kept->plans[k], kept->covers[k])) result = 0;
         return result;
     }
     Polyhedron* visible = nullptr;
-    Polyhedron* hull = view_hull;
+    Polyhedron* hull = viewer.state.view_hull;
     if (!polylib_guarded([&] { visible = DomainIntersection(own, hull, max_rays); })) {
         report_viewer_failure("find the integer points to draw");
         return 0;
@@ -264,92 +271,93 @@ int paint_integer_points(Painter& painter, DomainEntry* entry) {
     PointPlans built{std::move(own_rows), std::move(hull_rows), {}, {}};
     int result = 1;
     bool all_built = true;
-    for (Polyhedron* p = visible; p && !redraw_stopped(); p = p->next) {
+    for (Polyhedron* p = visible; p && !redraw_stopped(viewer); p = p->next) {
         auto plan = std::make_unique<ScanPlan>();
         switch (plan->build(p)) {
         case ScanPlan::Build::nothing_to_scan: continue;
         case ScanPlan::Build::failed: result = 0, all_built = false; continue;
         case ScanPlan::Build::ready: break;
         }
-        DenseCover cover;
-        if (cover.prepare(p) && !holds_many_points(*plan)) cover = DenseCover();
+        DenseCover cover(viewer);
+        if (cover.prepare(p) && !holds_many_points(*plan)) cover = DenseCover(viewer);
         if (!paint(*plan, cover)) result = 0;
         built.plans.push_back(std::move(plan));
         built.covers.push_back(std::move(cover));
     }
     batch.flush();
-    if (all_built && !redraw_stopped()) keep_point_plans(own, std::move(built));
+    if (all_built && !redraw_stopped(viewer)) keep_point_plans(viewer, own, std::move(built));
     return result;
 }
 
-std::string mark_label(const std::int64_t* coords) {
+std::string mark_label(const Viewer& viewer, const std::int64_t* coords) {
     std::string label = "(" + std::to_string(static_cast<long long>(coords[0]));
-    for (int k = 1; k < DimNP; ++k) label += "," + std::to_string(static_cast<long long>(coords[k]));
+    for (int k = 1; k < viewer.state.DimNP; ++k) label += "," + std::to_string(static_cast<long long>(coords[k]));
     return label + ")";
 }
 
-void paint_marks(Painter& painter, const MarkedPoint* list) {
+void paint_marks(const Viewer& viewer, Painter& painter, const MarkedPoint* list) {
     for (const MarkedPoint* m = list; m; m = m->next) {
-        const PlanePoint p = project_point(m->coords, DimNP);
-        const PlanePoint position = canvas_position(p.x, p.y);
-        paint_plane_marker(painter, mark_blue, p);
-        painter.label(mark_blue, static_cast<int>(position.x + 4), static_cast<int>(position.y), mark_label(m->coords));
+        const PlanePoint p = project_point(viewer, m->coords, viewer.state.DimNP);
+        const PlanePoint position = canvas_position(viewer, p.x, p.y);
+        paint_plane_marker(viewer, painter, mark_blue, p);
+        painter.label(mark_blue, static_cast<int>(position.x + 4), static_cast<int>(position.y),
+                      mark_label(viewer, m->coords));
     }
 }
 
-void paint_domains(Painter& painter, int width, int height) {
+void paint_domains(Viewer& viewer, Painter& painter, int width, int height) {
     painter.clear(width, height);
-    if (parameter_values_outside_context()) painter.label(stopped_red, 8, 16, bad_parameters_text);
-    if (!view_hull || !visible_union || view_hull->NbRays == 0) return;
-    update_view_bounds();
-    for (DomainEntry* e = shown_domains(); e; e = e->next) {
+    if (parameter_values_outside_context(viewer)) painter.label(stopped_red, 8, 16, bad_parameters_text);
+    if (!viewer.state.view_hull || !viewer.state.visible_union || viewer.state.view_hull->NbRays == 0) return;
+    update_view_bounds(viewer);
+    for (DomainEntry* e = viewer.state.registries->DomainList; e; e = e->next) {
         if (!e->view) continue;
-        paint_domain_outline(painter, colour_of(e->color), e->view->domain);
-        if (e->view->show_points && !redraw_stopped() && paint_integer_points(painter, e))
-            paint_marks(painter, e->view->marked);
+        paint_domain_outline(viewer, painter, colour_of(e->color), e->view->domain);
+        if (e->view->show_points && !redraw_stopped(viewer) && paint_integer_points(viewer, painter, e))
+            paint_marks(viewer, painter, e->view->marked);
     }
-    if (redraw_stopped()) painter.label(stopped_red, 8, 16, redraw_stop->stopped_text());
+    if (redraw_stopped(viewer)) painter.label(stopped_red, 8, 16, viewer.redraw_stop->stopped_text());
 }
 
-void redraw_domains(GdkPixmap* pixmap) {
+void redraw_domains(Viewer& viewer, GdkPixmap* pixmap) {
     int width, height;
-    canvas_size(width, height);
+    canvas_size(viewer, width, height);
     if (pixmap) {
-        GdkPainter painter(pixmap, label_font);
+        GdkPainter painter(viewer, pixmap, viewer.drawing.label_font);
         painter.defer_fills();
         RedrawStop stop(pixmap, viewer.stop_requests);
-        redraw_stop = &stop;
-        paint_domains(painter, width, height);
-        redraw_stop = nullptr;
+        viewer.redraw_stop = &stop;
+        paint_domains(viewer, painter, width, height);
+        viewer.redraw_stop = nullptr;
     }
-    if (domain_canvas) {
+    if (viewer.drawing.domain_canvas) {
         GdkRectangle area = {0, 0, width, height};
-        gtk_widget_draw(domain_canvas, &area);
-        gtk_widget_queue_draw_area(domain_canvas, 0, 0, width, height);
+        gtk_widget_draw(viewer.drawing.domain_canvas, &area);
+        gtk_widget_queue_draw_area(viewer.drawing.domain_canvas, 0, 0, width, height);
     }
 }
 
-void draw_domain_outline(GdkDrawable* drawable, Polyhedron* domain) {
-    GdkPainter painter(drawable, label_font);
-    paint_domain_outline(painter, foreground_of(domain_gc), domain);
+void draw_domain_outline(Viewer& viewer, GdkDrawable* drawable, Polyhedron* domain) {
+    GdkPainter painter(viewer, drawable, viewer.drawing.label_font);
+    paint_domain_outline(viewer, painter, foreground_of(viewer.drawing.domain_gc), domain);
 }
 
-void draw_polyhedron_outline(GdkDrawable* drawable, Polyhedron* polyhedron) {
-    GdkPainter painter(drawable, label_font);
-    paint_polyhedron_outline(painter, foreground_of(domain_gc), polyhedron);
+void draw_polyhedron_outline(Viewer& viewer, GdkDrawable* drawable, Polyhedron* polyhedron) {
+    GdkPainter painter(viewer, drawable, viewer.drawing.label_font);
+    paint_polyhedron_outline(viewer, painter, foreground_of(viewer.drawing.domain_gc), polyhedron);
 }
 
-void draw_plane_outline(GdkDrawable* drawable, const PlanePoint* points, int n) {
-    GdkPainter painter(drawable, label_font);
-    paint_plane_outline(painter, foreground_of(domain_gc), points, n);
+void draw_plane_outline(Viewer& viewer, GdkDrawable* drawable, const PlanePoint* points, int n) {
+    GdkPainter painter(viewer, drawable, viewer.drawing.label_font);
+    paint_plane_outline(viewer, painter, foreground_of(viewer.drawing.domain_gc), points, n);
 }
 
-int draw_integer_points(GdkDrawable* drawable, DomainEntry* entry) {
-    GdkPainter painter(drawable, label_font);
-    return paint_integer_points(painter, entry);
+int draw_integer_points(Viewer& viewer, GdkDrawable* drawable, DomainEntry* entry) {
+    GdkPainter painter(viewer, drawable, viewer.drawing.label_font);
+    return paint_integer_points(viewer, painter, entry);
 }
 
-void draw_marks(GdkDrawable* drawable, const MarkedPoint* list) {
-    GdkPainter painter(drawable, label_font);
-    paint_marks(painter, list);
+void draw_marks(Viewer& viewer, GdkDrawable* drawable, const MarkedPoint* list) {
+    GdkPainter painter(viewer, drawable, viewer.drawing.label_font);
+    paint_marks(viewer, painter, list);
 }

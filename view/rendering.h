@@ -26,7 +26,7 @@
 // when the user presses Escape in a viewer window (every window is frozen
 // meanwhile), and says so in the picture with redraw_stopped_text; at once
 // when a stop is requested (viewer.stop_requests), with redraw_interrupted_text.
-void redraw_domains(GdkPixmap* pixmap);
+void redraw_domains(Viewer& viewer, GdkPixmap* pixmap);
 constexpr int redraw_patience_ms = 300;
 inline const char* const redraw_stopped_text = "Drawing stopped (Escape): the picture is incomplete";
 inline const char* const redraw_interrupted_text = "Drawing stopped (Ctrl-C): the picture is incomplete";
@@ -34,31 +34,31 @@ inline const char* const redraw_interrupted_text = "Drawing stopped (Ctrl-C): th
 inline const char* const bad_parameters_text = "Bad parameters for this context!";
 // The whole picture, background first, on a width x height area; the
 // projection maps to canvas_width x canvas_height.
-void paint_domains(Painter& painter, int width, int height);
+void paint_domains(Viewer& viewer, Painter& painter, int width, int height);
 
 // Markers on the integer points of the entry's view inside view_hull, in
 // blended colours; 1 when every scan ran to its end.
-int paint_integer_points(Painter& painter, DomainEntry* entry);
+int paint_integer_points(Viewer& viewer, Painter& painter, DomainEntry* entry);
 // Blue markers and "(x,y,...)" labels of marked points.
-void paint_marks(Painter& painter, const MarkedPoint* list);
-std::string mark_label(const std::int64_t* coords);
+void paint_marks(const Viewer& viewer, Painter& painter, const MarkedPoint* list);
+std::string mark_label(const Viewer& viewer, const std::int64_t* coords);
 
 // The colour of a point of `entry`: the entry's own colour averaged, in
 // DomainList order and with truncation at each step, with those of the other
 // entries whose points are shown and whose view holds the point.
-GdkColor blended_colour(const DomainEntry* entry, const std::int64_t* point);
+GdkColor blended_colour(const Viewer& viewer, const DomainEntry* entry, const std::int64_t* point);
 
 // The same on a drawable, outlines in domain_gc's colour.
-void draw_domain_outline(GdkDrawable* drawable, Polyhedron* domain);
-void draw_polyhedron_outline(GdkDrawable* drawable, Polyhedron* polyhedron);
-void draw_plane_outline(GdkDrawable* drawable, const PlanePoint* points, int n);
-int draw_integer_points(GdkDrawable* drawable, DomainEntry* entry);
-void draw_marks(GdkDrawable* drawable, const MarkedPoint* list);
+void draw_domain_outline(Viewer& viewer, GdkDrawable* drawable, Polyhedron* domain);
+void draw_polyhedron_outline(Viewer& viewer, GdkDrawable* drawable, Polyhedron* polyhedron);
+void draw_plane_outline(Viewer& viewer, GdkDrawable* drawable, const PlanePoint* points, int n);
+int draw_integer_points(Viewer& viewer, GdkDrawable* drawable, DomainEntry* entry);
+void draw_marks(Viewer& viewer, GdkDrawable* drawable, const MarkedPoint* list);
 
 // The drawing contexts of point colours are kept by colour between redraws,
 // at most point_gc_capacity of them; these release them all, and those of
 // outlines and labels (for instance before the display goes), and tell how
 // many of the point colours are held.
 constexpr int point_gc_capacity = 64;
-void release_point_gcs();
-int point_gcs_held();
+void release_point_gcs(Viewer& viewer);
+int point_gcs_held(Viewer& viewer);

@@ -33,6 +33,12 @@ constexpr std::chrono::milliseconds fuzzing_analysis_limit{1000};
 // Enough rounds for a shown window to be mapped, sized and drawn.
 constexpr int event_rounds = 3;
 
+// One session for every input: the viewer it starts stays, as it would for a user.
+Session& fuzzed_session() {
+    static Session session(stdout);
+    return session;
+}
+
 FILE* open_bytes(std::vector<char>& bytes) {
     if (bytes.empty()) return std::fopen("/dev/null", "r");
     return fmemopen(bytes.data(), bytes.size(), "r");
@@ -56,20 +62,23 @@ constexpr unsigned max_window_actions = 16;
 constexpr int status_column = 1;
 
 void click_cell(std::uint8_t row, std::uint8_t column) {
-    int rows = GTK_CLIST(domain_clist)->rows;
-    if (rows > 0) toggle_domain_row(row % rows, status_column + column % 2);
+    int rows = GTK_CLIST(fuzzed_session().viewer_windows.domain_clist)->rows;
+    if (rows > 0) toggle_domain_row(fuzzed_session().viewer_windows, row % rows, status_column + column % 2);
 }
 
 void type_parameter(std::uint8_t which, std::uint8_t value) {
-    if (panel_item.empty()) return;
+    if (fuzzed_session().viewer_windows.panel_item.empty()) return;
     std::string text = value % 4 == 0 ? "" : value % 4 == 1 ? "x" : std::to_string(static_cast<std::int8_t>(value));
-    gtk_entry_set_text(GTK_ENTRY(panel_item[which % panel_item.size()]), text.c_str());
+    gtk_entry_set_text(
+        GTK_ENTRY(
+            fuzzed_session().viewer_windows.panel_item[which % fuzzed_session().viewer_windows.panel_item.size()]),
+        text.c_str());
 }
 
 void move_in_projection(std::uint8_t x, std::uint8_t y, bool button_held) {
-    if (!rep_frame) return;
-    if (!gtk_widget_get_visible(rep_frame)) {
-        toggle_projection_window();
+    if (!fuzzed_session().viewer_windows.rep_frame) return;
+    if (!gtk_widget_get_visible(fuzzed_session().viewer_windows.rep_frame)) {
+        toggle_projection_window(&fuzzed_session().viewer_windows);
         dispatch_viewer_events();
     }
     GdkEventMotion motion{};
@@ -77,18 +86,18 @@ void move_in_projection(std::uint8_t x, std::uint8_t y, bool button_held) {
     motion.x = x;
     motion.y = y;
     motion.state = button_held ? GDK_BUTTON1_MASK : 0;
-    rep_canvas_motion(rep_canvas, &motion, nullptr);
+    rep_canvas_motion(fuzzed_session().viewer_windows.rep_canvas, &motion, &fuzzed_session().viewer_windows);
 }
 
 void move_row(std::uint8_t from, std::uint8_t to) {
-    int rows = GTK_CLIST(domain_clist)->rows;
-    if (rows > 1) gtk_clist_row_move(GTK_CLIST(domain_clist), from % rows, to % rows);
+    int rows = GTK_CLIST(fuzzed_session().viewer_windows.domain_clist)->rows;
+    if (rows > 1) gtk_clist_row_move(GTK_CLIST(fuzzed_session().viewer_windows.domain_clist), from % rows, to % rows);
 }
 
 // The input's last byte gives the number of actions; each takes the three
 // bytes before the previous one: kind, then two arguments.
 void act_in_windows(const std::uint8_t* data, std::size_t size) {
-    if (!domain_frame || size == 0) return;
+    if (!fuzzed_session().viewer_windows.domain_frame || size == 0) return;
     unsigned count = data[size - 1] % max_window_actions;
     GdkLock gdk;
     for (unsigned k = 0; k < count && 3 * (k + 1) < size; ++k) {
@@ -97,7 +106,9 @@ void act_in_windows(const std::uint8_t* data, std::size_t size) {
         switch (static_cast<WindowAction>(action[0] % static_cast<int>(WindowAction::Count))) {
         case WindowAction::ClickCell: click_cell(a, b); break;
         case WindowAction::TypeParameter: type_parameter(a, b); break;
-        case WindowAction::ClickCanvas: pick_point(2 * a, 2 * b); break;
+        case WindowAction::ClickCanvas:
+            pick_point(fuzzed_session().viewer, 2 * a, 2 * b);
+            break;
         case WindowAction::DragAxis: move_in_projection(a, b, true); break;
         case WindowAction::MoveRow: move_row(a, b); break;
         case WindowAction::MovePointer: move_in_projection(a, b, false); break;
@@ -106,34 +117,21 @@ void act_in_windows(const std::uint8_t* data, std::size_t size) {
     }
 }
 
-// One session for every input: the viewer it starts stays, as it would for a user.
-Session& fuzzed_session() {
-    static Session session(stdout);
-    return session;
-}
-
-// Every stored object goes, as after "del" of each name; the viewer stays,
-// as it would in a session, but forgets its context.
+// Every stored object goes, its rows with it, as after "del" of each name;
+// the viewer stays, as it would in a session, but forgets its context.
 void forget_session() {
     Session& session = fuzzed_session();
-    Registries& stored = session.registries;
     reset_declaration(session.declaration);
     {
         GdkLock gdk;
         DomainLock lock;
-        while (stored.DomainList)
-            stored.DomainList = delete_domain_in_list(session, stored.DomainList->name, stored.DomainList);
-        context_valid = 0;
-        context_name.clear();
-        drop_derived_domains();
+        release_store(session.registries);
+        session.viewer.context.context_valid = 0;
+        session.viewer.context.context_name.clear();
+        drop_derived_domains(session.viewer);
     }
-    {
-        DomainLock lock;
-        while (stored.MatrixList)
-            stored.MatrixList = delete_matrix_in_list(session, stored.MatrixList->name, stored.MatrixList);
-    }
-    context_redefined = 0;
-    requested_context_name.clear();
+    session.viewer_windows.context_redefined = 0;
+    session.viewer_windows.requested_context_name.clear();
 }
 
 }  // namespace

@@ -67,8 +67,9 @@ Picture picture_of(GdkPixbuf* pixels) {
 }
 
 Picture canvas_picture() {
-    return picture_of(gdk_pixbuf_get_from_drawable(nullptr, domain_pixmap, gdk_colormap_get_system(), 0, 0, 0, 0,
-                                                   canvas_width, canvas_height));
+    return picture_of(gdk_pixbuf_get_from_drawable(
+        nullptr, in_process_session().viewer.drawing.domain_pixmap, gdk_colormap_get_system(), 0, 0, 0, 0,
+        in_process_session().viewer.projection.canvas_width, in_process_session().viewer.projection.canvas_height));
 }
 
 Picture file_picture(const std::string& path) { return picture_of(gdk_pixbuf_new_from_file(path.c_str(), nullptr)); }
@@ -88,16 +89,16 @@ void mark(std::int64_t i, std::int64_t j) {
     CanvasPoint c;
     {
         DomainLock lock;
-        const PlanePoint p = project_point(point, 2);
-        c = to_canvas(p.x, p.y);
+        const PlanePoint p = project_point(in_process_session().viewer, point, 2);
+        c = to_canvas(in_process_session().viewer, p.x, p.y);
     }
-    pick_point(c.column, c.row);
+    pick_point(in_process_session().viewer, c.column, c.row);
     process_pending_events();
 }
 
 void redraw() {
     DomainLock lock;
-    redraw_domains(domain_pixmap);
+    redraw_domains(in_process_session().viewer, in_process_session().viewer.drawing.domain_pixmap);
 }
 
 class FigureExport : public ViewerFixture {
@@ -143,7 +144,10 @@ TEST_F(FigureExport, PngEqualsTheCanvasPixelForPixel) {
     ASSERT_GE(colours.size(), 6u) << "the scene should hold blended colours";
     {
         GdkLock gdk;
-        ASSERT_EQ(export_shown_picture(path("scene.png"), canvas_width, canvas_height), "");
+        ASSERT_EQ(export_shown_picture(in_process_session().viewer, path("scene.png"),
+                                       in_process_session().viewer.projection.canvas_width,
+                                       in_process_session().viewer.projection.canvas_height),
+                  "");
     }
     const Picture png = file_picture(path("scene.png"));
     ASSERT_EQ(png.width, canvas.width);
@@ -155,12 +159,13 @@ TEST_F(FigureExport, PngEqualsTheCanvasPixelForPixel) {
 
 TEST_F(FigureExport, PngAtAnotherSizeIsTheCanvasDrawnAtThatSize) {
     show_blended_scene();
-    const int width = canvas_width, height = canvas_height;
+    const int width = in_process_session().viewer.projection.canvas_width,
+              height = in_process_session().viewer.projection.canvas_height;
     {
         GdkLock gdk;
-        ASSERT_EQ(export_shown_picture(path("wide.png"), 2 * width, height + 50), "");
+        ASSERT_EQ(export_shown_picture(in_process_session().viewer, path("wide.png"), 2 * width, height + 50), "");
     }
-    EXPECT_EQ(canvas_width, width) << "the canvas keeps its size";
+    EXPECT_EQ(in_process_session().viewer.projection.canvas_width, width) << "the canvas keeps its size";
     const Picture png = file_picture(path("wide.png"));
     EXPECT_EQ(png.width, 2 * width);
     EXPECT_EQ(png.height, height + 50);
@@ -194,8 +199,8 @@ struct SmallScene {
 
 std::pair<double, double> centre_of(std::int64_t i, std::int64_t j) {
     const std::int64_t point[MAXDIM] = {i, j};
-    const PlanePoint p = project_point(point, 2);
-    const CanvasPoint c = to_canvas(p.x, p.y);
+    const PlanePoint p = project_point(in_process_session().viewer, point, 2);
+    const CanvasPoint c = to_canvas(in_process_session().viewer, p.x, p.y);
     return {c.column + 0.5, c.row + 0.5};
 }
 
@@ -223,8 +228,8 @@ SmallScene expected_small_scene() {
             if (0 <= j && j <= i && i <= 2) scene.points.insert(pixel_of_point(i, j));
     scene.marked = pixel_of_point(1, 1);
     const std::int64_t one_one[MAXDIM] = {1, 1};
-    const PlanePoint p = project_point(one_one, 2);
-    const PlanePoint at = canvas_position(p.x, p.y);
+    const PlanePoint p = project_point(in_process_session().viewer, one_one, 2);
+    const PlanePoint at = canvas_position(in_process_session().viewer, p.x, p.y);
     scene.label_at = {static_cast<int>(at.x + 4), static_cast<int>(at.y)};
     return scene;
 }
@@ -245,7 +250,10 @@ TEST_F(FigureExport, SvgHoldsTheDomainsEdgesPointsColoursAndLabels) {
     show_small_scene();
     {
         GdkLock gdk;
-        ASSERT_EQ(export_shown_picture(path("t.svg"), canvas_width, canvas_height), "");
+        ASSERT_EQ(export_shown_picture(in_process_session().viewer, path("t.svg"),
+                                       in_process_session().viewer.projection.canvas_width,
+                                       in_process_session().viewer.projection.canvas_height),
+                  "");
     }
     const SmallScene expected = expected_small_scene();
     const std::string svg = content_of(path("t.svg"));
@@ -277,7 +285,7 @@ TEST_F(FigureExport, SvgHoldsTheDomainsEdgesPointsColoursAndLabels) {
     ASSERT_EQ(labels.size(), 1u);
     EXPECT_EQ(labels[0].text, "(1,1)");
     EXPECT_EQ(labels[0].attributes.at("fill"), "#0000ff");
-    EXPECT_EQ(labels[0].attributes.at("font-size"), std::to_string(screen_label_pixels()));
+    EXPECT_EQ(labels[0].attributes.at("font-size"), std::to_string(screen_label_pixels(in_process_session().viewer)));
     EXPECT_EQ(std::stoi(labels[0].attributes.at("x")), expected.label_at.first);
     EXPECT_EQ(std::stoi(labels[0].attributes.at("y")), expected.label_at.second);
 }
@@ -286,7 +294,10 @@ TEST_F(FigureExport, TikzHoldsTheSameCoordinates) {
     show_small_scene();
     {
         GdkLock gdk;
-        ASSERT_EQ(export_shown_picture(path("t.tex"), canvas_width, canvas_height), "");
+        ASSERT_EQ(export_shown_picture(in_process_session().viewer, path("t.tex"),
+                                       in_process_session().viewer.projection.canvas_width,
+                                       in_process_session().viewer.projection.canvas_height),
+                  "");
     }
     const SmallScene expected = expected_small_scene();
     std::istringstream tikz(content_of(path("t.tex")));
@@ -334,7 +345,10 @@ TEST_F(FigureExport, TikzPictureCompilesWithLatex) {
     show_small_scene();
     {
         GdkLock gdk;
-        ASSERT_EQ(export_shown_picture(path("t.tex"), canvas_width, canvas_height), "");
+        ASSERT_EQ(export_shown_picture(in_process_session().viewer, path("t.tex"),
+                                       in_process_session().viewer.projection.canvas_width,
+                                       in_process_session().viewer.projection.canvas_height),
+                  "");
     }
     std::ofstream(path("document.tex")) << "\\documentclass{article}\n\\usepackage{tikz}\n\\pagestyle{empty}\n"
                                            "\\begin{document}\n\\input{t.tex}\n\\end{document}\n";
@@ -381,7 +395,10 @@ TEST_F(FigureExport, VectorFiguresRenderToTheCanvasPicture) {
         }
         {
             GdkLock gdk;
-            ASSERT_EQ(export_shown_picture(path(format.file), canvas_width, canvas_height), "");
+            ASSERT_EQ(export_shown_picture(in_process_session().viewer, path(format.file),
+                                           in_process_session().viewer.projection.canvas_width,
+                                           in_process_session().viewer.projection.canvas_height),
+                      "");
         }
         Picture rendered;
         if (format.render) {
@@ -418,36 +435,40 @@ TEST_F(FigureExport, VectorFiguresRenderToTheCanvasPicture) {
 
 TEST_F(FigureExport, SaveControlOpensAChooserWithAFilterPerFormat) {
     show_blended_scene();
-    GtkWidget* save = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(domain_frame), "save_button"));
+    GtkWidget* save = static_cast<GtkWidget*>(
+        g_object_get_data(G_OBJECT(in_process_session().viewer_windows.domain_frame), "save_button"));
     ASSERT_NE(save, nullptr);
     EXPECT_TRUE(gtk_widget_get_visible(save));
     gtk_button_clicked(GTK_BUTTON(save));
     process_pending_events();
-    ASSERT_NE(figure_chooser, nullptr);
-    GSList* filters = gtk_file_chooser_list_filters(GTK_FILE_CHOOSER(figure_chooser));
+    ASSERT_NE(in_process_session().viewer_windows.figure_chooser, nullptr);
+    GSList* filters =
+        gtk_file_chooser_list_filters(GTK_FILE_CHOOSER(in_process_session().viewer_windows.figure_chooser));
     std::vector<std::string> names;
     for (GSList* f = filters; f; f = f->next) names.push_back(gtk_file_filter_get_name(GTK_FILE_FILTER(f->data)));
     g_slist_free(filters);
     EXPECT_EQ(names, (std::vector<std::string>{"SVG image (*.svg)", "PDF document (*.pdf)", "PNG image (*.png)",
                                                "TikZ picture (*.tex)"}));
-    gtk_dialog_response(GTK_DIALOG(figure_chooser), GTK_RESPONSE_CANCEL);
+    gtk_dialog_response(GTK_DIALOG(in_process_session().viewer_windows.figure_chooser), GTK_RESPONSE_CANCEL);
     process_pending_events();
-    EXPECT_EQ(figure_chooser, nullptr);
+    EXPECT_EQ(in_process_session().viewer_windows.figure_chooser, nullptr);
 
-    EXPECT_TRUE(gtk_accel_groups_activate(G_OBJECT(domain_frame), GDK_KEY_s, GDK_CONTROL_MASK)) << "Ctrl+S";
+    EXPECT_TRUE(gtk_accel_groups_activate(G_OBJECT(in_process_session().viewer_windows.domain_frame), GDK_KEY_s,
+                                          GDK_CONTROL_MASK))
+        << "Ctrl+S";
     process_pending_events();
-    ASSERT_NE(figure_chooser, nullptr);
-    gtk_dialog_response(GTK_DIALOG(figure_chooser), GTK_RESPONSE_CANCEL);
+    ASSERT_NE(in_process_session().viewer_windows.figure_chooser, nullptr);
+    gtk_dialog_response(GTK_DIALOG(in_process_session().viewer_windows.figure_chooser), GTK_RESPONSE_CANCEL);
     process_pending_events();
 }
 
 TEST_F(FigureExport, ChosenNamesGetTheFiltersExtensionAndFailuresADialog) {
     show_blended_scene();
-    save_figure_as(path("plain"), FigureFormat::png);
+    save_figure_as(in_process_session().viewer_windows, path("plain"), FigureFormat::png);
     EXPECT_EQ(file_picture(path("plain.png")).rgb, canvas_picture().rgb);
-    EXPECT_EQ(figure_error_dialog, nullptr);
+    EXPECT_EQ(in_process_session().viewer_windows.figure_error_dialog, nullptr);
 
-    save_figure_as(path("named.svg"), FigureFormat::png);
+    save_figure_as(in_process_session().viewer_windows, path("named.svg"), FigureFormat::png);
     EXPECT_EQ(content_of(path("named.svg")).rfind("<?xml", 0), 0u) << "an extension typed wins over the filter";
 
     struct Case {
@@ -459,16 +480,16 @@ TEST_F(FigureExport, ChosenNamesGetTheFiltersExtensionAndFailuresADialog) {
         {path("figure.jpg"), "Can't write " + path("figure.jpg") + ": unknown figure format (use .svg, .pdf, .png or .tex)"},
     };
     for (const Case& c : failures) {
-        save_figure_as(c.file, std::nullopt);
+        save_figure_as(in_process_session().viewer_windows, c.file, std::nullopt);
         process_pending_events();
-        ASSERT_NE(figure_error_dialog, nullptr) << c.file;
+        ASSERT_NE(in_process_session().viewer_windows.figure_error_dialog, nullptr) << c.file;
         gchar* text = nullptr;
-        g_object_get(figure_error_dialog, "text", &text, nullptr);
+        g_object_get(in_process_session().viewer_windows.figure_error_dialog, "text", &text, nullptr);
         EXPECT_EQ(std::string(text ? text : ""), c.message);
         g_free(text);
-        gtk_dialog_response(GTK_DIALOG(figure_error_dialog), GTK_RESPONSE_CLOSE);
+        gtk_dialog_response(GTK_DIALOG(in_process_session().viewer_windows.figure_error_dialog), GTK_RESPONSE_CLOSE);
         process_pending_events();
-        EXPECT_EQ(figure_error_dialog, nullptr);
+        EXPECT_EQ(in_process_session().viewer_windows.figure_error_dialog, nullptr);
     }
     EXPECT_EQ(std::system(("test ! -e " + path("figure.jpg") + " && test ! -e " + path("missing")).c_str()), 0);
 }

@@ -34,7 +34,8 @@ Points points_of(const MarkedPoint* list) {
 }
 
 int row_of(const std::string& name) {
-    return gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), lookup_domain(name, in_process_session().registries.DomainList));
+    return gtk_clist_find_row_from_data(GTK_CLIST(in_process_session().viewer_windows.domain_clist),
+                                        lookup_domain(name, in_process_session().registries.DomainList));
 }
 
 TEST(ShowWithContext, TakesOverTheMarksOfTheOtherShownDomains) {
@@ -46,20 +47,20 @@ TEST(ShowWithContext, TakesOverTheMarksOfTheOtherShownDomains) {
                    "B := { i, j, n | 0 <= i <= 2, 0 <= j <= 2 } ;\n"
                    "initvisu (2, K) ;\n");
     process_pending_events();
-    ASSERT_EQ(panel_item.size(), 1u);
-    gtk_entry_set_text(GTK_ENTRY(panel_item[0]), "3");
+    ASSERT_EQ(in_process_session().viewer_windows.panel_item.size(), 1u);
+    gtk_entry_set_text(GTK_ENTRY(in_process_session().viewer_windows.panel_item[0]), "3");
     process_pending_events();
-    ASSERT_EQ(context_valid, 1);
+    ASSERT_EQ(in_process_session().viewer.context.context_valid, 1);
 
-    toggle_domain_row(row_of("A"), 1);
+    toggle_domain_row(in_process_session().viewer_windows, row_of("A"), 1);
     DomainEntry* a = lookup_domain("A", in_process_session().registries.DomainList);
     ASSERT_NE(a->view, nullptr);
     {
         DomainLock lock;
         for (std::array<std::int64_t, MAXDIM> point : {std::array<std::int64_t, MAXDIM>{1, 1}, {2, 2}, {4, 4}})
-            a->view->marked = toggle_mark(point.data(), a->view->marked);
+            a->view->marked = toggle_mark(in_process_session().viewer, point.data(), a->view->marked);
     }
-    toggle_domain_row(row_of("B"), 1);
+    toggle_domain_row(in_process_session().viewer_windows, row_of("B"), 1);
     DomainEntry* b = lookup_domain("B", in_process_session().registries.DomainList);
     ASSERT_NE(b->view, nullptr);
     EXPECT_EQ(points_of(b->view->marked), (Points{{1, 1}, {2, 2}})) << "(4,4) lies outside B";

@@ -42,13 +42,14 @@ void PrintTo(const Row& r, std::ostream* os) {
 
 std::string cell(int row, int column) {
     gchar* text = nullptr;
-    gtk_clist_get_text(GTK_CLIST(domain_clist), row, column, &text);
+    gtk_clist_get_text(GTK_CLIST(in_process_session().viewer_windows.domain_clist), row, column, &text);
     return text ? text : "";
 }
 
 std::vector<Row> rows() {
     std::vector<Row> result;
-    for (int r = 0; r < GTK_CLIST(domain_clist)->rows; ++r) result.push_back({cell(r, 0), cell(r, 1), cell(r, 2), cell(r, 3)});
+    for (int r = 0; r < GTK_CLIST(in_process_session().viewer_windows.domain_clist)->rows; ++r)
+        result.push_back({cell(r, 0), cell(r, 1), cell(r, 2), cell(r, 3)});
     return result;
 }
 
@@ -59,14 +60,17 @@ std::vector<std::string> domain_names() {
 }
 
 int row_of(const std::string& name) {
-    return gtk_clist_find_row_from_data(GTK_CLIST(domain_clist), lookup_domain(name, in_process_session().registries.DomainList));
+    return gtk_clist_find_row_from_data(GTK_CLIST(in_process_session().viewer_windows.domain_clist),
+                                        lookup_domain(name, in_process_session().registries.DomainList));
 }
 
 int picture_count(Rgb colour) {
-    GdkImage* image = gdk_drawable_get_image(domain_pixmap, 0, 0, canvas_width, canvas_height);
+    GdkImage* image = gdk_drawable_get_image(in_process_session().viewer.drawing.domain_pixmap, 0, 0,
+                                             in_process_session().viewer.projection.canvas_width,
+                                             in_process_session().viewer.projection.canvas_height);
     int n = 0;
-    for (int y = 0; y < canvas_height; ++y)
-        for (int x = 0; x < canvas_width; ++x) {
+    for (int y = 0; y < in_process_session().viewer.projection.canvas_height; ++y)
+        for (int x = 0; x < in_process_session().viewer.projection.canvas_width; ++x) {
             guint32 p = gdk_image_get_pixel(image, x, y);
             if (Rgb{static_cast<int>((p >> 16) & 0xff), static_cast<int>((p >> 8) & 0xff), static_cast<int>(p & 0xff)} ==
                 colour)
@@ -81,7 +85,7 @@ const Rgb black{0, 0, 0};
 void click_cell(const std::string& name, int column) {
     int row = row_of(name);
     ASSERT_GE(row, 0) << name << " has no row";
-    toggle_domain_row(row, column);
+    toggle_domain_row(in_process_session().viewer_windows, row, column);
     process_pending_events();
 }
 
@@ -118,32 +122,33 @@ void check_first_start_once() {
     static bool checked = false;
     if (checked) return;
     checked = true;
-    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(domain_frame)), "Visualisation");
-    EXPECT_EQ(g_object_get_data(G_OBJECT(domain_frame), "domain_canvas"), domain_canvas);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(in_process_session().viewer_windows.domain_frame)), "Visualisation");
+    EXPECT_EQ(g_object_get_data(G_OBJECT(in_process_session().viewer_windows.domain_frame), "domain_canvas"),
+              in_process_session().viewer.drawing.domain_canvas);
     for (const char* key : {"domain_frame", "vbox1", "quit_button", "view_button", "properties_button", "context_button"})
-        EXPECT_NE(g_object_get_data(G_OBJECT(domain_frame), key), nullptr) << key;
-    EXPECT_NE(domain_pixmap, nullptr);
-    EXPECT_NE(white_gc, nullptr);
-    EXPECT_NE(blue_gc, nullptr);
+        EXPECT_NE(g_object_get_data(G_OBJECT(in_process_session().viewer_windows.domain_frame), key), nullptr) << key;
+    EXPECT_NE(in_process_session().viewer.drawing.domain_pixmap, nullptr);
+    EXPECT_NE(in_process_session().viewer.drawing.white_gc, nullptr);
+    EXPECT_NE(in_process_session().viewer.drawing.blue_gc, nullptr);
 }
 
 TEST_F(WindowsTest, StartBuildsTheWindowsHiddenButTheMainOne) {
     run("K := { | } ;\nA := { i, j | 0 <= j <= i <= 4 } ;\nB := { i, j, k | 0 <= i, j, k <= 1 } ;\n"
         "C := { i, j | 0 <= i <= 3, 0 <= j <= 3 } ;\ninitvisu (2, K) ;\n");
-    ASSERT_NE(domain_frame, nullptr);
+    ASSERT_NE(in_process_session().viewer_windows.domain_frame, nullptr);
     check_first_start_once();
-    EXPECT_TRUE(gtk_widget_get_visible(domain_frame));
-    EXPECT_EQ(DimNP, 2);
-    EXPECT_EQ(nb_params, 0);
-    ASSERT_NE(rep_frame, nullptr);
-    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(rep_frame)), "Projection");
-    EXPECT_FALSE(gtk_widget_get_visible(rep_frame));
-    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(domains_window)), "Domains");
-    EXPECT_FALSE(gtk_widget_get_visible(domains_window));
-    EXPECT_EQ(context_window, nullptr);
-    EXPECT_FALSE(gtk_widget_get_visible(context_button));
-    EXPECT_TRUE(gtk_widget_get_visible(view_button));
-    EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(view_button)));
+    EXPECT_TRUE(gtk_widget_get_visible(in_process_session().viewer_windows.domain_frame));
+    EXPECT_EQ(in_process_session().viewer.state.DimNP, 2);
+    EXPECT_EQ(in_process_session().viewer.context.nb_params, 0);
+    ASSERT_NE(in_process_session().viewer_windows.rep_frame, nullptr);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(in_process_session().viewer_windows.rep_frame)), "Projection");
+    EXPECT_FALSE(gtk_widget_get_visible(in_process_session().viewer_windows.rep_frame));
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(in_process_session().viewer_windows.domains_window)), "Domains");
+    EXPECT_FALSE(gtk_widget_get_visible(in_process_session().viewer_windows.domains_window));
+    EXPECT_EQ(in_process_session().viewer_windows.context_window, nullptr);
+    EXPECT_FALSE(gtk_widget_get_visible(in_process_session().viewer_windows.context_button));
+    EXPECT_TRUE(gtk_widget_get_visible(in_process_session().viewer_windows.view_button));
+    EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(in_process_session().viewer_windows.view_button)));
     EXPECT_EQ(rows(), (std::vector<Row>{{"A", "Masked", "Yes", "Black"}, {"C", "Masked", "Yes", "Black"}}));
     EXPECT_EQ(picture_count(black), 0);
 }
@@ -155,8 +160,8 @@ TEST_F(WindowsTest, RefusedInitvisuChangesNothing) {
               "Bad initialisation of 'init_visu': DimNP > MAXDIM \nNow MAXDIM = 10. Draw the image of the domain by a "
               "matrix that keeps at most 10 of its dimensions.\n<2> ");
     EXPECT_EQ(run("initvisu (3, Nowhere) ;\n"), "The domain selected as context is not defined!\n<2> ");
-    EXPECT_EQ(DimNP, 2);
-    EXPECT_EQ(context_name, "K");
+    EXPECT_EQ(in_process_session().viewer.state.DimNP, 2);
+    EXPECT_EQ(in_process_session().viewer.context.context_name, "K");
 }
 
 TEST_F(WindowsTest, DefinitionsAddRowsAtTheBottomWhenTheyFit) {
@@ -192,7 +197,7 @@ TEST_F(WindowsTest, StatusAndIntpointsCells) {
     EXPECT_EQ(a->view, nullptr);
     EXPECT_EQ(rows()[row_of("A")], (Row{"A", "Masked", "Yes", "Black"}));
     EXPECT_EQ(picture_count(black), 0);
-    EXPECT_EQ(GTK_CLIST(domain_clist)->selection, nullptr);
+    EXPECT_EQ(GTK_CLIST(in_process_session().viewer_windows.domain_clist)->selection, nullptr);
 
     testing::internal::CaptureStdout();
     click_cell("H", 1);
@@ -206,23 +211,23 @@ TEST_F(WindowsTest, ColourChoiceRecolorsTheDomainAndNamesIt) {
     GtkWidget* selection = gtk_color_selection_new();
     GdkColor red = {0, 65535, 0, 0};
     gtk_color_selection_set_current_color(GTK_COLOR_SELECTION(selection), &red);
-    dialog_row = row_of("A");
-    colour_dialog_ok(GTK_COLOR_SELECTION(selection));
+    in_process_session().viewer_windows.dialog_row = row_of("A");
+    colour_dialog_ok(in_process_session().viewer_windows, GTK_COLOR_SELECTION(selection));
     DomainEntry* a = lookup_domain("A", in_process_session().registries.DomainList);
     ASSERT_NE(a->color, nullptr);
     EXPECT_EQ(a->color->red, 65535);
     EXPECT_EQ(a->color->green, 0);
     EXPECT_EQ(cell(row_of("A"), 3), "New Color");
-    EXPECT_EQ(current_colour.red, 65535);
+    EXPECT_EQ(in_process_session().viewer_windows.current_colour.red, 65535);
     {
         DomainLock lock;
-        redraw_domains(domain_pixmap);
+        redraw_domains(in_process_session().viewer, in_process_session().viewer.drawing.domain_pixmap);
     }
     EXPECT_GT(picture_count({255, 0, 0}), 0);
     EXPECT_EQ(picture_count(black), 0);
     GdkColor pure_black = {0, 0, 0, 0};
     gtk_color_selection_set_current_color(GTK_COLOR_SELECTION(selection), &pure_black);
-    colour_dialog_ok(GTK_COLOR_SELECTION(selection));
+    colour_dialog_ok(in_process_session().viewer_windows, GTK_COLOR_SELECTION(selection));
     EXPECT_EQ(cell(row_of("A"), 3), "Black");
     gtk_widget_destroy(selection);
 }
@@ -232,12 +237,12 @@ TEST_F(WindowsTest, RowMovesRelinkDomainListAroundRowlessEntries) {
         "X := { i | i = 0 } ;\nR := { i, j | i = 2, j = 2 } ;\ninitvisu (2, K) ;\n");
     ASSERT_EQ(domain_names(), (std::vector<std::string>{"R", "X", "Q", "P", "K"}));
     ASSERT_EQ(cell(0, 0), "P");
-    gtk_clist_row_move(GTK_CLIST(domain_clist), 0, 2);
+    gtk_clist_row_move(GTK_CLIST(in_process_session().viewer_windows.domain_clist), 0, 2);
     EXPECT_EQ(cell(0, 0), "Q");
     EXPECT_EQ(cell(1, 0), "R");
     EXPECT_EQ(cell(2, 0), "P");
     EXPECT_EQ(domain_names(), (std::vector<std::string>{"P", "R", "X", "Q", "K"}));
-    gtk_clist_row_move(GTK_CLIST(domain_clist), 2, 0);
+    gtk_clist_row_move(GTK_CLIST(in_process_session().viewer_windows.domain_clist), 2, 0);
     EXPECT_EQ(cell(0, 0), "P");
     EXPECT_EQ(domain_names(), (std::vector<std::string>{"R", "X", "Q", "P", "K"}));
 }
@@ -247,12 +252,12 @@ TEST_F(WindowsTest, DeletingAShownDomainMasksItAndRemovesItsRow) {
         "initvisu (2, K) ;\n");
     click_cell("A", 1);
     click_cell("B", 1);
-    ASSERT_NE(view_hull, nullptr);
+    ASSERT_NE(in_process_session().viewer.state.view_hull, nullptr);
     run("del A ;\n");
     EXPECT_EQ(rows(), (std::vector<Row>{{"B", "Visu", "Yes", "Black"}}));
     run("del B ;\n");
     EXPECT_TRUE(rows().empty());
-    EXPECT_EQ(view_hull, nullptr);
+    EXPECT_EQ(in_process_session().viewer.state.view_hull, nullptr);
     EXPECT_EQ(picture_count(black), 0);
 }
 
@@ -260,17 +265,17 @@ TEST_F(WindowsTest, RestartMasksShownDomainsResetsAxesAndKeepsRowOrder) {
     run("K := { | } ;\nA := { i, j | 0 <= j <= i <= 4 } ;\nB := { i, j | 1 <= i <= 2, 1 <= j <= 2 } ;\n"
         "C := { i, j, k | i = 0, j = 0, k = 0 } ;\ninitvisu (2, K) ;\n");
     click_cell("A", 1);
-    gpointer old_projection = rep_frame;
-    g_object_add_weak_pointer(G_OBJECT(rep_frame), &old_projection);
-    ProjectionAxes[0][0] = 5;
-    ProjectionAxes[1][1] = -2;
+    gpointer old_projection = in_process_session().viewer_windows.rep_frame;
+    g_object_add_weak_pointer(G_OBJECT(in_process_session().viewer_windows.rep_frame), &old_projection);
+    in_process_session().viewer.projection.ProjectionAxes[0][0] = 5;
+    in_process_session().viewer.projection.ProjectionAxes[1][1] = -2;
     run("initvisu (2, K) ;\n");
     EXPECT_EQ(rows(), (std::vector<Row>{{"A", "Masked", "Yes", "Black"}, {"B", "Masked", "Yes", "Black"}}));
     EXPECT_EQ(lookup_domain("A", in_process_session().registries.DomainList)->view, nullptr);
-    EXPECT_EQ(ProjectionAxes[0][0], 1.0f);
-    EXPECT_EQ(ProjectionAxes[1][1], 1.0f);
+    EXPECT_EQ(in_process_session().viewer.projection.ProjectionAxes[0][0], 1.0f);
+    EXPECT_EQ(in_process_session().viewer.projection.ProjectionAxes[1][1], 1.0f);
     EXPECT_EQ(old_projection, nullptr) << "the Projection window is rebuilt";
-    EXPECT_NE(rep_frame, nullptr);
+    EXPECT_NE(in_process_session().viewer_windows.rep_frame, nullptr);
     run("initvisu (3, K) ;\n");
     EXPECT_EQ(rows(), (std::vector<Row>{{"C", "Masked", "Yes", "Black"}}));
     run("initvisu (2, K) ;\n");
@@ -285,21 +290,21 @@ protected:
         run("K := { n | 0 <= n <= 10 } ;\nT := { i, j, n | 0 <= j <= i <= n } ;\nF := { i, j | i = j } ;\n"
             "initvisu (2, K) ;\n");
     }
-    GtkWidget* entry() { return panel_item.at(0); }
+    GtkWidget* entry() { return in_process_session().viewer_windows.panel_item.at(0); }
 };
 
 TEST_F(ContextWindowTest, ParametersBuildOneEntryEachAndOnlyFittingRows) {
-    EXPECT_EQ(nb_params, 1);
-    ASSERT_NE(context_window, nullptr);
-    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(context_window)), "Context");
-    EXPECT_EQ(panel_item.size(), 1u);
-    EXPECT_TRUE(gtk_widget_get_visible(context_button));
+    EXPECT_EQ(in_process_session().viewer.context.nb_params, 1);
+    ASSERT_NE(in_process_session().viewer_windows.context_window, nullptr);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(in_process_session().viewer_windows.context_window)), "Context");
+    EXPECT_EQ(in_process_session().viewer_windows.panel_item.size(), 1u);
+    EXPECT_TRUE(gtk_widget_get_visible(in_process_session().viewer_windows.context_button));
     EXPECT_EQ(gtk_entry_get_max_length(GTK_ENTRY(entry())), 3);
     EXPECT_EQ(rows(), (std::vector<Row>{{"T", "Masked", "Yes", "Black"}}));
-    EXPECT_EQ(param_set, std::vector<int>{1});
-    EXPECT_EQ(param_values, std::vector<std::int64_t>{0});
+    EXPECT_EQ(in_process_session().viewer.context.param_set, std::vector<int>{1});
+    EXPECT_EQ(in_process_session().viewer.context.param_values, std::vector<std::int64_t>{0});
     EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry())), "0") << "the entry shows the starting value";
-    EXPECT_EQ(context_valid, 1) << "0 lies in the context";
+    EXPECT_EQ(in_process_session().viewer.context.context_valid, 1) << "0 lies in the context";
 }
 
 TEST_F(ContextWindowTest, ShowingWaitsForValidValues) {
@@ -313,8 +318,8 @@ TEST_F(ContextWindowTest, ShowingWaitsForValidValues) {
     EXPECT_EQ(cell(row_of("T"), 1), "Masked") << "no value: T cannot be drawn";
     erase_all(entry());
     type_into(entry(), "5");
-    EXPECT_EQ(context_valid, 1);
-    EXPECT_EQ(param_values, std::vector<std::int64_t>{5});
+    EXPECT_EQ(in_process_session().viewer.context.context_valid, 1);
+    EXPECT_EQ(in_process_session().viewer.context.param_values, std::vector<std::int64_t>{5});
     click_cell("T", 1);
     EXPECT_EQ(cell(row_of("T"), 1), "Visu");
     EXPECT_GT(picture_count(black), 0);
@@ -322,7 +327,7 @@ TEST_F(ContextWindowTest, ShowingWaitsForValidValues) {
     testing::internal::CaptureStdout();
     type_into(entry(), "0");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Bad parameters for this context!\n");
-    EXPECT_EQ(context_valid, 0);
+    EXPECT_EQ(in_process_session().viewer.context.context_valid, 0);
     EXPECT_EQ(cell(row_of("T"), 1), "Masked");
     EXPECT_EQ(picture_count(black), 0);
     EXPECT_GT(picture_count(Rgb{255, 0, 0}), 0) << "the picture says why it is empty";
@@ -341,14 +346,14 @@ TEST_F(ContextWindowTest, TypedTextsAreReadOrRefused) {
     };
     for (const TypedValue& c : cases) {
         erase_all(entry());
-        param_values[0] = -1;
+        in_process_session().viewer.context.param_values[0] = -1;
         testing::internal::CaptureStdout();
         type_into(entry(), c.text);
         testing::internal::GetCapturedStdout();
-        EXPECT_EQ(param_set[0], c.param_set) << c.text;
-        EXPECT_EQ(context_valid, c.context_valid) << c.text;
+        EXPECT_EQ(in_process_session().viewer.context.param_set[0], c.param_set) << c.text;
+        EXPECT_EQ(in_process_session().viewer.context.context_valid, c.context_valid) << c.text;
         if (c.param_set) {
-            EXPECT_EQ(param_values[0], c.value) << c.text;
+            EXPECT_EQ(in_process_session().viewer.context.param_values[0], c.value) << c.text;
         }
     }
     type_into(entry(), "9999");
@@ -361,27 +366,27 @@ TEST_F(ContextWindowTest, EmptyingAnEntryKeepsTheLastValue) {
     click_cell("T", 1);
     ASSERT_EQ(cell(row_of("T"), 1), "Visu");
     erase_all(entry());
-    EXPECT_EQ(context_valid, 1);
-    EXPECT_EQ(param_set[0], 1);
-    EXPECT_EQ(param_values[0], 4);
-    EXPECT_NE(view_hull, nullptr);
+    EXPECT_EQ(in_process_session().viewer.context.context_valid, 1);
+    EXPECT_EQ(in_process_session().viewer.context.param_set[0], 1);
+    EXPECT_EQ(in_process_session().viewer.context.param_values[0], 4);
+    EXPECT_NE(in_process_session().viewer.state.view_hull, nullptr);
     EXPECT_GT(picture_count(black), 0);
 }
 
 TEST_F(ContextWindowTest, RedefiningTheContextRestartsTheViewer) {
     type_into(entry(), "4");
     click_cell("T", 1);
-    gpointer old_context_window = context_window;
-    g_object_add_weak_pointer(G_OBJECT(context_window), &old_context_window);
+    gpointer old_context_window = in_process_session().viewer_windows.context_window;
+    g_object_add_weak_pointer(G_OBJECT(in_process_session().viewer_windows.context_window), &old_context_window);
     run("del K ;\nK := { m, p | 0 <= m <= p <= 3 } ;\n");
     EXPECT_EQ(old_context_window, nullptr);
-    EXPECT_NE(context_window, nullptr);
-    EXPECT_EQ(nb_params, 2);
-    EXPECT_EQ(panel_item.size(), 2u);
+    EXPECT_NE(in_process_session().viewer_windows.context_window, nullptr);
+    EXPECT_EQ(in_process_session().viewer.context.nb_params, 2);
+    EXPECT_EQ(in_process_session().viewer_windows.panel_item.size(), 2u);
     EXPECT_EQ(lookup_domain("T", in_process_session().registries.DomainList)->view, nullptr);
     EXPECT_TRUE(rows().empty());
-    gpointer second = context_window;
-    g_object_add_weak_pointer(G_OBJECT(context_window), &second);
+    gpointer second = in_process_session().viewer_windows.context_window;
+    g_object_add_weak_pointer(G_OBJECT(in_process_session().viewer_windows.context_window), &second);
     run("G := { i, j, m, p | i = m, j = p } ;\n");
     EXPECT_EQ(second, nullptr) << "every definition restarts the viewer once the context was redefined";
     EXPECT_EQ(rows(), (std::vector<Row>{{"G", "Masked", "Yes", "Black"}}));
@@ -390,19 +395,19 @@ TEST_F(ContextWindowTest, RedefiningTheContextRestartsTheViewer) {
 // The parameter entries die with the Context window: a restart to a context
 // without parameters, or the Quit button, leaves no handle to them.
 TEST_F(ContextWindowTest, EntriesGoWithTheirWindow) {
-    ASSERT_EQ(panel_item.size(), 1u);
+    ASSERT_EQ(in_process_session().viewer_windows.panel_item.size(), 1u);
     run("E := { | } ;\ninitvisu (2, E) ;\n");
-    EXPECT_EQ(nb_params, 0);
-    EXPECT_EQ(context_window, nullptr);
-    EXPECT_TRUE(panel_item.empty());
+    EXPECT_EQ(in_process_session().viewer.context.nb_params, 0);
+    EXPECT_EQ(in_process_session().viewer_windows.context_window, nullptr);
+    EXPECT_TRUE(in_process_session().viewer_windows.panel_item.empty());
     run("initvisu (2, K) ;\n");
-    ASSERT_EQ(panel_item.size(), 1u);
-    EXPECT_TRUE(GTK_IS_ENTRY(panel_item[0]));
-    toggle_context_window();
+    ASSERT_EQ(in_process_session().viewer_windows.panel_item.size(), 1u);
+    EXPECT_TRUE(GTK_IS_ENTRY(in_process_session().viewer_windows.panel_item[0]));
+    toggle_context_window(&in_process_session().viewer_windows);
     process_pending_events();
-    visu_quit();
+    visu_quit(in_process_session().viewer_windows);
     process_pending_events();
-    EXPECT_TRUE(panel_item.empty());
+    EXPECT_TRUE(in_process_session().viewer_windows.panel_item.empty());
 }
 
 // Whether a window carries an icon pixmap for the window manager (the
@@ -419,11 +424,13 @@ bool has_icon(GtkWidget* window) {
 #ifdef QARNEST_HAVE_XRES
 // The pixmaps this process holds in the X server (X-Resource extension).
 int server_pixmaps() {
-    Display* x = GDK_WINDOW_XDISPLAY(domain_frame->window);
+    Display* x = GDK_WINDOW_XDISPLAY(in_process_session().viewer_windows.domain_frame->window);
     XSync(x, False);
     int types = 0;
     XResType* counts = nullptr;
-    if (!XResQueryClientResources(x, GDK_WINDOW_XID(domain_frame->window), &types, &counts)) return -1;
+    if (!XResQueryClientResources(x, GDK_WINDOW_XID(in_process_session().viewer_windows.domain_frame->window), &types,
+                                  &counts))
+        return -1;
     const Atom pixmap = XInternAtom(x, "PIXMAP", False);
     int total = 0;
     for (int i = 0; i < types; ++i)
@@ -450,8 +457,10 @@ TEST_F(ContextWindowTest, RestartsLeaveTheServersPixmapsFlat) {
         }
     };
     restarts(10);
-    ASSERT_TRUE(has_icon(rep_frame)) << "the Projection window's icon file was read";
-    ASSERT_TRUE(has_icon(context_window)) << "the Context window's icon file was read";
+    ASSERT_TRUE(has_icon(in_process_session().viewer_windows.rep_frame))
+        << "the Projection window's icon file was read";
+    ASSERT_TRUE(has_icon(in_process_session().viewer_windows.context_window))
+        << "the Context window's icon file was read";
     const int before = server_pixmaps();
     ASSERT_GT(before, 0);
     restarts(500);

@@ -5,7 +5,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "base/locks.h"
 #include "store/registry.h"
@@ -117,6 +119,34 @@ TEST_F(RegistryTest, DeletingAShownEntryReleasesItsViewAfterTellingTheWindow) {
     store.registries.watcher = nullptr;
     EXPECT_TRUE(view_attached_when_told);
     EXPECT_EQ(DomainList, nullptr);
+}
+
+// Releasing the whole store tells the Domains window of every domain, newest
+// first and each while it is still whole (its view attached), as deleting it
+// would, so that no row keeps an entry that is gone.
+TEST_F(RegistryTest, ReleasingTheStoreTellsTheWindowOfEachDomainAsADeletion) {
+    add("P", {"i"});
+    add("Q", {"i"});
+    static std::vector<std::string> told;
+    static bool views_attached;
+    told.clear();
+    views_attached = true;
+    struct Window final : DomainListWatcher {
+        void remove_row_of_deleted_domain(DomainEntry* entry) const override {
+            told.push_back(entry->name);
+            views_attached = views_attached && entry->view != nullptr;
+        }
+    } window;
+    DomainLock lock;
+    for (DomainEntry* e = DomainList; e; e = e->next) e->view = new DomainView{Universe_Polyhedron(1), 1, nullptr};
+    MatrixList = new MatrixEntry{"M", Matrix_Alloc(1, 1), nullptr};
+    store.registries.watcher = &window;
+    release_store(store.registries);
+    store.registries.watcher = nullptr;
+    EXPECT_EQ(told, (std::vector<std::string>{"Q", "P"}));
+    EXPECT_TRUE(views_attached);
+    EXPECT_EQ(DomainList, nullptr);
+    EXPECT_EQ(MatrixList, nullptr);
 }
 
 TEST_F(RegistryTest, VarNamesComeInDeclarationOrder) {

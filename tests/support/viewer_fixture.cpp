@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "base/locks.h"
 #include "gui/visu_startup.h"
 #include "interpreter/session.h"
 #include "store/registry.h"
@@ -28,12 +29,14 @@ void ViewerFixture::SetUpTestSuite() {
 
 void ViewerFixture::SetUp() {
     if (!toolkit_ready) GTEST_SKIP() << "no X display";
-    std::string names;
-    for (const DomainEntry* e = in_process_session().registries.DomainList; e; e = e->next)
-        names += "del " + e->name + " ;\n";
-    run_statements(names);
-    context_valid = 0;
-    context_redefined = 0;
-    context_name.clear();
+    Session& session = in_process_session();
+    {
+        GdkLock gdk;
+        DomainLock lock;
+        release_store(session.registries);
+    }
+    session.viewer.context.context_valid = 0;
+    session.viewer_windows.context_redefined = 0;
+    session.viewer.context.context_name.clear();
     process_pending_events();
 }

@@ -13,6 +13,13 @@
 
 namespace {
 
+// The viewer these tests draw with.
+Viewer& viewer = test_viewer();
+
+}   // namespace
+
+namespace {
+
 using Vertices = std::vector<std::vector<std::int64_t>>;
 
 // 0 <= i <= N, 0 <= j <= i over (i, j, N).
@@ -24,15 +31,15 @@ class Context : public ::testing::Test {
 protected:
     DomainLock lock;
     void SetUp() override {
-        DimNP = 2;
-        reset_axes();
+        viewer.state.DimNP = 2;
+        reset_axes(viewer);
     }
     void TearDown() override { clear_viewer_state(); }
     static void set_parameters(std::vector<std::int64_t> values) {
-        nb_params = static_cast<int>(values.size());
-        param_values = values;
-        param_set.assign(values.size(), 1);
-        context_valid = 1;
+        viewer.context.nb_params = static_cast<int>(values.size());
+        viewer.context.param_values = values;
+        viewer.context.param_set.assign(values.size(), 1);
+        viewer.context.context_valid = 1;
     }
     static MarkedPoint* marks(std::vector<std::vector<std::int64_t>> points) {
         MarkedPoint* list = nullptr;
@@ -68,7 +75,7 @@ TEST_F(Context, RestrictsTheParametricTriangle) {
         SCOPED_TRACE(c.n);
         set_parameters({c.n});
         bool failed = true;
-        DomainPtr restricted(restrict_to_context(triangle, &failed));
+        DomainPtr restricted(restrict_to_context(viewer, triangle, &failed));
         EXPECT_FALSE(failed);
         if (c.vertices.empty()) {
             EXPECT_EQ(restricted, nullptr);
@@ -87,7 +94,7 @@ TEST_F(Context, RestrictsEveryPolyhedronOfAUnion) {
     Polyhedron* along_j = polyhedron_from_rows(3, {{0, 1, 0, 0, 0}, {1, 0, 1, 0, 0}, {1, 0, -1, 1, 1}});
     DomainPtr domain(union_of({along_i, along_j}));
     set_parameters({2});
-    DomainPtr restricted(restrict_to_context(domain.get()));
+    DomainPtr restricted(restrict_to_context(viewer, domain.get()));
     ASSERT_NE(restricted, nullptr);
     ASSERT_NE(restricted->next, nullptr);
     const std::int64_t on_i[2] = {2, 0}, on_j[2] = {0, 3}, off[2] = {1, 1};
@@ -101,27 +108,27 @@ TEST_F(Context, OverflowingParameterValuesAreAFailureNotAnEmptyDomain) {
                                                 {1, 1, -1, 0, 0}}));
     set_parameters({16});
     bool failed = false;
-    EXPECT_EQ(restrict_to_context(triangle.get(), &failed), nullptr);
+    EXPECT_EQ(restrict_to_context(viewer, triangle.get(), &failed), nullptr);
     EXPECT_TRUE(failed);
     DomainEntry* t = push_entry("T", triangle.release());
-    std::string out = capture_stdout([&] { EXPECT_EQ(show_with_context(t), 0); });
+    std::string out = capture_stdout([&] { EXPECT_EQ(show_with_context(viewer, t), 0); });
     EXPECT_EQ(out, "Domain T can't be restricted to these parameter values!\n");
 }
 
 TEST_F(Context, ShowWithContext) {
     DomainEntry* t = push_entry("T", polyhedron_from_rows(3, parametric_triangle));
     set_parameters({3});
-    std::string out = capture_stdout([&] { EXPECT_EQ(show_with_context(t), 1); });
+    std::string out = capture_stdout([&] { EXPECT_EQ(show_with_context(viewer, t), 1); });
     EXPECT_EQ(out, "");
     ASSERT_NE(t->view, nullptr);
     EXPECT_EQ(t->view->show_points, 1);
     EXPECT_EQ(vertices_of(t->view->domain), (Vertices{{0, 0}, {3, 0}, {3, 3}}));
-    ASSERT_NE(view_hull, nullptr);
-    EXPECT_EQ(vertices_of(view_hull), (Vertices{{0, 0}, {3, 0}, {3, 3}}));
+    ASSERT_NE(viewer.state.view_hull, nullptr);
+    EXPECT_EQ(vertices_of(viewer.state.view_hull), (Vertices{{0, 0}, {3, 0}, {3, 3}}));
 
     set_parameters({-1});
     Polyhedron* kept = t->view->domain;
-    out = capture_stdout([&] { EXPECT_EQ(show_with_context(t), 0); });
+    out = capture_stdout([&] { EXPECT_EQ(show_with_context(viewer, t), 0); });
     EXPECT_EQ(out, "Empty domain T!\n");
     EXPECT_EQ(t->view->domain, kept);
 }
@@ -146,13 +153,13 @@ TEST_F(Context, ShowWithContextRefusals) {
         SCOPED_TRACE(c.name);
         DomainEntry* d = push_entry("D", polyhedron_from_rows(c.dimension, c.rows));
         set_parameters({3});
-        context_valid = c.context_valid;
-        std::string out = capture_stdout([&] { EXPECT_EQ(show_with_context(d), 0); });
+        viewer.context.context_valid = c.context_valid;
+        std::string out = capture_stdout([&] { EXPECT_EQ(show_with_context(viewer, d), 0); });
         EXPECT_EQ(out, c.message);
         EXPECT_EQ(d->view, nullptr);
-        EXPECT_EQ(view_hull, nullptr);
+        EXPECT_EQ(viewer.state.view_hull, nullptr);
         clear_viewer_state();
-        DimNP = 2;
+        viewer.state.DimNP = 2;
     }
 }
 
@@ -160,11 +167,11 @@ TEST_F(Context, ShowWithContextRecollectsMarks) {
     DomainEntry* t = push_entry("T", polyhedron_from_rows(3, parametric_triangle));
     DomainEntry* s = push_entry("S", polyhedron_from_rows(2, square));
     set_parameters({3});
-    ASSERT_EQ(show_with_context(t), 1);
+    ASSERT_EQ(show_with_context(viewer, t), 1);
     s->view = new DomainView{polyhedron_from_rows(2, square), 1, marks({{1, 1}, {2, 2}})};
     free_marks(t->view->marked);
     t->view->marked = marks({{3, 0}, {1, 1}});
-    ASSERT_EQ(show_with_context(t), 1);
+    ASSERT_EQ(show_with_context(viewer, t), 1);
     // (3,0) was T's alone and is lost; S's points inside T are now T's too.
     EXPECT_EQ(points_of(t->view->marked), (Vertices{{1, 1}, {2, 2}}));
 }
@@ -180,13 +187,13 @@ TEST_F(Context, ShowWithoutContextRefusals) {
     for (const RefusalCase& c : cases) {
         SCOPED_TRACE(c.name);
         DomainEntry* d = push_entry("D", polyhedron_from_rows(c.dimension, c.rows));
-        std::string out = capture_stdout([&] { EXPECT_EQ(show_without_context(d), 0); });
+        std::string out = capture_stdout([&] { EXPECT_EQ(show_without_context(viewer, d), 0); });
         EXPECT_EQ(out, c.message);
         EXPECT_EQ(d->view, nullptr);
-        EXPECT_EQ(visible_union, nullptr);
-        EXPECT_EQ(view_hull, nullptr);
+        EXPECT_EQ(viewer.state.visible_union, nullptr);
+        EXPECT_EQ(viewer.state.view_hull, nullptr);
         clear_viewer_state();
-        DimNP = 2;
+        viewer.state.DimNP = 2;
     }
 }
 
@@ -197,52 +204,52 @@ TEST_F(Context, UnboundedDomainWithAVertexFirstIsRefused) {
     Polyhedron* corner = polyhedron_from_rows(2, {{1, 1, 1, -2}, {1, 1, 0, 0}, {1, 0, 1, 0}});
     ASSERT_NE(corner->Ray[0][3], 0) << "the first generator should be a vertex";
     DomainEntry* d = push_entry("D", corner);
-    std::string out = capture_stdout([&] { EXPECT_EQ(show_without_context(d), 0); });
+    std::string out = capture_stdout([&] { EXPECT_EQ(show_without_context(viewer, d), 0); });
     EXPECT_EQ(out, "Domain D is not bounded!\n");
 
     Polyhedron* bounded = polyhedron_from_rows(2, square);
     Polyhedron* unbounded = polyhedron_from_rows(2, {{1, 1, 0, -5}, {1, 0, 1, 0}, {1, 0, -1, 1}});
     DomainEntry* u = push_entry("U", union_of({bounded, unbounded}));
-    out = capture_stdout([&] { EXPECT_EQ(show_without_context(u), 0); });
+    out = capture_stdout([&] { EXPECT_EQ(show_without_context(viewer, u), 0); });
     EXPECT_EQ(out, "Domain U is not bounded!\n");
     EXPECT_FALSE(domain_is_bounded(u->domain));
 }
 
 TEST_F(Context, ShowWithoutContextCopiesTheDomain) {
     DomainEntry* d = push_entry("D", polyhedron_from_rows(2, square));
-    std::string out = capture_stdout([&] { EXPECT_EQ(show_without_context(d), 1); });
+    std::string out = capture_stdout([&] { EXPECT_EQ(show_without_context(viewer, d), 1); });
     EXPECT_EQ(out, "");
     ASSERT_NE(d->view, nullptr);
     EXPECT_NE(d->view->domain, d->domain);
     EXPECT_EQ(vertices_of(d->view->domain), vertices_of(d->domain));
     EXPECT_EQ(d->view->show_points, 1);
     EXPECT_EQ(d->view->marked, nullptr);
-    ASSERT_NE(view_hull, nullptr);
-    EXPECT_EQ(vertices_of(view_hull), (Vertices{{0, 0}, {0, 2}, {2, 0}, {2, 2}}));
-    EXPECT_EQ(axes_bounds[0], 1.0f);
+    ASSERT_NE(viewer.state.view_hull, nullptr);
+    EXPECT_EQ(vertices_of(viewer.state.view_hull), (Vertices{{0, 0}, {0, 2}, {2, 0}, {2, 2}}));
+    EXPECT_EQ(viewer.projection.axes_bounds[0], 1.0f);
 }
 
 TEST_F(Context, DerivedDomains) {
     DomainEntry* a = push_entry("A", polyhedron_from_rows(2, square));
     DomainEntry* b = push_entry("B", polyhedron_from_rows(2, {{0, 1, 0, -5}, {0, 0, 1, -1}}));
-    update_view_hull();
-    EXPECT_EQ(visible_union, nullptr);
-    EXPECT_EQ(view_hull, nullptr);
-    ASSERT_EQ(show_without_context(a), 1);
-    ASSERT_EQ(show_without_context(b), 1);
-    ASSERT_NE(view_hull, nullptr);
-    EXPECT_EQ(view_hull->next, nullptr);
-    EXPECT_EQ(vertices_of(view_hull), (Vertices{{0, 0}, {0, 2}, {2, 0}, {2, 2}, {5, 1}}));
+    update_view_hull(viewer);
+    EXPECT_EQ(viewer.state.visible_union, nullptr);
+    EXPECT_EQ(viewer.state.view_hull, nullptr);
+    ASSERT_EQ(show_without_context(viewer, a), 1);
+    ASSERT_EQ(show_without_context(viewer, b), 1);
+    ASSERT_NE(viewer.state.view_hull, nullptr);
+    EXPECT_EQ(viewer.state.view_hull->next, nullptr);
+    EXPECT_EQ(vertices_of(viewer.state.view_hull), (Vertices{{0, 0}, {0, 2}, {2, 0}, {2, 2}, {5, 1}}));
     b->view->show_points = 0;
-    update_points_union();
-    ASSERT_NE(points_union, nullptr);
+    update_points_union(viewer);
+    ASSERT_NE(viewer.state.points_union, nullptr);
     const std::int64_t in_b[2] = {5, 1}, in_a[2] = {1, 1};
-    EXPECT_EQ(point_in_domain(points_union, in_b), 0);
-    EXPECT_EQ(point_in_domain(points_union, in_a), 1);
-    drop_derived_domains();
-    EXPECT_EQ(visible_union, nullptr);
-    EXPECT_EQ(view_hull, nullptr);
-    EXPECT_EQ(points_union, nullptr);
+    EXPECT_EQ(point_in_domain(viewer.state.points_union, in_b), 0);
+    EXPECT_EQ(point_in_domain(viewer.state.points_union, in_a), 1);
+    drop_derived_domains(viewer);
+    EXPECT_EQ(viewer.state.visible_union, nullptr);
+    EXPECT_EQ(viewer.state.view_hull, nullptr);
+    EXPECT_EQ(viewer.state.points_union, nullptr);
     EXPECT_NE(a->view, nullptr);
 }
 
@@ -250,22 +257,22 @@ TEST_F(Context, MarksSurviveThroughOtherViewsWithoutDuplicates) {
     DomainEntry* a = push_entry("A", polyhedron_from_rows(2, square));
     DomainEntry* b = push_entry("B", polyhedron_from_rows(2, {{1, 1, 0, 0}, {1, -1, 0, 1}, {1, 0, 1, 0}, {1, 0, -1, 1}}));
     DomainEntry* c = push_entry("C", polyhedron_from_rows(2, square));
-    ASSERT_EQ(show_without_context(a), 1);
-    ASSERT_EQ(show_without_context(b), 1);
+    ASSERT_EQ(show_without_context(viewer, a), 1);
+    ASSERT_EQ(show_without_context(viewer, b), 1);
     a->view->marked = marks({{1, 1}, {2, 2}});
     b->view->marked = marks({{1, 1}, {0, 1}});
     // Masking B and showing it again: (1,1) comes back from A, (0,1) was B's alone.
     free_view(b->view);
     b->view = nullptr;
-    ASSERT_EQ(show_without_context(b), 1);
-    b->view->marked = collect_marks(b);
+    ASSERT_EQ(show_without_context(viewer, b), 1);
+    b->view->marked = collect_marks(viewer, b);
     EXPECT_EQ(points_of(b->view->marked), (Vertices{{1, 1}}));
     // C holds every point of A and B once.
     free_marks(b->view->marked);
     b->view->marked = marks({{1, 1}, {0, 0}});
-    ASSERT_EQ(show_without_context(c), 1);
-    c->view->marked = collect_marks(c);
+    ASSERT_EQ(show_without_context(viewer, c), 1);
+    c->view->marked = collect_marks(viewer, c);
     EXPECT_EQ(points_of(c->view->marked), (Vertices{{0, 0}, {1, 1}, {2, 2}}));
 }
 
-}  // namespace
+}   // namespace

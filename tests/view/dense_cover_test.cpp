@@ -19,6 +19,13 @@
 
 namespace {
 
+// The viewer these tests draw with.
+Viewer& viewer = test_viewer();
+
+}   // namespace
+
+namespace {
+
 using Centres = std::set<std::pair<int, int>>;
 using Axes = std::vector<std::pair<float, float>>;
 
@@ -26,36 +33,36 @@ class DenseCoverTest : public ::testing::Test {
 protected:
     DomainLock lock;
     void SetUp() override {
-        canvas_width = 300;
-        canvas_height = 240;
+        viewer.projection.canvas_width = 300;
+        viewer.projection.canvas_height = 240;
     }
     void TearDown() override {
-        view_hull = nullptr;
-        DimNP = 2;
-        reset_axes();
+        viewer.state.view_hull = nullptr;
+        viewer.state.DimNP = 2;
+        reset_axes(viewer);
     }
     static void set_axes(unsigned dimension, const Axes& axes) {
-        DimNP = static_cast<int>(dimension);
-        reset_axes();
+        viewer.state.DimNP = static_cast<int>(dimension);
+        reset_axes(viewer);
         for (std::size_t k = 0; k < axes.size(); ++k) {
-            ProjectionAxes[k][0] = axes[k].first;
-            ProjectionAxes[k][1] = axes[k].second;
+            viewer.projection.ProjectionAxes[k][0] = axes[k].first;
+            viewer.projection.ProjectionAxes[k][1] = axes[k].second;
         }
     }
     // The view fitted to the polyhedron, as the viewer fits it to its hull.
     static void fit_view(Polyhedron* p) {
-        view_hull = p;
-        update_view_bounds();
-        view_hull = nullptr;
+        viewer.state.view_hull = p;
+        update_view_bounds(viewer);
+        viewer.state.view_hull = nullptr;
     }
     static Centres every_point(Polyhedron* p) {
         Centres seen;
         std::int64_t x[MAXDIM] = {};
         EXPECT_EQ(scan_points_by(p, x,
                                  [&](const std::int64_t* point) {
-                                     const CanvasPoint c = marker_centre(point);
-                                     if (c.column >= -3 && c.column <= canvas_width + 2 && c.row >= -3 &&
-                                         c.row <= canvas_height + 2)
+                                     const CanvasPoint c = marker_centre(viewer, point);
+                                     if (c.column >= -3 && c.column <= viewer.projection.canvas_width + 2 &&
+                                         c.row >= -3 && c.row <= viewer.projection.canvas_height + 2)
                                          seen.insert({c.column, c.row});
                                      return 1;
                                  }),
@@ -66,8 +73,8 @@ protected:
     static Centres from_pixels(DenseCover& cover) {
         EXPECT_TRUE(cover.centres([] { return false; }));
         Centres seen;
-        for (int row = -10; row < canvas_height + 10; ++row)
-            for (int column = -10; column < canvas_width + 10; ++column)
+        for (int row = -10; row < viewer.projection.canvas_height + 10; ++row)
+            for (int column = -10; column < viewer.projection.canvas_width + 10; ++column)
                 if (cover.found_at(column, row)) seen.insert({column, row});
         EXPECT_EQ(static_cast<long>(seen.size()), cover.found_count());
         return seen;
@@ -125,7 +132,7 @@ TEST_F(DenseCoverTest, CentresAreThoseOfEveryPoint) {
             SCOPED_TRACE(turn);
             set_axes(c.dimension, axes);
             fit_view(p);
-            DenseCover cover;
+            DenseCover cover(viewer);
             ASSERT_TRUE(cover.prepare(p));
             expect_same(every_point(p), from_pixels(cover));
         }
@@ -146,7 +153,7 @@ TEST_F(DenseCoverTest, CentresUnderRandomAxes) {
         for (Polyhedron* p : {box, polygon}) {
             SCOPED_TRACE("round " + std::to_string(round));
             fit_view(p);
-            DenseCover cover;
+            DenseCover cover(viewer);
             ASSERT_TRUE(cover.prepare(p));
             crowded += cover.crowded();
             expect_same(every_point(p), from_pixels(cover));
@@ -163,20 +170,21 @@ TEST_F(DenseCoverTest, CentresBeyondTheCanvasAreLeftOut) {
     Polyhedron* p = polyhedron_from_rows(2, box2(-300, 900, -200, 700));
     set_axes(2, {{0.8f, 0.35f}, {-0.3f, 0.9f}});
     fit_view(p);
-    view_bounds[0] = view_bounds[0] * 0.5f + view_bounds[1] * 0.5f - 300.0f;
-    view_bounds[1] = view_bounds[0] + 600.0f;
-    view_bounds[2] = view_bounds[2] * 0.5f + view_bounds[3] * 0.5f - 200.0f;
-    view_bounds[3] = view_bounds[2] + 400.0f;
-    DenseCover cover;
+    viewer.state.view_bounds[0] = viewer.state.view_bounds[0] * 0.5f + viewer.state.view_bounds[1] * 0.5f - 300.0f;
+    viewer.state.view_bounds[1] = viewer.state.view_bounds[0] + 600.0f;
+    viewer.state.view_bounds[2] = viewer.state.view_bounds[2] * 0.5f + viewer.state.view_bounds[3] * 0.5f - 200.0f;
+    viewer.state.view_bounds[3] = viewer.state.view_bounds[2] + 400.0f;
+    DenseCover cover(viewer);
     ASSERT_TRUE(cover.prepare(p));
     ASSERT_TRUE(cover.crowded());
     const Centres found = from_pixels(cover);
     expect_same(every_point(p), found);
-    EXPECT_EQ(found.size(), static_cast<std::size_t>((canvas_width + 6) * (canvas_height + 6)))
+    EXPECT_EQ(found.size(),
+              static_cast<std::size_t>((viewer.projection.canvas_width + 6) * (viewer.projection.canvas_height + 6)))
         << "the whole clip is covered";
     cover.forget_centres();
     EXPECT_EQ(cover.found_count(), 0);
-    EXPECT_FALSE(cover.found_at(canvas_width / 2, canvas_height / 2));
+    EXPECT_FALSE(cover.found_at(viewer.projection.canvas_width / 2, viewer.projection.canvas_height / 2));
     Polyhedron_Free(p);
 }
 
@@ -190,7 +198,7 @@ TEST_F(DenseCoverTest, WhatDoesNotSuit) {
     for (const Shape& c : cases) {
         SCOPED_TRACE(c.name);
         Polyhedron* p = polyhedron_from_rows(c.dimension, c.rows);
-        DenseCover cover;
+        DenseCover cover(viewer);
         EXPECT_FALSE(cover.prepare(p));
         EXPECT_FALSE(cover.crowded());
         Polyhedron_Free(p);
@@ -200,7 +208,7 @@ TEST_F(DenseCoverTest, WhatDoesNotSuit) {
 // Domains that hold none of the points, and those that hold or may hold some.
 TEST_F(DenseCoverTest, ApartFromOtherDomains) {
     Polyhedron* p = polyhedron_from_rows(2, box2(0, 100, 0, 50));
-    DenseCover cover;
+    DenseCover cover(viewer);
     ASSERT_TRUE(cover.prepare(p));
     struct Case {
         const char* name;
@@ -234,7 +242,7 @@ TEST_F(DenseCoverTest, StopAbandonsTheWork) {
     Polyhedron* p = polyhedron_from_rows(2, box2(0, 1000000, 0, 1000000));
     set_axes(2, {{0.9f, 0.3f}, {-0.2f, 1.1f}});
     fit_view(p);
-    DenseCover cover;
+    DenseCover cover(viewer);
     ASSERT_TRUE(cover.prepare(p));
     int asked = 0;
     EXPECT_FALSE(cover.centres([&] { return ++asked == 2; }));
@@ -242,7 +250,7 @@ TEST_F(DenseCoverTest, StopAbandonsTheWork) {
     Polyhedron_Free(p);
 }
 
-}  // namespace
+}   // namespace
 
 namespace {
 
@@ -322,7 +330,7 @@ TEST_F(DenseCoverTest, NearestPointIsTheScansNearest) {
             for (Polyhedron* p : pieces) {
                 std::int64_t scan[MAXDIM] = {};
                 scan_points_by(p, scan, [&](const std::int64_t* point) {
-                    const PlanePoint q = project_point(point, DimNP);
+                    const PlanePoint q = project_point(viewer, point, viewer.state.DimNP);
                     const float dx = q.x - x, dy = q.y - y;
                     const float d = dx * dx + dy * dy;
                     if (d < 200 && (expected_distance < 0 || d < expected_distance)) {
@@ -335,7 +343,7 @@ TEST_F(DenseCoverTest, NearestPointIsTheScansNearest) {
             std::int64_t got[MAXDIM] = {};
             double got_distance = -1;
             for (Polyhedron* p : pieces) {
-                DenseCover cover;
+                DenseCover cover(viewer);
                 ASSERT_TRUE(cover.prepare(p));
                 cover.nearest_point(x, y, 200, got, got_distance);
             }

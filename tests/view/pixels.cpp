@@ -7,6 +7,13 @@
 #include "view/projection.h"
 #include "view/rendering.h"
 
+namespace {
+
+// The viewer these tests draw with.
+Viewer& viewer = test_viewer();
+
+}   // namespace
+
 bool display_available() {
     static const bool available = gtk_init_check(nullptr, nullptr);
     return available;
@@ -43,29 +50,31 @@ void PixelTest::SetUp() {
     g_mutex_lock(&domain_lock);
     locked_ = true;
     domain_pixmap_ = gdk_pixmap_new(gdk_get_default_root_window(), width, height, -1);
-    domain_pixmap = domain_pixmap_;
-    domain_canvas = nullptr;
-    canvas_width = width;
-    canvas_height = height;
-    domain_gc = gdk_gc_new(domain_pixmap_);
+    viewer.drawing.domain_pixmap = domain_pixmap_;
+    viewer.drawing.domain_canvas = nullptr;
+    viewer.projection.canvas_width = width;
+    viewer.projection.canvas_height = height;
+    viewer.drawing.domain_gc = gdk_gc_new(domain_pixmap_);
     GdkColor black = {0, 0, 0, 0};
     gdk_colormap_alloc_color(gdk_colormap_get_system(), &black, FALSE, TRUE);
-    gdk_gc_set_foreground(domain_gc, &black);
-    load_visu_resources();
-    DimNP = 2;
-    reset_axes();
+    gdk_gc_set_foreground(viewer.drawing.domain_gc, &black);
+    load_visu_resources(viewer);
+    viewer.state.DimNP = 2;
+    reset_axes(viewer);
     clear_white();
 }
 
 void PixelTest::TearDown() {
     if (!locked_) return;
     clear_viewer_state();
-    release_point_gcs();
-    g_object_unref(domain_gc);
-    domain_gc = nullptr;
+    release_point_gcs(viewer);
+    g_object_unref(viewer.drawing.domain_gc);
+    viewer.drawing.domain_gc = nullptr;
     g_object_unref(domain_pixmap_);
-    domain_pixmap = nullptr;
+    viewer.drawing.domain_pixmap = nullptr;
     g_mutex_unlock(&domain_lock);
 }
 
-void PixelTest::clear_white() { gdk_draw_rectangle(domain_pixmap_, white_gc, TRUE, 0, 0, width, height); }
+void PixelTest::clear_white() {
+    gdk_draw_rectangle(domain_pixmap_, viewer.drawing.white_gc, TRUE, 0, 0, width, height);
+}

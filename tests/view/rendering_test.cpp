@@ -23,6 +23,13 @@
 
 namespace {
 
+// The viewer these tests draw with.
+Viewer& viewer = test_viewer();
+
+}   // namespace
+
+namespace {
+
 using Pixels = std::vector<std::pair<int, int>>;
 
 // 0 <= i <= s, 0 <= j <= s.
@@ -39,15 +46,15 @@ Pixels marker_pixels(CanvasPoint centre) {
 class Rendering : public PixelTest {
 protected:
     void set_view(float x0, float x1, float y0, float y1) {
-        view_bounds[0] = x0;
-        view_bounds[1] = x1;
-        view_bounds[2] = y0;
-        view_bounds[3] = y1;
+        viewer.state.view_bounds[0] = x0;
+        viewer.state.view_bounds[1] = x1;
+        viewer.state.view_bounds[2] = y0;
+        viewer.state.view_bounds[3] = y1;
     }
     DomainEntry* show(const std::string& name, Polyhedron* domain, guint16 r, guint16 g, guint16 b,
                       int show_points = 1) {
         DomainEntry* e = push_entry(name, domain, r, g, b);
-        EXPECT_EQ(show_without_context(e), 1);
+        EXPECT_EQ(show_without_context(viewer, e), 1);
         e->view->show_points = show_points;
         return e;
     }
@@ -79,16 +86,16 @@ protected:
 
 TEST_F(Rendering, MarkerIsFortyFivePixels) {
     set_view(0, 10, 0, 10);
-    draw_marker(domain_pixmap, domain_gc, 5, 5);
+    draw_marker(viewer, viewer.drawing.domain_pixmap, viewer.drawing.domain_gc, 5, 5);
     const PixelImage image = read();
-    EXPECT_EQ(sorted(image.differing(white())), marker_pixels(to_canvas(5, 5)));
+    EXPECT_EQ(sorted(image.differing(white())), marker_pixels(to_canvas(viewer, 5, 5)));
     EXPECT_EQ(image.count(pixel_of(0, 0, 0)), 45);
 }
 
 // X rectangles have 16-bit coordinates: a marker far off the canvas must not
 // wrap around onto it.
 TEST_F(Rendering, MarkersFarOffTheCanvasPaintNothing) {
-    GdkPainter painter(domain_pixmap, label_font);
+    GdkPainter painter(viewer, viewer.drawing.domain_pixmap, viewer.drawing.label_font);
     const GdkColor black = {0, 0, 0, 0};
     const CanvasPoint far[] = {{65536 + 100, 100}, {100, 65536 + 100}, {-65536 + 100, 100}, {40000, 40000}};
     painter.markers(black, far, 4);
@@ -102,17 +109,17 @@ TEST_F(Rendering, MarkersFarOffTheCanvasPaintNothing) {
 
 TEST_F(Rendering, NoMarkerOnACanvasBelowSixtyPixels) {
     set_view(0, 10, 0, 10);
-    canvas_width = 59;
-    draw_marker(domain_pixmap, domain_gc, 5, 5);
+    viewer.projection.canvas_width = 59;
+    draw_marker(viewer, viewer.drawing.domain_pixmap, viewer.drawing.domain_gc, 5, 5);
     EXPECT_TRUE(read().differing(white()).empty());
 }
 
 TEST_F(Rendering, SegmentCollapsingToOnePixelIsAMarker) {
     set_view(0, 1000, 0, 1000);
-    draw_plane_segment(domain_pixmap, domain_gc, {500, 500}, {500.2f, 499.9f});
-    EXPECT_EQ(sorted(read().differing(white())), marker_pixels(to_canvas(500, 500)));
+    draw_plane_segment(viewer, viewer.drawing.domain_pixmap, viewer.drawing.domain_gc, {500, 500}, {500.2f, 499.9f});
+    EXPECT_EQ(sorted(read().differing(white())), marker_pixels(to_canvas(viewer, 500, 500)));
     clear_white();
-    draw_plane_segment(domain_pixmap, domain_gc, {0, 500}, {1000, 500});
+    draw_plane_segment(viewer, viewer.drawing.domain_pixmap, viewer.drawing.domain_gc, {0, 500}, {1000, 500});
     const Pixels line = sorted(read().differing(white()));
     ASSERT_EQ(line.size(), 401u);
     EXPECT_EQ(line.front(), (std::pair<int, int>{30, 230}));
@@ -130,10 +137,10 @@ TEST_F(Rendering, SegmentIsTheSameDrawnEitherWay) {
     for (const auto& [a, b] : segments) {
         SCOPED_TRACE(testing::Message() << a.x << "," << a.y << " - " << b.x << "," << b.y);
         clear_white();
-        draw_plane_outline(domain_pixmap, std::array<PlanePoint, 2>{a, b}.data(), 2);
+        draw_plane_outline(viewer, viewer.drawing.domain_pixmap, std::array<PlanePoint, 2>{a, b}.data(), 2);
         const Pixels forward = sorted(read().differing(white()));
         clear_white();
-        draw_plane_outline(domain_pixmap, std::array<PlanePoint, 2>{b, a}.data(), 2);
+        draw_plane_outline(viewer, viewer.drawing.domain_pixmap, std::array<PlanePoint, 2>{b, a}.data(), 2);
         EXPECT_EQ(sorted(read().differing(white())), forward);
         EXPECT_GT(forward.size(), 100u);
     }
@@ -141,7 +148,7 @@ TEST_F(Rendering, SegmentIsTheSameDrawnEitherWay) {
 
 TEST_F(Rendering, SquareDrawsItsFourEdges) {
     show("S", polyhedron_from_rows(2, square_rows(10)), 65535, 0, 0, 0);
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     const guint32 red = pixel_of(65535, 0, 0);
     const PixelImage image = read();
     Pixels expected;
@@ -153,7 +160,7 @@ TEST_F(Rendering, SquareDrawsItsFourEdges) {
 
 // Each edge of a cube is reached from both facets that hold it.
 TEST_F(Rendering, CubeOutlineIsItsTwelveEdgesEachTwice) {
-    DimNP = 3;
+    viewer.state.DimNP = 3;
     Polyhedron* cube = polyhedron_from_rows(
         3, {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 4}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 4}, {1, 0, 0, 1, 0}, {1, 0, 0, -1, 4}});
     std::multiset<std::vector<std::int64_t>> edges;
@@ -177,13 +184,13 @@ TEST_F(Rendering, CubeOutlineIsItsTwelveEdgesEachTwice) {
     for (const auto& e : distinct) EXPECT_EQ(edges.count(e), 2u);
 
     show("C", cube, 0, 0, 65535, 0);
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     const PixelImage image = read();
     const guint32 blue = pixel_of(0, 0, 65535);
     for (const auto& e : distinct) {
         const std::int64_t mid[3] = {(e[0] + e[3]) / 2, (e[1] + e[4]) / 2, (e[2] + e[5]) / 2};
-        const PlanePoint p = project_point(mid, 3);
-        const CanvasPoint c = to_canvas(p.x, p.y);
+        const PlanePoint p = project_point(viewer, mid, 3);
+        const CanvasPoint c = to_canvas(viewer, p.x, p.y);
         bool near = false;
         for (int dc = -1; dc <= 1; ++dc)
             for (int dr = -1; dr <= 1; ++dr) near = near || image.at(c.column + dc, c.row + dr) == blue;
@@ -197,8 +204,9 @@ void draw_by_faces_of_faces(GdkDrawable* drawable, Polyhedron* p) {
     const unsigned k = p->Dimension - p->NbEq;
     if (k <= 1) {
         std::vector<PlanePoint> points;
-        for (unsigned r = 0; r < p->NbRays; ++r) points.push_back(project_vertex(p->Ray[r], static_cast<int>(p->Dimension)));
-        draw_plane_outline(drawable, points.data(), static_cast<int>(points.size()));
+        for (unsigned r = 0; r < p->NbRays; ++r)
+            points.push_back(project_vertex(viewer, p->Ray[r], static_cast<int>(p->Dimension)));
+        draw_plane_outline(viewer, drawable, points.data(), static_cast<int>(points.size()));
         return;
     }
     FaceNode* faces = polyhedron_faces(p);
@@ -237,43 +245,43 @@ TEST_F(Rendering, EdgesAreThoseOfTheFacesOfFacesRecursion) {
     };
     auto same_as_reference = [&](Polyhedron* p, const char* name) {
         clear_white();
-        draw_by_faces_of_faces(domain_pixmap, p);
+        draw_by_faces_of_faces(viewer.drawing.domain_pixmap, p);
         const Pixels expected = sorted(read().differing(white()));
         clear_white();
-        draw_polyhedron_outline(domain_pixmap, p);
+        draw_polyhedron_outline(viewer, viewer.drawing.domain_pixmap, p);
         EXPECT_FALSE(expected.empty()) << name;
         EXPECT_EQ(sorted(read().differing(white())), expected) << name;
     };
     set_view(-4, 16, -4, 16);
     for (const OutlineCase& c : cases) {
-        DimNP = static_cast<int>(c.dimension);
-        reset_axes();
+        viewer.state.DimNP = static_cast<int>(c.dimension);
+        reset_axes(viewer);
         Polyhedron* p = polyhedron_from_rows(c.dimension, c.rows);
         same_as_reference(p, c.name);
-        ProjectionAxes[0][0] = 0.5f;
-        ProjectionAxes[0][1] = 1.5f;
-        ProjectionAxes[1][0] = -1.0f;
+        viewer.projection.ProjectionAxes[0][0] = 0.5f;
+        viewer.projection.ProjectionAxes[0][1] = 1.5f;
+        viewer.projection.ProjectionAxes[1][0] = -1.0f;
         same_as_reference(p, c.name);
         Polyhedron_Free(p);
     }
-    reset_axes();
+    reset_axes(viewer);
 }
 
 // A polyhedron drawn once and freed: another one, at the same address or not,
 // is drawn from its own faces.
 TEST_F(Rendering, OutlineOfANewPolyhedronIsItsOwn) {
-    DimNP = 3;
+    viewer.state.DimNP = 3;
     set_view(-4, 16, -4, 16);
     Polyhedron* first = polyhedron_from_rows(3, {{1, 1, 0, 0, 0}, {1, 0, 1, 0, 0}, {1, 0, 0, 1, 0}, {1, -1, -1, -1, 5}});
-    draw_polyhedron_outline(domain_pixmap, first);
+    draw_polyhedron_outline(viewer, viewer.drawing.domain_pixmap, first);
     Polyhedron_Free(first);
     Polyhedron* second = polyhedron_from_rows(
         3, {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 4}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 4}, {1, 0, 0, 1, 0}, {1, 0, 0, -1, 4}});
     clear_white();
-    draw_by_faces_of_faces(domain_pixmap, second);
+    draw_by_faces_of_faces(viewer.drawing.domain_pixmap, second);
     const Pixels expected = sorted(read().differing(white()));
     clear_white();
-    draw_polyhedron_outline(domain_pixmap, second);
+    draw_polyhedron_outline(viewer, viewer.drawing.domain_pixmap, second);
     EXPECT_EQ(sorted(read().differing(white())), expected);
     Polyhedron_Free(second);
 }
@@ -285,39 +293,39 @@ TEST_F(Rendering, PointsOfANewDomainAreItsOwn) {
     for (std::int64_t side : sides) {
         SCOPED_TRACE(side);
         show("S", polyhedron_from_rows(2, square_rows(side)), 0, 0, 65535);
-        redraw_domains(domain_pixmap);
-        redraw_domains(domain_pixmap);
+        redraw_domains(viewer, viewer.drawing.domain_pixmap);
+        redraw_domains(viewer, viewer.drawing.domain_pixmap);
         const PixelImage image = read();
         const guint32 blue = pixel_of(0, 0, 65535);
         for (std::int64_t i = 0; i <= 6; ++i)
             for (std::int64_t j = 0; j <= 6; ++j) {
                 const std::int64_t point[2] = {i, j};
-                const PlanePoint p = project_point(point, 2);
-                const CanvasPoint c = to_canvas(p.x, p.y);
+                const PlanePoint p = project_point(viewer, point, 2);
+                const CanvasPoint c = to_canvas(viewer, p.x, p.y);
                 if (c.column < 0 || c.column >= width || c.row < 0 || c.row >= height) continue;
                 EXPECT_EQ(image.at(c.column, c.row) == blue, i <= side && j <= side) << i << "," << j;
             }
         clear_viewer_state();
-        DimNP = 2;
+        viewer.state.DimNP = 2;
     }
 }
 
 TEST_F(Rendering, SinglePointDomainIsOneMarkerInATwoByTwoView) {
     show("P", polyhedron_from_rows(2, {{0, 1, 0, -3}, {0, 0, 1, -4}}), 0, 65535, 0);
-    redraw_domains(domain_pixmap);
-    EXPECT_EQ(view_bounds[0], 2);
-    EXPECT_EQ(view_bounds[1], 4);
-    EXPECT_EQ(view_bounds[2], 3);
-    EXPECT_EQ(view_bounds[3], 5);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
+    EXPECT_EQ(viewer.state.view_bounds[0], 2);
+    EXPECT_EQ(viewer.state.view_bounds[1], 4);
+    EXPECT_EQ(viewer.state.view_bounds[2], 3);
+    EXPECT_EQ(viewer.state.view_bounds[3], 5);
     const PixelImage image = read();
     EXPECT_EQ(sorted(image.differing(white())), marker_pixels({230, 230}));
     EXPECT_EQ(image.count(pixel_of(0, 65535, 0)), 45);
 }
 
 TEST_F(Rendering, NothingShownLeavesAWhiteCanvas) {
-    gdk_draw_rectangle(domain_pixmap, domain_gc, TRUE, 0, 0, width, height);
+    gdk_draw_rectangle(viewer.drawing.domain_pixmap, viewer.drawing.domain_gc, TRUE, 0, 0, width, height);
     push_entry("M", polyhedron_from_rows(2, square_rows(3)));
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     EXPECT_TRUE(read().differing(white()).empty());
 }
 
@@ -349,11 +357,11 @@ TEST_F(Rendering, BlendIsATruncatedRunningAverageInListOrder) {
         }
         const std::int64_t p[2] = {1, 1};
         for (std::size_t k = 0; k < entries.size(); ++k) {
-            const GdkColor blended = blended_colour(entries[k], p);
+            const GdkColor blended = blended_colour(viewer, entries[k], p);
             EXPECT_EQ((Rgb{blended.red, blended.green, blended.blue}), c.expected[k]) << "pass of D" << k;
         }
         clear_viewer_state();
-        DimNP = 2;
+        viewer.state.DimNP = 2;
     }
 }
 
@@ -381,19 +389,19 @@ TEST_F(Rendering, LineBlendIsThePointByPointBlend) {
     }
     for (DomainEntry* e : entries) {
         SCOPED_TRACE(e->name);
-        const std::vector<BlendSource> sources = blend_sources(e);
+        const std::vector<BlendSource> sources = blend_sources(viewer, e);
         LineBlend line(colour_of(e->color), sources, 2);
         for (std::int64_t i = -3; i <= 15; ++i)
             for (std::int64_t j = -3; j <= 15; ++j) {
                 const std::int64_t x[2] = {i, j};
-                const GdkColor expected = blended_colour(e, x), got = line.colour(x);
+                const GdkColor expected = blended_colour(viewer, e, x), got = line.colour(x);
                 ASSERT_EQ((Rgb{got.red, got.green, got.blue}), (Rgb{expected.red, expected.green, expected.blue}))
                     << "(" << i << "," << j << ")";
                 const __int128 change = line.next_change(x);
                 ASSERT_GT(change, j);
                 for (std::int64_t k = j + 1; k < change && k <= 15; ++k) {
                     const std::int64_t y[2] = {i, k};
-                    const GdkColor later = blended_colour(e, y);
+                    const GdkColor later = blended_colour(viewer, e, y);
                     ASSERT_EQ((Rgb{later.red, later.green, later.blue}), (Rgb{expected.red, expected.green, expected.blue}))
                         << "(" << i << "," << k << ") in the stretch from (" << i << "," << j << ")";
                 }
@@ -407,21 +415,21 @@ TEST_F(Rendering, BlendedColoursReadBack) {
     // A: 0 <= i <= 4, j = 0 (red); B: i = 4, 0 <= j <= 4 (blue); they share (4,0).
     DomainEntry* b = show("B", polyhedron_from_rows(2, {{0, 1, 0, -4}, {1, 0, 1, 0}, {1, 0, -1, 4}}), 0, 0, 65535);
     show("A", polyhedron_from_rows(2, {{0, 0, 1, 0}, {1, 1, 0, 0}, {1, -1, 0, 4}}), 65535, 0, 0);
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     const std::int64_t shared[2] = {4, 0}, only_a[2] = {0, 0}, only_b[2] = {4, 4};
     auto pixel_at = [&](const std::int64_t* point) {
-        const PlanePoint p = project_point(point, 2);
-        const CanvasPoint c = to_canvas(p.x, p.y);
+        const PlanePoint p = project_point(viewer, point, 2);
+        const CanvasPoint c = to_canvas(viewer, p.x, p.y);
         return read().at(c.column, c.row);
     };
     EXPECT_EQ(pixel_at(shared), pixel_of(32767, 0, 32767));
     EXPECT_EQ(pixel_at(only_a), pixel_of(65535, 0, 0));
     EXPECT_EQ(pixel_at(only_b), pixel_of(0, 0, 65535));
     // Off both outlines, inside the shared point's marker.
-    const CanvasPoint centre = to_canvas(4, 0);
+    const CanvasPoint centre = to_canvas(viewer, 4, 0);
     EXPECT_EQ(read().at(centre.column - 2, centre.row - 2), pixel_of(32767, 0, 32767));
     b->view->show_points = 0;
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     EXPECT_EQ(read().at(centre.column - 2, centre.row - 2), pixel_of(65535, 0, 0));
     EXPECT_EQ(read().count(pixel_of(32767, 0, 32767)), 0);
     EXPECT_EQ(read().count(pixel_of(0, 0, 65535)) > 0, true);
@@ -453,24 +461,24 @@ TEST_F(Rendering, DenseRunsPaintTheSamePixelsAsMarkerByMarker) {
         {"sparse square", 2, {{square_rows(4), red}}},
         {"thin diagonal band", 2, {{{{1, 1, -1, 0}, {1, -1, 1, 1}, {1, 1, 0, 0}, {1, -1, 0, 300}}, red}}},
     };
-    const int threshold = marker_cover_threshold;
+    const int threshold = viewer.marker_cover_threshold;
     for (const CoverScene& scene : scenes) {
         SCOPED_TRACE(scene.name);
-        DimNP = scene.dimensions;
+        viewer.state.DimNP = scene.dimensions;
         show_scene(scene);
-        marker_cover_threshold = 1 << 30;
-        redraw_domains(domain_pixmap);
+        viewer.marker_cover_threshold = 1 << 30;
+        redraw_domains(viewer, viewer.drawing.domain_pixmap);
         const std::vector<guint32> marker_by_marker = picture();
-        marker_cover_threshold = 1;
-        redraw_domains(domain_pixmap);
+        viewer.marker_cover_threshold = 1;
+        redraw_domains(viewer, viewer.drawing.domain_pixmap);
         const std::vector<guint32> covered = picture();
-        marker_cover_threshold = threshold;
+        viewer.marker_cover_threshold = threshold;
         EXPECT_GT(std::count(covered.begin(), covered.end(), white()), 0);
         EXPECT_LT(std::count(covered.begin(), covered.end(), white()), width * height);
         EXPECT_EQ(pixels_differing(covered, marker_by_marker), 0);
         clear_viewer_state();
     }
-    DimNP = 2;
+    viewer.state.DimNP = 2;
 }
 
 // Where many points share a marker (more points than pixels along the last
@@ -531,11 +539,11 @@ TEST_F(Rendering, SkippedRepeatsPaintTheSamePixelsAsEveryPoint) {
     };
     for (const Scene& scene : scenes) {
         SCOPED_TRACE(scene.name);
-        DimNP = scene.domains.front().dimensions;
-        reset_axes();
+        viewer.state.DimNP = scene.domains.front().dimensions;
+        reset_axes(viewer);
         if (scene.rotated) {
-            ProjectionAxes[0][0] = 0.9f, ProjectionAxes[0][1] = 0.3f;
-            ProjectionAxes[1][0] = -0.2f, ProjectionAxes[1][1] = 1.1f;
+            viewer.projection.ProjectionAxes[0][0] = 0.9f, viewer.projection.ProjectionAxes[0][1] = 0.3f;
+            viewer.projection.ProjectionAxes[1][0] = -0.2f, viewer.projection.ProjectionAxes[1][1] = 1.1f;
         }
         int k = 0;
         for (const Shown& shown : scene.domains) {
@@ -547,18 +555,18 @@ TEST_F(Rendering, SkippedRepeatsPaintTheSamePixelsAsEveryPoint) {
             }
             show("D" + std::to_string(k++), domain, shown.colour[0], shown.colour[1], shown.colour[2]);
         }
-        marker_run_skipping = false;
-        redraw_domains(domain_pixmap);
+        viewer.marker_run_skipping = false;
+        redraw_domains(viewer, viewer.drawing.domain_pixmap);
         const std::vector<guint32> every_point = picture();
-        marker_run_skipping = true;
-        redraw_domains(domain_pixmap);
+        viewer.marker_run_skipping = true;
+        redraw_domains(viewer, viewer.drawing.domain_pixmap);
         const std::vector<guint32> skipping = picture();
         EXPECT_LT(std::count(skipping.begin(), skipping.end(), white()), width * height);
         EXPECT_EQ(pixels_differing(skipping, every_point), 0);
         clear_viewer_state();
     }
-    DimNP = 2;
-    reset_axes();
+    viewer.state.DimNP = 2;
+    reset_axes(viewer);
 }
 
 // Two billion points on a few hundred pixels: the redraw costs the pixels,
@@ -567,10 +575,11 @@ TEST_F(Rendering, BillionsOfPointsDrawInAMoment) {
     show("Long", polyhedron_from_rows(2, {{1, 1, 0, 0}, {1, -1, 0, 1}, {1, 0, 1, 0}, {1, 0, -1, 1000000000}}), 0, 0,
          65535);
     const auto start = std::chrono::steady_clock::now();
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    const CanvasPoint top = to_canvas(project_point(std::array<std::int64_t, 2>{1, 1000000000}.data(), 2).x,
-                                      project_point(std::array<std::int64_t, 2>{1, 1000000000}.data(), 2).y);
+    const CanvasPoint top =
+        to_canvas(viewer, project_point(viewer, std::array<std::int64_t, 2>{1, 1000000000}.data(), 2).x,
+                  project_point(viewer, std::array<std::int64_t, 2>{1, 1000000000}.data(), 2).y);
     EXPECT_EQ(read().at(top.column, top.row), pixel_of(0, 0, 65535));
 }
 
@@ -580,7 +589,7 @@ TEST_F(Rendering, TrillionPointBoxDrawsInAMoment) {
     show("Box", polyhedron_from_rows(2, {{1, 1, 0, 0}, {1, -1, 0, 1000000}, {1, 0, 1, 0}, {1, 0, -1, 1000000}}), 0,
          65535, 0);
     const auto start = std::chrono::steady_clock::now();
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     const PixelImage image = read();
     const guint32 green = pixel_of(0, 65535, 0);
@@ -606,12 +615,12 @@ TEST_F(Rendering, TrillionPointBoxesUnderAnyAxesDrawInAMoment) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        DimNP = static_cast<int>(c.dimension);
-        reset_axes();
-        if (c.turned) ProjectionAxes[0][0] = 0.93f, ProjectionAxes[0][1] = 0.27f;
+        viewer.state.DimNP = static_cast<int>(c.dimension);
+        reset_axes(viewer);
+        if (c.turned) viewer.projection.ProjectionAxes[0][0] = 0.93f, viewer.projection.ProjectionAxes[0][1] = 0.27f;
         show("Box", polyhedron_from_rows(c.dimension, c.rows), 0, 65535, 0);
         const auto start = std::chrono::steady_clock::now();
-        redraw_domains(domain_pixmap);
+        redraw_domains(viewer, viewer.drawing.domain_pixmap);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
         const PixelImage image = read();
         // The middle of the picture is covered; the corner beyond the margin is not.
@@ -619,8 +628,8 @@ TEST_F(Rendering, TrillionPointBoxesUnderAnyAxesDrawInAMoment) {
         EXPECT_EQ(image.at(2, 2), white());
         clear_viewer_state();
     }
-    DimNP = 2;
-    reset_axes();
+    viewer.state.DimNP = 2;
+    reset_axes(viewer);
 }
 
 // An Escape key press as the X server would queue it for a viewer window.
@@ -641,8 +650,8 @@ void queue_escape_press() {
 // moving the markers both ways) stops at the user's Escape, outlines drawn,
 // and says so; a short redraw never looks at the key.
 TEST_F(Rendering, EscapeStopsALongRedraw) {
-    DimNP = 3;
-    reset_axes();
+    viewer.state.DimNP = 3;
+    reset_axes(viewer);
     show("Huge", polyhedron_from_rows(3, {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 9999}, {1, 0, 1, 0, 0}, {1, 0, -1, 0, 9999},
                                           {1, 0, 0, 1, 0}, {1, 0, 0, -1, 9999}}),
          0, 0, 65535);
@@ -651,28 +660,28 @@ TEST_F(Rendering, EscapeStopsALongRedraw) {
          65535, 0, 0);
     queue_escape_press();
     const auto start = std::chrono::steady_clock::now();
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     const auto spent = std::chrono::steady_clock::now() - start;
     EXPECT_GE(spent, std::chrono::milliseconds(redraw_patience_ms));
     EXPECT_LT(spent, std::chrono::seconds(10));
     const PixelImage image = read();
-    if (label_font) {
+    if (viewer.drawing.label_font) {
         EXPECT_GT(image.count(pixel_of(65535, 0, 0)), 20) << "the notice";
     }
     // The next redraw starts afresh: stopped again by the next Escape.
     queue_escape_press();
     const auto again = std::chrono::steady_clock::now();
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::seconds(10));
     clear_viewer_state();
 
-    DimNP = 2;
-    reset_axes();
+    viewer.state.DimNP = 2;
+    reset_axes(viewer);
     show("Small", polyhedron_from_rows(2, square_rows(40)), 0, 0, 65535);
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     const std::vector<guint32> whole = picture();
     queue_escape_press();
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     EXPECT_TRUE(picture() == whole);
     Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
     XEvent left;
@@ -680,25 +689,25 @@ TEST_F(Rendering, EscapeStopsALongRedraw) {
 }
 
 TEST_F(Rendering, MarkLabelSitsRightOfTheMarkerOnItsRow) {
-    if (!label_font) GTEST_SKIP() << "no label font on this display";
+    if (!viewer.drawing.label_font) GTEST_SKIP() << "no label font on this display";
     const std::int64_t point[2] = {2, -1};
-    EXPECT_EQ(mark_label(point), "(2,-1)");
-    DimNP = 3;
+    EXPECT_EQ(mark_label(viewer, point), "(2,-1)");
+    viewer.state.DimNP = 3;
     const std::int64_t point3[3] = {-7, 0, 12};
-    EXPECT_EQ(mark_label(point3), "(-7,0,12)");
-    DimNP = 2;
+    EXPECT_EQ(mark_label(viewer, point3), "(-7,0,12)");
+    viewer.state.DimNP = 2;
     set_view(0, 4, -3, 1);
     MarkedPoint mark{{2, -1}, nullptr};
-    draw_marks(domain_pixmap, &mark);
-    const PlanePoint position = canvas_position(2, -1);
-    const CanvasPoint centre = to_canvas(2, -1);
+    draw_marks(viewer, viewer.drawing.domain_pixmap, &mark);
+    const PlanePoint position = canvas_position(viewer, 2, -1);
+    const CanvasPoint centre = to_canvas(viewer, 2, -1);
     const int text_left = static_cast<int>(position.x + 4);
     const guint32 blue = pixel_of(0, 0, 65535);
     const PixelImage image = read();
     const Pixels marker = marker_pixels(centre);
     // The digit 2 after the parenthesis stands on the baseline, the point's row.
-    const int two_begin = text_left + gdk_string_width(label_font, "(");
-    const int two_end = text_left + gdk_string_width(label_font, "(2");
+    const int two_begin = text_left + gdk_string_width(viewer.drawing.label_font, "(");
+    const int two_end = text_left + gdk_string_width(viewer.drawing.label_font, "(2");
     int text_pixels = 0, leftmost = width, lowest_of_two = -1;
     for (const auto& [c, r] : image.differing(white())) {
         EXPECT_EQ(image.at(c, r), blue);
@@ -719,17 +728,17 @@ TEST_F(Rendering, PointContextsAreReusedAndBounded) {
     for (int k = 0; k < point_gc_capacity + 6; ++k)
         entries.push_back(show("P" + std::to_string(k), polyhedron_from_rows(2, {{0, 1, 0, -k}, {0, 0, 1, 0}}),
                                static_cast<guint16>(1000 * k), 0, 0));
-    redraw_domains(domain_pixmap);
-    EXPECT_EQ(point_gcs_held(), point_gc_capacity);
-    for (int round = 0; round < 5; ++round) redraw_domains(domain_pixmap);
-    EXPECT_EQ(point_gcs_held(), point_gc_capacity);
-    release_point_gcs();
-    EXPECT_EQ(point_gcs_held(), 0);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
+    EXPECT_EQ(point_gcs_held(viewer), point_gc_capacity);
+    for (int round = 0; round < 5; ++round) redraw_domains(viewer, viewer.drawing.domain_pixmap);
+    EXPECT_EQ(point_gcs_held(viewer), point_gc_capacity);
+    release_point_gcs(viewer);
+    EXPECT_EQ(point_gcs_held(viewer), 0);
     clear_viewer_state();
-    DimNP = 2;
+    viewer.state.DimNP = 2;
     show("S", polyhedron_from_rows(2, square_rows(30)), 0, 0, 0);
-    for (int round = 0; round < 5; ++round) redraw_domains(domain_pixmap);
-    EXPECT_EQ(point_gcs_held(), 1);
+    for (int round = 0; round < 5; ++round) redraw_domains(viewer, viewer.drawing.domain_pixmap);
+    EXPECT_EQ(point_gcs_held(viewer), 1);
 }
 
 // What a painter is asked, in order: the call's kind and colour.
@@ -760,7 +769,7 @@ TEST_F(Rendering, PainterIsCalledInDrawingOrder) {
     g->view->marked = new MarkedPoint{{1, 2}, nullptr};
     show("R", polyhedron_from_rows(2, {{0, 0, 1, -5}, {1, 1, 0, 0}, {1, -1, 0, 4}}), 65535, 0, 0);
     RecordingPainter recorder;
-    paint_domains(recorder, width, height);
+    paint_domains(viewer, recorder, width, height);
     std::vector<std::pair<std::string, Rgb>> kinds;
     for (const auto& call : recorder.calls) {
         EXPECT_GT(call.count, 0) << call.kind;
@@ -771,11 +780,11 @@ TEST_F(Rendering, PainterIsCalledInDrawingOrder) {
         {"markers", green}, {"markers", blue}, {"label", blue}};
     EXPECT_EQ(kinds, expected);
     // The same calls through the canvas painter give the redraw's picture.
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     const std::vector<guint32> redrawn = picture();
     clear_white();
-    GdkPainter canvas(domain_pixmap, label_font);
-    paint_domains(canvas, width, height);
+    GdkPainter canvas(viewer, viewer.drawing.domain_pixmap, viewer.drawing.label_font);
+    paint_domains(viewer, canvas, width, height);
     EXPECT_TRUE(picture() == redrawn);
 }
 
@@ -801,28 +810,28 @@ TEST_F(Rendering, DeferredFillsPaintTheSamePixelsAsImmediateOnes) {
     };
     for (const CoverScene& scene : scenes) {
         SCOPED_TRACE(scene.name);
-        DimNP = scene.dimensions;
+        viewer.state.DimNP = scene.dimensions;
         show_scene(scene);
-        shown_domains()->view->marked = new MarkedPoint{{3, 2, 3}, nullptr};
-        redraw_domains(domain_pixmap);
+        viewer.state.registries->DomainList->view->marked = new MarkedPoint{{3, 2, 3}, nullptr};
+        redraw_domains(viewer, viewer.drawing.domain_pixmap);
         const std::vector<guint32> deferred = picture();
         clear_white();
         {
-            GdkPainter immediate(domain_pixmap, label_font);
-            paint_domains(immediate, width, height);
+            GdkPainter immediate(viewer, viewer.drawing.domain_pixmap, viewer.drawing.label_font);
+            paint_domains(viewer, immediate, width, height);
         }
         const std::vector<guint32> one_by_one = picture();
         EXPECT_GT(std::count(one_by_one.begin(), one_by_one.end(), white()), 0);
         EXPECT_EQ(pixels_differing(deferred, one_by_one), 0);
         clear_viewer_state();
     }
-    DimNP = 2;
+    viewer.state.DimNP = 2;
 
     // Painter calls of 300 colours, markers and spans across the edges, a
     // line and a label drawn between them.
     auto paint = [&](bool defer) {
         clear_white();
-        GdkPainter painter(domain_pixmap, label_font);
+        GdkPainter painter(viewer, viewer.drawing.domain_pixmap, viewer.drawing.label_font);
         if (defer) painter.defer_fills();
         for (int k = 0; k < 600; ++k) {
             const GdkColor colour = {0, static_cast<guint16>((k % 300) * 211), static_cast<guint16>(k * 37 % 65536),
@@ -846,11 +855,11 @@ TEST_F(Rendering, DeferredFillsPaintTheSamePixelsAsImmediateOnes) {
 // bounded size, and every point's marker is among them.
 TEST_F(Rendering, MarkerBatchesAreBounded) {
     show("T", polyhedron_from_rows(2, {{1, 1, 0, 0}, {1, 0, 1, 0}, {1, -1, -1, 300}}), 0, 0, 65535, 1);
-    const int threshold = marker_cover_threshold;
-    marker_cover_threshold = 1 << 30;
+    const int threshold = viewer.marker_cover_threshold;
+    viewer.marker_cover_threshold = 1 << 30;
     RecordingPainter recorder;
-    paint_domains(recorder, width, height);
-    marker_cover_threshold = threshold;
+    paint_domains(viewer, recorder, width, height);
+    viewer.marker_cover_threshold = threshold;
     int markers = 0, largest = 0;
     for (const auto& call : recorder.calls)
         if (call.kind == "markers") markers += call.count, largest = std::max(largest, call.count);
@@ -878,13 +887,13 @@ TEST_F(Rendering, CubesAreDrawnEdgeByEdgeOnce) {
     const std::pair<unsigned, int> cubes[] = {{2, 4}, {3, 12}, {4, 32}, {7, 448}, {10, 5120}};
     for (const auto& [dimension, edges] : cubes) {
         SCOPED_TRACE(dimension);
-        DimNP = static_cast<int>(dimension);
-        reset_axes();
+        viewer.state.DimNP = static_cast<int>(dimension);
+        reset_axes(viewer);
         set_view(-2, 40, -2, 30);
         Polyhedron* cube = polyhedron_from_rows(dimension, unit_cube_rows(dimension));
         RecordingPainter recorder;
         const auto start = std::chrono::steady_clock::now();
-        paint_polyhedron_outline(recorder, GdkColor{0, 0, 0, 0}, cube);
+        paint_polyhedron_outline(viewer, recorder, GdkColor{0, 0, 0, 0}, cube);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
         int drawn = 0;
         for (const auto& call : recorder.calls) {
@@ -894,8 +903,8 @@ TEST_F(Rendering, CubesAreDrawnEdgeByEdgeOnce) {
         EXPECT_EQ(drawn, edges);
         Polyhedron_Free(cube);
     }
-    DimNP = 2;
-    reset_axes();
+    viewer.state.DimNP = 2;
+    reset_axes(viewer);
 }
 
 struct PolylineCase {
@@ -927,7 +936,7 @@ TEST_F(Rendering, GiftWrappingPolyline) {
     for (const PolylineCase& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::pair<int, int>> got;
-        for (const CanvasPoint& p : plane_outline_polyline(c.points.data(), static_cast<int>(c.points.size())))
+        for (const CanvasPoint& p : plane_outline_polyline(viewer, c.points.data(), static_cast<int>(c.points.size())))
             got.push_back({p.column, p.row});
         EXPECT_EQ(got, c.expected);
     }
@@ -938,12 +947,12 @@ TEST_F(Rendering, OutlineOfMoreThanAThousandPointsIsSound) {
     std::vector<PlanePoint> circle;
     for (int k = 0; k < 3000; ++k)
         circle.push_back({static_cast<float>(std::cos(k * 0.0020943951)), static_cast<float>(std::sin(k * 0.0020943951))});
-    std::vector<CanvasPoint> line = plane_outline_polyline(circle.data(), static_cast<int>(circle.size()));
+    std::vector<CanvasPoint> line = plane_outline_polyline(viewer, circle.data(), static_cast<int>(circle.size()));
     ASSERT_GE(line.size(), 3u);
     EXPECT_LE(line.size(), circle.size() + 2);
     EXPECT_EQ(line.front().column, line.back().column);
     EXPECT_EQ(line.front().row, line.back().row);
-    draw_plane_outline(domain_pixmap, circle.data(), static_cast<int>(circle.size()));
+    draw_plane_outline(viewer, viewer.drawing.domain_pixmap, circle.data(), static_cast<int>(circle.size()));
     EXPECT_FALSE(read().differing(white()).empty());
 }
 
@@ -956,38 +965,38 @@ TEST_F(Rendering, CanvasImageAfterAResize) {
     while (gtk_events_pending()) gtk_main_iteration();
     ASSERT_EQ(area->allocation.width, 500);
     ASSERT_EQ(area->allocation.height, 400);
-    GdkGC* before = domain_gc;
+    GdkGC* before = viewer.drawing.domain_gc;
     g_object_ref(before);
     g_object_ref(domain_pixmap_);
-    domain_canvas = area;
-    make_canvas_image();
-    EXPECT_NE(domain_gc, before);
+    viewer.drawing.domain_canvas = area;
+    make_canvas_image(viewer);
+    EXPECT_NE(viewer.drawing.domain_gc, before);
     g_object_unref(before);
-    EXPECT_EQ(canvas_width, 500);
-    EXPECT_EQ(canvas_height, 400);
+    EXPECT_EQ(viewer.projection.canvas_width, 500);
+    EXPECT_EQ(viewer.projection.canvas_height, 400);
     int w = 0, h = 0;
-    gdk_drawable_get_size(domain_pixmap, &w, &h);
+    gdk_drawable_get_size(viewer.drawing.domain_pixmap, &w, &h);
     EXPECT_EQ(w, 500);
     EXPECT_EQ(h, 400);
     {
-        PixelImage image(domain_pixmap, 500, 400);
+        PixelImage image(viewer.drawing.domain_pixmap, 500, 400);
         EXPECT_TRUE(image.differing(white()).empty());
     }
     GdkGCValues values;
-    gdk_gc_get_values(domain_gc, &values);
+    gdk_gc_get_values(viewer.drawing.domain_gc, &values);
     EXPECT_EQ(values.foreground.pixel, pixel_of(0, 0, 0));
     // Redraws then target the new image and queue the canvas.
     show("S", polyhedron_from_rows(2, square_rows(2)), 0, 0, 0, 0);
-    redraw_domains(domain_pixmap);
+    redraw_domains(viewer, viewer.drawing.domain_pixmap);
     {
-        PixelImage image(domain_pixmap, 500, 400);
+        PixelImage image(viewer.drawing.domain_pixmap, 500, 400);
         EXPECT_EQ(image.at(30, 370), pixel_of(0, 0, 0));
         EXPECT_EQ(image.at(470, 30), pixel_of(0, 0, 0));
     }
-    g_object_unref(domain_pixmap);
-    domain_pixmap = domain_pixmap_;
-    domain_canvas = nullptr;
+    g_object_unref(viewer.drawing.domain_pixmap);
+    viewer.drawing.domain_pixmap = domain_pixmap_;
+    viewer.drawing.domain_canvas = nullptr;
     gtk_widget_destroy(window);
 }
 
-}  // namespace
+}   // namespace

@@ -31,24 +31,30 @@ Registries& viewer_test_store() {
     return store;
 }
 
+Viewer& test_viewer() {
+    static Viewer viewer;
+    return viewer;
+}
+
 DomainEntry* push_entry(const std::string& name, Polyhedron* domain, unsigned short red, unsigned short green,
                         unsigned short blue) {
     GdkColor colour = {0, red, green, blue};
     if (gdk_display_get_default()) gdk_colormap_alloc_color(gdk_colormap_get_system(), &colour, FALSE, TRUE);
     Registries& store = viewer_test_store();
-    viewer_state.registries = &store;
+    test_viewer().state.registries = &store;
     auto* entry = new DomainEntry{name, nullptr, domain, gdk_color_copy(&colour), nullptr, store.DomainList};
     store.DomainList = entry;
     return entry;
 }
 
 void clear_viewer_state() {
+    Viewer& viewer = test_viewer();
     release_store(viewer_test_store());
-    drop_derived_domains();
-    release_domain(Contexte);
-    context_state = ContextState{};
-    viewer_state = ViewerState{};
-    viewer_state.registries = &viewer_test_store();
+    drop_derived_domains(viewer);
+    release_domain(viewer.context.Contexte);
+    viewer.context = ContextState{};
+    viewer.state = ViewerState{};
+    viewer.state.registries = &viewer_test_store();
 }
 
 std::vector<std::vector<std::int64_t>> vertices_of(const Polyhedron* p) {

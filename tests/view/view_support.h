@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "store/registry.h"
+#include "view/viewer.h"
 #include "tests/support/capture.h"
 
 using Rows = std::vector<std::vector<std::int64_t>>;
@@ -20,6 +21,8 @@ Polyhedron* union_of(std::vector<Polyhedron*> polyhedra);
 
 // The store the viewer tests show (the viewer's shown store).
 Registries& viewer_test_store();
+// The viewer the tests of the view draw with; it shows that store.
+Viewer& test_viewer();
 // A new entry at the head of that store's DomainList, coloured with the given channels.
 DomainEntry* push_entry(const std::string& name, Polyhedron* domain, unsigned short red = 0,
                         unsigned short green = 0, unsigned short blue = 0);
