@@ -124,6 +124,9 @@ void prepare_interrupts(Session& session, const CommandLine& line) {
 
 }  // namespace
 
+// The GTK thread is one per process (one X connection, one toolkit loop); it
+// draws each session's viewer, which its callbacks reach through the windows
+// they were connected with.
 gpointer gui_thread_main(gpointer) {
     gdk_threads_enter();
     gtk_main();

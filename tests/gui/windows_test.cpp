@@ -116,8 +116,8 @@ protected:
     }
 };
 
-// The viewer can only be started once per process, so the first start is
-// checked by whichever test gets there first.
+// The shared session's windows are made at its first start and never rebuilt,
+// so the first start is checked by whichever test gets there first.
 void check_first_start_once() {
     static bool checked = false;
     if (checked) return;
