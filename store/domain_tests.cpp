@@ -7,16 +7,20 @@
 #include "store/domain_tests.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <optional>
 #include <vector>
 
 #include "base/error_report.h"
+#include "store/analysis_worker.h"
+#include "store/domain_work.h"
 #include "store/exact_check.h"
 #include "store/loop_nest.h"
 #include "store/operations.h"
 #include "store/work_deadline.h"
 #include "store/work_space.h"
+#include "store/worker_problem.h"
 
 namespace {
 
@@ -183,35 +187,28 @@ Search some_point(const Polyhedron* p, Point& x, CancelCheck* watch) {
     return found;
 }
 
-class Answer {
-public:
-    Answer(StatementReport& report, std::string what, WorkDeadline& watch)
-        : report_(report), what_(std::move(what)), watch_(watch) {}
-    // False, once told, when the search failed.
-    bool usable(Search s) {
-        if (s == Search::beyond_64_bits) report_error(report_, "64-bit overflow in " + what_ + " - command ignored");
-        if (s == Search::polylib_failed) report_polylib_failure(report_, what_);
-        if (s == Search::stopped) report_error(report_, watch_.stopped(what_));
-        return s == Search::found || s == Search::none;
+// What a test found, or why it has no answer.
+enum class Verdict { holds, fails, beyond_64_bits, polylib_failed, stopped };
+
+std::optional<Verdict> failure_of(Search s) {
+    switch (s) {
+    case Search::found:
+    case Search::none: return std::nullopt;
+    case Search::beyond_64_bits: return Verdict::beyond_64_bits;
+    case Search::polylib_failed: return Verdict::polylib_failed;
+    case Search::stopped: return Verdict::stopped;
     }
-    CancelCheck* watch() { return &watch_; }
-    void overflow() { report_error(report_, "64-bit overflow in " + what_ + " - command ignored"); }
-    void polylib_failed() { report_polylib_failure(report_, what_); }
+    return Verdict::polylib_failed;
+}
 
-private:
-    StatementReport& report_;
-    std::string what_;
-    WorkDeadline& watch_;
-};
-
-std::optional<bool> union_is_empty(Answer& answer, const Polyhedron* domain) {
+Verdict union_is_empty(const Polyhedron* domain, CancelCheck* watch) {
     Point x;
     for (const Polyhedron* p = domain; p; p = p->next) {
-        Search s = some_point(p, x, answer.watch());
-        if (!answer.usable(s)) return std::nullopt;
-        if (s == Search::found) return false;
+        Search s = some_point(p, x, watch);
+        if (auto failure = failure_of(s)) return *failure;
+        if (s == Search::found) return Verdict::fails;
     }
-    return true;
+    return Verdict::holds;
 }
 
 // Whether each piece of `a` lies inside one piece of `b` as a rational set:
@@ -233,33 +230,79 @@ bool rationally_inside(const Polyhedron* a, const Polyhedron* b) {
 // integer points: c >= 0 becomes c <= -1) is searched, and a point found
 // there, in a and not in b, answers no. Only a difference without points
 // needs the exact check the difference statement makes.
-std::optional<bool> included(Answer& answer, const Polyhedron* a, const Polyhedron* b) {
-    if (rationally_inside(a, b)) return true;
+Verdict included(const Polyhedron* a, const Polyhedron* b, CancelCheck* watch) {
+    if (rationally_inside(a, b)) return Verdict::holds;
     Polyhedron* difference = nullptr;
     auto* first = const_cast<Polyhedron*>(a);
     auto* second = const_cast<Polyhedron*>(b);
-    if (!polylib_guarded([&] { difference = DomainDifference(first, second, working_rows); })) {
-        answer.polylib_failed();
-        return std::nullopt;
-    }
+    if (!polylib_guarded([&] { difference = DomainDifference(first, second, working_rows); }))
+        return Verdict::polylib_failed;
     DomainPtr owned(difference);
     Point x;
     bool searched = true;
     for (const Polyhedron* p = difference; p && searched; p = p->next) {
-        Search s = some_point(p, x, answer.watch());
-        if (s == Search::found && in_union(a, x) && !in_union(b, x)) return false;
-        if (s == Search::stopped) {
-            answer.usable(s);
-            return std::nullopt;
-        }
+        Search s = some_point(p, x, watch);
+        if (s == Search::found && in_union(a, x) && !in_union(b, x)) return Verdict::fails;
+        if (s == Search::stopped) return Verdict::stopped;
         searched = s == Search::none;
     }
-    if (difference && !exact_binop_result("diff", difference, a, b)) {
-        answer.overflow();
-        return std::nullopt;
+    if (difference && !exact_binop_result("diff", difference, a, b)) return Verdict::beyond_64_bits;
+    if (searched) return Verdict::holds;
+    return union_is_empty(difference, watch);
+}
+
+Verdict verdict_of(DomainTest test, const Polyhedron* a, const Polyhedron* b, CancelCheck* watch) {
+    if (test == DomainTest::empty) return union_is_empty(a, watch);
+    Verdict v = included(a, b, watch);
+    if (v == Verdict::holds && test == DomainTest::equal) v = included(b, a, watch);
+    return v;
+}
+
+// Runs in the worker: the test, its search bounded by the analysis time
+// limit it is sent. False when PolyLib failed (the worker then tells
+// whether an allocation failed at the budget); else the verdict on
+// standard output.
+bool domain_test_job(const std::string& bytes) {
+    ProblemReader reader(bytes);
+    std::int64_t test = 0, limit_ms = 0;
+    DomainPtr a, b;
+    if (!reader.number(test) || test < 0 || test > static_cast<std::int64_t>(DomainTest::equal) ||
+        !reader.number(limit_ms) || !read_union(reader, a) || !read_union(reader, b))
+        return false;
+    WorkDeadline watch(nullptr, std::chrono::milliseconds(limit_ms));
+    Verdict v = verdict_of(static_cast<DomainTest>(test), a.get(), b.get(), &watch);
+    if (v == Verdict::polylib_failed) return false;
+    ProblemWriter answer;
+    answer.number(static_cast<std::int64_t>(v));
+    std::string text = answer.take();
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+}
+
+// The test in the worker: Ctrl-C kills it at once. The outcome of a run
+// that did not finish is told as a contained analysis's, with the time
+// limit the search had.
+std::optional<Verdict> verdict_in_worker(StoreSession& session, DomainTest test, const Polyhedron* a,
+                                         const Polyhedron* b, const std::string& what) {
+    ProblemWriter problem;
+    problem.number(static_cast<std::int64_t>(test));
+    problem.number(session.analysis_time_limit.count());
+    write_union(problem, a);
+    write_union(problem, test == DomainTest::empty ? nullptr : b);
+    std::fflush(session.report.out);
+    ContainedResult run = run_in_worker(domain_test_job, problem.take(), domain_work_time_limit, session.reader);
+    std::int64_t v = -1;
+    if (run.outcome == ContainedOutcome::Finished) {
+        ProblemReader reader(run.output);
+        if (reader.number(v) && v >= 0 && v <= static_cast<std::int64_t>(Verdict::stopped) &&
+            v != static_cast<std::int64_t>(Verdict::polylib_failed))
+            return static_cast<Verdict>(v);
+        run.outcome = ContainedOutcome::ExitedEarly;
     }
-    if (searched) return true;
-    return union_is_empty(answer, difference);
+    if (run.outcome == ContainedOutcome::LibraryFailed)
+        report_polylib_failure(session.report, what);
+    else
+        report_error(session.report, contained_failure_message(run, what, session.analysis_time_limit));
+    return std::nullopt;
 }
 
 std::size_t union_rows(const Polyhedron* domain) {
@@ -306,15 +349,27 @@ void print_domain_test(StoreSession& session, DomainTest test, const std::string
         report_error(report, what + " " + *problem + " - command ignored");
         return;
     }
+    const Polyhedron* other = test == DomainTest::empty ? nullptr : b->domain;
     WorkDeadline watch(session.reader, session.analysis_time_limit);
-    Answer answer(report, what, watch);
-    std::optional<bool> result;
-    if (test == DomainTest::empty) {
-        result = union_is_empty(answer, a->domain);
-    } else {
-        result = included(answer, a->domain, b->domain);
-        if (result && *result && test == DomainTest::equal) result = included(answer, b->domain, a->domain);
+    std::optional<Verdict> verdict;
+    bool quick = quick_domain_work(DomainWork{DomainWorkKind::difference, a->domain, other});
+    if (quick)
+        verdict = verdict_of(test, a->domain, other, &watch);
+    else
+        verdict = verdict_in_worker(session, test, a->domain, other, what);
+    if (!verdict) return;
+    switch (*verdict) {
+    case Verdict::holds:
+    case Verdict::fails: std::fprintf(report.out, "> %s\n", *verdict == Verdict::holds ? "true" : "false"); break;
+    case Verdict::beyond_64_bits: report_error(report, "64-bit overflow in " + what + " - command ignored"); break;
+    case Verdict::polylib_failed: report_polylib_failure(report, what); break;
+    case Verdict::stopped: {
+        // In the worker only the time limit stops the search; Ctrl-C kills it.
+        ContainedResult timed_out;
+        timed_out.outcome = ContainedOutcome::TimedOut;
+        report_error(report, quick ? watch.stopped(what)
+                                   : contained_failure_message(timed_out, what, session.analysis_time_limit));
+        break;
     }
-    if (!result) return;
-    std::fprintf(report.out, "> %s\n", *result ? "true" : "false");
+    }
 }

@@ -10,6 +10,8 @@ enum class DomainTest { empty, subset, equal };
 
 // Writes "> true" or "> false" to the session's output, or one refusal
 // line; a search stops on Ctrl-C or after the session's analysis time limit.
+// Tests that are not sure to be quick run in the analysis worker, so that
+// Ctrl-C stops PolyLib's work too.
 // `second` is unused by the emptiness test. Expects domain_lock held.
 void print_domain_test(StoreSession& session, DomainTest test, const std::string& first, const std::string& second,
                        DomainEntry* list);

@@ -117,31 +117,6 @@ constexpr std::uint64_t quick_rays = 1000;
 
 // ---- The exchange with the worker ---------------------------------------------
 
-void write_union(ProblemWriter& problem, const Polyhedron* domain) {
-    std::int64_t pieces = 0;
-    for (const Polyhedron* p = domain; p; p = p->next) ++pieces;
-    problem.number(pieces);
-    for (const Polyhedron* p = domain; p; p = p->next) problem.polyhedron(p);
-}
-
-// Null for no piece; false when the bytes are short or PolyLib cannot allocate.
-bool read_union(ProblemReader& reader, DomainPtr& domain) {
-    std::int64_t pieces = 0;
-    if (!reader.count(pieces, 6 * sizeof(std::int64_t))) return false;
-    Polyhedron** tail = nullptr;
-    for (std::int64_t k = 0; k < pieces; ++k) {
-        PolyhedronPtr piece = reader.polyhedron();
-        if (!piece) return false;
-        Polyhedron* p = piece.release();
-        if (!tail)
-            domain.reset(p);
-        else
-            *tail = p;
-        tail = &p->next;
-    }
-    return true;
-}
-
 void write_matrix(ProblemWriter& problem, const Matrix* m) {
     problem.number(m ? 1 : 0);
     if (!m) return;
@@ -235,6 +210,30 @@ MadeDomain answer_of(ContainedResult run) {
 }
 
 }  // namespace
+
+void write_union(ProblemWriter& problem, const Polyhedron* domain) {
+    std::int64_t pieces = 0;
+    for (const Polyhedron* p = domain; p; p = p->next) ++pieces;
+    problem.number(pieces);
+    for (const Polyhedron* p = domain; p; p = p->next) problem.polyhedron(p);
+}
+
+bool read_union(ProblemReader& reader, DomainPtr& domain) {
+    std::int64_t pieces = 0;
+    if (!reader.count(pieces, 6 * sizeof(std::int64_t))) return false;
+    Polyhedron** tail = nullptr;
+    for (std::int64_t k = 0; k < pieces; ++k) {
+        PolyhedronPtr piece = reader.polyhedron();
+        if (!piece) return false;
+        Polyhedron* p = piece.release();
+        if (!tail)
+            domain.reset(p);
+        else
+            *tail = p;
+        tail = &p->next;
+    }
+    return true;
+}
 
 MadeDomain make_domain_here(const DomainWork& work) {
     MadeDomain made;

@@ -10,6 +10,8 @@
 #include "store/contained_run.h"
 
 struct StoreSession;
+class ProblemWriter;
+class ProblemReader;
 
 enum class DomainWorkKind { declaration, union_of, intersection, difference, image, preimage, convex_hull, disjoint };
 
@@ -57,3 +59,9 @@ MadeDomain make_domain(StoreSession& session, const DomainWork& work);
 
 // Worker jobs never time out: only Ctrl-C or the budget stops them.
 inline constexpr std::chrono::milliseconds domain_work_time_limit = std::chrono::hours(24 * 365);
+
+// A union of polyhedra, piece by piece, through the bytes of a worker's job
+// or answer. Reading gives null for no piece; false when the bytes are short
+// or PolyLib cannot allocate.
+void write_union(ProblemWriter& problem, const Polyhedron* domain);
+bool read_union(ProblemReader& reader, DomainPtr& domain);

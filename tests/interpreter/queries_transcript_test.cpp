@@ -253,6 +253,45 @@ TEST(QueriesTimeLimit, LongCountsAndSearchesStopAtTheLimit) {
     std::free(text);
 }
 
+// 0 <= x <= `bound` on each variable but the last, which has `last`.
+std::string box_of(int dimension, const std::string& last, const std::string& bound = " <= 1") {
+    std::string variables, constraints;
+    for (int k = 1; k <= dimension; ++k) {
+        variables += (k > 1 ? ", x" : "x") + std::to_string(k);
+        constraints += (k > 1 ? ", 0 <= x" : "0 <= x") + std::to_string(k) + (k < dimension ? bound : last);
+    }
+    return "{ " + variables + " | " + constraints + " }";
+}
+
+// Tests between domains of 10 dimensions and more (1024 vertices) search in
+// the worker: the same verdicts, refusals and time limit as here.
+TEST(QueriesInTheWorker, TestsBetweenLargeDomainsAnswerAsSmallOnes) {
+    char* text = nullptr;
+    std::size_t size = 0;
+    FILE* out = open_memstream(&text, &size);
+    {
+        Session session(out);
+        session.analysis_time_limit = std::chrono::milliseconds(300);
+        run_statements_in(session, "A := " + box_of(10, " <= 1") + " ;\nB := " + box_of(10, " <= 2") +
+                                       " ;\nE := " + box_of(10, " <= 1, 3x10 >= 1, 3x10 <= 2") +
+                                       " ;\nT := " + box_of(11, " <= 1, 3x11 >= 1, 3x11 <= 2", " <= 1000000") +
+                                       " ;\n");
+        std::fflush(out);
+        std::size_t defined = size;
+        run_statements_in(session,
+                          "isempty (A) ;\nisempty (E) ;\nissubset (A, B) ;\nissubset (B, A) ;\nisequal (A, B) ;\n"
+                          "isequal (B, B) ;\nissubset (E, A) ;\nisequal (E, A) ;\nisempty (T) ;\nissubset (A, T) ;\n");
+        std::fflush(out);
+        EXPECT_EQ(std::string(text + defined, size - defined),
+                  "> false\n<2> > true\n<3> > true\n<4> > false\n<5> > false\n<6> > true\n<7> > true\n"
+                  "<8> > false\n<9> > Error - line 9 : the emptiness test of 'T' took more than 300 ms and was stopped"
+                  " - command ignored \n<10> > Issubset : 'A' has 10 dimensions and 'T' has 11 dimensions - command "
+                  "ignored\n<11> ");
+    }
+    std::fclose(out);
+    std::free(text);
+}
+
 // The ready-made script of these statements answers as the README shows.
 TEST(QueriesExample, AnswersAsDocumented) {
     std::ifstream file(QARNEST_SOURCE_DIR "/examples/points");

@@ -262,6 +262,46 @@ TEST_F(EditedSession, CtrlCStopsALongDefinitionWithinHalfASecondAndStoresNothing
     }
 }
 
+// Tests between large domains do their PolyLib work (the difference, the
+// loop nest of the search) in the worker: Ctrl-C answers within half a
+// second with no verdict, and the stores and the next test are as before.
+TEST_F(EditedSession, CtrlCStopsALongTestBetweenDomainsWithinHalfASecond) {
+    struct Case {
+        std::string statement;
+        std::string stopped;
+    };
+    const Case cases[] = {
+        {"isempty (A) ;\n", "the emptiness test of 'A' was interrupted - command ignored \n"},
+        {"issubset (B, A) ;\n", "the inclusion test of 'B' in 'A' was interrupted - command ignored \n"},
+        {"isequal (A, B) ;\n", "the equality test of 'A' and 'B' was interrupted - command ignored \n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.statement);
+        start();
+        type("A := " + box(13, "0 <= x <= 1") + " ;\n", "<2> ");
+        type("B := " + box(13, "0 <= x <= 2") + " ;\n", "<3> ");
+        type("C := { i | 0 <= i <= 3 } ;\n", "<4> ");
+        session->send(c.statement);
+        std::this_thread::sleep_for(1s);
+        std::size_t mark = out().size();
+        ASSERT_EQ(out().find("<5> ", mark - c.statement.size()), std::string::npos) << "the test is still running";
+        auto pressed = std::chrono::steady_clock::now();
+        session->send(ctrl_c);
+        ASSERT_TRUE(session->wait_for_after(mark, "<5> ", 5s)) << out();
+        EXPECT_LT(std::chrono::steady_clock::now() - pressed, 500ms);
+        std::string answer = out().substr(mark);
+        EXPECT_NE(answer.find("^C> Error - line 4 : " + c.stopped + "<5> "), std::string::npos)
+            << "one line, no verdict:\n" << answer;
+        type("isempty (C) ;\n", "> false\n<6> ");
+        type("list ;\n", "<7> ");
+        end_session();
+        std::size_t listed = out().rfind("> Domain List: \n");
+        ASSERT_NE(listed, std::string::npos) << out();
+        EXPECT_NE(out().find(">   C :=   { i | i <= 3, i >= 0 }\n>   B :=   { x1, ", listed), std::string::npos) << out();
+        EXPECT_NE(out().find(">   A :=   { x1, ", listed), std::string::npos) << out();
+    }
+}
+
 TEST_F(EditedSession, TabCompletesTheNewKeywords) {
     start();
     type("P := { i | 0 <= i <= 1 } ;\n", "<2> ");
