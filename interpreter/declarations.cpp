@@ -9,6 +9,7 @@
 #include "base/locks.h"
 #include "gui/visu_startup.h"
 #include "store/linked_list.h"
+#include "store/domain_work.h"
 #include "store/operations.h"
 #include "store/work_space.h"
 
@@ -92,25 +93,36 @@ Matrix* to_polylib_matrix(DeclarationMatrix& rows, unsigned nb_rows) {
     return m;
 }
 
-ConeConstraints declared_constraints(DeclarationMatrix& rows, unsigned nb_rows) {
-    ConeConstraints declared;
-    for (unsigned r = 0; r < nb_rows; ++r) {
-        const std::int64_t* row = rows.row(r);
-        ExactRow w;
-        for (unsigned c = 1; c < rows.columns; ++c) w.emplace_back(static_cast<long>(row[c]));
-        (row[0] == 0 ? declared.equalities : declared.inequalities).push_back(std::move(w));
-    }
-    return declared;
-}
-
-// Expects domain_lock held. Null when PolyLib failed.
-Polyhedron* build_domain(DeclarationMatrix& rows, unsigned nb_rows) {
+// Expects domain_lock held.
+MatrixPtr constraint_matrix(DeclarationMatrix& rows, unsigned nb_rows) {
     MatrixPtr constraints(Matrix_Alloc(nb_rows, rows.columns));
     for (unsigned r = 0; r < nb_rows; ++r)
         for (unsigned c = 0; c < rows.columns; ++c) value_assign(constraints->p[r][c], rows.row(r)[c]);
-    Polyhedron* domain = nullptr;
-    bool ok = polylib_guarded([&] { domain = Constraints2Polyhedron(constraints.get(), 100); });
-    return ok ? domain : nullptr;
+    return constraints;
+}
+
+// The declared domain, or none after the one line that tells why. Expects
+// domain_lock held.
+Polyhedron* build_domain(Declaration& d, const std::string& name) {
+    MatrixPtr constraints = constraint_matrix(*d.decl_matrix, static_cast<unsigned>(d.decl_rows));
+    MadeDomain made = make_domain(d.store, DomainWork{DomainWorkKind::declaration, nullptr, nullptr, constraints.get()});
+    const std::string what = "the declaration of '" + name + "'";
+    switch (made.outcome) {
+    case DomainWorkOutcome::Made:
+        if (!made.domain) report_polylib_failure(d.report, what);
+        return made.domain.release();
+    case DomainWorkOutcome::LibraryFailed: report_polylib_failure(d.report, what); break;
+    case DomainWorkOutcome::WrappedAround: cancel_for_overflow(d); break;
+    case DomainWorkOutcome::Interrupted: report_not_stored(d.report.out, name); break;
+    case DomainWorkOutcome::OutOfWorkSpace:
+        note_refusal(d.report);
+        std::fprintf(d.report.out, "> polyhedron declaration %s - Action cancelled !\n", work_space_exceeded_text().c_str());
+        break;
+    case DomainWorkOutcome::WorkerFailed:
+        report_error(d.report, contained_failure_message(made.run, what, domain_work_time_limit));
+        break;
+    }
+    return nullptr;
 }
 
 void clear_declaration_state(Declaration& d) {
@@ -269,23 +281,14 @@ DomainEntry* end_domain_declaration(Declaration& d, const std::string& name, Var
             clear_declaration_state(d);
             return list;
         }
-        domain = build_domain(*d.decl_matrix, static_cast<unsigned>(d.decl_rows));
-        if (domain && !exact_declared_domain(domain, declared_constraints(*d.decl_matrix, d.decl_rows))) {
-            DomainPtr wrapped(domain);
-            cancel_for_overflow(d);
-            free_var_list(vars);
-            clear_declaration_state(d);
-            return list;
-        }
+        domain = build_domain(d, name);
     } else {
         domain = Empty_Polyhedron(0);
     }
-    if (domain) {
+    if (domain)
         list = add_domain_in_list(d.store, name, vars, domain, list);
-    } else {
-        report_polylib_failure(d.report, "the declaration of '" + name + "'");
+    else
         free_var_list(vars);
-    }
     clear_declaration_state(d);
     return list;
 }

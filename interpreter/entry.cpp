@@ -23,6 +23,7 @@
 #include "interpreter/standard_streams.h"
 #include "interpreter/statements.h"
 #include "store/analyses.h"
+#include "view/viewer.h"
 
 namespace {
 
@@ -115,6 +116,8 @@ void prepare_interrupts(Session& session, const CommandLine& line) {
     if (terminal_session || line.keep_on_interrupt) {
         catch_interrupts();
         session.abandon_on_interrupt = true;
+        DomainLock lock;
+        session.viewer.stop_requests = &session;
     }
     session.cancel_unwanted_analyses = true;
 }

@@ -81,6 +81,9 @@ std::string build_failure_text(const BuildFailure& failure) {
     case BuildFailure::Kind::WorkSpace: return "the domain " + failure.text;
     case BuildFailure::Kind::Overflow: return "the domain overflows PolyLib's 64-bit arithmetic";
     case BuildFailure::Kind::PolyLib: return "PolyLib failed on the domain (arithmetic overflow or work space exceeded)";
+    case BuildFailure::Kind::Interrupted: return "the domain was interrupted";
+    case BuildFailure::Kind::OutOfWorkSpace: return "the domain " + failure.text;
+    case BuildFailure::Kind::Worker: return failure.text;
     }
     return "";
 }
@@ -136,8 +139,12 @@ bool Loader::prepare(std::vector<SavedStatement> statements) {
         LoadedStatement l{std::move(s), nullptr, nullptr};
         if (l.statement.kind == SavedStatement::Kind::Domain) {
             const ParsedSet& set = l.statement.domain;
-            auto built = build_domain_from_rows(static_cast<unsigned>(set.names.size()), set.pieces);
+            auto built = build_domain_from_rows(static_cast<unsigned>(set.names.size()), set.pieces, &session_);
             if (const BuildFailure* failure = std::get_if<BuildFailure>(&built)) {
+                if (failure->kind == BuildFailure::Kind::Interrupted) {
+                    std::fprintf(session_.report.out, "> Interrupted: nothing is loaded from '%s'\n", file_.c_str());
+                    return false;
+                }
                 refuse(file_ + ", line " + std::to_string(l.statement.line) + ": " + build_failure_text(*failure));
                 return false;
             }
@@ -285,9 +292,11 @@ void plread_statement(Session& session, char* name_text, char* file_text) {
     const MatrixFileDomain& matrices = std::get<MatrixFileDomain>(read);
     GdkLock gdk;
     DomainLock lock;
-    auto built = build_domain_from_rows(matrices.dimension, matrices.pieces);
-    if (const BuildFailure* failure = std::get_if<BuildFailure>(&built))
+    auto built = build_domain_from_rows(matrices.dimension, matrices.pieces, &session);
+    if (const BuildFailure* failure = std::get_if<BuildFailure>(&built)) {
+        if (failure->kind == BuildFailure::Kind::Interrupted) return report_not_stored(session.report.out, name);
         return refuse(file + ": " + build_failure_text(*failure));
+    }
     VarNode* vars = matrices.names.empty() ? fresh_var_list(matrices.dimension) : var_list_of(matrices.names);
     Registries& store = session.registries;
     store.DomainList = add_domain_in_list(session, name, vars, std::get<DomainPtr>(built).release(), store.DomainList);

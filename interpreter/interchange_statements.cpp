@@ -24,8 +24,14 @@ VarNode* var_list_of(const std::vector<std::string>& names) {
 
 // The messages of a typed declaration that fails the same way.
 void report_build_failure(StatementReport& report, const BuildFailure& failure, const std::string& name) {
+    if (failure.kind == BuildFailure::Kind::Interrupted) return report_not_stored(report.out, name);
     note_refusal(report);
     switch (failure.kind) {
+    case BuildFailure::Kind::Interrupted: break;
+    case BuildFailure::Kind::OutOfWorkSpace:
+        std::fprintf(report.out, "> polyhedron declaration %s - Action cancelled !\n", failure.text.c_str());
+        break;
+    case BuildFailure::Kind::Worker: report_error(report, failure.text + " - command ignored"); break;
     case BuildFailure::Kind::WorkSpace:
         std::fprintf(report.out, "> polyhedron declaration %s - Action cancelled !\n", failure.text.c_str());
         break;
@@ -53,7 +59,7 @@ void declare_isl_domain(Session& session, char* name_text, char* set_text) {
     const ParsedSet& set = std::get<ParsedSet>(parsed);
     GdkLock gdk;
     DomainLock lock;
-    auto built = build_domain_from_rows(static_cast<unsigned>(set.names.size()), set.pieces);
+    auto built = build_domain_from_rows(static_cast<unsigned>(set.names.size()), set.pieces, &session);
     if (const BuildFailure* failure = std::get_if<BuildFailure>(&built)) {
         report_build_failure(session.report, *failure, name);
         return;

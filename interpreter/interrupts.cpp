@@ -10,11 +10,15 @@ namespace {
 // is the process's.
 struct InterruptState {
     volatile std::sig_atomic_t requested = 0;
+    volatile std::sig_atomic_t count = 0;
     bool caught = false;   // the handler is installed
 };
 InterruptState interrupt_state;
 
-void note_interrupt(int) { interrupt_state.requested = 1; }
+void note_interrupt(int) {
+    interrupt_state.requested = 1;
+    interrupt_state.count = interrupt_state.count + 1;
+}
 
 void install_handler(bool resume_calls) {
     struct sigaction action {};
@@ -38,6 +42,8 @@ bool take_interrupt() {
     interrupt_state.requested = 0;
     return true;
 }
+
+unsigned long interrupt_count() { return static_cast<unsigned long>(interrupt_state.count); }
 
 void forget_interrupt() { interrupt_state.requested = 0; }
 

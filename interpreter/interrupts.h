@@ -9,6 +9,9 @@ bool interrupts_caught();
 
 // True once per Ctrl-C: the request is consumed by whoever acts on it.
 bool take_interrupt();
+// How many Ctrl-C so far: a redraw that sees it grow stops, and leaves the
+// request to whoever acts on it.
+unsigned long interrupt_count();
 // Forgets a request that nobody acted on (pressed while a statement that
 // stores nothing was running).
 void forget_interrupt();

@@ -23,6 +23,8 @@ Session::~Session() {
 
 bool Session::statement_abandoned() { return abandon_on_interrupt && take_interrupt(); }
 
+unsigned long Session::stop_requests() const { return interrupt_count(); }
+
 bool Session::analysis_cancelled() {
     return cancel_unwanted_analyses && (take_interrupt() || standard_output_abandoned());
 }

@@ -14,9 +14,10 @@
 #include "interpreter/input_sources.h"
 #include "gui/viewer_windows.h"
 #include "store/registry.h"
+#include "view/stop_requests.h"
 #include "view/viewer.h"
 
-class Session final : public StoreSession, public StatementReader {
+class Session final : public StoreSession, public StatementReader, public StopRequests {
 public:
     // Writes to `out`; reads standard input until scanner_set_inputs says otherwise.
     explicit Session(FILE* out = stdout);
@@ -47,4 +48,5 @@ public:
     bool answers_are_lines() override { return ::answers_are_lines(*this); }
     bool statement_abandoned() override;
     bool analysis_cancelled() override;
+    unsigned long stop_requests() const override;
 };

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <mutex>
+#include <new>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -17,6 +18,7 @@
 
 #include "base/locks.h"
 #include "store/child_process.h"
+#include "store/work_space.h"
 
 namespace {
 
@@ -28,8 +30,9 @@ struct WorkerRequest {
 };
 
 struct WorkerReply {
-    std::uint8_t finished;   // the job returned true
-    std::uint8_t retire;     // the worker should serve no further analysis
+    std::uint8_t finished;       // the job returned true
+    std::uint8_t retire;         // the worker should serve no further analysis
+    std::uint8_t out_of_memory;  // the job gave up when an allocation failed at the budget
 };
 
 // The worker's descriptors besides standard input, output and error: its end
@@ -141,6 +144,19 @@ long peak_resident_kib() {
     return usage.ru_maxrss;
 }
 
+// An exception must not leave the job: above it, the worker is a copy of the
+// calculator's statement that started it.
+void run_job(WorkerJob job, const std::string& problem, bool& finished, bool& out_of_memory) {
+    errno = 0;
+    try {
+        finished = job(problem);
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+    } catch (...) {
+    }
+    out_of_memory = !finished && allocation_failed();
+}
+
 // Until the calculator closes the channel: one problem in, its answer out.
 [[noreturn]] void serve_jobs() {
     const long start_kib = peak_resident_kib();
@@ -152,10 +168,12 @@ long peak_resident_kib() {
         if (!read_exactly(channel_fd, problem.data(), problem.size())) _exit(0);
         dup2(output_copy_fd, STDOUT_FILENO);
         std::clearerr(stdout);
-        bool finished = request.job(problem);
+        bool finished = false, out_of_memory = false;
+        run_job(request.job, problem, finished, out_of_memory);
         bool flushed = std::fflush(stdout) == 0;
         bool grown = peak_resident_kib() - start_kib > analysis_worker.retirement.growth_kib;
-        WorkerReply reply{static_cast<std::uint8_t>(finished), static_cast<std::uint8_t>(!flushed || grown)};
+        WorkerReply reply{static_cast<std::uint8_t>(finished), static_cast<std::uint8_t>(!flushed || grown || out_of_memory),
+                          static_cast<std::uint8_t>(out_of_memory)};
         if (!write_exactly(channel_fd, &reply, sizeof reply)) _exit(0);
     }
 }
@@ -167,6 +185,7 @@ long peak_resident_kib() {
     settle_worker_descriptors(channel, output, lifeline);
     end_with_calculator();
     restrict_child();
+    bound_child_memory(work_space_budget);
     silence_library_messages();
     std::signal(SIGINT, SIG_IGN);
     std::signal(SIGQUIT, SIG_IGN);
@@ -270,7 +289,9 @@ ContainedResult answered(const WorkerReply& reply, std::string output) {
     ++analysis_worker.process.uses;
     analysis_worker.process.retiring = reply.retire || analysis_worker.process.uses >= analysis_worker.retirement.uses;
     ContainedResult result;
-    result.outcome = reply.finished ? ContainedOutcome::Finished : ContainedOutcome::LibraryFailed;
+    result.outcome = reply.finished        ? ContainedOutcome::Finished
+                     : reply.out_of_memory ? ContainedOutcome::OutOfWorkSpace
+                                           : ContainedOutcome::LibraryFailed;
     result.output = std::move(output);
     return result;
 }

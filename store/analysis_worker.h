@@ -17,10 +17,12 @@ using WorkerJob = bool (*)(const std::string& problem);
 // Runs `job` on `problem` in the worker, made first when there is none (a
 // fork, as run_contained makes for every call). A worker that crashes, exits,
 // passes `limit` or is cancelled is killed, reaped and not replaced until the
-// next analysis; its outcome is told as run_contained tells a child's. The
-// worker is the process's, shared by its sessions one analysis at a time,
-// whichever thread made it; it ends with the calculator process (it must not
-// outlive it), not with that thread.
+// next analysis; its outcome is told as run_contained tells a child's. Its
+// memory may grow by the work-space budget from what it was made with: work
+// whose allocation fails there is OutOfWorkSpace. The worker is the
+// process's, shared by its sessions one analysis at a time, whichever thread
+// made it; it ends with the calculator process (it must not outlive it), not
+// with that thread.
 // Expects domain_lock held; released while the worker computes.
 ContainedResult run_in_worker(WorkerJob job, const std::string& problem, std::chrono::milliseconds limit,
                               CancelCheck* cancel = nullptr);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
 #if defined(__linux__)
@@ -66,6 +67,25 @@ void pause_for_exit(int exit_fd, std::chrono::microseconds& pause, Clock::time_p
     pause = std::min(pause * 2, std::chrono::microseconds(2000));
 }
 
+// PolyLib does not check every allocation: a failed one is often followed by
+// a crash, or by GMP's or the C++ runtime's abort. errno then still tells.
+// Any other crash ends the child by its signal, raised again: the handler
+// was reset on entry, and the signal is delivered when the handler returns.
+void end_out_of_work_space(int signal_number) {
+    if (errno == ENOMEM) _exit(contained::out_of_work_space_status);
+    raise(signal_number);
+}
+
+// The size of the address space now, in bytes; 0 when unknown.
+std::size_t address_space_size() {
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm) return 0;
+    unsigned long pages = 0;
+    if (std::fscanf(statm, "%lu", &pages) != 1) pages = 0;
+    std::fclose(statm);
+    return static_cast<std::size_t>(pages) * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
 }  // namespace
 
 namespace contained {
@@ -77,6 +97,21 @@ void end_with_parent(pid_t parent) {
 #endif
     if (getppid() != parent) _exit(library_failure_status);
 }
+
+void bound_child_memory(std::size_t bytes) {
+    if (!limit_child_memory) return;
+    std::size_t now = address_space_size();
+    if (now == 0) return;
+    rlimit memory = {now + bytes, now + bytes};
+    setrlimit(RLIMIT_AS, &memory);
+    struct sigaction action {};
+    action.sa_handler = end_out_of_work_space;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;   // a crash for another reason ends the child by its own signal
+    for (int signal_number : {SIGABRT, SIGSEGV, SIGBUS}) sigaction(signal_number, &action, nullptr);
+}
+
+bool allocation_failed() { return errno == ENOMEM; }
 
 void restrict_child() {
     restore_default_crash_handlers();
@@ -142,6 +177,8 @@ ContainedResult outcome_of(int status, std::string output) {
         result.outcome = ContainedOutcome::Finished;
     } else if (WEXITSTATUS(status) == library_failure_status) {
         result.outcome = ContainedOutcome::LibraryFailed;
+    } else if (WEXITSTATUS(status) == out_of_work_space_status) {
+        result.outcome = ContainedOutcome::OutOfWorkSpace;
     } else {
         result.outcome = ContainedOutcome::ExitedEarly;
         result.status = WEXITSTATUS(status);

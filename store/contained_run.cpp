@@ -11,6 +11,7 @@
 
 #include "base/locks.h"
 #include "store/child_process.h"
+#include "store/work_space.h"
 
 namespace {
 
@@ -91,28 +92,35 @@ ContainedResult run_contained(bool (*work)(void* context), void* context, std::c
     return wait_for_child(pid, ends[0], deadline, cancel);
 }
 
-std::string contained_failure_message(const ContainedResult& result, const std::string& what,
-                                      std::chrono::milliseconds limit) {
+std::string contained_failure_reason(const ContainedResult& result, const std::string& what,
+                                     std::chrono::milliseconds limit) {
     switch (result.outcome) {
     case ContainedOutcome::Finished:
         return {};
     case ContainedOutcome::LibraryFailed:
-        return "PolyLib failed on " + what + " (arithmetic overflow or work space exceeded) - command ignored";
+        return "PolyLib failed on " + what + " (arithmetic overflow or work space exceeded)";
     case ContainedOutcome::Crashed:
         return "PolyLib stopped abnormally on " + what + " (" + strsignal(result.status) +
-               "; most likely an arithmetic overflow) - command ignored";
+               "; most likely an arithmetic overflow)";
     case ContainedOutcome::ExitedEarly:
-        return "PolyLib gave up on " + what + " (exit status " + std::to_string(result.status) +
-               ") - command ignored";
+        return "PolyLib gave up on " + what + " (exit status " + std::to_string(result.status) + ")";
     case ContainedOutcome::TimedOut: {
         auto ms = limit.count();
         std::string amount = ms % 1000 == 0 ? std::to_string(ms / 1000) + " seconds" : std::to_string(ms) + " ms";
-        return what + " took more than " + amount + " and was stopped - command ignored";
+        return what + " took more than " + amount + " and was stopped";
     }
     case ContainedOutcome::Cancelled:
-        return what + " was interrupted - command ignored";
+        return what + " was interrupted";
+    case ContainedOutcome::OutOfWorkSpace:
+        return what + " " + work_space_exceeded_text();
     case ContainedOutcome::NotStarted:
-        return "could not start " + what + " (" + std::strerror(result.status) + ") - command ignored";
+        return "could not start " + what + " (" + std::strerror(result.status) + ")";
     }
     return {};
+}
+
+std::string contained_failure_message(const ContainedResult& result, const std::string& what,
+                                      std::chrono::milliseconds limit) {
+    if (result.outcome == ContainedOutcome::Finished) return {};
+    return contained_failure_reason(result, what, limit) + " - command ignored";
 }

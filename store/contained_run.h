@@ -14,6 +14,7 @@ enum class ContainedOutcome {
     ExitedEarly,     // the child ended through exit() inside the library
     TimedOut,        // the time limit passed; the child was killed
     Cancelled,       // `analysis_cancelled` said so while it ran; the child was killed
+    OutOfWorkSpace,  // an allocation failed at the work-space budget (the worker's memory bound)
     NotStarted,      // no child could be made
 };
 
@@ -57,3 +58,6 @@ ContainedResult run_contained(Work&& work, std::chrono::milliseconds limit, Canc
 // `what` names the work, e.g. "the Ehrhart polynomial of 'P'".
 std::string contained_failure_message(const ContainedResult& result, const std::string& what,
                                       std::chrono::milliseconds limit);
+// The same without " - command ignored", for a statement that words its refusal itself.
+std::string contained_failure_reason(const ContainedResult& result, const std::string& what,
+                                     std::chrono::milliseconds limit);

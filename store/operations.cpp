@@ -7,6 +7,7 @@
 
 #include "base/error_report.h"
 #include "store/disjoint_decomposition.h"
+#include "store/domain_work.h"
 #include "store/exact_check.h"
 #include "store/work_space.h"
 
@@ -22,12 +23,10 @@ std::string fresh_name(unsigned position) {
 }
 
 
-using BinaryOperation = Polyhedron* (*)(Polyhedron*, Polyhedron*, unsigned);
-
-BinaryOperation binary_operation(const std::string& op) {
-    if (op == "union") return DomainUnion;
-    if (op == "inter") return DomainIntersection;
-    return DomainDifference;
+DomainWorkKind binop_kind(const std::string& op) {
+    if (op == "union") return DomainWorkKind::union_of;
+    if (op == "inter") return DomainWorkKind::intersection;
+    return DomainWorkKind::difference;
 }
 
 std::string binop_description(const std::string& op, const std::string& name1, const std::string& name2) {
@@ -61,6 +60,26 @@ bool within_work_space(StatementReport& report, const std::string& what, std::si
 
 void report_wrap_around(StatementReport& report, const std::string& what) {
     report_error(report, "64-bit overflow in " + what + " - command ignored");
+}
+
+// The result of the work, or none after its failure's one line (the
+// definition of `result` is then abandoned).
+DomainPtr made_domain(StoreSession& session, const DomainWork& work, const std::string& what,
+                      const std::string& result) {
+    MadeDomain made = make_domain(session, work);
+    switch (made.outcome) {
+    case DomainWorkOutcome::Made: return std::move(made.domain);
+    case DomainWorkOutcome::LibraryFailed: report_polylib_failure(session.report, what); break;
+    case DomainWorkOutcome::WrappedAround: report_wrap_around(session.report, what); break;
+    case DomainWorkOutcome::Interrupted: report_not_stored(session.report.out, result); break;
+    case DomainWorkOutcome::OutOfWorkSpace:
+        report_error(session.report, what + " " + work_space_exceeded_text() + " - command ignored");
+        break;
+    case DomainWorkOutcome::WorkerFailed:
+        report_error(session.report, contained_failure_message(made.run, what, domain_work_time_limit));
+        break;
+    }
+    return nullptr;
 }
 
 std::vector<ExactSet> pieces_of(const Polyhedron* domain) {
@@ -197,19 +216,10 @@ DomainEntry* gen_pol_binop(StoreSession& session, const std::string& result, con
     }
     std::string what = binop_description(op, name1, name2);
     if (!within_work_space(session.report, what, d1->Dimension, row_count(d1) + row_count(d2))) return list;
-    BinaryOperation operation = binary_operation(op);
-    Polyhedron* domain = nullptr;
-    if (!polylib_guarded([&] { domain = operation(d1, d2, 100); })) {
-        report_polylib_failure(session.report, what);
-        return list;
-    }
+    const DomainWork work{binop_kind(op), d1, d2, nullptr};
+    DomainPtr domain = made_domain(session, work, what, result);
     if (!domain) return list;
-    DomainPtr owned(domain);
-    if (!exact_binop_result(op, domain, d1, d2)) {
-        report_wrap_around(session.report, what);
-        return list;
-    }
-    return add_domain_in_list(session, result, copy_var_list(first->vars), owned.release(), list);
+    return add_domain_in_list(session, result, copy_var_list(first->vars), domain.release(), list);
 }
 
 DomainEntry* gen_pol_image(StoreSession& session, const std::string& result, const std::string& domain_name,
@@ -232,18 +242,10 @@ DomainEntry* gen_pol_image(StoreSession& session, const std::string& result, con
     std::string what = "the " + op + " of '" + domain_name + "' by '" + matrix_name + "'";
     std::size_t dimension = std::max(matrix->NbRows, matrix->NbColumns);
     if (!within_work_space(session.report, what, dimension, row_count(d) + matrix->NbRows)) return list;
-    Polyhedron* domain = nullptr;
-    if (!polylib_guarded([&] { domain = image ? DomainImage(d, matrix, 20) : DomainPreimage(d, matrix, 20); })) {
-        report_polylib_failure(session.report, what);
-        return list;
-    }
-    if (!domain) return list;
-    DomainPtr owned(domain);
-    if (!exact_image_result(op, domain, d, matrix)) {
-        report_wrap_around(session.report, what);
-        return list;
-    }
-    owned.release();
+    const DomainWork work{image ? DomainWorkKind::image : DomainWorkKind::preimage, d, nullptr, matrix};
+    DomainPtr owned = made_domain(session, work, what, result);
+    if (!owned) return list;
+    Polyhedron* domain = owned.release();
     VarNode* vars = domain->Dimension == d->Dimension ? copy_var_list(entry->vars)
                                                       : fresh_var_list(domain->Dimension);
     return add_domain_in_list(session, result, vars, domain, list);
@@ -258,17 +260,8 @@ DomainEntry* gen_pol_disjoint(StoreSession& session, const std::string& result, 
     }
     std::string what = "the disjoint decomposition of '" + name + "'";
     if (!within_work_space(session.report, what, entry->domain->Dimension, row_count(entry->domain))) return list;
-    DomainPtr domain;
-    try {
-        domain = sound_disjoint_domain(entry->domain);
-    } catch (const DecompositionFailure&) {
-        report_polylib_failure(session.report, what);
-        return list;
-    }
-    if (!exact_disjoint_result(domain.get(), entry->domain)) {
-        report_wrap_around(session.report, what);
-        return list;
-    }
+    DomainPtr domain = made_domain(session, DomainWork{DomainWorkKind::disjoint, entry->domain}, what, result);
+    if (!domain) return list;
     return add_domain_in_list(session, result, copy_var_list(entry->vars), domain.release(), list);
 }
 
@@ -282,16 +275,7 @@ DomainEntry* gen_pol_convex(StoreSession& session, const std::string& result, co
     Polyhedron* d = entry->domain;
     std::string what = "the convex hull of '" + name + "'";
     if (!within_work_space(session.report, what, d->Dimension, row_count(d))) return list;
-    Polyhedron* domain = nullptr;
-    if (!polylib_guarded([&] { domain = DomainConvex(d, 100); })) {
-        report_polylib_failure(session.report, what);
-        return list;
-    }
+    DomainPtr domain = made_domain(session, DomainWork{DomainWorkKind::convex_hull, d}, what, result);
     if (!domain) return list;
-    DomainPtr owned(domain);
-    if (!exact_convex_result(domain, d)) {
-        report_wrap_around(session.report, what);
-        return list;
-    }
-    return add_domain_in_list(session, result, copy_var_list(entry->vars), owned.release(), list);
+    return add_domain_in_list(session, result, copy_var_list(entry->vars), domain.release(), list);
 }

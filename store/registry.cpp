@@ -305,12 +305,16 @@ Matrix* lookup_matrix(const std::string& name, MatrixEntry* list) {
     return nullptr;
 }
 
+void report_not_stored(FILE* out, const std::string& name) {
+    std::fprintf(out, "> Interrupted: '%s' is not stored\n", name.c_str());
+}
+
 DomainEntry* add_domain_in_list(StoreSession& session, const std::string& requested_name, VarNode* vars,
                                 Polyhedron* domain, DomainEntry* list) {
     FILE* out = session.report.out;
     std::string name = requested_name;
     if (statement_abandoned(session)) {
-        std::fprintf(out, "> Interrupted: '%s' is not stored\n", name.c_str());
+        report_not_stored(out, name);
         DomainPtr abandoned(domain);
         free_var_list(vars);
         return list;
@@ -358,7 +362,7 @@ MatrixEntry* add_matrix_in_list(StoreSession& session, const std::string& reques
                                 MatrixEntry* list) {
     std::string name = requested_name;
     if (statement_abandoned(session)) {
-        std::fprintf(session.report.out, "> Interrupted: '%s' is not stored\n", name.c_str());
+        report_not_stored(session.report.out, name);
         DomainLock lock;
         MatrixPtr abandoned(matrix);
         return list;

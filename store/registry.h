@@ -63,6 +63,8 @@ void release_store(Registries& registries);
 // Takes ownership of vars and domain. Expects the GDK lock and domain_lock held.
 DomainEntry* add_domain_in_list(StoreSession& session, const std::string& name, VarNode* vars, Polyhedron* domain,
                                 DomainEntry* list);
+// The line of a definition that Ctrl-C abandoned: nothing is stored.
+void report_not_stored(FILE* out, const std::string& name);
 DomainEntry* delete_domain_in_list(StoreSession& session, const std::string& name, DomainEntry* list);
 // The one release of an entry that is in no list any more: its domain, view,
 // variables and colour. Expects domain_lock held.

@@ -27,3 +27,7 @@ std::optional<std::string> work_space_problem(std::size_t dimension, std::size_t
     return "would need about " + std::to_string((bytes + megabyte - 1) / megabyte) +
            " MB of work space, more than the " + std::to_string(work_space_budget / megabyte) + " MB allowed";
 }
+
+std::string work_space_exceeded_text() {
+    return "needs more than the " + std::to_string(work_space_budget / megabyte) + " MB of work space allowed";
+}

@@ -15,6 +15,10 @@ inline constexpr std::size_t work_space_budget = std::size_t{512} << 20;
 // and the exact check's multi-precision copies.
 std::size_t work_space_estimate(std::size_t dimension, std::size_t rows);
 
+// "needs more than the 512 MB of work space allowed": what a computation
+// that ran out of its budget is told.
+std::string work_space_exceeded_text();
+
 // "would need about N MB of work space, more than the 512 MB allowed", or
 // nothing within the budget.
 std::optional<std::string> work_space_problem(std::size_t dimension, std::size_t rows);

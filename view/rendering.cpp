@@ -21,27 +21,35 @@ constexpr unsigned max_rays = 1000;
 
 }  // namespace
 
-// Whether the user asked a long canvas redraw to stop: asked of the display
-// every few thousand points once the redraw has run redraw_patience_ms.
+// Whether the user asked a long canvas redraw to stop: a stop request (a
+// counter, cheap to read) every few thousand points, and the display once
+// the redraw has run redraw_patience_ms.
 class RedrawStop {
 public:
-    explicit RedrawStop(GdkDrawable* drawable) : drawable_(drawable), start_(std::chrono::steady_clock::now()) {}
+    RedrawStop(GdkDrawable* drawable, const StopRequests* requests)
+        : drawable_(drawable), requests_(requests), requests_at_start_(requests ? requests->stop_requests() : 0),
+          start_(std::chrono::steady_clock::now()) {}
     bool requested() {
         if (stopped_) return true;
         if (--countdown_ > 0) return false;
         countdown_ = points_between_checks;
+        if (requests_ && requests_->stop_requests() != requests_at_start_) return stopped_ = interrupted_ = true;
         if (std::chrono::steady_clock::now() - start_ < std::chrono::milliseconds(redraw_patience_ms)) return false;
         stopped_ = escape_pressed(drawable_);
         return stopped_;
     }
     bool stopped() const { return stopped_; }
+    const char* stopped_text() const { return interrupted_ ? redraw_interrupted_text : redraw_stopped_text; }
 
 private:
     static constexpr int points_between_checks = 4096;
     GdkDrawable* drawable_;
+    const StopRequests* requests_;
+    unsigned long requests_at_start_;
     std::chrono::steady_clock::time_point start_;
     int countdown_ = points_between_checks;
     bool stopped_ = false;
+    bool interrupted_ = false;
 };
 
 namespace {
@@ -308,7 +316,7 @@ void paint_domains(Viewer& viewer, Painter& painter, int width, int height) {
         if (e->view->show_points && !redraw_stopped(viewer) && paint_integer_points(viewer, painter, e))
             paint_marks(viewer, painter, e->view->marked);
     }
-    if (redraw_stopped(viewer)) painter.label(stopped_red, 8, 16, redraw_stopped_text);
+    if (redraw_stopped(viewer)) painter.label(stopped_red, 8, 16, viewer.redraw_stop->stopped_text());
 }
 
 void redraw_domains(Viewer& viewer, GdkPixmap* pixmap) {
@@ -317,7 +325,7 @@ void redraw_domains(Viewer& viewer, GdkPixmap* pixmap) {
     if (pixmap) {
         GdkPainter painter(viewer, pixmap, viewer.drawing.label_font);
         painter.defer_fills();
-        RedrawStop stop(pixmap);
+        RedrawStop stop(pixmap, viewer.stop_requests);
         viewer.redraw_stop = &stop;
         paint_domains(viewer, painter, width, height);
         viewer.redraw_stop = nullptr;

@@ -17,16 +17,19 @@
 #include "view/painter.h"
 #include "view/plane_outline.h"
 #include "view/projection.h"
+#include "view/stop_requests.h"
 #include "view/visutypes.h"
 
 // Expects the GDK lock and domain_lock held (so do all drawing functions below).
 // A null pixmap (no canvas yet) paints nothing; the canvas is still queued.
 // A redraw that has painted points for redraw_patience stops painting them
 // when the user presses Escape in a viewer window (every window is frozen
-// meanwhile), and says so in the picture with redraw_stopped_text.
+// meanwhile), and says so in the picture with redraw_stopped_text; at once
+// when a stop is requested (viewer.stop_requests), with redraw_interrupted_text.
 void redraw_domains(Viewer& viewer, GdkPixmap* pixmap);
 constexpr int redraw_patience_ms = 300;
 inline const char* const redraw_stopped_text = "Drawing stopped (Escape): the picture is incomplete";
+inline const char* const redraw_interrupted_text = "Drawing stopped (Ctrl-C): the picture is incomplete";
 // Written in the picture while the parameter values lie outside the context.
 inline const char* const bad_parameters_text = "Bad parameters for this context!";
 // The whole picture, background first, on a width x height area; the

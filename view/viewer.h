@@ -14,6 +14,7 @@ struct OutlineCache;
 struct RenderingCaches;
 struct PainterCaches;
 class RedrawStop;
+class StopRequests;
 
 struct Viewer {
     Viewer() = default;
@@ -34,6 +35,9 @@ struct Viewer {
     PainterCaches* painter_caches = nullptr;
     // Set while a redraw paints the canvas: how the user stops it.
     RedrawStop* redraw_stop = nullptr;
+    // Who tells of a stop asked at the terminal; none outside a session that
+    // catches Ctrl-C. Set under domain_lock by the session that owns the viewer.
+    const StopRequests* stop_requests = nullptr;
     // Below this many markers a batch is drawn marker by marker (tests and
     // benchmarks lower it); runs of repeated markers are skipped unless
     // turned off (the benchmarks' baseline).

@@ -467,4 +467,45 @@ TEST_F(EndToEnd, EscapeStopsTheRedrawOfAHugeDomain) {
     EXPECT_EQ(program->wait_exit(10s), 0);
 }
 
+// The same redraw at a terminal whose Ctrl-C sends SIGINT, as the user's:
+// Ctrl-C stops it within half a second, the picture says so, the stores are
+// unchanged and the viewer goes on drawing.
+class EndToEndAtAUserTerminal : public EndToEnd {
+protected:
+    void SetUp() override {
+        program = std::make_unique<PtySession>(std::vector<std::string>{"--no-line-editing"},
+                                               std::vector<std::string>{"DISPLAY=" + x.display()}, true);
+    }
+};
+
+TEST_F(EndToEndAtAUserTerminal, CtrlCStopsTheRedrawOfAHugeDomainWithinHalfASecond) {
+    ASSERT_TRUE(program->wait_for("<1> "));
+    std::string visualisation = open_viewer(
+        "K := { | } ;\nH := { i, j, k | 0 <= i <= 9999, 0 <= j <= 9999, 0 <= k <= 9999 } ;\n"
+        "G := { i, j, k | 5000 <= i <= 9999, 0 <= j <= 9999, 0 <= k <= 9999 } ;\ninitvisu (3, K) ;\n");
+    program->send("visu (H) ;\n");
+    ASSERT_TRUE(program->wait_for("<6> ", 20s, true)) << "one box alone draws at once";
+    program->send("visu (G) ;\n");
+    std::this_thread::sleep_for(1500ms);
+    ASSERT_FALSE(program->wait_for("<7> ", 100ms, true)) << "still drawing";
+    auto pressed = std::chrono::steady_clock::now();
+    program->send("\x03");
+    ASSERT_TRUE(program->wait_for("<7> ", 20s, true)) << program->output();
+    EXPECT_LT(std::chrono::steady_clock::now() - pressed, 500ms);
+    x.settle();
+    EXPECT_GT(canvas_count(visualisation, red), 0) << "the picture tells that it is incomplete";
+    std::size_t mark = program->output().size();
+    program->send("list ;\n");
+    ASSERT_TRUE(program->wait_for("<8> ", 20s, true)) << program->output();
+    EXPECT_NE(output_since(mark).find(">   G :=   { i, j, k | i <= 9999, i >= 5000, j <= 9999, j >= 0, k <= 9999, k >= 0 }\n"
+                                      ">   H :=   { i, j, k | i <= 9999, i >= 0, j <= 9999, j >= 0, k <= 9999, k >= 0 }\n"
+                                      ">   K := { | }\n"),
+              std::string::npos)
+        << output_since(mark);
+    program->send("visu (G) ;\n");
+    ASSERT_TRUE(program->wait_for("<9> ", 20s, true)) << "masking G redraws H alone, at once";
+    program->send("quit\n");
+    EXPECT_EQ(program->wait_exit(10s), 0);
+}
+
 }  // namespace

@@ -196,6 +196,72 @@ TEST_F(EditedSession, CtrlCStopsALongListingAndKeepsTheStores) {
     EXPECT_NE(out().find(">   K := { | }\n>   B :=   "), std::string::npos) << out();
 }
 
+std::string box(int dimension, const std::string& bounds) {
+    std::string variables, constraints;
+    for (int k = 1; k <= dimension; ++k) {
+        std::string x = "x" + std::to_string(k);
+        variables += (k > 1 ? ", " : "") + x;
+        constraints += (k > 1 ? ", " : "") + std::string(bounds).replace(bounds.find('x'), 1, x);
+    }
+    return "{ " + variables + " | " + constraints + " }";
+}
+
+std::string isl_box(int dimension) {
+    std::string variables, constraints;
+    for (int k = 1; k <= dimension; ++k) {
+        std::string x = "x" + std::to_string(k);
+        variables += (k > 1 ? ", " : "") + x;
+        constraints += (k > 1 ? " and 0 <= " : "0 <= ") + x + " <= 1";
+    }
+    return "{ [" + variables + "] : " + constraints + " }";
+}
+
+// Definitions whose PolyLib work takes minutes (a 16-dimensional box has
+// 65,536 vertices and took 64 s; an 18-dimensional one never ended): Ctrl-C
+// answers within half a second, nothing is stored, the worker is not left
+// behind, and the next definition works.
+TEST_F(EditedSession, CtrlCStopsALongDefinitionWithinHalfASecondAndStoresNothing) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> before;   // quick statements
+        std::string definition;
+    };
+    const Case cases[] = {
+        {"16-dimensional box", {}, "B := " + box(16, "0 <= x <= 1") + " ;\n"},
+        {"18-dimensional box", {}, "B := " + box(18, "0 <= x <= 1") + " ;\n"},
+        {"16-dimensional box in isl notation", {}, "B := " + isl_box(16) + " ;\n"},
+        {"intersection of two 16-dimensional orthants",
+         {"P := " + box(16, "x >= 0") + " ;\n", "Q := " + box(16, "x <= 1") + " ;\n"},
+         "B := P inter Q ;\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        start();
+        type("A := { i | 0 <= i <= 3 } ;\n", "<2> ");
+        int line = 2;
+        for (const std::string& statement : c.before) type(statement, "<" + std::to_string(++line) + "> ");
+        session->send(c.definition);
+        std::this_thread::sleep_for(1s);
+        ASSERT_TRUE(has_children(session->pid())) << "the worker computes";
+        std::size_t mark = out().size();
+        auto pressed = std::chrono::steady_clock::now();
+        session->send(ctrl_c);
+        const std::string next = "<" + std::to_string(line + 1) + "> ";
+        ASSERT_TRUE(session->wait_for_after(mark, next, 5s)) << out();
+        EXPECT_LT(std::chrono::steady_clock::now() - pressed, 500ms);
+        EXPECT_NE(out().find("> Interrupted: 'B' is not stored\n" + next, mark), std::string::npos) << out().substr(mark);
+        EXPECT_FALSE(has_children(session->pid())) << "the worker was killed and reaped";
+        type("list ;\n", "<" + std::to_string(line + 2) + "> ");
+        type("C := { i | 0 <= i <= 2 } ;\n", "<" + std::to_string(line + 3) + "> ");
+        end_session();
+        std::size_t listed = out().rfind("> Domain List: \n");
+        ASSERT_NE(listed, std::string::npos) << out();
+        EXPECT_EQ(out().find(">   B :="), std::string::npos) << out();
+        EXPECT_NE(out().find(">   A :=   { i | i <= 3, i >= 0 }\n", listed), std::string::npos) << out();
+        EXPECT_NE(out().find("> C :=   { i | i <= 2, i >= 0 }\n"), std::string::npos) << out();
+    }
+}
+
 TEST_F(EditedSession, TabCompletesTheNewKeywords) {
     start();
     type("P := { i | 0 <= i <= 1 } ;\n", "<2> ");

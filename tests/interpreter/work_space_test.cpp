@@ -3,6 +3,10 @@
 // allocated, and the stores stay as they were.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
@@ -12,12 +16,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/support/processes.h"
+
 namespace {
 
 struct BudgetRun {
     std::string out;
-    long peak_kib = -1;   // the calculator's peak resident memory
+    long peak_kib = -1;        // the calculator's peak resident memory
+    long tree_peak_kib = -1;   // the calculator's and its children's together, sampled
     bool exited_normally = false;
+    int exit_status = -1;
 };
 
 std::string temporary_file(const std::string& text) {
@@ -29,7 +37,8 @@ std::string temporary_file(const std::string& text) {
     return path;
 }
 
-BudgetRun run_measured(const std::string& script) {
+// The script on standard input, or named on the command line as a script file.
+BudgetRun run_measured(const std::string& script, bool as_script_file = false) {
     std::string input = temporary_file(script);
     std::string output = temporary_file("");
     pid_t pid = fork();
@@ -40,13 +49,22 @@ BudgetRun run_measured(const std::string& script) {
         dup2(in, 0);
         dup2(out, 1);
         dup2(null, 2);
-        execl(QARNEST_BINARY, QARNEST_BINARY, static_cast<char*>(nullptr));
+        if (as_script_file)
+            execl(QARNEST_BINARY, QARNEST_BINARY, input.c_str(), static_cast<char*>(nullptr));
+        else
+            execl(QARNEST_BINARY, QARNEST_BINARY, static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
     rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    long tree_peak = 0;
+    while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+        tree_peak = std::max(tree_peak, tree_resident_kib(pid));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     BudgetRun run;
+    run.tree_peak_kib = tree_peak;
+    run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::ifstream file(output);
     std::stringstream text;
     text << file.rdbuf();
@@ -108,6 +126,39 @@ TEST(WorkSpaceBudget, OperationsAndAnalysesBeyondItAreRefusedAndStoreNothing) {
               std::string::npos);
     EXPECT_EQ(stored.find(">   C :="), std::string::npos);
     EXPECT_EQ(stored.find(">   F :="), std::string::npos);
+}
+
+// Boxes whose PolyLib work grows without end (a 300-dimensional box has
+// 2^300 vertices: it took 3 GB before) or whose matrices pass the budget at
+// once: one line, a script ends with status 1, and the memory of the whole
+// process tree stays within the budget and a margin for the calculator's
+// and the worker's own pages (the worker starts as a copy of the calculator).
+TEST(WorkSpaceBudget, BoundsTheMemoryOfTheWholeCalculator) {
+    const long budget_kib = 512 * 1024, margin_kib = 96 * 1024;
+    struct Case {
+        int variables;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        {300, "needs more than the 512 MB of work space allowed"},
+        {3000, "would need about 513 MB of work space, more than the 512 MB allowed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.variables) + " variables");
+        std::string bounds;
+        for (int k = 0; k < c.variables; ++k) bounds += (k ? ", 0 <= x" : "0 <= x") + std::to_string(k) + " <= 1";
+        BudgetRun run = run_measured("P := { " + variables(c.variables) + " | " + bounds +
+                                     " } ;\nQ := { i | 0 <= i <= 2 } ;\nlist ;\n",
+                                     true);
+        EXPECT_EQ(run.exit_status, 1) << run.out;
+        EXPECT_EQ(run.out, std::string("<1> > polyhedron declaration ") + c.refusal +
+                               " - Action cancelled !\n"
+                               "<2> > Q :=   { i | i <= 2, i >= 0 }\n"
+                               "<3> > Domain List: \n>   Q :=   { i | i <= 2, i >= 0 }\n\n> Matrix List : \n\t\n<4> End.\n");
+        EXPECT_LT(run.tree_peak_kib, budget_kib + margin_kib);
+        std::printf("%d variables: the process tree's peak resident memory was %ld MiB\n", c.variables,
+                    run.tree_peak_kib / 1024);
+    }
 }
 
 }  // namespace

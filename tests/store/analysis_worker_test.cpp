@@ -89,6 +89,18 @@ const OutcomeCase outcome_cases[] = {
      },
      10s, false, ContainedOutcome::Crashed, SIGSEGV, nullptr},
 #endif
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // The worker's memory is bounded by the work-space budget (not under the
+    // sanitizers, which reserve huge ranges): an allocation past it that ends
+    // in a crash or an abort is told as the budget's.
+    {"CrashAfterAnAllocationPastTheBudget",
+     [](const std::string&) {
+         volatile char* block = static_cast<char*>(std::malloc(std::size_t{1} << 30));
+         block[0] = 1;
+         return true;
+     },
+     10s, false, ContainedOutcome::OutOfWorkSpace, 0, nullptr},
+#endif
     {"ExitInsideTheLibrary", [](const std::string&) -> bool { std::exit(5); }, 10s, false,
      ContainedOutcome::ExitedEarly, 5, nullptr},
     {"TimeLimit",
@@ -274,6 +286,38 @@ TEST(AnalysisWorker, TheWarmUpIsNotTakenForTheFirstAnalysis) {
     }
     EXPECT_EQ(vertices.run(), cold) << "after the calculator's own warm-up";
 }
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// Work that sees its allocation fail and gives up, as PolyLib's checked
+// allocations do: the budget's outcome, and a fresh worker for the next one.
+TEST(AnalysisWorker, WorkThatGivesUpWhenAnAllocationFailsIsToldAsTheBudgets) {
+    pid_t before = worker_pid();
+    ContainedResult result;
+    {
+        DomainLock lock;
+        result = run_in_worker([](const std::string&) {
+            void* block = std::malloc(std::size_t{1} << 30);
+            std::free(block);
+            return block != nullptr;
+        }, "", 10s);
+    }
+    EXPECT_EQ(result.outcome, ContainedOutcome::OutOfWorkSpace);
+    std::this_thread::sleep_for(10ms);
+    EXPECT_NE(worker_pid(), before);
+
+    DomainLock lock;
+    result = run_in_worker([](const std::string&) {
+        std::vector<char> block(std::size_t{1} << 30, 1);
+        return block[12345] == 1;
+    }, "", 10s);
+    EXPECT_EQ(result.outcome, ContainedOutcome::OutOfWorkSpace) << "std::bad_alloc does not leave the job";
+    result = run_in_worker([](const std::string&) {
+        std::vector<char> block(std::size_t{256} << 20, 1);
+        return block[12345] == 1;
+    }, "", 10s);
+    EXPECT_EQ(result.outcome, ContainedOutcome::Finished) << "half the budget is there";
+}
+#endif
 
 TEST(AnalysisWorker, IsRetiredAfterItsUsesOrWhenItsMemoryGrew) {
     const WorkerRetirement saved = worker_retirement();

@@ -53,3 +53,41 @@ bool process_gone(pid_t pid) {
     stat >> pid_field >> name >> state;
     return state == "Z";
 }
+
+namespace {
+
+long resident_kib(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return 0;
+}
+
+std::vector<pid_t> children_of(pid_t pid) {
+    std::vector<pid_t> children;
+    DIR* proc = opendir("/proc");
+    if (!proc) return children;
+    while (dirent* entry = readdir(proc)) {
+        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        auto close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream fields(line.substr(close + 2));
+        char state;
+        pid_t parent;
+        fields >> state >> parent;
+        if (parent == pid) children.push_back(std::stoi(line));
+    }
+    closedir(proc);
+    return children;
+}
+
+}  // namespace
+
+long tree_resident_kib(pid_t pid) {
+    long total = resident_kib(pid);
+    for (pid_t child : children_of(pid)) total += tree_resident_kib(child);
+    return total;
+}
