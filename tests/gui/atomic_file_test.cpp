@@ -3,7 +3,6 @@
 // a folder in the way) a message and no file, temporary or final.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
@@ -12,37 +11,13 @@
 #include <unistd.h>
 
 #include "gui/atomic_file.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
-class AtomicFile : public ::testing::Test {
+class AtomicFile : public TemporaryFolderTest {
 protected:
-    void SetUp() override {
-        char name[] = "/tmp/qarnest-atomic-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        folder_ = name;
-    }
-    void TearDown() override {
-        for (const std::string& entry : entries()) unlink((folder_ + "/" + entry).c_str());
-        rmdir((folder_ + "/in-the-way.svg").c_str());
-        rmdir(folder_.c_str());
-    }
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        DIR* dir = opendir(folder_.c_str());
-        while (dirent* e = readdir(dir))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
-        closedir(dir);
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    static std::string content_of(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    std::string folder_;
+    AtomicFile() : TemporaryFolderTest("atomic") {}
 };
 
 TEST_F(AtomicFile, WritesTheWholeContentWithTheUsualPermissions) {

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "tests/support/run_program.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
@@ -23,25 +24,9 @@ using namespace std::chrono_literals;
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Script files in a temporary directory, removed afterwards.
-class ScriptFiles : public ::testing::Test {
+class ScriptFiles : public TemporaryFolderTest {
 protected:
-    std::string directory;
-    std::vector<std::string> written;
-
-    void SetUp() override {
-        char pattern[] = "/tmp/qarnest-scripts-XXXXXX";
-        directory = mkdtemp(pattern);
-    }
-    void TearDown() override {
-        for (const auto& path : written) std::remove(path.c_str());
-        rmdir(directory.c_str());
-    }
-    std::string script(const std::string& name, const std::string& text) {
-        std::string path = directory + "/" + name;
-        std::ofstream(path) << text;
-        written.push_back(path);
-        return path;
-    }
+    ScriptFiles() : TemporaryFolderTest("scripts") {}
 };
 
 TEST_F(ScriptFiles, AreReadInOrderAndAnErrorNamesItsFileAndFailsTheRun) {
@@ -90,7 +75,7 @@ TEST_F(ScriptFiles, ExitStatusFollowsWhatTheStatementsDid) {
 
 TEST_F(ScriptFiles, AMissingOrUnreadableFileIsOneMessageAndStatusTwo) {
     std::string a = script("a.qn", "A := { i | i >= 0 } ;\n");
-    for (const std::string& bad : {directory + "/missing.qn", directory}) {
+    for (const std::string& bad : {folder_ + "/missing.qn", folder_}) {
         ProgramResult r = run_qarnest("", {a, bad});
         EXPECT_EQ(r.exit_status, 2) << bad;
         EXPECT_EQ(r.out, "") << "nothing runs when a file cannot be read";

@@ -11,21 +11,18 @@
 #include <unistd.h>
 
 #include "interpreter/completion.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
-class Completions : public ::testing::Test {
+class Completions : public TemporaryFolderTest {
 protected:
+    Completions() : TemporaryFolderTest("completion") {}
     void SetUp() override {
-        char name[] = "/tmp/qarnest-completion-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        folder_ = name;
         ASSERT_EQ(mkdir((folder_ + "/plots").c_str(), 0700), 0);
         for (const char* file : {"/plot.svg", "/plan.png", "/.hidden.svg", "/plots/a.svg"})
             std::ofstream(folder_ + file) << "x";
     }
-    void TearDown() override { std::system(("rm -rf " + folder_).c_str()); }
-    std::string folder_;
 };
 
 TEST_F(Completions, OfWordsAndFileNames) {

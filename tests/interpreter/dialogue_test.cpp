@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "tests/support/run_program.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
@@ -19,25 +20,9 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
     return n;
 }
 
-class ScriptDirectory : public ::testing::Test {
+class ScriptDirectory : public TemporaryFolderTest {
 protected:
-    std::string directory;
-    std::vector<std::string> written;
-
-    void SetUp() override {
-        char pattern[] = "/tmp/qarnest-dialogue-XXXXXX";
-        directory = mkdtemp(pattern);
-    }
-    void TearDown() override {
-        for (const auto& path : written) std::remove(path.c_str());
-        rmdir(directory.c_str());
-    }
-    std::string script(const std::string& name, const std::string& text) {
-        std::string path = directory + "/" + name;
-        std::ofstream(path) << text;
-        written.push_back(path);
-        return path;
-    }
+    ScriptDirectory() : TemporaryFolderTest("dialogue") {}
 };
 
 // Both files define A: the second definition is cancelled, and every

@@ -10,6 +10,7 @@
 
 #include "tests/support/figure_reading.h"
 #include "tests/support/run_program.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
@@ -37,12 +38,10 @@ std::pair<int, int> png_size(const std::string& bytes) {
     return {word(16), word(20)};
 }
 
-class FigureMode : public ::testing::Test {
+class FigureMode : public TemporaryFolderTest {
 protected:
+    FigureMode() : TemporaryFolderTest("figure") {}
     void SetUp() override {
-        char name[] = "/tmp/qarnest-figure-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        folder_ = name;
         // No display at all: the run must make its own.
         const char* display = std::getenv("DISPLAY");
         if (display) saved_display_ = display;
@@ -50,9 +49,7 @@ protected:
     }
     void TearDown() override {
         if (!saved_display_.empty()) setenv("DISPLAY", saved_display_.c_str(), 1);
-        std::system(("rm -rf " + folder_).c_str());
     }
-    std::string folder_;
     std::string saved_display_;
 };
 

@@ -14,15 +14,9 @@
 #include "tests/support/figure_reading.h"
 #include "tests/support/processes.h"
 #include "tests/support/run_program.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
-
-std::string content_of(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string replaced(std::string text, const std::string& mark, const std::string& by) {
     for (std::size_t at = 0; (at = text.find(mark, at)) != std::string::npos; at += by.size())
@@ -30,20 +24,14 @@ std::string replaced(std::string text, const std::string& mark, const std::strin
     return text;
 }
 
-class FigureStatement : public ::testing::Test {
+class FigureStatement : public TemporaryFolderTest {
 protected:
-    void SetUp() override {
-        char name[] = "/tmp/qarnest-figures-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        folder_ = name;
-    }
-    void TearDown() override { std::system(("rm -rf " + folder_).c_str()); }
+    FigureStatement() : TemporaryFolderTest("figures") {}
     // The script with "@" for the test folder, run without a display.
     ProgramResult run(const std::string& script, std::vector<std::string> args = {"--virtual-display"}) {
         return run_qarnest(replaced(script, "@", folder_), args, std::chrono::seconds(60), {"DISPLAY="});
     }
     std::string at(const std::string& text) const { return replaced(text, "@", folder_); }
-    std::string folder_;
 };
 
 // The markers of an SVG figure, in canvas pixels.

@@ -3,7 +3,6 @@
 // name asks the usual question; PolyLib's matrix files in and out.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -14,38 +13,13 @@
 #include <vector>
 
 #include "tests/support/run_program.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
-class StoreFiles : public ::testing::Test {
+class StoreFiles : public TemporaryFolderTest {
 protected:
-    void SetUp() override {
-        char name[] = "/tmp/qarnest-store-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        folder_ = name;
-    }
-    void TearDown() override {
-        for (const std::string& entry : entries()) unlink((folder_ + "/" + entry).c_str());
-        rmdir(folder_.c_str());
-    }
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        DIR* dir = opendir(folder_.c_str());
-        while (dirent* e = readdir(dir))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
-        closedir(dir);
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    std::string path(const std::string& name) const { return folder_ + "/" + name; }
-    static std::string content_of(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    static void write(const std::string& file, const std::string& text) { std::ofstream(file) << text; }
-    std::string folder_;
+    StoreFiles() : TemporaryFolderTest("store") {}
 };
 
 // What "list ;" wrote, the last time in the transcript.
