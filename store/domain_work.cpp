@@ -9,6 +9,7 @@
 
 #include "store/analysis_worker.h"
 #include "store/disjoint_decomposition.h"
+#include "store/gist.h"
 #include "store/operations.h"
 #include "store/registry.h"
 #include "store/worker_problem.h"
@@ -49,7 +50,8 @@ MadeDomain polylib_result(const DomainWork& w) {
         case DomainWorkKind::image: domain = DomainImage(first, matrix, 20); break;
         case DomainWorkKind::preimage: domain = DomainPreimage(first, matrix, 20); break;
         case DomainWorkKind::convex_hull: domain = DomainConvex(first, 100); break;
-        case DomainWorkKind::disjoint: break;
+        case DomainWorkKind::disjoint:
+        case DomainWorkKind::gist: break;
         }
     });
     MadeDomain made;
@@ -68,6 +70,7 @@ bool exact_result(const DomainWork& w, const Polyhedron* result) {
     case DomainWorkKind::preimage: return exact_image_result("preimage", result, w.first, w.matrix);
     case DomainWorkKind::convex_hull: return exact_convex_result(result, w.first);
     case DomainWorkKind::disjoint: return exact_disjoint_result(result, w.first);
+    case DomainWorkKind::gist: return true;   // checked as it is made
     }
     return false;
 }
@@ -163,7 +166,7 @@ bool domain_job(const std::string& bytes) {
     std::int64_t kind = 0;
     DomainPtr first, second;
     MatrixPtr matrix;
-    if (!reader.number(kind) || kind < 0 || kind > static_cast<std::int64_t>(DomainWorkKind::disjoint) ||
+    if (!reader.number(kind) || kind < 0 || kind > static_cast<std::int64_t>(DomainWorkKind::gist) ||
         !read_union(reader, first) || !read_union(reader, second) || !read_matrix(reader, matrix))
         return false;
     DomainWork work{static_cast<DomainWorkKind>(kind), first.get(), second.get(), matrix.get()};
@@ -236,6 +239,7 @@ bool read_union(ProblemReader& reader, DomainPtr& domain) {
 }
 
 MadeDomain make_domain_here(const DomainWork& work) {
+    if (work.kind == DomainWorkKind::gist) return simplified_domain(work.first, work.second);
     MadeDomain made;
     if (work.kind == DomainWorkKind::disjoint) {
         try {

@@ -13,11 +13,12 @@ struct StoreSession;
 class ProblemWriter;
 class ProblemReader;
 
-enum class DomainWorkKind { declaration, union_of, intersection, difference, image, preimage, convex_hull, disjoint };
+enum class DomainWorkKind { declaration, union_of, intersection, difference, image, preimage, convex_hull, disjoint, gist };
 
 // What the work reads: the declared constraint rows (`matrix`, a declaration),
-// one operand union (`first`), or two (`first`, `second`), and the map of an
-// image or preimage (`matrix`). Nothing is taken over.
+// one operand union (`first`), or two (`first`, `second`; for a gist, the
+// domain and its context), and the map of an image or preimage (`matrix`).
+// Nothing is taken over.
 struct DomainWork {
     DomainWorkKind kind;
     const Polyhedron* first = nullptr;

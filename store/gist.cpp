@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/error_report.h"
+#include "store/domain_work.h"
 #include "store/exact_check.h"
 #include "store/operations.h"
 #include "store/work_space.h"
@@ -210,6 +211,42 @@ std::optional<DomainPtr> checked_piecewise(const Polyhedron* result, const Polyh
 
 }  // namespace
 
+MadeDomain simplified_domain(const Polyhedron* d, const Polyhedron* k) {
+    MadeDomain made;
+    made.outcome = DomainWorkOutcome::LibraryFailed;
+    // A context without variables has no parameters: it says nothing.
+    ConeConstraints rows = k->Dimension > 0 ? widened_rows(k, d->Dimension) : ConeConstraints{};
+    std::optional<PolyhedronPtr> wide = widened_context(k, d->Dimension);
+    if (!wide) return made;
+    Polyhedron* simplified = nullptr;
+    auto* domain = const_cast<Polyhedron*>(d);
+    Polyhedron* in = wide->get();
+    if (!polylib_guarded([&] { simplified = DomainSimplify(domain, in, working_rows); })) return made;
+    DomainPtr owned(simplified);
+    bool exact = true;
+    if (simplified) {
+        ConeGenerators around = widened_generators(k, d->Dimension);
+        if (std::optional<DomainPtr> pieces = checked_piecewise(simplified, d, rows, around, exact)) {
+            made.outcome = DomainWorkOutcome::Made;
+            made.domain = std::move(*pieces);
+            return made;
+        }
+    }
+    // What PolyLib keeps is never worse than the domain itself.
+    if (!exact || !simplified || union_constraints(simplified) > union_constraints(d)) {
+        Polyhedron* copy = nullptr;
+        if (!polylib_guarded([&] { copy = Domain_Copy(domain); }) || !copy) return made;
+        owned.reset(copy);
+    }
+    if (!exact_gist(owned.get(), d, rows)) {
+        made.outcome = DomainWorkOutcome::WrappedAround;
+        return made;
+    }
+    made.outcome = DomainWorkOutcome::Made;
+    made.domain = std::move(owned);
+    return made;
+}
+
 DomainEntry* gen_pol_gist(StoreSession& session, const std::string& result, const std::string& name,
                           const std::string& ctx_name, DomainEntry* list) {
     StatementReport& report = session.report;
@@ -235,40 +272,7 @@ DomainEntry* gen_pol_gist(StoreSession& session, const std::string& result, cons
         report_error(report, what + " " + *problem + " - command ignored");
         return list;
     }
-    // A context without variables has no parameters: it says nothing.
-    ConeConstraints rows = k->Dimension > 0 ? widened_rows(k, d->Dimension) : ConeConstraints{};
-    std::optional<PolyhedronPtr> wide = widened_context(k, d->Dimension);
-    if (!wide) {
-        report_polylib_failure(report, what);
-        return list;
-    }
-    Polyhedron* simplified = nullptr;
-    auto* domain = const_cast<Polyhedron*>(d);
-    Polyhedron* in = wide->get();
-    if (!polylib_guarded([&] { simplified = DomainSimplify(domain, in, working_rows); })) {
-        report_polylib_failure(report, what);
-        return list;
-    }
-    DomainPtr owned(simplified);
-    bool exact = true;
-    if (simplified) {
-        ConeGenerators around = widened_generators(k, d->Dimension);
-        if (std::optional<DomainPtr> pieces = checked_piecewise(simplified, d, rows, around, exact)) {
-            return add_domain_in_list(session, result, copy_var_list(entry->vars), pieces->release(), list);
-        }
-    }
-    // What PolyLib keeps is never worse than the domain itself.
-    if (!exact || !simplified || union_constraints(simplified) > union_constraints(d)) {
-        Polyhedron* copy = nullptr;
-        if (!polylib_guarded([&] { copy = Domain_Copy(domain); })) {
-            report_polylib_failure(report, what);
-            return list;
-        }
-        owned.reset(copy);
-    }
-    if (!exact_gist(owned.get(), d, rows)) {
-        report_error(report, "64-bit overflow in " + what + " - command ignored");
-        return list;
-    }
-    return add_domain_in_list(session, result, copy_var_list(entry->vars), owned.release(), list);
+    DomainPtr simplified = made_domain(session, DomainWork{DomainWorkKind::gist, d, k}, what, result);
+    if (!simplified) return list;
+    return add_domain_in_list(session, result, copy_var_list(entry->vars), simplified.release(), list);
 }

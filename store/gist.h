@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "store/domain_work.h"
 #include "store/registry.h"
 
 // Stores under `result` the domain `name` simplified in the context `ctx_name`
@@ -14,3 +15,9 @@
 // Expects the GDK lock and domain_lock held.
 DomainEntry* gen_pol_gist(StoreSession& session, const std::string& result, const std::string& name, const std::string& ctx_name,
                           DomainEntry* list);
+
+// The gist's work and its exact check: Made with the simplified domain,
+// LibraryFailed when PolyLib threw, WrappedAround when the result is not the
+// domain within the context. Runs in the worker for large domains. Expects
+// domain_lock held.
+MadeDomain simplified_domain(const Polyhedron* domain, const Polyhedron* context);

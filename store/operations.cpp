@@ -62,26 +62,6 @@ void report_wrap_around(StatementReport& report, const std::string& what) {
     report_error(report, "64-bit overflow in " + what + " - command ignored");
 }
 
-// The result of the work, or none after its failure's one line (the
-// definition of `result` is then abandoned).
-DomainPtr made_domain(StoreSession& session, const DomainWork& work, const std::string& what,
-                      const std::string& result) {
-    MadeDomain made = make_domain(session, work);
-    switch (made.outcome) {
-    case DomainWorkOutcome::Made: return std::move(made.domain);
-    case DomainWorkOutcome::LibraryFailed: report_polylib_failure(session.report, what); break;
-    case DomainWorkOutcome::WrappedAround: report_wrap_around(session.report, what); break;
-    case DomainWorkOutcome::Interrupted: report_not_stored(session.report.out, result); break;
-    case DomainWorkOutcome::OutOfWorkSpace:
-        report_error(session.report, what + " " + work_space_exceeded_text() + " - command ignored");
-        break;
-    case DomainWorkOutcome::WorkerFailed:
-        report_error(session.report, contained_failure_message(made.run, what, domain_work_time_limit));
-        break;
-    }
-    return nullptr;
-}
-
 std::vector<ExactSet> pieces_of(const Polyhedron* domain) {
     std::vector<ExactSet> pieces;
     for (const Polyhedron* p = domain; p; p = p->next) pieces.push_back(exact_set_of(p));
@@ -104,6 +84,24 @@ std::vector<ExactSet> intersections(const Polyhedron* d1, const Polyhedron* d2) 
 }
 
 }  // namespace
+
+DomainPtr made_domain(StoreSession& session, const DomainWork& work, const std::string& what,
+                      const std::string& result) {
+    MadeDomain made = make_domain(session, work);
+    switch (made.outcome) {
+    case DomainWorkOutcome::Made: return std::move(made.domain);
+    case DomainWorkOutcome::LibraryFailed: report_polylib_failure(session.report, what); break;
+    case DomainWorkOutcome::WrappedAround: report_wrap_around(session.report, what); break;
+    case DomainWorkOutcome::Interrupted: report_not_stored(session.report.out, result); break;
+    case DomainWorkOutcome::OutOfWorkSpace:
+        report_error(session.report, what + " " + work_space_exceeded_text() + " - command ignored");
+        break;
+    case DomainWorkOutcome::WorkerFailed:
+        report_error(session.report, contained_failure_message(made.run, what, domain_work_time_limit));
+        break;
+    }
+    return nullptr;
+}
 
 bool exact_binop_result(const std::string& op, const Polyhedron* result, const Polyhedron* d1, const Polyhedron* d2) {
     if (op == "inter") return exact_union_of(result, intersections(d1, d2));

@@ -8,6 +8,13 @@
 #include "store/exact_check.h"
 #include "store/registry.h"
 
+struct DomainWork;
+
+// The result of the work, here or in the worker, or none after its failure's
+// one line (the definition of `result` is then abandoned).
+DomainPtr made_domain(StoreSession& session, const DomainWork& work, const std::string& what,
+                      const std::string& result);
+
 // Names i, j, k, ... (a name per character code from 'i' on) for a domain
 // whose variables have no names of their own: the image or preimage that
 // changes the dimension, a domain read from PolyLib's matrices.

@@ -233,6 +233,9 @@ TEST_F(EditedSession, CtrlCStopsALongDefinitionWithinHalfASecondAndStoresNothing
         {"intersection of two 16-dimensional orthants",
          {"P := " + box(16, "x >= 0") + " ;\n", "Q := " + box(16, "x <= 1") + " ;\n"},
          "B := P inter Q ;\n"},
+        {"gist of a 14-dimensional box",
+         {"P := " + box(14, "0 <= x <= 1") + " ;\n", "K := { x14 | x14 <= 5 } ;\n"},
+         "B := gist (P, K) ;\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -42,6 +42,7 @@ struct Operands {
     DomainPtr square = domain_of(4, {{1, 1, 0, 0}, {1, -1, 0, 4}, {1, 0, 1, 0}, {1, 0, -1, 4}});
     DomainPtr band = domain_of(4, {{1, 1, -1, 0}, {1, -1, 1, 2}});
     DomainPtr two_pieces;
+    DomainPtr last_half = domain_of(3, {{1, -1, 2}});
     MatrixPtr box_rows = matrix_of(5, {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 3}, {1, 0, 1, 0, 0},
                                        {1, 0, -1, 0, 3}, {0, 0, 0, 1, -2}});
     MatrixPtr shear = matrix_of(3, {{1, 1, 0}, {0, 1, 1}, {0, 0, 1}});
@@ -72,6 +73,8 @@ TEST(DomainWork, TheWorkersResultIsTheVeryPolyhedraMadeHere) {
         {"preimage", {DomainWorkKind::preimage, o.square.get(), nullptr, o.shear.get()}},
         {"convex hull of two pieces", {DomainWorkKind::convex_hull, o.two_pieces.get()}},
         {"disjoint decomposition", {DomainWorkKind::disjoint, o.two_pieces.get()}},
+        {"gist of two pieces in a band", {DomainWorkKind::gist, o.two_pieces.get(), o.band.get()}},
+        {"gist of a square in a context on its last dimension", {DomainWorkKind::gist, o.square.get(), o.last_half.get()}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
