@@ -21,24 +21,32 @@ namespace {
     std::exit(2);
 }
 
+// Waits until `descriptor` has input, with SIGINT blocked except inside the
+// wait itself, so that a Ctrl-C is never lost between its test and the wait.
+// Returns ppoll's answer; `interrupted` when a Ctrl-C came first.
+int wait_for_input(int descriptor, bool& interrupted) {
+    sigset_t blocked, previous;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGINT);
+    sigprocmask(SIG_BLOCK, &blocked, &previous);
+    int ready = 0;
+    interrupted = take_interrupt();
+    if (!interrupted) {
+        pollfd p = {descriptor, POLLIN, 0};
+        sigset_t during = previous;
+        sigdelset(&during, SIGINT);
+        ready = ppoll(&p, 1, nullptr, &during);
+        if (ready < 0 && errno == EINTR) interrupted = take_interrupt();
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    return ready;
+}
+
 // Waits for a key with SIGINT blocked except inside the wait itself, then
 // reads one byte. EOF at the end of input or when interrupted.
 int wait_and_read_terminal_byte(TerminalReading& terminal, bool& interrupted) {
     for (;;) {
-        sigset_t blocked, previous;
-        sigemptyset(&blocked);
-        sigaddset(&blocked, SIGINT);
-        sigprocmask(SIG_BLOCK, &blocked, &previous);
-        int ready = 0;
-        interrupted = take_interrupt();
-        if (!interrupted) {
-            pollfd p = {STDIN_FILENO, POLLIN, 0};
-            sigset_t during = previous;
-            sigdelset(&during, SIGINT);
-            ready = ppoll(&p, 1, nullptr, &during);
-            if (ready < 0 && errno == EINTR) interrupted = take_interrupt();
-        }
-        sigprocmask(SIG_SETMASK, &previous, nullptr);
+        int ready = wait_for_input(STDIN_FILENO, interrupted);
         if (interrupted) return EOF;
         if (ready <= 0) continue;
         unsigned char c;
@@ -151,20 +159,7 @@ std::size_t read_block(FILE* input, char* buffer, std::size_t size) {
 bool LineInput::fill(bool& interrupted) {
     if (ended_) return false;
     for (;;) {
-        sigset_t blocked, previous;
-        sigemptyset(&blocked);
-        sigaddset(&blocked, SIGINT);
-        sigprocmask(SIG_BLOCK, &blocked, &previous);
-        int ready = 0;
-        interrupted = take_interrupt();
-        if (!interrupted) {
-            pollfd p = {descriptor_, POLLIN, 0};
-            sigset_t during = previous;
-            sigdelset(&during, SIGINT);
-            ready = ppoll(&p, 1, nullptr, &during);
-            if (ready < 0 && errno == EINTR) interrupted = take_interrupt();
-        }
-        sigprocmask(SIG_SETMASK, &previous, nullptr);
+        int ready = wait_for_input(descriptor_, interrupted);
         // A Ctrl-C that came with the input is handled as the mask is
         // restored: it goes first, as it was sent first.
         if (!interrupted && ready > 0) interrupted = take_interrupt();

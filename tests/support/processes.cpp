@@ -6,26 +6,6 @@
 #include <sstream>
 #include <string>
 
-bool has_children(pid_t pid) {
-    DIR* proc = opendir("/proc");
-    if (!proc) return false;
-    bool found = false;
-    while (dirent* entry = readdir(proc)) {
-        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
-        std::string line;
-        if (!std::getline(stat, line)) continue;
-        auto close = line.rfind(')');
-        if (close == std::string::npos) continue;
-        std::istringstream fields(line.substr(close + 2));
-        char state;
-        pid_t parent;
-        fields >> state >> parent;
-        if (parent == pid) found = true;
-    }
-    closedir(proc);
-    return found;
-}
-
 std::vector<pid_t> children_named(pid_t pid, const std::string& name) {
     std::vector<pid_t> children;
     DIR* proc = opendir("/proc");
@@ -85,6 +65,8 @@ std::vector<pid_t> children_of(pid_t pid) {
 }
 
 }  // namespace
+
+bool has_children(pid_t pid) { return !children_of(pid).empty(); }
 
 long tree_resident_kib(pid_t pid) {
     long total = resident_kib(pid);
