@@ -62,6 +62,20 @@ protected:
         x.settle();
         return window;
     }
+    // Shows one box of 10^12 points (drawn at once), then a second that
+    // overlaps it (blended where they meet: no end in any patience), and
+    // checks the second is still drawing; `visualisation` is the viewer's window.
+    void start_huge_redraw(std::string& visualisation) {
+        ASSERT_TRUE(program->wait_for("<1> "));
+        visualisation = open_viewer(
+            "K := { | } ;\nH := { i, j, k | 0 <= i <= 9999, 0 <= j <= 9999, 0 <= k <= 9999 } ;\n"
+            "G := { i, j, k | 5000 <= i <= 9999, 0 <= j <= 9999, 0 <= k <= 9999 } ;\ninitvisu (3, K) ;\n");
+        program->send("visu (H) ;\n");
+        ASSERT_TRUE(program->wait_for("<6> ", 20s, true)) << "one box alone draws at once";
+        program->send("visu (G) ;\n");
+        std::this_thread::sleep_for(1500ms);
+        ASSERT_FALSE(program->wait_for("<7> ", 100ms, true)) << "still drawing";
+    }
     std::string press_toggle(const std::string& visualisation, int index, const std::string& title) {
         x.click(visualisation, 40, toggle_y(index));
         x.settle();
@@ -451,15 +465,8 @@ namespace {
 // points, blended where they meet; one alone draws at once): the user's
 // Escape in the Visualisation window stops the redraw, and the session goes on.
 TEST_F(EndToEnd, EscapeStopsTheRedrawOfAHugeDomain) {
-    ASSERT_TRUE(program->wait_for("<1> "));
-    std::string visualisation = open_viewer(
-        "K := { | } ;\nH := { i, j, k | 0 <= i <= 9999, 0 <= j <= 9999, 0 <= k <= 9999 } ;\n"
-        "G := { i, j, k | 5000 <= i <= 9999, 0 <= j <= 9999, 0 <= k <= 9999 } ;\ninitvisu (3, K) ;\n");
-    program->send("visu (H) ;\n");
-    ASSERT_TRUE(program->wait_for("<6> ", 20s, true)) << "one box alone draws at once";
-    program->send("visu (G) ;\n");
-    std::this_thread::sleep_for(1500ms);
-    EXPECT_FALSE(program->wait_for("<7> ", 100ms, true)) << "still drawing";
+    std::string visualisation;
+    ASSERT_NO_FATAL_FAILURE(start_huge_redraw(visualisation));
     x.key(visualisation, "Escape");
     ASSERT_TRUE(program->wait_for("<7> ", 20s, true)) << program->output();
     type_statements("print (K) ;\n");
@@ -479,15 +486,8 @@ protected:
 };
 
 TEST_F(EndToEndAtAUserTerminal, CtrlCStopsTheRedrawOfAHugeDomainWithinHalfASecond) {
-    ASSERT_TRUE(program->wait_for("<1> "));
-    std::string visualisation = open_viewer(
-        "K := { | } ;\nH := { i, j, k | 0 <= i <= 9999, 0 <= j <= 9999, 0 <= k <= 9999 } ;\n"
-        "G := { i, j, k | 5000 <= i <= 9999, 0 <= j <= 9999, 0 <= k <= 9999 } ;\ninitvisu (3, K) ;\n");
-    program->send("visu (H) ;\n");
-    ASSERT_TRUE(program->wait_for("<6> ", 20s, true)) << "one box alone draws at once";
-    program->send("visu (G) ;\n");
-    std::this_thread::sleep_for(1500ms);
-    ASSERT_FALSE(program->wait_for("<7> ", 100ms, true)) << "still drawing";
+    std::string visualisation;
+    ASSERT_NO_FATAL_FAILURE(start_huge_redraw(visualisation));
     auto pressed = std::chrono::steady_clock::now();
     program->send("\x03");
     ASSERT_TRUE(program->wait_for("<7> ", 20s, true)) << program->output();
