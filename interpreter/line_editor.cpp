@@ -10,6 +10,8 @@
 #include <poll.h>
 #include <readline/history.h>
 #include <readline/readline.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 #include <vector>
 
@@ -112,6 +114,26 @@ bool wait_for_key() {
     return true;
 }
 
+// Between lines the terminal is in line mode, and a Ctrl-D typed while a
+// statement runs waits there as an empty line; once Readline switches to raw
+// mode it would reach the editor as a NUL byte and the end of input would be
+// lost. So it is taken in line mode, and its key is handed to the editor,
+// which then ends as for a Ctrl-D typed at the prompt. (One that comes in the
+// instant between this look and the switch still becomes a NUL.) Returns
+// that key, or 0 when no end of input is waiting.
+int end_typed_ahead() {
+    termios settings;
+    if (tcgetattr(STDIN_FILENO, &settings) != 0 || !(settings.c_lflag & ICANON)) return 0;
+    pollfd p = {STDIN_FILENO, POLLIN, 0};
+    if (poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN)) return 0;
+    // The line discipline counts no byte for an end of input.
+    int waiting = 0;
+    if (ioctl(STDIN_FILENO, FIONREAD, &waiting) != 0 || waiting != 0) return 0;
+    char byte;
+    if (read(STDIN_FILENO, &byte, 1) != 0) return 0;
+    return settings.c_cc[VEOF] ? settings.c_cc[VEOF] : 4;
+}
+
 void drop_line() {
     rl_free_line_state();
     rl_callback_sigcleanup();
@@ -149,7 +171,12 @@ EditedLine read_edited_line(const std::string& prompt, std::string& line, bool r
     std::fflush(stdout);
     PendingLine& pending = line_editor.pending;
     pending = PendingLine{};
+    const int end_key = end_typed_ahead();
     rl_callback_handler_install(prompt.c_str(), take_line);
+    if (end_key) {
+        rl_stuff_char(end_key);
+        rl_callback_read_char();
+    }
     while (!pending.done) {
         if (!wait_for_key()) {
             drop_line();

@@ -134,8 +134,10 @@ TEST(PastedScript, RunsEveryStatementAndCancelsEachRedefinition) {
         ASSERT_TRUE(session.wait_for("\tM\n", 20s, true));
         std::size_t second = session.output().find("\tM\n") + 3;
         ASSERT_TRUE(session.wait_for_after(second, "\tM\n", 20s)) << session.output();
+        // The end of input goes to the prompt that follows, as typed there.
+        ASSERT_TRUE(session.wait_for_after(second, "<13> ", 20s)) << session.output();
         session.send_eof();
-        ASSERT_TRUE(session.wait_for("End.\n", 20s, true));
+        ASSERT_TRUE(session.wait_for("End.\n", 20s, true)) << session.output();
         EXPECT_EQ(session.wait_exit(), 0);
         const std::string& out = session.output();
         EXPECT_EQ(occurrences(out, "Please answer"), 0u) << out;

@@ -326,6 +326,20 @@ TEST_F(EditedSession, CtrlDOnAnEmptyLineEndsLikeTheEndOfInput) {
     EXPECT_NE(out().find("<3> End.\n"), std::string::npos) << out();
 }
 
+// A Ctrl-D pressed while a statement runs waits in the terminal's line mode;
+// it ends the session once the statement is done, as the same key at the
+// prompt would, instead of reaching the editor as a NUL byte.
+TEST_F(EditedSession, CtrlDPressedWhileAStatementRunsEndsAfterIt) {
+    start();
+    session->send("B := " + box(14, "0 <= x <= 1") + " ;\n");   // about 3 s of PolyLib work
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(has_children(session->pid())) << "the definition still runs";
+    session->send_eof();
+    ASSERT_TRUE(session->wait_for("End.\n", 60s, true)) << out();
+    EXPECT_EQ(session->wait_exit(), 0);
+    EXPECT_NE(out().find("x14 >= 0 }\n<2> End.\n"), std::string::npos) << "B stored, then the end\n" << out();
+}
+
 TEST_F(EditedSession, TheDialogueReadsItsAnswerThroughTheEditor) {
     start();
     type("P := { i | i >= 0 } ;\n", "<2> ");
