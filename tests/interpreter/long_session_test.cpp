@@ -112,8 +112,20 @@ TEST(LongSession, PeakMemoryDoesNotGrowWithTheLength) {
 #endif
     ScriptFile few(session(short_session));
     ScriptFile many(session(long_session));
-    ScriptRun a = run_on_script({QARNEST_BINARY}, few);
-    ScriptRun b = run_on_script({QARNEST_BINARY}, many);
+    // A run's peak varies by a few hundred KiB with the timing of the
+    // viewer's thread and of the worker; the lowest of three runs is steady,
+    // and a leak raises all three.
+    auto lowest_peak = [](const ScriptFile& script) {
+        ScriptRun lowest;
+        for (int run = 0; run < 3; ++run) {
+            ScriptRun r = run_on_script({QARNEST_BINARY}, script);
+            if (r.exit_status != 0) return r;
+            if (lowest.peak_kib < 0 || r.peak_kib < lowest.peak_kib) lowest = r;
+        }
+        return lowest;
+    };
+    ScriptRun a = lowest_peak(few);
+    ScriptRun b = lowest_peak(many);
     ASSERT_EQ(a.exit_status, 0);
     ASSERT_EQ(b.exit_status, 0);
     RecordProperty("peak_kib_short", std::to_string(a.peak_kib));

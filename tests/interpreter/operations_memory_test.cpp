@@ -74,8 +74,20 @@ TEST(OperationsMemory, StaysFlatOverRepeatedCycles) {
     GTEST_SKIP() << "AddressSanitizer keeps freed memory in quarantine; leaks are its own check there";
 #endif
     ASSERT_GT(3u * 400u, worker_retirement().uses) << "the shorter run retires a worker too";
-    long few = peak_memory(400);
-    long many = peak_memory(2000);
+    // A run's peak varies by a few hundred KiB with the timing of the
+    // viewer's thread and of the worker; the lowest of three runs is steady,
+    // and a leak raises all three.
+    auto lowest_peak = [](long repetitions) {
+        long lowest = -1;
+        for (int run = 0; run < 3; ++run) {
+            long peak = peak_memory(repetitions);
+            if (peak < 0) return -1L;
+            if (lowest < 0 || peak < lowest) lowest = peak;
+        }
+        return lowest;
+    };
+    long few = lowest_peak(400);
+    long many = lowest_peak(2000);
     ASSERT_GT(few, 0);
     ASSERT_GT(many, 0);
     RecordProperty("peak_kib_400", std::to_string(few));
