@@ -230,27 +230,18 @@ INSTANTIATE_TEST_SUITE_P(Keywords, QueriesTranscript, ::testing::ValuesIn(keywor
 // Work done in the calculator's own process stops, as an analysis in the
 // worker does, after the session's time limit.
 TEST(QueriesTimeLimit, LongCountsAndSearchesStopAtTheLimit) {
-    char* text = nullptr;
-    std::size_t size = 0;
-    FILE* out = open_memstream(&text, &size);
-    {
-        Session session(out);
-        session.analysis_time_limit = std::chrono::milliseconds(300);
-        run_statements_in(session,
-                          "B := { i, j, k | 0 <= i <= 100000, 0 <= j <= 100000, 0 <= k <= 100000 } ;\nK := { | } ;\n"
-                          "points (B, K) ;\nT := { i, j, k | 0 <= i <= 1000000, 0 <= j <= 1000000, 3k >= 1, 3k <= 2 } ;\n"
-                          "isempty (T) ;\nlexmin (T, K) ;\n");
-        std::fflush(out);
-        std::string written(text, size);
-        for (const char* line :
-             {"> Error - line 3 : the listing of the points of 'B' took more than 300 ms and was stopped - command ignored",
-              "> Error - line 5 : the emptiness test of 'T' took more than 300 ms and was stopped - command ignored",
-              "> Error - line 6 : the lexicographic minimum of 'T' took more than 300 ms and was stopped - command "
-              "ignored"})
-            EXPECT_NE(written.find(line), std::string::npos) << line << "\nin:\n" << written;
-    }
-    std::fclose(out);
-    std::free(text);
+    CapturedSession calculator;
+    calculator.session().analysis_time_limit = std::chrono::milliseconds(300);
+    const std::string written = calculator.run(
+        "B := { i, j, k | 0 <= i <= 100000, 0 <= j <= 100000, 0 <= k <= 100000 } ;\nK := { | } ;\n"
+        "points (B, K) ;\nT := { i, j, k | 0 <= i <= 1000000, 0 <= j <= 1000000, 3k >= 1, 3k <= 2 } ;\n"
+        "isempty (T) ;\nlexmin (T, K) ;\n");
+    for (const char* line :
+         {"> Error - line 3 : the listing of the points of 'B' took more than 300 ms and was stopped - command ignored",
+          "> Error - line 5 : the emptiness test of 'T' took more than 300 ms and was stopped - command ignored",
+          "> Error - line 6 : the lexicographic minimum of 'T' took more than 300 ms and was stopped - command "
+          "ignored"})
+        EXPECT_NE(written.find(line), std::string::npos) << line << "\nin:\n" << written;
 }
 
 // 0 <= x <= `bound` on each variable but the last, which has `last`.
@@ -266,30 +257,17 @@ std::string box_of(int dimension, const std::string& last, const std::string& bo
 // Tests between domains of 10 dimensions and more (1024 vertices) search in
 // the worker: the same verdicts, refusals and time limit as here.
 TEST(QueriesInTheWorker, TestsBetweenLargeDomainsAnswerAsSmallOnes) {
-    char* text = nullptr;
-    std::size_t size = 0;
-    FILE* out = open_memstream(&text, &size);
-    {
-        Session session(out);
-        session.analysis_time_limit = std::chrono::milliseconds(300);
-        run_statements_in(session, "A := " + box_of(10, " <= 1") + " ;\nB := " + box_of(10, " <= 2") +
-                                       " ;\nE := " + box_of(10, " <= 1, 3x10 >= 1, 3x10 <= 2") +
-                                       " ;\nT := " + box_of(11, " <= 1, 3x11 >= 1, 3x11 <= 2", " <= 1000000") +
-                                       " ;\n");
-        std::fflush(out);
-        std::size_t defined = size;
-        run_statements_in(session,
-                          "isempty (A) ;\nisempty (E) ;\nissubset (A, B) ;\nissubset (B, A) ;\nisequal (A, B) ;\n"
-                          "isequal (B, B) ;\nissubset (E, A) ;\nisequal (E, A) ;\nisempty (T) ;\nissubset (A, T) ;\n");
-        std::fflush(out);
-        EXPECT_EQ(std::string(text + defined, size - defined),
-                  "> false\n<2> > true\n<3> > true\n<4> > false\n<5> > false\n<6> > true\n<7> > true\n"
-                  "<8> > false\n<9> > Error - line 9 : the emptiness test of 'T' took more than 300 ms and was stopped"
-                  " - command ignored \n<10> > Issubset : 'A' has 10 dimensions and 'T' has 11 dimensions - command "
-                  "ignored\n<11> ");
-    }
-    std::fclose(out);
-    std::free(text);
+    CapturedSession calculator;
+    calculator.session().analysis_time_limit = std::chrono::milliseconds(300);
+    calculator.run("A := " + box_of(10, " <= 1") + " ;\nB := " + box_of(10, " <= 2") + " ;\nE := " +
+                   box_of(10, " <= 1, 3x10 >= 1, 3x10 <= 2") + " ;\nT := " +
+                   box_of(11, " <= 1, 3x11 >= 1, 3x11 <= 2", " <= 1000000") + " ;\n");
+    EXPECT_EQ(calculator.run("isempty (A) ;\nisempty (E) ;\nissubset (A, B) ;\nissubset (B, A) ;\nisequal (A, B) ;\n"
+                             "isequal (B, B) ;\nissubset (E, A) ;\nisequal (E, A) ;\nisempty (T) ;\nissubset (A, T) ;\n"),
+              "<1> > false\n<2> > true\n<3> > true\n<4> > false\n<5> > false\n<6> > true\n<7> > true\n"
+              "<8> > false\n<9> > Error - line 9 : the emptiness test of 'T' took more than 300 ms and was stopped"
+              " - command ignored \n<10> > Issubset : 'A' has 10 dimensions and 'T' has 11 dimensions - command "
+              "ignored\n<11> ");
 }
 
 // The ready-made script of these statements answers as the README shows.

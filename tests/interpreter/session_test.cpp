@@ -8,46 +8,11 @@
 #include <string>
 #include <thread>
 
-#include "interpreter/parser.h"
 #include "interpreter/session.h"
+#include "tests/support/in_process.h"
 #include "tests/support/run_program.h"
 
 namespace {
-
-// A session writing to a stream of its own, read back as text.
-class CapturedSession {
-public:
-    CapturedSession() : out_(open_memstream(&text_, &size_)), session_(out_) {}
-    ~CapturedSession() {
-        std::fclose(out_);
-        std::free(text_);
-    }
-    CapturedSession(const CapturedSession&) = delete;
-    CapturedSession& operator=(const CapturedSession&) = delete;
-
-    Session& session() { return session_; }
-
-    // Runs the statements as a new input of the same calculator (from line
-    // 1, what it stored kept); returns what they wrote.
-    std::string run(const std::string& statements) {
-        std::fflush(out_);
-        const std::size_t before = size_;
-        std::string script = statements;
-        FILE* input = fmemopen(script.data(), script.size(), "r");
-        scanner_reset(session_, input);
-        write_first_prompt(session_);
-        parse_statements(session_);
-        std::fclose(input);
-        std::fflush(out_);
-        return std::string(text_ + before, size_ - before);
-    }
-
-private:
-    char* text_ = nullptr;
-    std::size_t size_ = 0;
-    FILE* out_;
-    Session session_;
-};
 
 // What the program writes for a script, less its closing "End.".
 std::string program_answer(const std::string& script) {

@@ -2,6 +2,7 @@
 #include "tests/support/in_process.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <gtk/gtk.h>
 
 #include "interpreter/parser.h"
@@ -20,6 +21,27 @@ int run_statements_in(Session& session, const std::string& script) {
     int result = parse_statements(session);
     std::fclose(input);
     return result;
+}
+
+CapturedSession::CapturedSession() : out_(open_memstream(&text_, &size_)), session_(std::make_unique<Session>(out_)) {}
+
+CapturedSession::~CapturedSession() {
+    session_.reset();
+    std::fclose(out_);
+    std::free(text_);
+}
+
+std::string CapturedSession::run(const std::string& statements) {
+    std::fflush(out_);
+    const std::size_t before = size_;
+    std::string script = statements;
+    FILE* input = fmemopen(script.data(), script.size(), "r");
+    scanner_reset(*session_, input);
+    write_first_prompt(*session_);
+    parse_statements(*session_);
+    std::fclose(input);
+    std::fflush(out_);
+    return std::string(text_ + before, size_ - before);
 }
 
 std::string run_statements(const std::string& script) {
