@@ -171,6 +171,10 @@ statement
         { isl_statement(session, $2, nullptr); }
     | ISL '(' IDENTIFIER ',' IDENTIFIER ')' ';'
         { isl_statement(session, $3, $5); }
+    | ISL LEXMIN '(' IDENTIFIER ',' IDENTIFIER ')' ';'
+        { isl_extreme_statement(session, PointQuery::lexmin, $4, $6); }
+    | ISL LEXMAX '(' IDENTIFIER ',' IDENTIFIER ')' ';'
+        { isl_extreme_statement(session, PointQuery::lexmax, $4, $6); }
     | HELP ';'
         { print_help(session.report.out); }
     | QUIT
@@ -202,6 +206,10 @@ statement
         { hint(session, "> Syntax : PLwrite \"file\" 'domain' ;\n"); }
     | IDENTIFIER ASSIGN PLREAD error ';'
         { std::free($1); hint(session, "> Syntax : 'name' := PLread \"file\" ;\n"); }
+    | ISL LEXMIN error ';'
+        { hint(session, "> Syntax : isl lexmin ('domain', 'context') ;\n"); }
+    | ISL LEXMAX error ';'
+        { hint(session, "> Syntax : isl lexmax ('domain', 'context') ;\n"); }
     | ISL error ';'
         { hint(session, "> Syntax : isl 'domain' ;  or  isl ('domain', 'context') ;\n"); }
     | IDENTIFIER ASSIGN CONVEX error ';'

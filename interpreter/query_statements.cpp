@@ -15,6 +15,12 @@ void point_query_statement(Session& session, PointQuery query, char* domain, cha
     answer_point_query(session, question, session.registries.DomainList);
 }
 
+void isl_extreme_statement(Session& session, PointQuery query, char* domain, char* context) {
+    PointQuestion question{query, take_name(domain), take_name(context), default_listing_bound, true};
+    DomainLock lock;
+    answer_point_query(session, question, session.registries.DomainList);
+}
+
 void codegen_statement(Session& session, char* domain, char* context) {
     std::string d = take_name(domain), k = take_name(context);
     DomainLock lock;

@@ -25,6 +25,8 @@ void ehrhart_statement(Session& session, char* domain, char* context);
 
 // Points, counts, extremes, loop nests, tests between domains and gist.
 void point_query_statement(Session& session, PointQuery query, char* domain, char* context, std::int64_t bound);
+// `isl lexmin (D, K) ;`, `isl lexmax (D, K) ;`: the parametric extreme in isl's notation.
+void isl_extreme_statement(Session& session, PointQuery query, char* domain, char* context);
 void codegen_statement(Session& session, char* domain, char* context);
 void domain_test_statement(Session& session, DomainTest test, char* first, char* second);
 void define_gist(Session& session, char* result, char* domain, char* context);

@@ -9,9 +9,9 @@
 set -euo pipefail
 
 calculator_packages=(flex bison cmake g++ make pkg-config libpolylib64-dev libgtk2.0-dev libreadline-dev
-                     libgmp-dev xvfb)
+                     libgmp-dev libisl-dev xvfb)
 test_packages=(gcc xvfb xauth xdotool openbox wmctrl imagemagick x11-utils xfonts-75dpi xfonts-100dpi
-               googletest libgtest-dev libbenchmark-dev libisl-dev libxres-dev libxtst-dev
+               googletest libgtest-dev libbenchmark-dev libxres-dev libxtst-dev
                clang libclang-rt-14-dev valgrind
                dpkg-dev file man-db poppler-utils librsvg2-common
                python3-ipykernel python3-jupyter-client jupyter-client jupyter-core python3-nbclient

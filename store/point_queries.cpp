@@ -24,6 +24,7 @@ extern "C" {
 #include "store/disjoint_decomposition.h"
 #include "store/loop_nest.h"
 #include "store/operations.h"
+#include "store/parametric_extremes.h"
 #include "store/work_deadline.h"
 #include "store/work_space.h"
 #include "store/worker_problem.h"
@@ -107,6 +108,7 @@ struct PreparedQuery {
     std::vector<const Polyhedron*> pieces;
     std::vector<LoopNest> nests;
     LoopNest context_nest;   // over the parameters alone; no variable without parameters
+    bool context_unbounded = false;   // then there is no context_nest
     std::string what;        // e.g. "the listing of the points of 'D'"
 
     FILE* out() const { return report->out; }
@@ -154,9 +156,11 @@ bool make_pieces(PreparedQuery& q) {
     return true;
 }
 
+// `parametric`: a context of infinitely many values is taken (the answer
+// is then a function of the parameters), not refused.
 std::optional<PreparedQuery> prepare(StoreSession& session, WorkDeadline& watch, const QueryKind& kind,
                                      const std::string& domain_name, const std::string& context_name,
-                                     DomainEntry* list) {
+                                     DomainEntry* list, bool parametric = false) {
     PreparedQuery q;
     q.report = &session.report;
     q.cancel = session.reader;
@@ -195,7 +199,8 @@ std::optional<PreparedQuery> prepare(StoreSession& session, WorkDeadline& watch,
         }
     }
     if (kind.unbounded_context && q.parameters > 0) {
-        if (!bounded_for_fixed_parameters(context, 0, failed) && !failed) {
+        q.context_unbounded = !bounded_for_fixed_parameters(context, 0, failed) && !failed;
+        if (q.context_unbounded && !parametric) {
             refuse(report, kind, "context '" + context_name + "' is unbounded" + kind.unbounded_context);
             return std::nullopt;
         }
@@ -203,7 +208,8 @@ std::optional<PreparedQuery> prepare(StoreSession& session, WorkDeadline& watch,
             q.polylib_failed();
             return std::nullopt;
         }
-        if (!nest_ready(kind, q, build_loop_nest(context, nullptr, q.context_nest))) return std::nullopt;
+        if (!q.context_unbounded && !nest_ready(kind, q, build_loop_nest(context, nullptr, q.context_nest)))
+            return std::nullopt;
     }
     if (!make_pieces(q)) return std::nullopt;
     const Polyhedron* nest_context = q.parameters > 0 ? context : nullptr;
@@ -666,8 +672,27 @@ void answer_point_query(StoreSession& session, const PointQuestion& question, Do
         return;
     }
     WorkDeadline watch(session.reader, session.analysis_time_limit);
-    std::optional<PreparedQuery> q = prepare(session, watch, kind, question.domain_name, question.context_name, list);
+    bool extreme = question.query == PointQuery::lexmin || question.query == PointQuery::lexmax;
+    std::optional<PreparedQuery> q =
+        prepare(session, watch, kind, question.domain_name, question.context_name, list, extreme);
     if (!q) return;
+    if (extreme && (question.isl_form || q->context_unbounded)) {
+        ExtremesRequest request;
+        request.maximum = question.query == PointQuery::lexmax;
+        request.isl_form = question.isl_form;
+        request.domain = q->entry->domain;
+        request.context = q->context->domain;
+        request.names = var_names_array(q->entry->vars);
+        request.names.resize(q->nests.front().variables);
+        request.names.insert(request.names.end(), q->parameter_names.begin(), q->parameter_names.end());
+        request.parameters = q->parameters;
+        request.nests = &q->nests;
+        request.what = std::string("the parametric lexicographic ") + (request.maximum ? "maximum" : "minimum") +
+                       " of '" + question.domain_name + "'";
+        DomainUnlock unlocked;
+        answer_parametric_extremes(session.report, request, watch);
+        return;
+    }
     if (question.query == PointQuery::card) {
         print_counts(*q, question.bound);
         return;

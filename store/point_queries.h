@@ -20,6 +20,8 @@ struct PointQuestion {
     std::string domain_name;
     std::string context_name;
     std::uint64_t bound = default_listing_bound;
+    // lexmin and lexmax: the piecewise answer in isl's notation.
+    bool isl_form = false;
 };
 
 // Expects domain_lock held; released while the points are listed or searched
