@@ -18,6 +18,8 @@ extern "C" {
 
 #include "base/error_report.h"
 #include "store/analysis_worker.h"
+#include "store/chamber_counts.h"
+#include "store/silenced_output.h"
 #include "store/disjoint_decomposition.h"
 #include "store/exact_check.h"
 #include "store/quasi_polynomial.h"
@@ -29,6 +31,8 @@ namespace {
 const char* const ehrhart_separator = "\n-----------------------------------\n";
 const char* const vertices_separator = "---------------------------------------\n";
 constexpr unsigned bits_per_word = 32;
+// Levels of the loop nest the checks of an enumeration may enter.
+constexpr std::uint64_t ehrhart_check_budget = std::uint64_t{1} << 26;
 
 struct AnalysisKind {
     const char* label;   // "Ehrhart" or "Vertices", as in the messages
@@ -185,157 +189,73 @@ void print_enumeration(Enumeration* result, const char** names) {
     }
 }
 
-// A chamber of a union's count: parameter values where one quasi-polynomial
-// holds.
-struct Chamber {
-    PolyhedronPtr domain;   // one polyhedron over the parameters
-    QuasiPolynomial count;
-};
+// The first byte of an answer that is a failure, told by the rest of its
+// line: PolyLib's own text never starts with it.
+const char failure_mark = '\x01';
 
-// Thrown when PolyLib failed inside one of the calls below, or a sum left
-// what a quasi-polynomial here holds.
-struct ChamberFailure {};
-
-// One PolyLib call at a time under its exception handler, so that no C++
-// object lives across PolyLib's longjmp.
-template <class Work>
-void guarded(Work work) {
-    if (!polylib_guarded(std::move(work))) throw ChamberFailure{};
+bool print_failure(const std::string& reason) {
+    std::printf("%c%s\n", failure_mark, reason.c_str());
+    return true;
 }
 
-// Appends each non-empty polyhedron of `domain` (owned) with `count`.
-void add_chambers(std::vector<Chamber>& chambers, Polyhedron* domain, const QuasiPolynomial& count) {
-    DomainPtr pieces(domain);
-    for (Polyhedron* p = pieces.get(); p; p = p->next) {
-        bool empty = false;
-        Polyhedron* copy = nullptr;
-        guarded([&] {
-            empty = emptyQ(p);
-            if (!empty) copy = Polyhedron_Copy(p);
+// The count without parameters, as PolyLib prints a constant polynomial.
+void print_constant_count(const Chamber& chamber, const char** names) {
+    mpq_class count = chamber.count.at({});
+    Print_Domain(stdout, chamber.domain.get(), names);
+    std::printf("( %s )\n", count.get_str().c_str());
+    std::fputs(ehrhart_separator, stdout);
+}
+
+bool print_chambers(const std::vector<Chamber>& chambers, const char** names) {
+    for (const Chamber& c : chambers) {
+        if (c.domain->Dimension == 0) {
+            if (!polylib_guarded([&] { print_constant_count(c, names); })) return false;
+            continue;
+        }
+        std::optional<evalue> count;
+        if (!c.given) {
+            count = c.count.to_evalue();
+            if (!count) return print_failure("a coefficient of its quasi-polynomial leaves 64 bits");
+        }
+        const evalue* shown = c.given ? c.given : &*count;
+        bool printed = polylib_guarded([&] {
+            Print_Domain(stdout, c.domain.get(), names);
+            print_evalue(stdout, const_cast<evalue*>(shown), names);
+            std::fputs(ehrhart_separator, stdout);
         });
-        if (!empty) chambers.push_back({PolyhedronPtr(copy), count});
+        if (count) free_evalue_refs(&*count);
+        if (!printed) return false;
     }
+    return true;
 }
 
-// The union of the chambers' domains.
-DomainPtr chamber_union(const std::vector<Chamber>& chambers, unsigned parameters) {
-    Polyhedron* all = nullptr;
-    guarded([&] { all = Empty_Polyhedron(parameters); });
-    DomainPtr owned(all);
-    for (const Chamber& c : chambers) {
-        Polyhedron* bigger = nullptr;
-        guarded([&] { bigger = DomainUnion(owned.get(), c.domain.get(), 100); });
-        owned.reset(bigger);
-    }
-    return owned;
-}
-
-Polyhedron* guarded_intersection(const Polyhedron* a, const Polyhedron* b) {
-    Polyhedron* result = nullptr;
-    guarded([&] { result = DomainIntersection(const_cast<Polyhedron*>(a), const_cast<Polyhedron*>(b), 100); });
-    return result;
-}
-
-Polyhedron* guarded_difference(const Polyhedron* a, const Polyhedron* b) {
-    Polyhedron* result = nullptr;
-    guarded([&] { result = DomainDifference(const_cast<Polyhedron*>(a), const_cast<Polyhedron*>(b), 100); });
-    return result;
-}
-
-// Adds one piece's chambers to those of the pieces before it: where both
-// count, the sum; where only one does, its own count.
-std::vector<Chamber> refine_chambers(const std::vector<Chamber>& chambers, const std::vector<Chamber>& piece,
-                                     unsigned parameters) {
-    std::vector<Chamber> refined;
-    DomainPtr piece_cover = chamber_union(piece, parameters);
-    DomainPtr old_cover = chamber_union(chambers, parameters);
-    for (const Chamber& c : chambers) {
-        for (const Chamber& e : piece) {
-            std::optional<QuasiPolynomial> sum = QuasiPolynomial::sum(c.count, e.count);
-            if (!sum) throw ChamberFailure{};
-            add_chambers(refined, guarded_intersection(c.domain.get(), e.domain.get()), *sum);
-        }
-        add_chambers(refined, guarded_difference(c.domain.get(), piece_cover.get()), c.count);
-    }
-    for (const Chamber& e : piece) add_chambers(refined, guarded_difference(e.domain.get(), old_cover.get()), e.count);
-    return refined;
-}
-
-// One piece's chambers, as PolyLib enumerates it.
-std::vector<Chamber> piece_chambers(const Polyhedron* piece, Polyhedron* context) {
-    Enumeration* result = nullptr;
-    guarded([&] {
-        Polyhedron* copy = Polyhedron_Copy(const_cast<Polyhedron*>(piece));
-        result = Polyhedron_Enumerate(copy, context, 100, nullptr);
-        Polyhedron_Free(copy);
-    });
-    std::unique_ptr<Enumeration, void (*)(Enumeration*)> owned(result, [](Enumeration* e) { Enumeration_Free(e); });
-    std::vector<Chamber> own;
-    for (Enumeration* en = result; en; en = en->next) {
-        std::optional<QuasiPolynomial> count = QuasiPolynomial::from_evalue(en->EP, context->Dimension);
-        if (!count) throw ChamberFailure{};
-        Polyhedron* validity = nullptr;
-        guarded([&] { validity = Domain_Copy(en->ValidityDomain); });
-        add_chambers(own, validity, *count);
-    }
-    return own;
-}
-
-// The single parameter value of a chamber that holds only one, or nothing.
-std::optional<std::vector<long>> single_value(const Polyhedron* chamber) {
-    unsigned dimension = chamber->Dimension;
-    if (dimension == 0 || chamber->NbEq != dimension || chamber->NbRays != 1) return std::nullopt;
-    const Value* ray = chamber->Ray[0];
-    std::int64_t denominator = value_of(ray[dimension + 1]);
-    if (denominator == 0) return std::nullopt;
-    std::vector<long> point(dimension);
-    for (unsigned k = 0; k < dimension; ++k) {
-        std::int64_t coordinate = value_of(ray[k + 1]);
-        if (coordinate % denominator) return std::vector<long>{};   // no integer value
-        point[k] = coordinate / denominator;
-    }
-    return point;
-}
-
-// Chambers as they read best: one that holds a single parameter value gives
-// the count there (a polynomial fitted through one point says no more), one
-// without an integer value goes, and so does one that the others cover
-// (where chambers overlap their counts agree).
-std::vector<Chamber> simplified_chambers(std::vector<Chamber> chambers, unsigned parameters) {
-    std::vector<Chamber> kept;
-    for (Chamber& c : chambers) {
-        std::optional<std::vector<long>> point = single_value(c.domain.get());
-        if (point && point->empty()) continue;
-        if (point) c.count = QuasiPolynomial::constant(parameters, c.count.at(*point));
-        kept.push_back(std::move(c));
-    }
-    for (std::size_t k = kept.size(); k-- > 0;) {
-        DomainPtr cover;
-        {
-            Polyhedron* all = nullptr;
-            guarded([&] { all = Empty_Polyhedron(parameters); });
-            cover.reset(all);
-        }
-        for (std::size_t o = 0; o < kept.size(); ++o) {
-            if (o == k) continue;
-            Polyhedron* bigger = nullptr;
-            guarded([&] { bigger = DomainUnion(cover.get(), kept[o].domain.get(), 100); });
-            cover.reset(bigger);
-        }
-        DomainPtr rest(guarded_difference(kept[k].domain.get(), cover.get()));
-        bool covered = true;
-        for (Polyhedron* p = rest.get(); p && covered; p = p->next) guarded([&] { covered = emptyQ(p); });
-        if (covered && kept.size() > 1) kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(k));
-    }
-    return kept;
-}
-
-// A union's points counted once each: the union is made of pairwise
-// disjoint pieces (checked exactly against the union), each piece is
-// enumerated on its own and the counts are added chamber by chamber.
+// Runs in the worker: the counting quasi-polynomials, each chamber's checked
+// against the loop nest's counts (store/chamber_counts.h). A single
+// polyhedron whose PolyLib enumeration passes is printed as PolyLib prints
+// it; otherwise the chambers are printed from their checked
+// quasi-polynomials. A union's points are counted once each: the union is
+// made of pairwise disjoint pieces (checked exactly against the union), each
+// piece is counted on its own and the counts are added chamber by chamber.
 // (PolyLib's Domain_Enumerate, and its addition of quasi-polynomials,
-// miscount pieces whose periodic parts have different periods.)
-bool enumerate_union_and_print(AnalysisInput& input) {
+// miscount pieces whose periodic parts have different periods.) PolyLib's
+// own diagnostics while it computes go nowhere.
+bool enumerate_and_print(AnalysisInput& input) {
+    const char** names = input.parameter_names();
+    std::uint64_t budget = ehrhart_check_budget;
+    SilencedOutput quiet;
+    if (!input.domain->next) {
+        PieceCount count;
+        try {
+            count = counted_chambers(input.domain, input.context, budget);
+        } catch (const CountFailure& failure) {
+            quiet.restore();
+            return print_failure(failure.reason);
+        }
+        quiet.restore();
+        if (count.polylib_held && input.context->Dimension > 0)
+            return polylib_guarded([&] { print_enumeration(count.enumeration.get(), names); });
+        return print_chambers(count.chambers, names);
+    }
     DomainPtr pieces;
     try {
         pieces = sound_disjoint_domain(input.domain);
@@ -345,42 +265,15 @@ bool enumerate_union_and_print(AnalysisInput& input) {
     } catch (const DecompositionFailure&) {
         return false;
     }
-    const char** names = input.parameter_names();
     std::vector<Chamber> chambers;
     try {
-        for (const Polyhedron* piece = pieces.get(); piece; piece = piece->next)
-            chambers = refine_chambers(chambers, piece_chambers(piece, input.context), input.context->Dimension);
-        chambers = simplified_chambers(std::move(chambers), input.context->Dimension);
-    } catch (const ChamberFailure&) {
-        return false;
+        chambers = union_chambers(pieces.get(), input.context, budget);
+    } catch (const CountFailure& failure) {
+        quiet.restore();
+        return print_failure(failure.reason);
     }
-    for (Chamber& c : chambers) {
-        std::optional<evalue> count = c.count.to_evalue();
-        if (!count) return false;
-        bool printed = polylib_guarded([&] {
-            Print_Domain(stdout, c.domain.get(), names);
-            print_evalue(stdout, &*count, names);
-            std::fputs(ehrhart_separator, stdout);
-        });
-        free_evalue_refs(&*count);
-        if (!printed) return false;
-    }
-    return true;
-}
-
-// Runs in the worker: PolyLib's enumeration, printed domain by domain.
-bool enumerate_and_print(AnalysisInput& input) {
-    if (input.domain->next) return enumerate_union_and_print(input);
-    Polyhedron* polyhedron = input.domain;
-    Polyhedron* context = input.context;
-    const char** names = input.parameter_names();
-    return polylib_guarded([&] {
-        Polyhedron* copy = Polyhedron_Copy(polyhedron);
-        Enumeration* result = Polyhedron_Enumerate(copy, context, 100, nullptr);
-        print_enumeration(result, names);
-        Enumeration_Free(result);
-        Polyhedron_Free(copy);
-    });
+    quiet.restore();
+    return print_chambers(chambers, names);
 }
 
 // Runs in the worker: PolyLib's parametric vertices, printed domain by
@@ -477,6 +370,11 @@ void run_analysis(StoreSession& session, const AnalysisKind& kind, const std::st
     if (result.outcome != ContainedOutcome::Finished) {
         report_error(report, contained_failure_message(result, std::string(kind.what) + " '" + domain_name + "'",
                                                        session.analysis_time_limit));
+        return;
+    }
+    if (!result.output.empty() && result.output[0] == failure_mark) {
+        std::string reason = result.output.substr(1, result.output.find('\n') - 1);
+        report_error(report, std::string(kind.what) + " '" + domain_name + "': " + reason + " - command ignored");
         return;
     }
     std::fwrite(result.output.data(), 1, result.output.size(), report.out);

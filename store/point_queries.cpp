@@ -20,6 +20,9 @@ extern "C" {
 #include "base/locks.h"
 #include "store/analyses.h"
 #include "store/analysis_worker.h"
+#include "store/chamber_counts.h"
+#include "store/dilated_count.h"
+#include "store/silenced_output.h"
 #include "store/codegen.h"
 #include "store/disjoint_decomposition.h"
 #include "store/loop_nest.h"
@@ -32,8 +35,13 @@ extern "C" {
 namespace {
 
 constexpr unsigned working_rows = 100;
-// Levels the counts of a statement may enter to check the Ehrhart counts.
-constexpr std::uint64_t count_check_budget = std::uint64_t{1} << 22;
+// Levels the counts of a statement may enter to check the Ehrhart
+// quasi-polynomials, chamber by chamber.
+constexpr std::uint64_t count_check_budget = std::uint64_t{1} << 24;
+// Levels the counts of a dilation's small copies may enter.
+constexpr std::uint64_t dilation_budget = std::uint64_t{1} << 24;
+// Levels the nests may enter to count a sample of the answers again.
+constexpr std::uint64_t sample_budget = std::uint64_t{1} << 16;
 // Points written between two looks at the cancellation.
 constexpr std::uint64_t points_between_looks = 4096;
 // The text of points is handed to the stream in pieces of about this size.
@@ -441,86 +449,28 @@ void print_extremes(PointQuery query, const PreparedQuery& q, std::uint64_t boun
     if (done) std::fputs(left_over.c_str(), q.out());
 }
 
-// ---- Counts from the Ehrhart quasi-polynomial ---------------------------------
+// ---- Counts ---------------------------------------------------------------------
 
 // Lines of the worker's answer that carry a count start with this.
 const char* const count_mark = "= ";
 const char* const not_a_count = "?";
 
-bool inside(const Polyhedron* domain, const std::int64_t* values) {
-    for (const Polyhedron* p = domain; p; p = p->next) {
-        bool holds = true;
-        for (unsigned r = 0; r < p->NbConstraints && holds; ++r) {
-            const Value* row = p->Constraint[r];
-            __int128 sum = value_of(row[p->Dimension + 1]);
-            for (unsigned c = 0; c < p->Dimension; ++c)
-                if (__builtin_add_overflow(sum, static_cast<__int128>(value_of(row[c + 1])) * values[c], &sum)) return false;
-            holds = value_zero_p(row[0]) ? sum == 0 : sum >= 0;
-        }
-        if (holds) return true;
-    }
-    return false;
-}
-
-// The exact value of PolyLib's quasi-polynomial: a polynomial in one
-// parameter with quasi-polynomial coefficients, or a periodic number whose
-// value at N is its element N modulo its period.
-std::optional<mpq_class> evaluated(const evalue& e, const std::int64_t* values, unsigned parameters) {
-    if (value_notzero_p(e.d)) {
-        mpq_class q(mpz_class(value_of(e.x.n)), mpz_class(value_of(e.d)));
-        q.canonicalize();
-        return q;
-    }
-    const enode* node = e.x.p;
-    if (!node || node->size < 1) return std::nullopt;
-    // A constant is a polynomial of one term, whatever parameter it names.
-    if (node->size == 1 && node->type != evector) return evaluated(node->arr[0], values, parameters);
-    if (node->pos < 1 || static_cast<unsigned>(node->pos) > parameters) return std::nullopt;
-    std::int64_t x = values[node->pos - 1];
-    if (node->type == periodic) {
-        std::int64_t index = ((x % node->size) + node->size) % node->size;
-        return evaluated(node->arr[index], values, parameters);
-    }
-    if (node->type != polynomial) return std::nullopt;
-    mpq_class sum = 0;
-    for (int k = node->size - 1; k >= 0; --k) {
-        std::optional<mpq_class> coefficient = evaluated(node->arr[k], values, parameters);
-        if (!coefficient) return std::nullopt;
-        sum = sum * mpq_class(mpz_class(x)) + *coefficient;
-    }
-    return sum;
-}
-
-// The count of one piece at one value of the parameters: the polynomial of
-// the validity domain that holds it (0 when none does); every domain that
-// holds it must agree. Nothing when they do not, or a value is not PolyLib's.
-std::optional<mpq_class> count_at(const Enumeration* result, const std::int64_t* values, unsigned parameters) {
-    std::optional<mpq_class> count;
-    for (const Enumeration* en = result; en; en = en->next) {
-        if (!inside(en->ValidityDomain, values)) continue;
-        std::optional<mpq_class> value = evaluated(en->EP, values, parameters);
-        if (!value || (count && *count != *value)) return std::nullopt;
-        count = value;
-    }
-    return count ? count : mpq_class(0);
-}
-
-// The problem of a count: the disjoint pieces, the context (when there
-// are parameters), and the values of the parameters to count at.
+// The problem of a count: the disjoint pieces, the context, and the values
+// of the parameters to count at.
 std::string count_problem(const PreparedQuery& q, const std::vector<std::int64_t>& values, std::size_t points) {
     ProblemWriter problem;
     problem.number(static_cast<std::int64_t>(q.pieces.size()));
     for (const Polyhedron* p : q.pieces) problem.polyhedron(p);
     problem.number(q.parameters);
-    if (q.parameters > 0) problem.polyhedron(q.context->domain);
+    problem.polyhedron(q.context->domain);
     problem.number(static_cast<std::int64_t>(points));
     for (std::int64_t v : values) problem.number(v);
     return problem.take();
 }
 
-// The context's inequalities alone (none without parameters). PolyLib
-// counts by enumerating the points once the parameters are fixed, which its
-// polynomials avoid; a wider context only adds validity domains.
+// The context's inequalities alone. PolyLib counts by enumerating the
+// points once the parameters are fixed, which its polynomials avoid; a
+// wider context only adds validity domains.
 Matrix* inequalities_of(const Polyhedron* context, unsigned parameters) {
     unsigned rows = 0;
     for (unsigned r = 0; context && r < context->NbConstraints; ++r) rows += value_notzero_p(context->Constraint[r][0]);
@@ -534,9 +484,10 @@ Matrix* inequalities_of(const Polyhedron* context, unsigned parameters) {
     return m;
 }
 
-// Runs in the worker: PolyLib's enumeration of each piece, evaluated at each
-// value and summed; one marked line per value. (PolyLib's own sum over a
-// union, Domain_Enumerate, can miscount pieces of different lattices.)
+// Runs in the worker: each piece's checked chambers (store/chamber_counts.h)
+// that hold one of the values, evaluated at each value and summed; one
+// marked line per value, "?" where a piece could not be counted (the
+// calculator then counts there with the loop nest).
 bool count_job(const std::string& bytes) {
     ProblemReader reader(bytes);
     std::int64_t pieces = 0, parameters = 0, points = 0;
@@ -546,17 +497,15 @@ bool count_job(const std::string& bytes) {
         owned.push_back(reader.polyhedron());
         if (!owned.back()) return false;
     }
-    PolyhedronPtr context;
-    if (!reader.number(parameters) || parameters < 0) return false;
-    if (parameters > 0 && !(context = reader.polyhedron())) return false;
+    if (!reader.number(parameters) || parameters < 1) return false;
+    PolyhedronPtr context = reader.polyhedron();
+    if (!context) return false;
     auto p = static_cast<unsigned>(parameters);
-    bool read = p > 0 ? reader.count(points, p * sizeof(std::int64_t)) : reader.number(points);
-    if (!read || points < 0) return false;
+    if (!reader.count(points, p * sizeof(std::int64_t)) || points < 0) return false;
     std::vector<std::int64_t> values(static_cast<std::size_t>(points) * p);
     for (std::int64_t& v : values) reader.number(v);
 
-    // The pieces are disjoint: their counts add up.
-    std::vector<std::optional<mpq_class>> totals(static_cast<std::size_t>(points), mpq_class(0));
+    SilencedOutput quiet;
     Polyhedron* given_context = context.get();
     Polyhedron* relaxed = nullptr;
     Matrix* inequalities = nullptr;
@@ -564,26 +513,38 @@ bool count_job(const std::string& bytes) {
         inequalities = inequalities_of(given_context, p);
         relaxed = Constraints2Polyhedron(inequalities, working_rows);
     });
-    for (std::size_t piece = 0; piece < owned.size() && done; ++piece) {
-        Polyhedron* polyhedron = owned[piece].get();
-        Enumeration* result = nullptr;
-        done = polylib_guarded([&] { result = Polyhedron_Enumerate(polyhedron, relaxed, working_rows, nullptr); });
-        for (std::size_t k = 0; done && k < totals.size(); ++k) {
-            std::optional<mpq_class> count = count_at(result, values.data() + k * p, p);
-            if (!count || !totals[k])
-                totals[k].reset();
-            else
-                *totals[k] += *count;
-        }
-        polylib_guarded([&] {
-            if (result) Enumeration_Free(result);
-        });
-    }
-    polylib_guarded([&] {
-        if (relaxed) Polyhedron_Free(relaxed);
-        if (inequalities) Matrix_Free(inequalities);
-    });
+    PolyhedronPtr owned_relaxed(relaxed);
+    MatrixPtr owned_inequalities(inequalities);
     if (!done) return false;
+    auto wanted = [&](const Polyhedron* chamber) {
+        for (std::size_t k = 0; k < static_cast<std::size_t>(points); ++k)
+            if (holds_values(chamber, values.data() + k * p)) return true;
+        return false;
+    };
+    // The pieces are disjoint: their counts add up.
+    std::vector<std::optional<mpq_class>> totals(static_cast<std::size_t>(points), mpq_class(0));
+    std::uint64_t budget = count_check_budget;
+    for (const PolyhedronPtr& piece : owned) {
+        std::optional<PieceCount> counted;
+        try {
+            counted = counted_chambers(piece.get(), relaxed, budget, wanted);
+        } catch (const CountFailure&) {
+        }
+        for (std::size_t k = 0; k < totals.size(); ++k) {
+            if (!totals[k]) continue;
+            if (!counted) {
+                totals[k].reset();
+                continue;
+            }
+            const std::int64_t* at = values.data() + k * p;
+            for (const Chamber& c : counted->chambers)
+                if (holds_values(c.domain.get(), at)) {
+                    *totals[k] += c.count.at(std::vector<long>(at, at + p));
+                    break;
+                }
+        }
+    }
+    quiet.restore();
     for (const std::optional<mpq_class>& total : totals) {
         bool whole = total && total->get_den() == 1 && *total >= 0;
         std::printf("%s%s\n", count_mark, whole ? total->get_num().get_str().c_str() : not_a_count);
@@ -604,8 +565,32 @@ std::vector<std::string> marked_counts(const std::string& output) {
     return counts;
 }
 
+// The number of points at these values, counted by the nests, each piece
+// with a dilation's few small counts when it is one (without parameters).
+// Tells why not when it cannot be had.
+std::optional<std::string> nest_count(const PreparedQuery& q, const std::int64_t* at, std::uint64_t* budget = nullptr) {
+    mpz_class total = 0;
+    for (std::size_t k = 0; k < q.nests.size(); ++k) {
+        if (q.parameters == 0 && !q.pieces.empty() && !budget)
+            if (std::optional<mpz_class> c = count_by_dilation(q.pieces[k], q.nests[k], dilation_budget)) {
+                total += *c;
+                continue;
+            }
+        NestRunner r(q.nests[k], q.watch);
+        r.fix_parameters(at);
+        unsigned __int128 n = 0;
+        switch (r.count(n, budget)) {
+        case NestRunner::CountStatus::done: break;
+        case NestRunner::CountStatus::beyond_64_bits: if (!budget) q.overflow(); return std::nullopt;
+        case NestRunner::CountStatus::over_budget: return std::nullopt;
+        case NestRunner::CountStatus::stopped: q.interrupted(); return std::nullopt;
+        }
+        total += mpz_class(decimal(n));
+    }
+    return total.get_str();
+}
+
 void print_counts(const PreparedQuery& q, std::uint64_t bound) {
-    // The values first: the worker counts at all of them at once.
     std::vector<std::int64_t> values;
     std::size_t listed = 0;
     std::string left_over;
@@ -615,8 +600,12 @@ void print_counts(const PreparedQuery& q, std::uint64_t bound) {
         return true;
     });
     if (!collected) return;
-    std::vector<std::string> counts(listed, "0");
-    if (!q.pieces.empty()) {
+    std::vector<std::string> counts(listed, not_a_count);
+    if (q.pieces.empty()) {
+        counts.assign(listed, "0");
+    } else if (q.parameters > 0) {
+        // The worker counts at all the values at once, from quasi-polynomials
+        // checked chamber by chamber.
         std::fflush(q.out());
         ContainedResult result = run_in_worker(count_job, count_problem(q, values, listed), q.time_limit, q.cancel);
         if (result.outcome != ContainedOutcome::Finished) {
@@ -624,42 +613,34 @@ void print_counts(const PreparedQuery& q, std::uint64_t bound) {
             return;
         }
         counts = marked_counts(result.output);
-    }
-    if (counts.size() != listed) {
-        q.polylib_failed();
-        return;
-    }
-    // Checked against the nests' own counts while that stays cheap.
-    std::vector<NestRunner> runners = runners_of(q);
-    std::uint64_t budget = count_check_budget;
-    for (std::size_t k = 0; k < listed; ++k) {
-        const std::int64_t* at = values.data() + k * q.parameters;
-        std::string where = q.parameters > 0 ? " at " + parameter_values(q, at) : "";
-        if (counts[k] == not_a_count) {
-            q.fail("the Ehrhart polynomial of '" + q.entry->name + "' gives no whole number of points" + where);
+        if (counts.size() != listed) {
+            q.polylib_failed();
             return;
         }
-        unsigned __int128 total = 0;
-        bool checked = budget > 0;
-        for (NestRunner& r : runners) {
-            if (!checked) break;
-            r.fix_parameters(at);
-            NestRunner::CountStatus status = r.count(total, &budget);
-            if (status == NestRunner::CountStatus::stopped) {
-                q.interrupted();
+        // A sample of the answers, counted again by the nests while cheap.
+        std::uint64_t budget = sample_budget;
+        for (std::size_t k : {std::size_t{0}, listed - 1}) {
+            if (counts[k] == not_a_count) continue;
+            const std::int64_t* at = values.data() + k * q.parameters;
+            std::optional<std::string> counted = nest_count(q, at, &budget);
+            if (counted && *counted != counts[k]) {
+                q.fail("the Ehrhart polynomial of '" + q.entry->name + "' gives " + counts[k] + " points at " +
+                       parameter_values(q, at) + " where there are " + *counted);
                 return;
             }
-            checked = status == NestRunner::CountStatus::done;
-        }
-        if (checked && decimal(total) != counts[k]) {
-            q.fail("the Ehrhart polynomial of '" + q.entry->name + "' gives " + counts[k] + " points" + where +
-                   " where there are " + decimal(total));
-            return;
         }
     }
+    // Where no checked quasi-polynomial counts, the nests count.
+    for (std::size_t k = 0; k < listed; ++k) {
+        if (counts[k] != not_a_count) continue;
+        std::optional<std::string> counted = nest_count(q, values.data() + k * q.parameters);
+        if (!counted) return;
+        counts[k] = *counted;
+    }
+    std::string text;
     for (std::size_t k = 0; k < listed; ++k)
-        std::fprintf(q.out(), "> %s%s\n", heading(q, values.data() + k * q.parameters).c_str(),
-                     points_text(counts[k]).c_str());
+        text += "> " + heading(q, values.data() + k * q.parameters) + points_text(counts[k]) + "\n";
+    std::fputs(text.c_str(), q.out());
     std::fputs(left_over.c_str(), q.out());
 }
 

@@ -1,5 +1,6 @@
 #include "store/quasi_polynomial.h"
 
+#include <algorithm>
 #include <numeric>
 
 namespace {
@@ -216,6 +217,29 @@ std::optional<QuasiPolynomial> QuasiPolynomial::from_evalue(const evalue& e, uns
     if (!collect_periods(e, q.periods_) || residue_vectors(q.periods_) > max_residue_vectors) return std::nullopt;
     for_each_residue_vector(q.periods_, [&](const std::vector<long>& r) { q.by_residues_[r] = polynomial_at(e, r); });
     return q;
+}
+
+QuasiPolynomial QuasiPolynomial::from_classes(std::vector<long> periods,
+                                              std::map<std::vector<long>, Polynomial> classes) {
+    QuasiPolynomial q;
+    q.parameters_ = static_cast<unsigned>(periods.size());
+    q.periods_ = std::move(periods);
+    for_each_residue_vector(q.periods_, [&](const std::vector<long>& r) {
+        auto found = classes.find(r);
+        q.by_residues_[r] = found == classes.end() ? Polynomial{} : std::move(found->second);
+    });
+    return q;
+}
+
+unsigned QuasiPolynomial::degree() const {
+    unsigned d = 0;
+    for (const auto& [r, p] : by_residues_)
+        for (const auto& [e, c] : p) {
+            unsigned total = 0;
+            for (unsigned x : e) total += x;
+            d = std::max(d, total);
+        }
+    return d;
 }
 
 QuasiPolynomial QuasiPolynomial::constant(unsigned parameters, const mpq_class& value) {

@@ -13,6 +13,13 @@
 
 class QuasiPolynomial {
 public:
+    using Exponents = std::vector<unsigned>;
+    using Polynomial = std::map<Exponents, mpq_class>;
+
+    // The polynomial of each residue vector of these periods (one per
+    // parameter); a residue vector left out has the zero polynomial.
+    static QuasiPolynomial from_classes(std::vector<long> periods, std::map<std::vector<long>, Polynomial> classes);
+
     // Reads PolyLib's form. Nothing when it holds an evector or its periods
     // would make more than `max_residue_vectors` residue vectors.
     static std::optional<QuasiPolynomial> from_evalue(const evalue& e, unsigned parameters);
@@ -31,12 +38,16 @@ public:
 
     mpq_class at(const std::vector<long>& parameters) const;
 
+    unsigned parameters() const { return parameters_; }
+    const std::vector<long>& periods() const { return periods_; }
+    // Every residue vector of the periods, with its polynomial.
+    const std::map<std::vector<long>, Polynomial>& classes() const { return by_residues_; }
+    // The largest total degree of a monomial.
+    unsigned degree() const;
+
     static constexpr std::size_t max_residue_vectors = 1 << 16;
 
 private:
-    using Exponents = std::vector<unsigned>;
-    using Polynomial = std::map<Exponents, mpq_class>;
-
     unsigned parameters_ = 0;
     std::vector<long> periods_;                   // per parameter
     std::map<std::vector<long>, Polynomial> by_residues_;   // every residue vector present
