@@ -267,7 +267,9 @@ bool enumerate_and_print(AnalysisInput& input) {
     }
     std::vector<Chamber> chambers;
     try {
-        chambers = union_chambers(pieces.get(), input.context, budget);
+        std::vector<const Polyhedron*> list;
+        for (const Polyhedron* p = pieces.get(); p; p = p->next) list.push_back(p);
+        chambers = union_chambers(list, input.context, budget);
     } catch (const CountFailure& failure) {
         quiet.restore();
         return print_failure(failure.reason);

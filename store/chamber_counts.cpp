@@ -584,20 +584,20 @@ PieceCount counted_chambers(const Polyhedron* piece, Polyhedron* context, std::u
     throw CountFailure{"PolyLib failed, and the count cannot be computed from counts"};
 }
 
-std::vector<Chamber> union_chambers(const Polyhedron* pieces, Polyhedron* context, std::uint64_t& budget,
-                                    const ChamberWanted& wanted) {
+std::vector<Chamber> union_chambers(const std::vector<const Polyhedron*>& pieces, Polyhedron* context,
+                                    std::uint64_t& budget, const ChamberWanted& wanted) {
     const unsigned m = context->Dimension;
     std::vector<Chamber> chambers;
     if (m == 0) {
         mpq_class total = 0;
-        for (const Polyhedron* piece = pieces; piece; piece = piece->next) {
+        for (const Polyhedron* piece : pieces) {
             PieceCount c = counted_chambers(piece, context, budget, wanted);
             for (const Chamber& chamber : c.chambers) total += chamber.count.at({});
         }
         chambers.push_back({copy_of(context), QuasiPolynomial::constant(0, total)});
         return chambers;
     }
-    for (const Polyhedron* piece = pieces; piece; piece = piece->next)
+    for (const Polyhedron* piece : pieces)
         chambers = refine_chambers(chambers, counted_chambers(piece, context, budget, wanted).chambers, m);
     return simplified_chambers(std::move(chambers), m);
 }

@@ -62,9 +62,9 @@ PieceCount counted_chambers(const Polyhedron* piece, Polyhedron* context, std::u
 // Whether the parameter values lie in the polyhedron (its rows evaluated exactly).
 bool holds_values(const Polyhedron* p, const std::int64_t* values);
 
-// The chambers of a union of pairwise disjoint pieces (linked by `next`):
+// The chambers of a union of pairwise disjoint pieces:
 // where several pieces count, the sum of their quasi-polynomials. A chamber
 // that holds a single parameter value counts there (a constant); chambers
 // that others cover go.
-std::vector<Chamber> union_chambers(const Polyhedron* pieces, Polyhedron* context, std::uint64_t& budget,
-                                    const ChamberWanted& wanted = {});
+std::vector<Chamber> union_chambers(const std::vector<const Polyhedron*>& pieces, Polyhedron* context,
+                                    std::uint64_t& budget, const ChamberWanted& wanted = {});

@@ -22,6 +22,7 @@ extern "C" {
 #include "store/analysis_worker.h"
 #include "store/chamber_counts.h"
 #include "store/dilated_count.h"
+#include "store/isl_counts.h"
 #include "store/silenced_output.h"
 #include "store/codegen.h"
 #include "store/disjoint_decomposition.h"
@@ -590,7 +591,84 @@ std::optional<std::string> nest_count(const PreparedQuery& q, const std::int64_t
     return total.get_str();
 }
 
+// The first byte of the isl answer's line when it is a failure, told by the
+// rest of the line.
+const char failure_mark = '\x01';
+
+// The problem of the counting function: the disjoint pieces, the context
+// and its parameters' names.
+std::string isl_count_problem(const PreparedQuery& q) {
+    ProblemWriter problem;
+    problem.number(static_cast<std::int64_t>(q.pieces.size()));
+    for (const Polyhedron* p : q.pieces) problem.polyhedron(p);
+    problem.polyhedron(q.context->domain);
+    problem.number(static_cast<std::int64_t>(q.parameter_names.size()));
+    for (const std::string& name : q.parameter_names) problem.text(name);
+    return problem.take();
+}
+
+// Runs in the worker: the union's checked chambers (store/chamber_counts.h)
+// as one piecewise quasi-polynomial in isl's notation.
+bool isl_count_job(const std::string& bytes) {
+    ProblemReader reader(bytes);
+    std::int64_t pieces = 0, names = 0;
+    if (!reader.count(pieces, 6 * sizeof(std::int64_t)) || pieces < 0) return false;
+    std::vector<PolyhedronPtr> owned;
+    for (std::int64_t k = 0; k < pieces; ++k) {
+        owned.push_back(reader.polyhedron());
+        if (!owned.back()) return false;
+    }
+    PolyhedronPtr context = reader.polyhedron();
+    if (!context || !reader.count(names, sizeof(std::int64_t))) return false;
+    std::vector<std::string> parameter_names(static_cast<std::size_t>(names));
+    for (std::string& name : parameter_names)
+        if (!reader.text(name)) return false;
+    std::vector<const Polyhedron*> list;
+    for (const PolyhedronPtr& p : owned) list.push_back(p.get());
+    SilencedOutput quiet;
+    std::uint64_t budget = count_check_budget;
+    std::optional<std::string> text;
+    std::string failure;
+    try {
+        text = isl_count_text(union_chambers(list, context.get(), budget), parameter_names);
+        if (!text) failure = "isl did not take its quasi-polynomials";
+    } catch (const CountFailure& f) {
+        failure = f.reason;
+    }
+    quiet.restore();
+    if (text)
+        std::printf("> %s\n", text->c_str());
+    else
+        std::printf("%c%s\n", failure_mark, failure.c_str());
+    return true;
+}
+
+// With a context of infinitely many values: the counting function of the
+// parameters, in isl's notation.
+void print_counting_function(const PreparedQuery& q) {
+    std::fflush(q.out());
+    std::string what = "the counting function of '" + q.entry->name + "'";
+    ContainedResult result = run_in_worker(isl_count_job, isl_count_problem(q), q.time_limit, q.cancel);
+    if (result.outcome != ContainedOutcome::Finished) {
+        report_error(*q.report, contained_failure_message(result, what, q.time_limit));
+        return;
+    }
+    if (result.output.empty()) {
+        q.polylib_failed();
+        return;
+    }
+    if (result.output[0] == failure_mark) {
+        q.fail(what + ": " + result.output.substr(1, result.output.find('\n') - 1));
+        return;
+    }
+    std::fwrite(result.output.data(), 1, result.output.size(), q.out());
+}
+
 void print_counts(const PreparedQuery& q, std::uint64_t bound) {
+    if (q.context_unbounded) {
+        print_counting_function(q);
+        return;
+    }
     std::vector<std::int64_t> values;
     std::size_t listed = 0;
     std::string left_over;
@@ -654,8 +732,9 @@ void answer_point_query(StoreSession& session, const PointQuestion& question, Do
     }
     WorkDeadline watch(session.reader, session.analysis_time_limit);
     bool extreme = question.query == PointQuery::lexmin || question.query == PointQuery::lexmax;
+    bool parametric = extreme || question.query == PointQuery::card;
     std::optional<PreparedQuery> q =
-        prepare(session, watch, kind, question.domain_name, question.context_name, list, extreme);
+        prepare(session, watch, kind, question.domain_name, question.context_name, list, parametric);
     if (!q) return;
     if (extreme && (question.isl_form || q->context_unbounded)) {
         ExtremesRequest request;

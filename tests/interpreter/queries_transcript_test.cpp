@@ -125,12 +125,10 @@ const Transcript refusals[] = {
      "<1> > T :=   { i, j, N | i <= N, i >= j, j >= 0 }\n<2> > C :=   { N | N >= 0 }\n"
      "<3> > Points : context 'C' is unbounded: the points are listed for each value of its parameters, which must be "
      "finitely many - command ignored\n"
-     "<4> > Card : context 'C' is unbounded: the points are counted for each value of its parameters, which must be "
-     "finitely many (ehrhart gives the counting polynomials) - command ignored\n"
-     "<5> > Lexmin : context 'C' is unbounded, and PolyLib has no parametric integer programming: give the parameters "
-     "bounds - command ignored\n"
-     "<6> > Lexmax : context 'C' is unbounded, and PolyLib has no parametric integer programming: give the parameters "
-     "bounds - command ignored\n"
+     // Counts and extremes are then functions of the parameters.
+     "<4> > [N] -> { (1 + 3/2 * N + 1/2 * N^2) : N >= 0 }\n"
+     "<5> > { N | N >= 0 } : (0, 0)\n"
+     "<6> > { N | N >= 0 } : (N, N)\n"
      "<7> > Sample : context 'C' is unbounded, and PolyLib has no parametric integer programming: give the parameters "
      "bounds - command ignored\n<8> End.\n"},
     {"ContextsThatCannotBe",
