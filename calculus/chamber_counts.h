@@ -1,0 +1,70 @@
+// The counting quasi-polynomials of one polyhedron, chamber by chamber, each
+// checked before it is used. PolyLib enumerates the polyhedron; on each of its
+// chambers the quasi-polynomial it gives is compared with the loop nest's
+// counts at parameter values that determine a quasi-polynomial of the
+// degree and period the parametric vertices allow (store/determining_values.h),
+// and one more value. A chamber whose polynomial fails, or all of them when
+// PolyLib fails, gets the quasi-polynomial interpolated from those counts in
+// exact arithmetic; a polyhedron that exists for finitely many parameter
+// values, when PolyLib cannot take it, is counted at each of them.
+// Runs in the analysis worker: PolyLib may end the process.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/polylib.h"
+#include "calculus/loop_nest.h"
+#include "calculus/quasi_polynomial.h"
+
+struct EnumerationFree {
+    void operator()(Enumeration* e) const { Enumeration_Free(e); }
+};
+using EnumerationPtr = std::unique_ptr<Enumeration, EnumerationFree>;
+
+// Parameter values where one quasi-polynomial counts the points.
+struct Chamber {
+    PolyhedronPtr domain;   // one polyhedron over the parameters
+    QuasiPolynomial count;
+    // PolyLib's own form of `count` when it passed the check (it belongs
+    // to the PieceCount's enumeration).
+    const evalue* given = nullptr;
+};
+
+struct PieceCount {
+    std::vector<Chamber> chambers;
+    // PolyLib's own enumeration, when it answered; `polylib_held` when each
+    // of its chambers passed the check (its own printing then tells the truth).
+    EnumerationPtr enumeration;
+    bool polylib_held = false;
+};
+
+// Why a count could not be had, as the end of an error line ("the
+// quasi-polynomial of a chamber cannot be checked within the work allowed").
+struct CountFailure {
+    std::string reason;
+};
+
+// Which chambers are wanted: all, or those holding one of these parameter values.
+using ChamberWanted = std::function<bool(const Polyhedron* chamber)>;
+
+// The chambers of `piece` (its last `context->Dimension` dimensions are the
+// parameters) within `context`. `budget` is the number of levels of the
+// loop nest the counts may still enter. Throws CountFailure. Expects to run
+// in the analysis worker (no lock needed there).
+PieceCount counted_chambers(const Polyhedron* piece, Polyhedron* context, std::uint64_t& budget,
+                            const ChamberWanted& wanted = {});
+
+// Whether the parameter values lie in the polyhedron (its rows evaluated exactly).
+bool holds_values(const Polyhedron* p, const std::int64_t* values);
+
+// The chambers of a union of pairwise disjoint pieces:
+// where several pieces count, the sum of their quasi-polynomials. A chamber
+// that holds a single parameter value counts there (a constant); chambers
+// that others cover go.
+std::vector<Chamber> union_chambers(const std::vector<const Polyhedron*>& pieces, Polyhedron* context,
+                                    std::uint64_t& budget, const ChamberWanted& wanted = {});
