@@ -53,6 +53,7 @@ struct AnalysisInput {
     std::vector<std::string> names;
     std::vector<const char*> name_pointers;   // into `names`, made where the input no longer moves
     std::string domain_name;
+    CountRoute route = CountRoute::polylib_enumeration;
 
     const char** parameter_names() {
         if (name_pointers.empty()) name_pointers = c_names(names);
@@ -168,7 +169,8 @@ std::optional<AnalysisInput> prepare_analysis(StatementReport& report, const Ana
         refuse(report, kind, *problem);
         return std::nullopt;
     }
-    AnalysisInput input{entry.domain, context.domain, nullptr, var_names_array(context.vars), {}, entry.name};
+    AnalysisInput input{entry.domain, context.domain, nullptr, var_names_array(context.vars), {}, entry.name,
+                        CountRoute::polylib_enumeration};
     if (context.domain->Dimension == 0) {
         auto universe = universe_without_parameters();
         if (!universe) {
@@ -246,7 +248,7 @@ bool enumerate_and_print(AnalysisInput& input) {
     if (!input.domain->next) {
         PieceCount count;
         try {
-            count = counted_chambers(input.domain, input.context, budget);
+            count = counted_chambers(input.domain, input.context, budget, {}, input.route);
         } catch (const CountFailure& failure) {
             quiet.restore();
             return print_failure(failure.reason);
@@ -269,7 +271,7 @@ bool enumerate_and_print(AnalysisInput& input) {
     try {
         std::vector<const Polyhedron*> list;
         for (const Polyhedron* p = pieces.get(); p; p = p->next) list.push_back(p);
-        chambers = union_chambers(list, input.context, budget);
+        chambers = union_chambers(list, input.context, budget, {}, input.route);
     } catch (const CountFailure& failure) {
         quiet.restore();
         return print_failure(failure.reason);
@@ -314,6 +316,7 @@ std::string problem_of(const AnalysisInput& input) {
     problem.polyhedron(input.context);
     problem.number(static_cast<std::int64_t>(input.names.size()));
     for (const std::string& name : input.names) problem.text(name);
+    problem.number(static_cast<std::int64_t>(input.route));
     return problem.take();
 }
 
@@ -326,7 +329,8 @@ struct ReceivedProblem {
 
 std::optional<ReceivedProblem> read_problem(const std::string& bytes) {
     ProblemReader reader(bytes);
-    ReceivedProblem received{nullptr, nullptr, AnalysisInput{nullptr, nullptr, nullptr, {}, {}, {}}};
+    ReceivedProblem received{nullptr, nullptr,
+                             AnalysisInput{nullptr, nullptr, nullptr, {}, {}, {}, CountRoute::polylib_enumeration}};
     std::int64_t pieces = 0;
     if (!reader.text(received.input.domain_name) || !reader.count(pieces, 6 * sizeof(std::int64_t))) return std::nullopt;
     Polyhedron** tail = &received.input.domain;
@@ -344,6 +348,9 @@ std::optional<ReceivedProblem> read_problem(const std::string& bytes) {
     received.input.names.resize(static_cast<std::size_t>(names));
     for (std::string& name : received.input.names)
         if (!reader.text(name)) return std::nullopt;
+    std::int64_t route = 0;
+    if (!reader.number(route) || route < 0 || route > 1) return std::nullopt;
+    received.input.route = static_cast<CountRoute>(route);
     return received;
 }
 
@@ -368,7 +375,21 @@ void run_analysis(StoreSession& session, const AnalysisKind& kind, const std::st
     std::optional<AnalysisInput> input = prepare_analysis(report, kind, *entry, *context);
     if (!input) return;
     std::fflush(report.out);
-    ContainedResult result = run_in_worker(job, problem_of(*input), session.analysis_time_limit, session.reader);
+    ContainedResult result;
+    if (kind.needs_bounded_domain) {
+        // PolyLib's enumeration aborts on some overflows, or takes all the
+        // memory or the time: then the chambers of its parametric vertices,
+        // counted and interpolated, without it.
+        result = run_count_routes(
+            job,
+            [&](CountRoute route) {
+                input->route = route;
+                return problem_of(*input);
+            },
+            session.analysis_time_limit, session.reader);
+    } else {
+        result = run_in_worker(job, problem_of(*input), session.analysis_time_limit, session.reader);
+    }
     if (result.outcome != ContainedOutcome::Finished) {
         report_error(report, contained_failure_message(result, std::string(kind.what) + " '" + domain_name + "'",
                                                        session.analysis_time_limit));
@@ -436,7 +457,7 @@ bool prepare_analysis_worker() {
     PolyhedronPtr owned_triangle(triangle), owned_parameter(parameter);
     std::vector<WorkerWarmUp> warm_up;
     if (built && triangle && parameter) {
-        AnalysisInput sample{triangle, parameter, nullptr, {"N"}, {}, "T"};
+        AnalysisInput sample{triangle, parameter, nullptr, {"N"}, {}, "T", CountRoute::polylib_enumeration};
         std::string problem = problem_of(sample);
         warm_up = {{received_job<enumerate_and_print>, problem}, {received_job<decompose_and_print>, problem}};
     }

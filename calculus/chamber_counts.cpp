@@ -90,6 +90,153 @@ std::optional<std::vector<long>> vertex_periods(const Polyhedron* piece, Polyhed
     return periods;
 }
 
+// The bases a chamber's vertices are sought among, at most.
+constexpr std::size_t max_bases = 1 << 15;
+
+// The periods of the count on one chamber, from the parametric vertices
+// computed here exactly: each choice of as many rows as variables (the
+// equalities among them) whose variables' part is invertible gives a point
+// v(p) = -(A^-1)(B p + c); those that lie in the polyhedron at a point of the
+// chamber's relative interior are its vertices there, and the denominators
+// of their parameters' coefficients are the periods. Nothing when there are
+// too many choices, or the chamber is empty.
+std::optional<std::vector<long>> chamber_periods(const Polyhedron* piece, const ConeConstraints& chamber, unsigned m) {
+    const unsigned n = piece->Dimension - m;
+    std::vector<long> periods(m, 1);
+    if (n == 0) return periods;
+    ExactSet region = exact_set_from_constraints(m + 1, chamber);
+    if (region.empty) return std::nullopt;
+    // The centre of the vertices, pushed along every ray.
+    std::vector<mpq_class> q(m, 0);
+    unsigned vertices = 0;
+    for (const ExactRow& g : region.generators.rays) {
+        mpz_class d = g[m].to_mpz();
+        if (d == 0) continue;
+        ++vertices;
+        for (unsigned k = 0; k < m; ++k) q[k] += mpq_class(g[k].to_mpz(), d);
+    }
+    for (unsigned k = 0; k < m; ++k) {
+        q[k].canonicalize();
+        q[k] /= vertices;
+    }
+    for (const ExactRow& g : region.generators.rays)
+        if (g[m] == 0)
+            for (unsigned k = 0; k < m; ++k) q[k] += mpq_class(g[k].to_mpz());
+    struct Row {
+        bool equality;
+        std::vector<mpq_class> a;   // variables
+        std::vector<mpq_class> b;   // parameters, then the constant
+    };
+    std::vector<Row> rows, equalities, inequalities;
+    for (unsigned r = 0; r < piece->NbConstraints; ++r) {
+        const Value* v = piece->Constraint[r];
+        Row row{value_zero_p(v[0]), std::vector<mpq_class>(n), std::vector<mpq_class>(m + 1)};
+        bool any = false;
+        for (unsigned c = 0; c < n; ++c) any |= (row.a[c] = static_cast<long>(value_of(v[c + 1]))) != 0;
+        for (unsigned c = 0; c <= m; ++c) row.b[c] = static_cast<long>(value_of(v[n + c + 1]));
+        rows.push_back(row);
+        if (any) (row.equality ? equalities : inequalities).push_back(row);
+    }
+    if (equalities.size() > n) equalities.resize(n);   // dependent ones change nothing below
+    const std::size_t choose = n - equalities.size();
+    if (choose > inequalities.size()) return periods;
+    // The number of choices, bounded.
+    mpz_class choices;
+    mpz_bin_uiui(choices.get_mpz_t(), inequalities.size(), choose);
+    if (choices > max_bases) return std::nullopt;
+    std::vector<std::size_t> pick(choose);
+    std::iota(pick.begin(), pick.end(), 0);
+    for (;;) {
+        // Solve A x = -(B p + c) for x as an affine function of p: rows of
+        // [A | B c] reduced to [I | M].
+        std::vector<std::vector<mpq_class>> system;
+        for (const Row& e : equalities) {
+            std::vector<mpq_class> line(e.a);
+            line.insert(line.end(), e.b.begin(), e.b.end());
+            system.push_back(std::move(line));
+        }
+        for (std::size_t i : pick) {
+            std::vector<mpq_class> line(inequalities[i].a);
+            line.insert(line.end(), inequalities[i].b.begin(), inequalities[i].b.end());
+            system.push_back(std::move(line));
+        }
+        bool invertible = true;
+        for (unsigned c = 0; c < n && invertible; ++c) {
+            unsigned p = c;
+            while (p < n && system[p][c] == 0) ++p;
+            if (p == n) {
+                invertible = false;
+                break;
+            }
+            std::swap(system[p], system[c]);
+            mpq_class f = system[c][c];
+            for (mpq_class& x : system[c]) x /= f;
+            for (unsigned r = 0; r < n; ++r) {
+                if (r == c || system[r][c] == 0) continue;
+                mpq_class g = system[r][c];
+                for (std::size_t k = 0; k < system[r].size(); ++k) system[r][k] -= g * system[c][k];
+            }
+        }
+        if (invertible) {
+            // x_i(p) = -(sum_j M_ij p_j + M_i,m).
+            std::vector<mpq_class> x(n);
+            for (unsigned i = 0; i < n; ++i) {
+                x[i] = -system[i][n + m];
+                for (unsigned j = 0; j < m; ++j) x[i] -= system[i][n + j] * q[j];
+            }
+            bool feasible = true;
+            for (const Row& r : rows) {
+                mpq_class v = r.b[m];
+                for (unsigned c = 0; c < n; ++c) v += r.a[c] * x[c];
+                for (unsigned j = 0; j < m; ++j) v += r.b[j] * q[j];
+                if (r.equality ? v != 0 : v < 0) {
+                    feasible = false;
+                    break;
+                }
+            }
+            if (feasible)
+                for (unsigned i = 0; i < n; ++i)
+                    for (unsigned j = 0; j < m; ++j) {
+                        const mpz_class& d = system[i][n + j].get_den();
+                        if (!d.fits_slong_p()) return std::nullopt;
+                        periods[j] = std::lcm(periods[j], d.get_si());
+                        if (periods[j] > (1L << 20)) return std::nullopt;
+                    }
+        }
+        // The next choice of rows.
+        std::size_t k = choose;
+        while (k > 0 && pick[k - 1] == inequalities.size() - choose + k - 1) --k;
+        if (k == 0) break;
+        ++pick[k - 1];
+        for (std::size_t j = k; j < choose; ++j) pick[j] = pick[j - 1] + 1;
+    }
+    return periods;
+}
+
+// The periods of a chamber: its own vertices', else those of every vertex
+// PolyLib found, and the periods PolyLib's quasi-polynomial has.
+std::optional<std::vector<long>> periods_for(const Polyhedron* piece, const ConeConstraints& chamber, unsigned m,
+                                             const std::optional<std::vector<long>>& all_vertices,
+                                             const QuasiPolynomial* given) {
+    std::optional<std::vector<long>> periods = chamber_periods(piece, chamber, m);
+    if (!periods) periods = all_vertices;
+    if (periods && given)
+        for (unsigned j = 0; j < m; ++j) (*periods)[j] = std::lcm((*periods)[j], given->periods()[j]);
+    return periods;
+}
+
+// The determining values of a chamber. Without its periods (too many
+// bases, or periods too long), only a small bounded chamber's every value
+// will do.
+std::optional<std::vector<ClassValues>> values_for(const ConeConstraints& chamber, unsigned m, unsigned degree,
+                                                   const std::optional<std::vector<long>>& periods) {
+    auto classes = determining_values(chamber, m, degree, periods.value_or(std::vector<long>(m, 1)), max_determining_values);
+    if (classes && !periods &&
+        !std::all_of(classes->begin(), classes->end(), [](const ClassValues& c) { return c.complete; }))
+        return std::nullopt;
+    return classes;
+}
+
 enum class Verdict { holds, fails, unchecked };
 
 Verdict check_on(const std::vector<ClassValues>& classes, const QuasiPolynomial& q, NestCounter& count) {
@@ -176,15 +323,41 @@ std::vector<long> divisors(long n) {
     return d;
 }
 
-// When the counts are known at every value of the chamber, the
-// quasi-polynomial of the smallest periods that fits them all (any fit is
-// right there; the smallest reads best).
+// The quasi-polynomial of the smallest periods (dividing the known ones)
+// that fits the counts at the determining values. Any fit is right on the
+// whole chamber: on each class of the known periods it agrees with the
+// count where the count is determined. When the values are every value of
+// the chamber (`complete`), any periods will do, and the known ones need
+// not be known.
 std::optional<QuasiPolynomial> simplest_fit(const std::vector<std::vector<std::int64_t>>& values,
                                             const std::vector<mpz_class>& counts, unsigned m, unsigned degree,
-                                            const std::vector<long>& periods) {
+                                            const std::optional<std::vector<long>>& periods, bool complete) {
     std::vector<QuasiPolynomial::Exponents> terms = monomials(m, degree);
+    if (values.empty()) return QuasiPolynomial::constant(m, 0);
+    // A period longer than the values' range leaves one value per class,
+    // which any polynomial fits: the last resort.
     std::vector<std::vector<long>> choices;
-    for (long p : periods) choices.push_back(divisors(p));
+    for (unsigned j = 0; j < m; ++j) {
+        std::int64_t low = values.front()[j], high = low;
+        for (const auto& v : values) {
+            low = std::min(low, v[j]);
+            high = std::max(high, v[j]);
+        }
+        long wide = static_cast<long>(high - low + 1);
+        std::vector<long> c;
+        if (periods)
+            c = divisors((*periods)[j]);
+        else
+            for (long k = 1; k <= 24; ++k) c.push_back(k);
+        if (complete) {
+            while (!c.empty() && c.back() >= wide) c.pop_back();
+            if (c.size() > 24) c.resize(24);
+            c.push_back(wide);
+        } else if (c.size() > 24) {
+            c.erase(c.begin() + 23, c.end() - 1);   // the full period stays the last resort
+        }
+        choices.push_back(std::move(c));
+    }
     std::vector<std::vector<long>> candidates;
     std::vector<std::size_t> at(m, 0);
     for (;;) {
@@ -203,6 +376,7 @@ std::optional<QuasiPolynomial> simplest_fit(const std::vector<std::vector<std::i
     std::stable_sort(candidates.begin(), candidates.end(),
                      [&](const auto& a, const auto& b) { return product(a) < product(b); });
     for (const std::vector<long>& candidate : candidates) {
+        if (static_cast<std::size_t>(product(candidate)) > QuasiPolynomial::max_residue_vectors) break;
         std::map<std::vector<long>, std::pair<std::vector<std::vector<std::int64_t>>, std::vector<mpz_class>>> groups;
         for (std::size_t i = 0; i < values.size(); ++i) {
             std::vector<long> r(m);
@@ -226,42 +400,25 @@ std::optional<QuasiPolynomial> simplest_fit(const std::vector<std::vector<std::i
 }
 
 std::optional<QuasiPolynomial> interpolated(const std::vector<ClassValues>& classes, unsigned m, unsigned degree,
-                                            const std::vector<long>& periods, NestCounter& count) {
+                                            const std::optional<std::vector<long>>& known_periods, NestCounter& count) {
     bool complete = std::all_of(classes.begin(), classes.end(), [](const ClassValues& c) { return c.complete; });
-    if (complete) {
-        std::vector<std::vector<std::int64_t>> values;
-        std::vector<mpz_class> counts;
-        for (const ClassValues& c : classes)
-            for (const std::vector<std::int64_t>& p : c.values) {
-                std::optional<mpz_class> n = count.at(p);
-                if (!n) return std::nullopt;
-                values.push_back(p);
-                counts.push_back(*n);
-            }
-        return simplest_fit(values, counts, m, degree, periods);
-    }
-    std::vector<QuasiPolynomial::Exponents> terms = monomials(m, degree);
-    std::map<std::vector<long>, QuasiPolynomial::Polynomial> polynomials;
-    for (const ClassValues& c : classes) {
-        std::vector<mpz_class> counts;
+    if (!complete && !known_periods) return std::nullopt;
+    std::vector<std::vector<std::int64_t>> values;
+    std::vector<mpz_class> counts;
+    for (const ClassValues& c : classes)
         for (const std::vector<std::int64_t>& p : c.values) {
             std::optional<mpz_class> n = count.at(p);
             if (!n) return std::nullopt;
+            values.push_back(p);
             counts.push_back(*n);
         }
-        std::optional<QuasiPolynomial::Polynomial> polynomial = fitted(terms, c.values, counts);
-        if (!polynomial) return std::nullopt;
-        polynomials[c.residues] = std::move(*polynomial);
-    }
-    std::size_t vectors = 1;
-    for (long p : periods) vectors *= static_cast<std::size_t>(p);
-    if (vectors > QuasiPolynomial::max_residue_vectors) return std::nullopt;
-    QuasiPolynomial q = QuasiPolynomial::from_classes(periods, std::move(polynomials));
+    std::optional<QuasiPolynomial> q = simplest_fit(values, counts, m, degree, known_periods, complete);
+    if (!q) return std::nullopt;
     // The values beyond the determining ones check what was assumed.
     for (const ClassValues& c : classes)
         for (const std::vector<std::int64_t>& p : c.extra) {
             std::optional<mpz_class> n = count.at(p);
-            if (!n || q.at(std::vector<long>(p.begin(), p.end())) != mpq_class(*n)) return std::nullopt;
+            if (!n || q->at(std::vector<long>(p.begin(), p.end())) != mpq_class(*n)) return std::nullopt;
         }
     return q;
 }
@@ -350,10 +507,13 @@ std::optional<std::vector<Chamber>> tabulated(const Polyhedron* piece, const Pol
 }
 
 // The quasi-polynomial of one chamber from counts alone.
-std::optional<QuasiPolynomial> interpolated_on(const Polyhedron* chamber, const Polyhedron* context, unsigned m,
-                                               unsigned degree, const std::vector<long>& periods,
+std::optional<QuasiPolynomial> interpolated_on(const Polyhedron* piece, const Polyhedron* chamber,
+                                               const Polyhedron* context, unsigned m, unsigned degree,
+                                               const std::optional<std::vector<long>>& all_vertices,
                                                NestCounter& count) {
-    auto classes = determining_values(chamber_constraints(chamber, context), m, degree, periods, max_determining_values);
+    ConeConstraints constraints = chamber_constraints(chamber, context);
+    std::optional<std::vector<long>> periods = periods_for(piece, constraints, m, all_vertices, nullptr);
+    auto classes = values_for(constraints, m, degree, periods);
     if (!classes) return std::nullopt;
     return interpolated(*classes, m, degree, periods, count);
 }
@@ -484,7 +644,7 @@ bool holds_values(const Polyhedron* p, const std::int64_t* values) {
 }
 
 PieceCount counted_chambers(const Polyhedron* piece, Polyhedron* context, std::uint64_t& budget,
-                            const ChamberWanted& wanted) {
+                            const ChamberWanted& wanted, CountRoute route) {
     const unsigned m = context->Dimension;
     const unsigned variables = piece->Dimension - m;
     PieceCount result;
@@ -511,7 +671,7 @@ PieceCount counted_chambers(const Polyhedron* piece, Polyhedron* context, std::u
     NestCounter count(nest, budget);
 
     Enumeration* enumeration = nullptr;
-    bool enumerated = guarded([&] {
+    bool enumerated = route == CountRoute::polylib_enumeration && guarded([&] {
         Polyhedron* copy = Polyhedron_Copy(const_cast<Polyhedron*>(piece));
         enumeration = Polyhedron_Enumerate(copy, context, working_rows, nullptr);
         Polyhedron_Free(copy);
@@ -523,15 +683,12 @@ PieceCount counted_chambers(const Polyhedron* piece, Polyhedron* context, std::u
         result.polylib_held = true;
         for (Enumeration* en = enumeration; en; en = en->next) {
             std::optional<QuasiPolynomial> given = QuasiPolynomial::from_evalue(en->EP, m);
-            std::vector<long> chamber_periods = periods.value_or(std::vector<long>(m, 1));
-            if (given)
-                for (unsigned j = 0; j < m; ++j) chamber_periods[j] = std::lcm(chamber_periods[j], given->periods()[j]);
             for (const Polyhedron* validity = en->ValidityDomain; validity; validity = validity->next) {
                 if (wanted && !wanted(validity)) continue;
-                std::optional<std::vector<ClassValues>> classes;
-                if (periods)
-                    classes = determining_values(chamber_constraints(validity, context), m, variables,
-                                                 chamber_periods, max_determining_values);
+                ConeConstraints constraints = chamber_constraints(validity, context);
+                std::optional<std::vector<long>> chamber_periods =
+                    periods_for(piece, constraints, m, periods, given ? &*given : nullptr);
+                std::optional<std::vector<ClassValues>> classes = values_for(constraints, m, variables, chamber_periods);
                 if (!classes) throw CountFailure{"a chamber's quasi-polynomial cannot be checked"};
                 Verdict verdict = given ? check_on(*classes, *given, count) : Verdict::fails;
                 if (verdict == Verdict::unchecked)
@@ -551,7 +708,7 @@ PieceCount counted_chambers(const Polyhedron* piece, Polyhedron* context, std::u
 
     // PolyLib could not enumerate: its chambers, each counted and interpolated.
     Param_Polyhedron* decomposition = nullptr;
-    bool decomposed = periods && guarded([&] {
+    bool decomposed = guarded([&] {
         Polyhedron* copy = Polyhedron_Copy(const_cast<Polyhedron*>(piece));
         decomposition = Polyhedron2Param_Domain(copy, context, working_rows);
         Polyhedron_Free(copy);
@@ -563,7 +720,7 @@ PieceCount counted_chambers(const Polyhedron* piece, Polyhedron* context, std::u
         for (const Param_Domain* d = decomposition->D; d && all; d = d->next) {
             for (const Polyhedron* chamber = d->Domain; chamber && all; chamber = chamber->next) {
                 if (wanted && !wanted(chamber)) continue;
-                std::optional<QuasiPolynomial> q = interpolated_on(chamber, context, m, variables, *periods, count);
+                std::optional<QuasiPolynomial> q = interpolated_on(piece, chamber, context, m, variables, periods, count);
                 if (q)
                     chambers.push_back({copy_of(chamber), std::move(*q)});
                 else
@@ -585,19 +742,31 @@ PieceCount counted_chambers(const Polyhedron* piece, Polyhedron* context, std::u
 }
 
 std::vector<Chamber> union_chambers(const std::vector<const Polyhedron*>& pieces, Polyhedron* context,
-                                    std::uint64_t& budget, const ChamberWanted& wanted) {
+                                    std::uint64_t& budget, const ChamberWanted& wanted, CountRoute route) {
     const unsigned m = context->Dimension;
     std::vector<Chamber> chambers;
     if (m == 0) {
         mpq_class total = 0;
         for (const Polyhedron* piece : pieces) {
-            PieceCount c = counted_chambers(piece, context, budget, wanted);
+            PieceCount c = counted_chambers(piece, context, budget, wanted, route);
             for (const Chamber& chamber : c.chambers) total += chamber.count.at({});
         }
         chambers.push_back({copy_of(context), QuasiPolynomial::constant(0, total)});
         return chambers;
     }
     for (const Polyhedron* piece : pieces)
-        chambers = refine_chambers(chambers, counted_chambers(piece, context, budget, wanted).chambers, m);
+        chambers = refine_chambers(chambers, counted_chambers(piece, context, budget, wanted, route).chambers, m);
     return simplified_chambers(std::move(chambers), m);
+}
+
+ContainedResult run_count_routes(WorkerJob job, const std::function<std::string(CountRoute)>& problem,
+                                 std::chrono::milliseconds limit, CancelCheck* cancel) {
+    auto start = std::chrono::steady_clock::now();
+    ContainedResult result = run_in_worker(job, problem(CountRoute::polylib_enumeration), limit / 3, cancel);
+    bool gave_out = result.outcome == ContainedOutcome::Crashed || result.outcome == ContainedOutcome::ExitedEarly ||
+                    result.outcome == ContainedOutcome::OutOfWorkSpace || result.outcome == ContainedOutcome::TimedOut;
+    if (!gave_out) return result;
+    auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    return run_in_worker(job, problem(CountRoute::vertex_chambers), std::max(limit - spent, std::chrono::milliseconds(1)),
+                         cancel);
 }

@@ -10,6 +10,7 @@
 // Runs in the analysis worker: PolyLib may end the process.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -20,6 +21,8 @@
 #include "base/polylib.h"
 #include "calculus/loop_nest.h"
 #include "calculus/quasi_polynomial.h"
+#include "worker/analysis_worker.h"
+#include "worker/contained_run.h"
 
 struct EnumerationFree {
     void operator()(Enumeration* e) const { Enumeration_Free(e); }
@@ -49,6 +52,19 @@ struct CountFailure {
     std::string reason;
 };
 
+// How the chambers are had: PolyLib's enumeration first (each chamber
+// checked), or, when that ended the process (PolyLib aborts on some
+// overflows), its parametric vertices' chambers, each interpolated.
+enum class CountRoute : std::int64_t { polylib_enumeration = 0, vertex_chambers = 1 };
+
+// Runs a counting job in the analysis worker by the routes in turn: with
+// PolyLib's enumeration for a third of the time allowed, and when that
+// aborted, exited, ran out of memory or of time, by the vertices' chambers
+// for the rest. `problem` gives the job's problem for a route. Expects
+// domain_lock held, as run_in_worker does.
+ContainedResult run_count_routes(WorkerJob job, const std::function<std::string(CountRoute)>& problem,
+                                 std::chrono::milliseconds limit, CancelCheck* cancel);
+
 // Which chambers are wanted: all, or those holding one of these parameter values.
 using ChamberWanted = std::function<bool(const Polyhedron* chamber)>;
 
@@ -57,7 +73,7 @@ using ChamberWanted = std::function<bool(const Polyhedron* chamber)>;
 // loop nest the counts may still enter. Throws CountFailure. Expects to run
 // in the analysis worker (no lock needed there).
 PieceCount counted_chambers(const Polyhedron* piece, Polyhedron* context, std::uint64_t& budget,
-                            const ChamberWanted& wanted = {});
+                            const ChamberWanted& wanted = {}, CountRoute route = CountRoute::polylib_enumeration);
 
 // Whether the parameter values lie in the polyhedron (its rows evaluated exactly).
 bool holds_values(const Polyhedron* p, const std::int64_t* values);
@@ -67,4 +83,5 @@ bool holds_values(const Polyhedron* p, const std::int64_t* values);
 // that holds a single parameter value counts there (a constant); chambers
 // that others cover go.
 std::vector<Chamber> union_chambers(const std::vector<const Polyhedron*>& pieces, Polyhedron* context,
-                                    std::uint64_t& budget, const ChamberWanted& wanted = {});
+                                    std::uint64_t& budget, const ChamberWanted& wanted = {},
+                                    CountRoute route = CountRoute::polylib_enumeration);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <gmpxx.h>
+#include <map>
 #include <numeric>
 
 namespace {
@@ -142,7 +143,6 @@ public:
         return t;
     }
 
-private:
     static std::size_t rank(std::vector<std::vector<mpq_class>> a) {
         std::size_t rank = 0;
         std::size_t columns = a.empty() ? 0 : a[0].size();
@@ -159,6 +159,7 @@ private:
         }
         return rank;
     }
+private:
     static std::vector<std::vector<mpq_class>> invert(std::vector<std::vector<mpq_class>> a) {
         std::size_t k = a.size();
         std::vector<std::vector<mpq_class>> inv(k, std::vector<mpq_class>(k, 0));
@@ -195,6 +196,45 @@ void extended_gcd(const mpz_class& a, const mpz_class& b, mpz_class& g, mpz_clas
     mpz_gcdext(g.get_mpz_t(), x.get_mpz_t(), y.get_mpz_t(), a.get_mpz_t(), b.get_mpz_t());
 }
 
+std::optional<std::vector<IntegerVector>> all_points(const Region& r, const Geometry& g, std::size_t limit) {
+    LatticeCoordinates coordinates(r);
+    std::size_t k = r.basis.size();
+    std::vector<mpz_class> low(k), high(k);
+    bool first = true;
+    for (const auto& v : g.vertices) {
+        std::vector<mpq_class> t = coordinates.of(v, false);
+        for (std::size_t j = 0; j < k; ++j) {
+            mpz_class lo = ceil_of(t[j]), hi = floor_of(t[j]);
+            if (first || lo < low[j]) low[j] = lo;
+            if (first || hi > high[j]) high[j] = hi;
+        }
+        first = false;
+    }
+    mpz_class box = 1;
+    for (std::size_t j = 0; j < k; ++j) {
+        // A vertex's coordinates round inwards; the box is their hull.
+        if (high[j] < low[j]) std::swap(high[j], low[j]);
+        low[j] -= 1;
+        high[j] += 1;
+        box *= high[j] - low[j] + 1;
+        if (box > limit) return std::nullopt;
+    }
+    std::vector<IntegerVector> points;
+    IntegerVector t = low;
+    for (;;) {
+        IntegerVector p = point_of(r, t);
+        if (inside(r, p)) points.push_back(std::move(p));
+        std::size_t j = k;
+        while (j > 0 && t[j - 1] == high[j - 1]) {
+            t[j - 1] = low[j - 1];
+            --j;
+        }
+        if (j == 0) break;
+        ++t[j - 1];
+    }
+    return points;
+}
+
 struct Found {
     std::vector<IntegerVector> values, extra;
     bool complete = true;   // every value of the region
@@ -211,7 +251,15 @@ public:
             if (inside(r, r.origin)) add(found.values, r.origin);
             return found;
         }
-        if (slice_if_thin(r, g, found)) return found;
+        if (std::optional<std::vector<Region>> slices = thin_slices(r, g)) {
+            for (const Region& slice : *slices) {
+                Found part = find(slice, geometry_of(slice, m_));
+                found.values.insert(found.values.end(), part.values.begin(), part.values.end());
+                found.complete &= part.complete;
+                if (found.extra.empty()) found.extra = std::move(part.extra);
+            }
+            return found;
+        }
         bool bounded = g.rays.empty();
         std::optional<std::vector<IntegerVector>> all;
         if (bounded) all = all_points(r, g, enumeration_limit);
@@ -227,24 +275,16 @@ public:
         throw NoSet{};
     }
 
-private:
-    static constexpr std::size_t enumeration_limit = 1 << 18;
-    static constexpr std::size_t large_region_values = 4096;
-
-    std::size_t small_region_values(const Region& r) const {
-        std::size_t k = r.basis.size(), simplex = 1;
-        for (std::size_t j = 1; j <= k; ++j) simplex = simplex * (degree_ + j) / j;
-        return std::max<std::size_t>(2 * simplex, 16);
-    }
-
     void add(std::vector<IntegerVector>& list, const IntegerVector& p) {
         if (++total_ > max_values_) throw NoSet{};
         list.push_back(p);
     }
 
-    // Cuts the region into the slices of the direction with the fewest
-    // levels, when there are at most `degree` of them.
-    bool slice_if_thin(const Region& r, const Geometry& g, Found& found) {
+    static constexpr std::size_t enumeration_limit = 1 << 18;
+
+    // The region cut into the slices of the direction with the fewest
+    // levels of lattice hyperplanes, when there are at most `degree` of them.
+    std::optional<std::vector<Region>> thin_slices(const Region& r, const Geometry& g) const {
         std::vector<IntegerVector> directions;
         for (unsigned k = 0; k < m_; ++k) {
             IntegerVector e(m_, 0);
@@ -278,7 +318,7 @@ private:
                 best_step = step;
             }
         }
-        if (!fewest || *fewest > degree_) return false;
+        if (!fewest || *fewest > degree_) return std::nullopt;
         // The lattice's coordinates turned so that the direction reads the
         // first one: u U = (step, 0, ..., 0) with U unimodular.
         std::vector<IntegerVector> basis = r.basis;
@@ -303,6 +343,7 @@ private:
             for (mpz_class& x : basis[0]) x = -x;
             u[0] = -u[0];
         }
+        std::vector<Region> slices;
         for (mpz_class level = best_low, n = 0; n < *fewest; ++n, level += best_step) {
             Region slice;
             slice.equalities = r.equalities;
@@ -314,59 +355,142 @@ private:
             slice.origin = r.origin;
             for (unsigned k = 0; k < m_; ++k) slice.origin[k] += s * basis[0][k];
             slice.basis.assign(basis.begin() + 1, basis.end());
-            Found part = find(slice, geometry_of(slice, m_));
-            found.values.insert(found.values.end(), part.values.begin(), part.values.end());
-            found.complete &= part.complete;
-            if (found.extra.empty()) found.extra = std::move(part.extra);
+            slices.push_back(std::move(slice));
         }
-        return true;
+        return slices;
     }
 
-    // Every lattice point of a bounded region, or nothing past `limit`
-    // points of its box.
-    std::optional<std::vector<IntegerVector>> all_points(const Region& r, const Geometry& g, std::size_t limit) {
-        LatticeCoordinates coordinates(r);
-        std::size_t k = r.basis.size();
-        std::vector<mpz_class> low(k), high(k);
-        bool first = true;
-        for (const auto& v : g.vertices) {
-            std::vector<mpq_class> t = coordinates.of(v, false);
+private:
+    static constexpr std::size_t large_region_values = 4096;
+
+    std::size_t small_region_values(const Region& r) const {
+        std::size_t k = r.basis.size(), simplex = 1;
+        for (std::size_t j = 1; j <= k; ++j) simplex = simplex * (degree_ + j) / j;
+        return std::max<std::size_t>(2 * simplex, 16);
+    }
+
+
+    // Directions of the lattice (its coordinates) along which a simplex may
+    // lie: the coordinate axes, the region's rays, and its edges' directions
+    // between vertices, each made a primitive integer vector.
+    std::vector<IntegerVector> directions(const Geometry& g, const LatticeCoordinates& coordinates, std::size_t k) const {
+        std::vector<IntegerVector> list;
+        auto add_direction = [&](const std::vector<mpq_class>& t) {
+            mpz_class scale = 1, common = 0;
+            for (const mpq_class& x : t) scale = lcm(scale, x.get_den());
+            IntegerVector v(k);
             for (std::size_t j = 0; j < k; ++j) {
-                mpz_class lo = ceil_of(t[j]), hi = floor_of(t[j]);
-                if (first || lo < low[j]) low[j] = lo;
-                if (first || hi > high[j]) high[j] = hi;
+                v[j] = mpq_class(t[j] * scale).get_num();
+                common = gcd(common, v[j]);
             }
-            first = false;
-        }
-        mpz_class box = 1;
+            if (common == 0) return;
+            for (mpz_class& x : v) x /= common;
+            for (const IntegerVector& w : list) {
+                IntegerVector minus = w;
+                for (mpz_class& x : minus) x = -x;
+                if (w == v || minus == v) return;
+            }
+            list.push_back(std::move(v));
+        };
         for (std::size_t j = 0; j < k; ++j) {
-            // A vertex's coordinates round inwards; the box is their hull.
-            if (high[j] < low[j]) std::swap(high[j], low[j]);
-            low[j] -= 1;
-            high[j] += 1;
-            box *= high[j] - low[j] + 1;
-            if (box > limit) return std::nullopt;
+            std::vector<mpq_class> e(k, 0);
+            e[j] = 1;
+            add_direction(e);
         }
-        std::vector<IntegerVector> points;
-        IntegerVector t = low;
-        for (;;) {
-            IntegerVector p = point_of(r, t);
-            if (inside(r, p)) points.push_back(std::move(p));
-            std::size_t j = k;
-            while (j > 0 && t[j - 1] == high[j - 1]) {
-                t[j - 1] = low[j - 1];
-                --j;
+        for (const IntegerVector& ray : g.rays) {
+            std::vector<mpq_class> p(ray.begin(), ray.end());
+            add_direction(coordinates.of(p, true));
+        }
+        for (std::size_t a = 0; a < g.vertices.size() && a < 6; ++a)
+            for (std::size_t b = a + 1; b < g.vertices.size() && b < 6; ++b) {
+                std::vector<mpq_class> d(m_);
+                for (unsigned i = 0; i < m_; ++i) d[i] = g.vertices[b][i] - g.vertices[a][i];
+                add_direction(coordinates.of(d, true));
             }
-            if (j == 0) break;
-            ++t[j - 1];
-        }
-        return points;
+        return list;
     }
 
-    // A lattice simplex of side `degree` inside the region.
+    // Frames of k independent signed directions, the coordinate axes first.
+    static std::vector<std::vector<IntegerVector>> frames(const std::vector<IntegerVector>& directions, std::size_t k) {
+        std::vector<std::vector<IntegerVector>> list;
+        std::vector<std::size_t> pick(k);
+        std::iota(pick.begin(), pick.end(), 0);
+        if (directions.size() < k) return list;
+        for (;;) {
+            std::vector<std::vector<mpq_class>> matrix;
+            for (std::size_t i : pick) matrix.emplace_back(directions[i].begin(), directions[i].end());
+            if (LatticeCoordinates::rank(matrix) == k)
+                for (unsigned signs = 0; signs < (1u << k); ++signs) {
+                    std::vector<IntegerVector> frame;
+                    for (std::size_t j = 0; j < k; ++j) {
+                        IntegerVector w = directions[pick[j]];
+                        if (signs >> j & 1)
+                            for (mpz_class& x : w) x = -x;
+                        frame.push_back(std::move(w));
+                    }
+                    list.push_back(std::move(frame));
+                }
+            std::size_t j = k;
+            while (j > 0 && pick[j - 1] == directions.size() - k + j - 1) --j;
+            if (j == 0) break;
+            ++pick[j - 1];
+            for (std::size_t i = j; i < k; ++i) pick[i] = pick[i - 1] + 1;
+            if (list.size() > 512) break;
+        }
+        return list;
+    }
+
+    // The simplex of the first frame that fits with its corner at t0, added.
+    bool fits_at(const Region& r, const IntegerVector& t0, const std::vector<std::vector<IntegerVector>>& candidates,
+                 Found& found) {
+        std::size_t k = r.basis.size();
+        auto at = [&](const std::vector<IntegerVector>& frame, const std::vector<long>& a) {
+            IntegerVector t = t0;
+            for (std::size_t j = 0; j < k; ++j)
+                for (std::size_t i = 0; i < k; ++i) t[i] += frame[j][i] * a[j];
+            return t;
+        };
+        for (const std::vector<IntegerVector>& frame : candidates) {
+            bool fits = true;
+            for (std::size_t j = 0; j < k && fits; ++j) {
+                std::vector<long> corner(k, 0);
+                corner[j] = static_cast<long>(degree_);
+                fits = inside(r, point_of(r, at(frame, corner)));
+            }
+            if (!fits) continue;
+            // The points of the simplex: every a of sum at most `degree`.
+            std::vector<long> a(k, 0);
+            for (;;) {
+                add(found.values, point_of(r, at(frame, a)));
+                std::size_t j = 0;
+                for (; j < k; ++j) {
+                    long sum = 0;
+                    for (long x : a) sum += x;
+                    if (sum < static_cast<long>(degree_)) {
+                        ++a[j];
+                        break;
+                    }
+                    a[j] = 0;
+                }
+                if (j == k) break;
+            }
+            found.complete = false;
+            std::vector<long> beyond(k, 0);
+            beyond[0] = static_cast<long>(degree_) + 1;
+            IntegerVector p = point_of(r, at(frame, beyond));
+            if (inside(r, p)) found.extra.push_back(p);
+            return true;
+        }
+        return false;
+    }
+
+    // A lattice simplex of side `degree` inside the region: t0 + a1 w1 +
+    // ... + ak wk, the a natural numbers of sum at most `degree`, for a frame
+    // w of independent lattice directions.
     bool simplex(const Region& r, const Geometry& g, Found& found) {
         LatticeCoordinates coordinates(r);
         std::size_t k = r.basis.size();
+        std::vector<std::vector<IntegerVector>> candidates = frames(directions(g, coordinates, k), k);
         // Towards the inside: the rays' sum, or the vertices' centre.
         std::vector<mpq_class> inward_p(m_, 0);
         bool bounded = g.rays.empty();
@@ -391,49 +515,29 @@ private:
             steps = {0, mpq_class(1, 16), mpq_class(1, 8), mpq_class(1, 4), mpq_class(3, 8), mpq_class(1, 2)};
         else
             for (long s = 0; s <= (1L << 24); s = s ? 2 * s : 1) steps.push_back(s);
-        std::size_t tried = 0;
-        for (const auto& vertex : vertices) {
-            if (++tried > 8) break;
-            std::vector<mpq_class> direction(m_);
-            for (unsigned i = 0; i < m_; ++i) direction[i] = bounded ? inward_p[i] - vertex[i] : inward_p[i];
-            std::vector<mpq_class> start = coordinates.of(vertex, false);
-            std::vector<mpq_class> towards = coordinates.of(direction, true);
-            for (const mpq_class& step : steps) {
-                IntegerVector t0(k);
-                for (std::size_t j = 0; j < k; ++j) t0[j] = nearest(start[j] + step * towards[j]);
-                if (!inside(r, point_of(r, t0))) continue;
-                for (unsigned signs = 0; signs < (1u << k); ++signs) {
-                    bool fits = true;
-                    for (std::size_t j = 0; j < k && fits; ++j) {
-                        IntegerVector corner = t0;
-                        corner[j] += (signs >> j & 1 ? -1 : 1) * static_cast<long>(degree_);
-                        fits = inside(r, point_of(r, corner));
-                    }
-                    if (!fits) continue;
-                    // The points t0 + a1 s1 e1 + ... with a1 + ... + ak <= degree.
-                    std::vector<unsigned> a(k, 0);
+        // A base point near each vertex, moved inwards step by step; then
+        // the lattice points around those, whose levels differ.
+        for (long spread : {0L, 2L}) {
+            std::size_t tried = 0;
+            for (const auto& vertex : vertices) {
+                if (++tried > 8) break;
+                std::vector<mpq_class> direction(m_);
+                for (unsigned i = 0; i < m_; ++i) direction[i] = bounded ? inward_p[i] - vertex[i] : inward_p[i];
+                std::vector<mpq_class> start = coordinates.of(vertex, false);
+                std::vector<mpq_class> towards = coordinates.of(direction, true);
+                for (const mpq_class& step : steps) {
+                    IntegerVector centre(k);
+                    for (std::size_t j = 0; j < k; ++j) centre[j] = nearest(start[j] + step * towards[j]);
+                    std::vector<long> offset(k, -spread);
                     for (;;) {
-                        IntegerVector t = t0;
-                        for (std::size_t j = 0; j < k; ++j) t[j] += (signs >> j & 1 ? -1 : 1) * static_cast<long>(a[j]);
-                        add(found.values, point_of(r, t));
-                        std::size_t j = 0;
-                        for (; j < k; ++j) {
-                            unsigned sum = 0;
-                            for (unsigned x : a) sum += x;
-                            if (sum < degree_) {
-                                ++a[j];
-                                break;
-                            }
-                            a[j] = 0;
-                        }
-                        if (j == k) break;
+                        IntegerVector t0 = centre;
+                        for (std::size_t j = 0; j < k; ++j) t0[j] += offset[j];
+                        if (inside(r, point_of(r, t0)) && fits_at(r, t0, candidates, found)) return true;
+                        std::size_t j = k;
+                        while (j > 0 && offset[j - 1] == spread) offset[--j] = -spread;
+                        if (j == 0) break;
+                        ++offset[j - 1];
                     }
-                    found.complete = false;
-                    IntegerVector beyond = t0;
-                    beyond[0] += (signs & 1 ? -1 : 1) * static_cast<long>(degree_ + 1);
-                    IntegerVector p = point_of(r, beyond);
-                    if (inside(r, p)) found.extra.push_back(p);
-                    return true;
                 }
             }
         }
@@ -452,6 +556,84 @@ std::optional<std::vector<std::int64_t>> small_values(const IntegerVector& p) {
         v.push_back(x.get_si());
     }
     return v;
+}
+
+
+// The class of a value modulo the periods.
+std::vector<long> residues_of(const std::vector<std::int64_t>& v, const std::vector<long>& periods) {
+    std::vector<long> r(v.size());
+    for (std::size_t k = 0; k < v.size(); ++k) r[k] = ((v[k] % periods[k]) + periods[k]) % periods[k];
+    return r;
+}
+
+void add_found(const Found& found, const std::vector<long>& periods, std::map<std::vector<long>, ClassValues>& by_class) {
+    std::vector<long> first;
+    for (const IntegerVector& p : found.values) {
+        auto v = small_values(p);
+        if (!v) throw NoSet{};
+        std::vector<long> r = residues_of(*v, periods);
+        auto [at, made] = by_class.try_emplace(r);
+        ClassValues& c = at->second;
+        if (made) {
+            c.residues = r;
+            c.complete = true;
+        }
+        c.complete &= found.complete;
+        c.values.push_back(std::move(*v));
+        if (first.empty()) first = r;
+    }
+    for (const IntegerVector& p : found.extra)
+        if (auto v = small_values(p)) {
+            auto at = by_class.find(residues_of(*v, periods));
+            if (at != by_class.end()) at->second.extra.push_back(std::move(*v));
+        }
+}
+
+// The determining values of a region of the whole lattice (or of a slice
+// of it): thin, it is cut into slices; otherwise each class of the
+// periods within its lattice is a region of its own.
+void collect(Finder& finder, const Region& r, const Geometry& g, const std::vector<long>& periods, std::size_t max_values,
+             std::map<std::vector<long>, ClassValues>& by_class) {
+    if (g.empty) return;
+    const std::size_t m = periods.size();
+    if (r.basis.empty()) {
+        Found point;
+        if (inside(r, r.origin)) finder.add(point.values, r.origin);
+        add_found(point, periods, by_class);
+        return;
+    }
+    if (std::optional<std::vector<Region>> slices = finder.thin_slices(r, g)) {
+        for (const Region& slice : *slices) collect(finder, slice, geometry_of(slice, static_cast<unsigned>(m)), periods,
+                                                    max_values, by_class);
+        return;
+    }
+    // Along basis vector b_i the classes repeat every q_i steps: the
+    // smallest q_i with q_i b_i a multiple of the periods.
+    std::vector<long> q;
+    std::size_t classes = 1;
+    for (const IntegerVector& b : r.basis) {
+        long qi = 1;
+        for (std::size_t j = 0; j < m; ++j) {
+            mpz_class g_ = gcd(mpz_class(periods[j]), b[j]);
+            if (g_ == 0) continue;
+            qi = std::lcm(qi, static_cast<long>(periods[j] / g_.get_si()));
+        }
+        q.push_back(qi);
+        classes *= static_cast<std::size_t>(qi);
+        if (classes > max_values) throw NoSet{};
+    }
+    std::vector<long> rho(q.size(), 0);
+    for (;;) {
+        Region c = r;
+        for (std::size_t i = 0; i < q.size(); ++i) {
+            for (std::size_t j = 0; j < m; ++j) c.origin[j] += rho[i] * r.basis[i][j];
+            for (mpz_class& x : c.basis[i]) x *= q[i];
+        }
+        add_found(finder.find(c, g), periods, by_class);
+        std::size_t i = q.size();
+        while (i > 0 && ++rho[i - 1] == q[i - 1]) rho[--i] = 0;
+        if (i == 0) break;
+    }
 }
 
 }  // namespace
@@ -478,40 +660,48 @@ std::optional<std::vector<ClassValues>> determining_values(const ConeConstraints
         classes.push_back({{}, {{}}, {}, true});
         return classes;
     }
-    std::size_t count = 1;
-    for (unsigned k = 0; k < m; ++k) {
-        count *= static_cast<std::size_t>(periods[k]);
-        if (count > max_values) return std::nullopt;
+    if (g.rays.empty()) {
+        // A bounded chamber with few values: all of them, whatever the periods.
+        Region whole = top;
+        whole.origin.assign(m, 0);
+        for (unsigned k = 0; k < m; ++k) {
+            IntegerVector b(m, 0);
+            b[k] = 1;
+            whole.basis.push_back(b);
+        }
+        std::optional<std::vector<IntegerVector>> all = all_points(whole, g, max_values);
+        if (all && all->size() <= max_values) {
+            std::map<std::vector<long>, ClassValues> by_class;
+            for (const IntegerVector& p : *all) {
+                auto v = small_values(p);
+                if (!v) return std::nullopt;
+                std::vector<long> r(m);
+                for (unsigned k = 0; k < m; ++k) r[k] = (((*v)[k] % periods[k]) + periods[k]) % periods[k];
+                ClassValues& c = by_class[r];
+                c.residues = r;
+                c.complete = true;
+                c.values.push_back(std::move(*v));
+            }
+            for (auto& [r, c] : by_class) classes.push_back(std::move(c));
+            return classes;
+        }
     }
+    // The whole chamber in its lattice (thin chambers cut into slices
+    // first), then each part split into the classes of the periods.
+    Region whole = top;
+    whole.origin.assign(m, 0);
     for (unsigned k = 0; k < m; ++k) {
         IntegerVector b(m, 0);
-        b[k] = periods[k];
-        top.basis.push_back(b);
+        b[k] = 1;
+        whole.basis.push_back(b);
     }
     Finder finder(m, degree, max_values);
-    std::vector<long> residues(m, 0);
+    std::map<std::vector<long>, ClassValues> by_class;
     try {
-        for (;;) {
-            Region r = top;
-            r.origin.assign(residues.begin(), residues.end());
-            Found found = finder.find(r, g);
-            if (!found.values.empty()) {
-                ClassValues c{residues, {}, {}, found.complete};
-                for (const IntegerVector& p : found.values) {
-                    auto v = small_values(p);
-                    if (!v) return std::nullopt;
-                    c.values.push_back(std::move(*v));
-                }
-                for (const IntegerVector& p : found.extra)
-                    if (auto v = small_values(p)) c.extra.push_back(std::move(*v));
-                classes.push_back(std::move(c));
-            }
-            unsigned k = m;
-            while (k > 0 && ++residues[k - 1] == periods[k - 1]) residues[--k] = 0;
-            if (k == 0) break;
-        }
+        collect(finder, whole, g, periods, max_values, by_class);
     } catch (const NoSet&) {
         return std::nullopt;
     }
+    for (auto& [r, c] : by_class) classes.push_back(std::move(c));
     return classes;
 }

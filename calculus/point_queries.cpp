@@ -41,6 +41,9 @@ constexpr unsigned working_rows = 100;
 constexpr std::uint64_t count_check_budget = std::uint64_t{1} << 24;
 // Levels the counts of a dilation's small copies may enter.
 constexpr std::uint64_t dilation_budget = std::uint64_t{1} << 24;
+// Levels the nests may enter to count every value at once, before the
+// quasi-polynomials are asked for.
+constexpr std::uint64_t direct_count_budget = std::uint64_t{1} << 16;
 // Levels the nests may enter to count a sample of the answers again.
 constexpr std::uint64_t sample_budget = std::uint64_t{1} << 16;
 // Points written between two looks at the cancellation.
@@ -458,8 +461,10 @@ const char* const not_a_count = "?";
 
 // The problem of a count: the disjoint pieces, the context, and the values
 // of the parameters to count at.
-std::string count_problem(const PreparedQuery& q, const std::vector<std::int64_t>& values, std::size_t points) {
+std::string count_problem(const PreparedQuery& q, const std::vector<std::int64_t>& values, std::size_t points,
+                          CountRoute route) {
     ProblemWriter problem;
+    problem.number(static_cast<std::int64_t>(route));
     problem.number(static_cast<std::int64_t>(q.pieces.size()));
     for (const Polyhedron* p : q.pieces) problem.polyhedron(p);
     problem.number(q.parameters);
@@ -491,7 +496,8 @@ Matrix* inequalities_of(const Polyhedron* context, unsigned parameters) {
 // calculator then counts there with the loop nest).
 bool count_job(const std::string& bytes) {
     ProblemReader reader(bytes);
-    std::int64_t pieces = 0, parameters = 0, points = 0;
+    std::int64_t route = 0, pieces = 0, parameters = 0, points = 0;
+    if (!reader.number(route) || route < 0 || route > 1) return false;
     if (!reader.count(pieces, 6 * sizeof(std::int64_t)) || pieces < 1) return false;
     std::vector<PolyhedronPtr> owned;
     for (std::int64_t k = 0; k < pieces; ++k) {
@@ -528,7 +534,7 @@ bool count_job(const std::string& bytes) {
     for (const PolyhedronPtr& piece : owned) {
         std::optional<PieceCount> counted;
         try {
-            counted = counted_chambers(piece.get(), relaxed, budget, wanted);
+            counted = counted_chambers(piece.get(), relaxed, budget, wanted, static_cast<CountRoute>(route));
         } catch (const CountFailure&) {
         }
         for (std::size_t k = 0; k < totals.size(); ++k) {
@@ -597,8 +603,9 @@ const char failure_mark = '\x01';
 
 // The problem of the counting function: the disjoint pieces, the context
 // and its parameters' names.
-std::string isl_count_problem(const PreparedQuery& q) {
+std::string isl_count_problem(const PreparedQuery& q, CountRoute route) {
     ProblemWriter problem;
+    problem.number(static_cast<std::int64_t>(route));
     problem.number(static_cast<std::int64_t>(q.pieces.size()));
     for (const Polyhedron* p : q.pieces) problem.polyhedron(p);
     problem.polyhedron(q.context->domain);
@@ -611,7 +618,8 @@ std::string isl_count_problem(const PreparedQuery& q) {
 // as one piecewise quasi-polynomial in isl's notation.
 bool isl_count_job(const std::string& bytes) {
     ProblemReader reader(bytes);
-    std::int64_t pieces = 0, names = 0;
+    std::int64_t route = 0, pieces = 0, names = 0;
+    if (!reader.number(route) || route < 0 || route > 1) return false;
     if (!reader.count(pieces, 6 * sizeof(std::int64_t)) || pieces < 0) return false;
     std::vector<PolyhedronPtr> owned;
     for (std::int64_t k = 0; k < pieces; ++k) {
@@ -630,7 +638,8 @@ bool isl_count_job(const std::string& bytes) {
     std::optional<std::string> text;
     std::string failure;
     try {
-        text = isl_count_text(union_chambers(list, context.get(), budget), parameter_names);
+        text = isl_count_text(union_chambers(list, context.get(), budget, {}, static_cast<CountRoute>(route)),
+                              parameter_names);
         if (!text) failure = "isl did not take its quasi-polynomials";
     } catch (const CountFailure& f) {
         failure = f.reason;
@@ -648,7 +657,8 @@ bool isl_count_job(const std::string& bytes) {
 void print_counting_function(const PreparedQuery& q) {
     std::fflush(q.out());
     std::string what = "the counting function of '" + q.entry->name + "'";
-    ContainedResult result = run_in_worker(isl_count_job, isl_count_problem(q), q.time_limit, q.cancel);
+    ContainedResult result = run_count_routes(
+        isl_count_job, [&](CountRoute route) { return isl_count_problem(q, route); }, q.time_limit, q.cancel);
     if (result.outcome != ContainedOutcome::Finished) {
         report_error(*q.report, contained_failure_message(result, what, q.time_limit));
         return;
@@ -679,22 +689,37 @@ void print_counts(const PreparedQuery& q, std::uint64_t bound) {
     });
     if (!collected) return;
     std::vector<std::string> counts(listed, not_a_count);
+    // Few points in all: the nests count them sooner than the worker is asked.
+    bool counted = q.pieces.empty();
+    if (q.parameters > 0 && !counted) {
+        std::uint64_t budget = direct_count_budget;
+        counted = true;
+        for (std::size_t k = 0; k < listed && counted; ++k) {
+            std::optional<std::string> n = nest_count(q, values.data() + k * q.parameters, &budget);
+            if (n) counts[k] = *n;
+            counted = n.has_value();
+        }
+        if (q.cancelled()) {
+            q.interrupted();
+            return;
+        }
+    }
     if (q.pieces.empty()) {
         counts.assign(listed, "0");
-    } else if (q.parameters > 0) {
+    } else if (q.parameters > 0 && !counted) {
         // The worker counts at all the values at once, from quasi-polynomials
         // checked chamber by chamber.
         std::fflush(q.out());
-        ContainedResult result = run_in_worker(count_job, count_problem(q, values, listed), q.time_limit, q.cancel);
-        if (result.outcome != ContainedOutcome::Finished) {
+        ContainedResult result = run_count_routes(
+            count_job, [&](CountRoute route) { return count_problem(q, values, listed, route); }, q.time_limit,
+            q.cancel);
+        if (result.outcome == ContainedOutcome::Cancelled || result.outcome == ContainedOutcome::TimedOut) {
             report_error(*q.report, contained_failure_message(result, q.what, q.time_limit));
             return;
         }
-        counts = marked_counts(result.output);
-        if (counts.size() != listed) {
-            q.polylib_failed();
-            return;
-        }
+        // Where the worker gave no count, the nests count below.
+        if (result.outcome == ContainedOutcome::Finished) counts = marked_counts(result.output);
+        if (counts.size() != listed) counts.assign(listed, not_a_count);
         // A sample of the answers, counted again by the nests while cheap.
         std::uint64_t budget = sample_budget;
         for (std::size_t k : {std::size_t{0}, listed - 1}) {
