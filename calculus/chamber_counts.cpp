@@ -215,11 +215,11 @@ std::optional<std::vector<long>> chamber_periods(const Polyhedron* piece, const 
 
 // The periods of a chamber: its own vertices', else those of every vertex
 // PolyLib found, and the periods PolyLib's quasi-polynomial has.
+template <class AllVertices>
 std::optional<std::vector<long>> periods_for(const Polyhedron* piece, const ConeConstraints& chamber, unsigned m,
-                                             const std::optional<std::vector<long>>& all_vertices,
-                                             const QuasiPolynomial* given) {
+                                             AllVertices&& all_vertices, const QuasiPolynomial* given) {
     std::optional<std::vector<long>> periods = chamber_periods(piece, chamber, m);
-    if (!periods) periods = all_vertices;
+    if (!periods) periods = all_vertices();
     if (periods && given)
         for (unsigned j = 0; j < m; ++j) (*periods)[j] = std::lcm((*periods)[j], given->periods()[j]);
     return periods;
@@ -230,11 +230,8 @@ std::optional<std::vector<long>> periods_for(const Polyhedron* piece, const Cone
 // will do.
 std::optional<std::vector<ClassValues>> values_for(const ConeConstraints& chamber, unsigned m, unsigned degree,
                                                    const std::optional<std::vector<long>>& periods) {
-    auto classes = determining_values(chamber, m, degree, periods.value_or(std::vector<long>(m, 1)), max_determining_values);
-    if (classes && !periods &&
-        !std::all_of(classes->begin(), classes->end(), [](const ClassValues& c) { return c.complete; }))
-        return std::nullopt;
-    return classes;
+    if (!periods) return every_value(chamber, m, max_determining_values);
+    return determining_values(chamber, m, degree, *periods, max_determining_values);
 }
 
 enum class Verdict { holds, fails, unchecked };
@@ -507,10 +504,10 @@ std::optional<std::vector<Chamber>> tabulated(const Polyhedron* piece, const Pol
 }
 
 // The quasi-polynomial of one chamber from counts alone.
+template <class AllVertices>
 std::optional<QuasiPolynomial> interpolated_on(const Polyhedron* piece, const Polyhedron* chamber,
                                                const Polyhedron* context, unsigned m, unsigned degree,
-                                               const std::optional<std::vector<long>>& all_vertices,
-                                               NestCounter& count) {
+                                               AllVertices&& all_vertices, NestCounter& count) {
     ConeConstraints constraints = chamber_constraints(chamber, context);
     std::optional<std::vector<long>> periods = periods_for(piece, constraints, m, all_vertices, nullptr);
     auto classes = values_for(constraints, m, degree, periods);
@@ -677,7 +674,12 @@ PieceCount counted_chambers(const Polyhedron* piece, Polyhedron* context, std::u
         Polyhedron_Free(copy);
     });
     result.enumeration.reset(enumeration);
-    std::optional<std::vector<long>> periods = vertex_periods(piece, context, m);
+    // PolyLib's vertices, for the chambers whose own cannot be had: asked once, when needed.
+    std::optional<std::optional<std::vector<long>>> polylib_periods;
+    auto all_vertices = [&]() -> const std::optional<std::vector<long>>& {
+        if (!polylib_periods) polylib_periods = vertex_periods(piece, context, m);
+        return *polylib_periods;
+    };
 
     if (enumerated) {
         result.polylib_held = true;
@@ -687,7 +689,7 @@ PieceCount counted_chambers(const Polyhedron* piece, Polyhedron* context, std::u
                 if (wanted && !wanted(validity)) continue;
                 ConeConstraints constraints = chamber_constraints(validity, context);
                 std::optional<std::vector<long>> chamber_periods =
-                    periods_for(piece, constraints, m, periods, given ? &*given : nullptr);
+                    periods_for(piece, constraints, m, all_vertices, given ? &*given : nullptr);
                 std::optional<std::vector<ClassValues>> classes = values_for(constraints, m, variables, chamber_periods);
                 if (!classes) throw CountFailure{"a chamber's quasi-polynomial cannot be checked"};
                 Verdict verdict = given ? check_on(*classes, *given, count) : Verdict::fails;
@@ -720,7 +722,8 @@ PieceCount counted_chambers(const Polyhedron* piece, Polyhedron* context, std::u
         for (const Param_Domain* d = decomposition->D; d && all; d = d->next) {
             for (const Polyhedron* chamber = d->Domain; chamber && all; chamber = chamber->next) {
                 if (wanted && !wanted(chamber)) continue;
-                std::optional<QuasiPolynomial> q = interpolated_on(piece, chamber, context, m, variables, periods, count);
+                std::optional<QuasiPolynomial> q =
+                    interpolated_on(piece, chamber, context, m, variables, all_vertices, count);
                 if (q)
                     chambers.push_back({copy_of(chamber), std::move(*q)});
                 else
@@ -738,7 +741,7 @@ PieceCount counted_chambers(const Polyhedron* piece, Polyhedron* context, std::u
         result.chambers = std::move(*values);
         return result;
     }
-    throw CountFailure{"PolyLib failed, and the count cannot be computed from counts"};
+    throw CountFailure{"PolyLib's enumeration failed, and the counts that would give its quasi-polynomials are too many"};
 }
 
 std::vector<Chamber> union_chambers(const std::vector<const Polyhedron*>& pieces, Polyhedron* context,

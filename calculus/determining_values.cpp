@@ -636,11 +636,45 @@ void collect(Finder& finder, const Region& r, const Geometry& g, const std::vect
     }
 }
 
-}  // namespace
 
-std::optional<std::vector<ClassValues>> determining_values(const ConeConstraints& chamber, unsigned parameters,
-                                                           unsigned degree, const std::vector<long>& periods,
-                                                           std::size_t max_values) {
+// Every value of a bounded chamber, when there are at most `limit` in its box.
+std::optional<std::vector<std::vector<std::int64_t>>> every_value_of(const Region& top, const Geometry& g, unsigned m,
+                                                                     std::size_t limit) {
+    Region whole = top;
+    whole.origin.assign(m, 0);
+    whole.basis.clear();
+    for (unsigned k = 0; k < m; ++k) {
+        IntegerVector b(m, 0);
+        b[k] = 1;
+        whole.basis.push_back(b);
+    }
+    std::optional<std::vector<IntegerVector>> all = all_points(whole, g, limit);
+    if (!all || all->size() > limit) return std::nullopt;
+    std::vector<std::vector<std::int64_t>> values;
+    for (const IntegerVector& p : *all) {
+        auto v = small_values(p);
+        if (!v) return std::nullopt;
+        values.push_back(std::move(*v));
+    }
+    return values;
+}
+
+// All the values of a chamber, by class.
+std::vector<ClassValues> regrouped(std::vector<std::vector<std::int64_t>> values, const std::vector<long>& periods) {
+    std::map<std::vector<long>, ClassValues> by_class;
+    for (std::vector<std::int64_t>& v : values) {
+        std::vector<long> r = residues_of(v, periods);
+        ClassValues& c = by_class[r];
+        c.residues = r;
+        c.complete = true;
+        c.values.push_back(std::move(v));
+    }
+    std::vector<ClassValues> classes;
+    for (auto& [r, c] : by_class) classes.push_back(std::move(c));
+    return classes;
+}
+
+Region region_of(const ConeConstraints& chamber) {
     Region top;
     for (const ExactRow& e : chamber.equalities) {
         IntegerVector v;
@@ -652,6 +686,15 @@ std::optional<std::vector<ClassValues>> determining_values(const ConeConstraints
         for (const ExactNumber& x : i) v.push_back(x.to_mpz());
         top.inequalities.push_back(std::move(v));
     }
+    return top;
+}
+
+}  // namespace
+
+std::optional<std::vector<ClassValues>> determining_values(const ConeConstraints& chamber, unsigned parameters,
+                                                           unsigned degree, const std::vector<long>& periods,
+                                                           std::size_t max_values) {
+    Region top = region_of(chamber);
     const unsigned m = parameters;
     Geometry g = geometry_of(top, m);
     std::vector<ClassValues> classes;
@@ -660,32 +703,15 @@ std::optional<std::vector<ClassValues>> determining_values(const ConeConstraints
         classes.push_back({{}, {{}}, {}, true});
         return classes;
     }
-    if (g.rays.empty()) {
-        // A bounded chamber with few values: all of them, whatever the periods.
-        Region whole = top;
-        whole.origin.assign(m, 0);
-        for (unsigned k = 0; k < m; ++k) {
-            IntegerVector b(m, 0);
-            b[k] = 1;
-            whole.basis.push_back(b);
-        }
-        std::optional<std::vector<IntegerVector>> all = all_points(whole, g, max_values);
-        if (all && all->size() <= max_values) {
-            std::map<std::vector<long>, ClassValues> by_class;
-            for (const IntegerVector& p : *all) {
-                auto v = small_values(p);
-                if (!v) return std::nullopt;
-                std::vector<long> r(m);
-                for (unsigned k = 0; k < m; ++k) r[k] = (((*v)[k] % periods[k]) + periods[k]) % periods[k];
-                ClassValues& c = by_class[r];
-                c.residues = r;
-                c.complete = true;
-                c.values.push_back(std::move(*v));
-            }
-            for (auto& [r, c] : by_class) classes.push_back(std::move(c));
-            return classes;
-        }
-    }
+    // About as many values as the classes would need anyway (a simplex of
+    // values per class): a bounded chamber then gives all of them,
+    // whatever the periods.
+    std::size_t simplex = 1;
+    for (unsigned j = 1; j <= m; ++j) simplex = simplex * (degree + j) / j;
+    std::size_t few = std::max<std::size_t>(16, 2 * simplex);
+    for (long p : periods) few = few > max_values / static_cast<std::size_t>(p) ? max_values : few * static_cast<std::size_t>(p);
+    if (g.rays.empty())
+        if (auto all = every_value_of(top, g, m, few)) return regrouped(std::move(*all), periods);
     // The whole chamber in its lattice (thin chambers cut into slices
     // first), then each part split into the classes of the periods.
     Region whole = top;
@@ -704,4 +730,15 @@ std::optional<std::vector<ClassValues>> determining_values(const ConeConstraints
     }
     for (auto& [r, c] : by_class) classes.push_back(std::move(c));
     return classes;
+}
+
+std::optional<std::vector<ClassValues>> every_value(const ConeConstraints& chamber, unsigned parameters,
+                                                    std::size_t max_values) {
+    Region top = region_of(chamber);
+    Geometry g = geometry_of(top, parameters);
+    if (g.empty) return std::vector<ClassValues>{};
+    if (!g.rays.empty()) return std::nullopt;
+    auto all = every_value_of(top, g, parameters, max_values);
+    if (!all) return std::nullopt;
+    return regrouped(std::move(*all), std::vector<long>(parameters, 1));
 }

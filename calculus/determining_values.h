@@ -35,3 +35,8 @@ struct ClassValues {
 std::optional<std::vector<ClassValues>> determining_values(const ConeConstraints& chamber, unsigned parameters,
                                                            unsigned degree, const std::vector<long>& periods,
                                                            std::size_t max_values);
+
+// Every value of a bounded chamber, as one class of every value (periods
+// 1); nothing when it is unbounded or has more than `max_values` values.
+std::optional<std::vector<ClassValues>> every_value(const ConeConstraints& chamber, unsigned parameters,
+                                                    std::size_t max_values);

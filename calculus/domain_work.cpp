@@ -2,6 +2,7 @@
 // result's constraint and ray rows back, so that the calculator rebuilds the
 // very polyhedra the worker made (and checked) without computing them again.
 #include "calculus/domain_work.h"
+#include "calculus/simple_polytope_check.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -62,7 +63,17 @@ MadeDomain polylib_result(const DomainWork& w) {
 
 bool exact_result(const DomainWork& w, const Polyhedron* result) {
     switch (w.kind) {
-    case DomainWorkKind::declaration: return exact_declared_domain(result, declared_constraints(w.matrix));
+    case DomainWorkKind::declaration: {
+        // A simple polytope is shown at once; anything else by the full check.
+        static_assert(sizeof(Value) == sizeof(std::int64_t));
+        std::vector<const std::int64_t*> rows;
+        if (!result->next) {
+            for (unsigned r = 0; r < w.matrix->NbRows; ++r)
+                rows.push_back(reinterpret_cast<const std::int64_t*>(w.matrix->p[r]));
+            if (simple_declaration_shown(result, rows)) return true;
+        }
+        return exact_declared_domain(result, declared_constraints(w.matrix));
+    }
     case DomainWorkKind::union_of:
     case DomainWorkKind::intersection:
     case DomainWorkKind::difference: return exact_binop_result(binop_name(w.kind), result, w.first, w.second);

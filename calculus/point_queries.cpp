@@ -43,9 +43,9 @@ constexpr std::uint64_t count_check_budget = std::uint64_t{1} << 24;
 constexpr std::uint64_t dilation_budget = std::uint64_t{1} << 24;
 // Levels the nests may enter to count every value at once, before the
 // quasi-polynomials are asked for.
-constexpr std::uint64_t direct_count_budget = std::uint64_t{1} << 16;
+constexpr std::uint64_t direct_count_budget = std::uint64_t{1} << 12;
 // Levels the nests may enter to count a sample of the answers again.
-constexpr std::uint64_t sample_budget = std::uint64_t{1} << 16;
+constexpr std::uint64_t sample_budget = std::uint64_t{1} << 12;
 // Points written between two looks at the cancellation.
 constexpr std::uint64_t points_between_looks = 4096;
 // The text of points is handed to the stream in pieces of about this size.

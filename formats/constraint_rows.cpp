@@ -1,6 +1,7 @@
 // Domains from constraint rows: one PolyLib polyhedron per piece, each
 // checked as a declaration is, linked into a union.
 #include "formats/constraint_rows.h"
+#include "calculus/simple_polytope_check.h"
 
 #include "calculus/domain_work.h"
 #include "calculus/exact_check.h"
@@ -33,7 +34,11 @@ Polyhedron* polyhedron_from_rows(unsigned dimension, const PieceRows& rows) {
 std::variant<PolyhedronPtr, BuildFailure> piece_here(unsigned dimension, const PieceRows& rows) {
     PolyhedronPtr piece(polyhedron_from_rows(dimension, rows));
     if (!piece) return BuildFailure{BuildFailure::Kind::PolyLib, ""};
-    if (!exact_declared_domain(piece.get(), exact_constraints(rows))) return BuildFailure{BuildFailure::Kind::Overflow, ""};
+    std::vector<const std::int64_t*> declared;
+    for (const ConstraintRow& row : rows) declared.push_back(row.data());
+    // A simple polytope is shown at once; anything else by the full check.
+    if (!simple_declaration_shown(piece.get(), declared) && !exact_declared_domain(piece.get(), exact_constraints(rows)))
+        return BuildFailure{BuildFailure::Kind::Overflow, ""};
     return piece;
 }
 
