@@ -204,6 +204,36 @@ class KernelTest(unittest.TestCase):
         self.assertEqual(nothing.status, "error")
         self.assertIn("no domain is shown", nothing.text("stderr"))
 
+    def test_each_cell_shows_the_picture_as_it_stands_at_its_end(self):
+        self.run_cell("K := { N | 0 <= N <= 10 } ;\nT := { i, j, N | 0 <= j <= i <= N } ;\ninitvisu (2, K) ;\n"
+                      "parameters (N = 4) ;\nvisu (T) ;")
+
+        def triangle(n):
+            return {(i, j) for i in range(n + 1) for j in range(i + 1)}
+
+        cases = [
+            # code, the triangle pictured (None: no picture), its width, status
+            ("%picture 300x300\nparameters (N = 2) ;", 2, "300", "ok"),
+            ("print K ;", None, None, "ok"),
+            ("parameters (N = 3) ;\n%picture", 3, "300", "ok"),
+            ("%picture\nparameters (N = 5) ;\nparameters (N = 1) ;", 1, "300", "ok"),
+            ("%picture 200x150", 1, "200", "ok"),
+            ("parameters (N = 6) ;\n%picture 240x200\nprint K ;", 6, "240", "ok"),
+            ("list ;", None, None, "ok"),
+            ("%picture\nvisu (T) ;", None, None, "error"),
+        ]
+        for code, n, width, status in cases:
+            with self.subTest(code=code):
+                cell = self.run_cell(code)
+                self.assertEqual(cell.status, status, cell.text())
+                if n is None:
+                    self.assertEqual(cell.pictures, [])
+                    continue
+                self.assertEqual(len(cell.pictures), 1, "one picture, the one at the cell's end")
+                self.assertEqual(ElementTree.fromstring(cell.pictures[0]).get("width"), width)
+                self.assertEqual(picture_of(marker_centres(cell.pictures[0])), triangle(n))
+        self.assertIn("no domain is shown", cell.text("stderr"))
+
     def test_completion_through_the_calculator(self):
         self.run_cell("Triangle := { i, j | 0 <= j <= i <= 3 } ;\nTri2 := { i | i >= 0 } ;")
         os.mkdir(os.path.join(self.place.name, "figures"))
@@ -258,16 +288,30 @@ class KernelTest(unittest.TestCase):
         reply = self.finish_cell(cell)
         self.assertEqual(reply["content"]["status"], "error")
         self.assertEqual(reply["content"]["evalue"], "The calculator ended")
+        # Completion goes on, with a fresh calculator.
+        completed = self.client.complete("pri", 3, reply=True, timeout=30)["content"]
+        self.assertEqual((completed["status"], completed["matches"]), ("ok", ["print"]))
         after = self.run_cell("list ;")
         self.assertEqual(after.status, "ok")
         self.assertEqual(after.text("stdout"), "> Domain List: \n\n> Matrix List : \n\t\n")
-        # Killed between cells, it is told in the next one, which runs on a fresh calculator.
-        os.kill(calculator_of(self.manager.provisioner.process.pid), signal.SIGKILL)
-        time.sleep(0.2)
-        told = self.run_cell("K := { | } ;")
-        self.assertEqual(told.status, "error")
-        self.assertIn("The calculator was killed (SIGKILL) since the last cell", told.text("stderr"))
-        self.assertIn("> K := { | }\n", told.text("stdout"))
+        # Killed between cells, it is told in the next one, which runs on a
+        # fresh calculator, whether completion came first or not.
+        for complete_first in (False, True):
+            with self.subTest(complete_first=complete_first):
+                self.run_cell("Tri := { i | i >= 0 } ;")
+                os.kill(calculator_of(self.manager.provisioner.process.pid), signal.SIGKILL)
+                time.sleep(0.2)
+                if complete_first:
+                    completed = self.client.complete("visu (Tr", 8, reply=True, timeout=30)["content"]
+                    self.assertEqual((completed["status"], completed["matches"]), ("ok", []),
+                                     "nothing stored in the fresh calculator")
+                    completed = self.client.complete("pri", 3, reply=True, timeout=30)["content"]
+                    self.assertEqual(completed["matches"], ["print"])
+                told = self.run_cell("K := { | } ;")
+                self.assertEqual(told.status, "error")
+                self.assertIn("The calculator was killed (SIGKILL) since the last cell", told.text("stderr"))
+                self.assertIn("> K := { | }\n", told.text("stdout"))
+                self.assertEqual(self.run_cell("print K ;").status, "ok")
 
     def test_restart_starts_a_fresh_calculator(self):
         self.run_cell("P := { i | i >= 0 } ;")
