@@ -114,10 +114,10 @@ def split_svg(pictures):
         return "", "", []
     lines = [picture.splitlines(keepends=True) for picture in pictures]
     head = 0
-    while all(len(l) > head + 1 and l[head] == lines[0][head] for l in lines):
+    while all(len(l) > head and l[head] == lines[0][head] for l in lines):
         head += 1
     tail = 0
-    while all(len(l) - tail - 1 > head and l[-tail - 1] == lines[0][-tail - 1] for l in lines):
+    while all(len(l) - tail > head and l[-tail - 1] == lines[0][-tail - 1] for l in lines):
         tail += 1
     middles = ["".join(l[head:len(l) - tail]) for l in lines]
     return "".join(lines[0][:head]), "".join(lines[0][len(lines[0]) - tail:]), middles
@@ -201,7 +201,7 @@ def counts_html(names, colours, counts):
         number = "?" if count is None else "%d point%s" % (count, "" if count == 1 else "s")
         parts.append('<span style="margin-right:1.5em"><span style="color:%s">&#9632;</span> %s: '
                      '<span class="qarnest-count">%s</span></span>' % (colour, html.escape(name), number))
-    return "".join(parts)
+    return " ".join(parts)
 
 
 # The page's part: the sliders choose a frame, shown from the data above.
@@ -238,7 +238,7 @@ SCRIPT = r"""
                    (count === null ? "?" : count + (count === "1" ? " point" : " points")) + '</span></span>');
       }
     }
-    root.querySelector(".qarnest-counts").innerHTML = parts.length ? parts.join("") : "&nbsp;";
+    root.querySelector(".qarnest-counts").innerHTML = parts.length ? parts.join(" ") : "&nbsp;";
   }
   for (var k = 0; k < sliders.length; ++k) sliders[k].addEventListener("input", show);
 })();
