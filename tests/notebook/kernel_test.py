@@ -6,7 +6,9 @@ completion, interrupt, restart, and a calculator that dies.
 Run with Debian's Python: QARNEST_PREFIX names the installed tree."""
 
 import os
+import pty
 import re
+import select
 import signal
 import subprocess
 import sys
@@ -313,6 +315,11 @@ class KernelTest(unittest.TestCase):
                 self.assertIn("> K := { | }\n", told.text("stdout"))
                 self.assertEqual(self.run_cell("print K ;").status, "ok")
 
+    def test_the_banner_names_the_kernel_process(self):
+        banner = self.client.kernel_info(reply=True, timeout=30)["content"]["banner"]
+        self.assertEqual(banner, "Qarnest: a calculator for polyhedral domains (kernel process %d)"
+                         % self.manager.provisioner.process.pid)
+
     def test_restart_starts_a_fresh_calculator(self):
         self.run_cell("P := { i | i >= 0 } ;")
         before = calculator_of(self.manager.provisioner.process.pid)
@@ -324,6 +331,61 @@ class KernelTest(unittest.TestCase):
             time.sleep(0.05)
         self.assertFalse(os.path.exists("/proc/%d/stat" % before) and
                          " Z " not in open("/proc/%d/stat" % before).read(), "the old calculator is gone")
+
+
+# The terminal's control sequences in what the console writes.
+ESCAPES = re.compile(r"\x1b(?:\[[0-9;?]*[A-Za-z]|[()][A-Z0-9]|[=>])")
+
+
+class ConsoleTest(unittest.TestCase):
+    """Debian's `jupyter console` does not pass Ctrl-C on to the kernel: the
+    README says to send SIGINT to the kernel process its banner names."""
+
+    def test_the_kernel_process_named_in_the_banner_takes_the_interrupt(self):
+        place = tempfile.TemporaryDirectory(prefix="qarnest-console-test-")
+        self.addCleanup(place.cleanup)
+        environment = dict(os.environ, **jupyter_environment(os.environ["QARNEST_PREFIX"], place.name),
+                           TERM="xterm", COLUMNS="200", LINES="50")
+        console, terminal = pty.fork()
+        if console == 0:
+            os.chdir(place.name)
+            os.execvpe("jupyter", ["jupyter", "console", "--kernel", "qarnest"], environment)
+        seen = []
+
+        def read_until(pattern, timeout=60):
+            deadline = time.monotonic() + timeout
+            while not re.search(pattern, ESCAPES.sub("", "".join(seen))):
+                left = deadline - time.monotonic()
+                if left <= 0 or not select.select([terminal], [], [], left)[0]:
+                    self.fail("no %r in %r" % (pattern, "".join(seen)[-2000:]))
+                try:
+                    seen.append(os.read(terminal, 65536).decode("utf-8", "replace"))
+                except OSError:
+                    self.fail("the console ended: %r" % "".join(seen)[-2000:])
+            return re.search(pattern, ESCAPES.sub("", "".join(seen)))
+
+        def stop_console():
+            try:
+                os.kill(console, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            os.waitpid(console, 0)
+            os.close(terminal)
+
+        self.addCleanup(stop_console)
+        kernel = int(read_until(r"kernel process (\d+)").group(1))
+        self.addCleanup(lambda: os.path.exists("/proc/%d" % kernel) and os.kill(kernel, signal.SIGKILL))
+        read_until(r"In \[1\]")
+        os.write(terminal, (LONG_EHRHART.replace("\n", " ") + "\r").encode())
+        read_until(r"> C :=   \{ N, M \| N >= 0, M >= 0 \}")
+        read_until(r"In \[2\]")
+        os.write(terminal, b"ehrhart (T, C) ;\r")
+        time.sleep(1.5)
+        os.kill(kernel, signal.SIGINT)
+        read_until(r"the Ehrhart polynomial of 'T' was interrupted - command ignored", timeout=10)
+        read_until(r"In \[3\]")
+        os.write(terminal, b"list ;\r")
+        read_until(r">   C :=   \{ N, M \| N >= 0, M >= 0 \}")
 
 
 if __name__ == "__main__":
