@@ -42,5 +42,5 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION math)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The notebook kernel needs Debian's Jupyter kernel base; the calculator does not.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-ipykernel, jupyter-client")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-ipykernel, jupyter-client, jupyter-console, jupyter-nbconvert")
 include(CPack)
