@@ -12,12 +12,12 @@
 
 #include "base/error_report.h"
 #include "base/locks.h"
+#include "calculus/point_queries.h"
 #include "gui/context_window.h"
 #include "gui/figure_export.h"
 #include "interpreter/completion.h"
 #include "interpreter/session.h"
 #include "interpreter/statements.h"
-#include "store/point_queries.h"
 #include "view/point_scanner.h"
 
 namespace {
