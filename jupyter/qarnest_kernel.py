@@ -362,18 +362,23 @@ class QarnestKernel(Kernel):
         picture_asked = False
         for index, line in enumerate(lines):
             picture = PICTURE_LINE.match(line)
+            explore = EXPLORE_LINE.match(line)
+            if (picture or explore) and self.ready.get("answer"):
+                # A kernel line is no answer to the overwrite question.
+                self.answer_question([], self.ready["refused"], allow_stdin)
             if picture:
                 if not self.picture_size_request(picture.group(1)):
                     return self.reply_with(self.failures)
                 picture_asked = True
                 continue
-            explore = EXPLORE_LINE.match(line)
             if explore:
                 if self.explore(explore.group(1) or "") == "interrupted":
                     return self.reply_with(self.failures or ["Interrupted"])
                 continue
             if self.answer_line(line, index == len(lines) - 1, allow_stdin) == "interrupted":
                 return self.reply_with(self.failures or ["Interrupted"])
+        if self.ready.get("answer"):
+            self.answer_question([], self.ready["refused"], allow_stdin)
         if self.ready.get("pending"):
             self.drop_unfinished_statement()
         if picture_asked:

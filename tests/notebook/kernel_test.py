@@ -164,6 +164,15 @@ class KernelTest(unittest.TestCase):
         self.assertEqual(unanswered.status, "error")
         self.assertIn("> Overwrite (o) , Choose another name (n) ?", unanswered.text("stdout"))
         self.assertIn("No answer: 'P' is left as it was", unanswered.text())
+        # A kernel line after the question is no answer to it.
+        for kernel_line in ("%picture", "%explore"):
+            with self.subTest(kernel_line=kernel_line):
+                followed = self.run_cell("P := { i | i <= 1 } ;\n%s\nprint P ;" % kernel_line, timeout=30)
+                self.assertEqual(followed.status, "error")
+                self.assertIn("No answer: 'P' is left as it was", followed.text())
+                self.assertIn("The overwrite question needs its answer on the line after the statement",
+                              followed.text("stderr"))
+                self.assertIn("> P :=   { i | i >= 0 }\n", followed.text("stdout"))
         asked = []
 
         def answer(message):
