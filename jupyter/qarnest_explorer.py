@@ -153,7 +153,7 @@ def explorer_html(parameters, windows, domains, frames, start):
     names = [p["name"] for p in parameters]
     identity = "qarnest-explorer-" + uuid.uuid4().hex
     data = {"names": names, "windows": windows, "domains": [d["name"] for d in domains],
-            "head": head, "tail": tail, "pictures": kept, "frames": shown, "counts": counts}
+            "head": head, "tail": tail, "pictures": kept, "frames": shown, "counts": counts, "outside": OUTSIDE}
 
     start_values = value_sets(windows)[start]
     sliders = []
@@ -184,8 +184,8 @@ def explorer_html(parameters, windows, domains, frames, start):
         '<script type="application/json" class="qarnest-frames">%(data)s</script>\n'
         '<script>%(code)s</script>\n'
         '</div>\n'
-        % {"id": identity, "sliders": "\n".join(sliders), "counts": counts_html([d["name"] for d in domains], [d["colour"] for d in domains],
-                                 first[1] if first else None),
+        % {"id": identity, "sliders": "\n".join(sliders),
+           "counts": counts_html(domains, first[1] if first else None),
            "picture": first[0] if first else OUTSIDE, "note": note, "data": script_json(data),
            "code": SCRIPT.replace("IDENTITY", identity)})
 
@@ -193,11 +193,13 @@ def explorer_html(parameters, windows, domains, frames, start):
 OUTSIDE = '<p style="color:#c00">These values are outside the context: nothing is drawn.</p>'
 
 
-def counts_html(names, colours, counts):
+def counts_html(domains, counts):
+    """Each shown domain's count, after a square of its colour."""
     if counts is None:
         return "&nbsp;"
     parts = []
-    for name, colour, count in zip(names, colours, counts):
+    for domain, count in zip(domains, counts):
+        name, colour = domain["name"], domain["colour"]
         number = "?" if count is None else "%d point%s" % (count, "" if count == 1 else "s")
         parts.append('<span style="margin-right:1.5em"><span style="color:%s">&#9632;</span> %s: '
                      '<span class="qarnest-count">%s</span></span>' % (colour, html.escape(name), number))
@@ -226,9 +228,8 @@ SCRIPT = r"""
       index = index * (high - low + 1) + (value - low);
     }
     var picture = data.frames[index], counts = data.counts[index];
-    root.querySelector(".qarnest-picture").innerHTML = picture < 0
-      ? '<p style="color:#c00">These values are outside the context: nothing is drawn.</p>'
-      : data.head + data.pictures[picture] + data.tail;
+    root.querySelector(".qarnest-picture").innerHTML =
+      picture < 0 ? data.outside : data.head + data.pictures[picture] + data.tail;
     var parts = [];
     if (counts) {
       for (var d = 0; d < data.domains.length; ++d) {
