@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # card of large polytopes without parameters, by two calculators side by
 # side in one run: each script declares K := { | } and one polytope, then
-# counts it; the time beyond the program's start is the run's wall time less
-# that of the same script without the card statement (medians of 5 runs).
+# counts it. Each cell gives the wall time of the script without the card
+# statement (the program's start and the declaration), then with it
+# (medians of 5 runs); their difference is the card's, within the noise of
+# a loaded machine.
 #   bench/card_routes.sh BEFORE_BINARY AFTER_BINARY [LIMIT_SECONDS]
 # A run past LIMIT_SECONDS (default 30) is stopped and reported as such.
 set -euo pipefail
@@ -48,7 +50,7 @@ median_ms() {
   printf '%s\n' "${times[@]}" | sort -n | sed -n 3p | awk '{ printf "%.1f\n", $1 / 1000 }'
 }
 
-printf '| Set | points | before: card | after: card |\n|---|---|---|---|\n'
+printf '| Set | points | before: without card / with card | after: without card / with card |\n|---|---|---|---|\n'
 for name in box_300 box_1000 box_1000000 simplex_100 cross_polytope_50; do
   printf 'K := { | } ;\n%s\n' "${sets[$name]}" > "$work/start.q"
   printf 'K := { | } ;\n%s\ncard (P, K) ;\n' "${sets[$name]}" > "$work/card.q"
@@ -57,9 +59,9 @@ for name in box_300 box_1000 box_1000000 simplex_100 cross_polytope_50; do
     base=$(median_ms "$binary" "$work/start.q")
     full=$(median_ms "$binary" "$work/card.q")
     if [ "$full" = stopped ]; then
-      cells+=("stopped after $limit s")
+      cells+=("$base ms / stopped after $limit s")
     else
-      cells+=("$(awk -v a="$full" -v b="$base" 'BEGIN { printf "%.1f ms", a - b }')")
+      cells+=("$base ms / $full ms")
     fi
   done
   points=$(DISPLAY= timeout "$limit" "$after" "$work/card.q" 2>/dev/null | sed -n 's/^<3> > \([0-9]*\) points$/\1/p')
