@@ -765,7 +765,7 @@ std::vector<Chamber> union_chambers(const std::vector<const Polyhedron*>& pieces
 ContainedResult run_count_routes(WorkerJob job, const std::function<std::string(CountRoute)>& problem,
                                  std::chrono::milliseconds limit, CancelCheck* cancel) {
     auto start = std::chrono::steady_clock::now();
-    ContainedResult result = run_in_worker(job, problem(CountRoute::polylib_enumeration), limit / 3, cancel);
+    ContainedResult result = run_in_worker(job, problem(CountRoute::polylib_enumeration), limit / 6, cancel);
     bool gave_out = result.outcome == ContainedOutcome::Crashed || result.outcome == ContainedOutcome::ExitedEarly ||
                     result.outcome == ContainedOutcome::OutOfWorkSpace || result.outcome == ContainedOutcome::TimedOut;
     if (!gave_out) return result;

@@ -58,9 +58,9 @@ struct CountFailure {
 enum class CountRoute : std::int64_t { polylib_enumeration = 0, vertex_chambers = 1 };
 
 // Runs a counting job in the analysis worker by the routes in turn: with
-// PolyLib's enumeration for a third of the time allowed, and when that
-// aborted, exited, ran out of memory or of time, by the vertices' chambers
-// for the rest. `problem` gives the job's problem for a route. Expects
+// PolyLib's enumeration for a sixth of the time allowed (5 s of the 30),
+// and when that aborted, exited, ran out of memory or of time, by the
+// vertices' chambers for the rest. `problem` gives the job's problem for a route. Expects
 // domain_lock held, as run_in_worker does.
 ContainedResult run_count_routes(WorkerJob job, const std::function<std::string(CountRoute)>& problem,
                                  std::chrono::milliseconds limit, CancelCheck* cancel);
