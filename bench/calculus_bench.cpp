@@ -201,22 +201,29 @@ void BM_CardSimplexBarePolyLib(benchmark::State& state) {
     }
 }
 
-// The same enumeration with each chamber's quasi-polynomial checked (the
-// work the worker does for card, without the exchange).
-void BM_CardSimplexChecked(benchmark::State& state) {
+// The same enumeration with each chamber's quasi-polynomial checked: the
+// work the worker does for card, without the exchange (the statement hands
+// it the loop nest it made for itself), or for ehrhart (which makes it).
+void checked_simplex(benchmark::State& state, bool nest_given) {
     Store store;
     DomainLock lock;
     store.declare("P", simplex6);
     store.declare("K", "{ N | 0 <= N <= 99 }");
     Polyhedron* domain = lookup_domain("P", store.list())->domain;
     Polyhedron* context = lookup_domain("K", store.list())->domain;
+    LoopNest nest;
+    build_loop_nest(domain, context, nest);
     for (auto _ : state) {
         std::uint64_t budget = std::uint64_t{1} << 24;
-        PieceCount count = counted_chambers(domain, context, budget);
+        PieceCount count = counted_chambers(domain, context, budget, {}, CountRoute::polylib_enumeration,
+                                            nest_given ? &nest : nullptr);
         if (!count.polylib_held) state.SkipWithError("PolyLib's enumeration failed its check");
         benchmark::DoNotOptimize(count);
     }
 }
+
+void BM_CardSimplexChecked(benchmark::State& state) { checked_simplex(state, true); }
+void BM_CardSimplexCheckedWithItsNest(benchmark::State& state) { checked_simplex(state, false); }
 
 // The simplex x1 + ... + xd <= 10, x >= 0, and the 0/1 box of d dimensions,
 // as rows.
@@ -353,6 +360,7 @@ BENCHMARK_CAPTURE(BM_LoopNestCount, cross_polytope_50, 3)->Unit(benchmark::kMill
 BENCHMARK(BM_CardSimplexStatement)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CardSimplexBarePolyLib)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CardSimplexChecked)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CardSimplexCheckedWithItsNest)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DeclaredSimplex)->DenseRange(2, 6, 2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BareSimplex)->DenseRange(2, 6, 2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DeclaredBox)->Arg(10)->Arg(15)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -106,109 +106,144 @@ std::optional<std::vector<long>> chamber_periods(const Polyhedron* piece, const 
     if (n == 0) return periods;
     ExactSet region = exact_set_from_constraints(m + 1, chamber);
     if (region.empty) return std::nullopt;
-    // The centre of the vertices, pushed along every ray.
+    // The centre of the vertices, pushed along every ray: q = Q / s.
     std::vector<mpq_class> q(m, 0);
     unsigned vertices = 0;
     for (const ExactRow& g : region.generators.rays) {
         mpz_class d = g[m].to_mpz();
         if (d == 0) continue;
         ++vertices;
-        for (unsigned k = 0; k < m; ++k) q[k] += mpq_class(g[k].to_mpz(), d);
+        for (unsigned k = 0; k < m; ++k) {
+            mpq_class x(g[k].to_mpz(), d);
+            x.canonicalize();
+            q[k] += x;
+        }
     }
-    for (unsigned k = 0; k < m; ++k) {
-        q[k].canonicalize();
-        q[k] /= vertices;
-    }
+    for (unsigned k = 0; k < m; ++k) q[k] /= vertices;
     for (const ExactRow& g : region.generators.rays)
         if (g[m] == 0)
             for (unsigned k = 0; k < m; ++k) q[k] += mpq_class(g[k].to_mpz());
-    struct Row {
-        bool equality;
-        std::vector<mpq_class> a;   // variables
-        std::vector<mpq_class> b;   // parameters, then the constant
-    };
-    std::vector<Row> rows, equalities, inequalities;
+    mpz_class common = 1;
+    for (const mpq_class& x : q) common = lcm(common, x.get_den());
+    if (!common.fits_slong_p()) return std::nullopt;
+    const __int128 s_ = common.get_si();
+    std::vector<__int128> Q(m);
+    for (unsigned k = 0; k < m; ++k) {
+        mpz_class v = q[k].get_num() * (common / q[k].get_den());
+        if (!v.fits_slong_p()) return std::nullopt;
+        Q[k] = v.get_si();
+    }
+    // Rows: the variables' coefficients, then the parameters', then the constant.
+    const unsigned width = n + m + 1;
+    std::vector<std::vector<__int128>> rows, equalities, inequalities;
     for (unsigned r = 0; r < piece->NbConstraints; ++r) {
         const Value* v = piece->Constraint[r];
-        Row row{value_zero_p(v[0]), std::vector<mpq_class>(n), std::vector<mpq_class>(m + 1)};
+        std::vector<__int128> row(width);
         bool any = false;
-        for (unsigned c = 0; c < n; ++c) any |= (row.a[c] = static_cast<long>(value_of(v[c + 1]))) != 0;
-        for (unsigned c = 0; c <= m; ++c) row.b[c] = static_cast<long>(value_of(v[n + c + 1]));
-        rows.push_back(row);
-        if (any) (row.equality ? equalities : inequalities).push_back(row);
+        for (unsigned c = 0; c < width; ++c) row[c] = value_of(v[c + 1]);
+        for (unsigned c = 0; c < n; ++c) any |= row[c] != 0;
+        (value_zero_p(v[0]) ? equalities : inequalities).push_back(row);
+        rows.push_back(std::move(row));
+        if (!any) (value_zero_p(v[0]) ? equalities : inequalities).pop_back();
     }
+    std::vector<bool> is_equality;
+    for (unsigned r = 0; r < piece->NbConstraints; ++r) is_equality.push_back(value_zero_p(piece->Constraint[r][0]));
     if (equalities.size() > n) equalities.resize(n);   // dependent ones change nothing below
     const std::size_t choose = n - equalities.size();
     if (choose > inequalities.size()) return periods;
-    // The number of choices, bounded.
     mpz_class choices;
     mpz_bin_uiui(choices.get_mpz_t(), inequalities.size(), choose);
     if (choices > max_bases) return std::nullopt;
+    struct Overflow {};
+    auto mul = [](__int128 a, __int128 b) {
+        __int128 r;
+        if (__builtin_mul_overflow(a, b, &r)) throw Overflow{};
+        return r;
+    };
+    auto add = [](__int128 a, __int128 b) {
+        __int128 r;
+        if (__builtin_add_overflow(a, b, &r)) throw Overflow{};
+        return r;
+    };
+    auto gcd128 = [](__int128 a, __int128 b) {
+        if (a < 0) a = -a;
+        if (b < 0) b = -b;
+        while (b) {
+            __int128 t = a % b;
+            a = b;
+            b = t;
+        }
+        return a;
+    };
     std::vector<std::size_t> pick(choose);
     std::iota(pick.begin(), pick.end(), 0);
-    for (;;) {
-        // Solve A x = -(B p + c) for x as an affine function of p: rows of
-        // [A | B c] reduced to [I | M].
-        std::vector<std::vector<mpq_class>> system;
-        for (const Row& e : equalities) {
-            std::vector<mpq_class> line(e.a);
-            line.insert(line.end(), e.b.begin(), e.b.end());
-            system.push_back(std::move(line));
-        }
-        for (std::size_t i : pick) {
-            std::vector<mpq_class> line(inequalities[i].a);
-            line.insert(line.end(), inequalities[i].b.begin(), inequalities[i].b.end());
-            system.push_back(std::move(line));
-        }
-        bool invertible = true;
-        for (unsigned c = 0; c < n && invertible; ++c) {
-            unsigned p = c;
-            while (p < n && system[p][c] == 0) ++p;
-            if (p == n) {
-                invertible = false;
-                break;
-            }
-            std::swap(system[p], system[c]);
-            mpq_class f = system[c][c];
-            for (mpq_class& x : system[c]) x /= f;
-            for (unsigned r = 0; r < n; ++r) {
-                if (r == c || system[r][c] == 0) continue;
-                mpq_class g = system[r][c];
-                for (std::size_t k = 0; k < system[r].size(); ++k) system[r][k] -= g * system[c][k];
-            }
-        }
-        if (invertible) {
-            // x_i(p) = -(sum_j M_ij p_j + M_i,m).
-            std::vector<mpq_class> x(n);
-            for (unsigned i = 0; i < n; ++i) {
-                x[i] = -system[i][n + m];
-                for (unsigned j = 0; j < m; ++j) x[i] -= system[i][n + j] * q[j];
-            }
-            bool feasible = true;
-            for (const Row& r : rows) {
-                mpq_class v = r.b[m];
-                for (unsigned c = 0; c < n; ++c) v += r.a[c] * x[c];
-                for (unsigned j = 0; j < m; ++j) v += r.b[j] * q[j];
-                if (r.equality ? v != 0 : v < 0) {
-                    feasible = false;
+    std::vector<std::vector<__int128>> system(n, std::vector<__int128>(width));
+    try {
+        for (;;) {
+            for (std::size_t i = 0; i < equalities.size(); ++i) system[i] = equalities[i];
+            for (std::size_t i = 0; i < choose; ++i) system[equalities.size() + i] = inequalities[pick[i]];
+            // Fraction-free Gauss-Jordan: the left part becomes D I, the
+            // right part D A^-1 (B c), D the determinant.
+            __int128 previous = 1;
+            bool invertible = true;
+            for (unsigned k = 0; k < n && invertible; ++k) {
+                unsigned p = k;
+                while (p < n && system[p][k] == 0) ++p;
+                if (p == n) {
+                    invertible = false;
                     break;
                 }
-            }
-            if (feasible)
-                for (unsigned i = 0; i < n; ++i)
-                    for (unsigned j = 0; j < m; ++j) {
-                        const mpz_class& d = system[i][n + j].get_den();
-                        if (!d.fits_slong_p()) return std::nullopt;
-                        periods[j] = std::lcm(periods[j], d.get_si());
-                        if (periods[j] > (1L << 20)) return std::nullopt;
+                std::swap(system[p], system[k]);
+                for (unsigned i = 0; i < n; ++i) {
+                    if (i == k) continue;
+                    for (unsigned j = 0; j < width; ++j) {
+                        if (j == k) continue;
+                        system[i][j] = add(mul(system[k][k], system[i][j]), -mul(system[i][k], system[k][j])) / previous;
                     }
+                    system[i][k] = 0;
+                }
+                previous = system[k][k];
+            }
+            if (invertible) {
+                const __int128 D = previous;
+                // x_i(q) = -(R_i . (Q, s)) / (D s) with R the right part.
+                std::vector<__int128> numerator(n);   // of x_i(q), over D s
+                for (unsigned i = 0; i < n; ++i) {
+                    __int128 v = mul(system[i][n + m], s_);
+                    for (unsigned j = 0; j < m; ++j) v = add(v, mul(system[i][n + j], Q[j]));
+                    numerator[i] = -v;
+                }
+                bool feasible = true;
+                for (std::size_t r = 0; r < rows.size() && feasible; ++r) {
+                    const std::vector<__int128>& row = rows[r];
+                    __int128 v = mul(mul(row[n + m], s_), D);
+                    for (unsigned j = 0; j < m; ++j) v = add(v, mul(mul(row[n + j], Q[j]), D));
+                    for (unsigned c = 0; c < n; ++c) v = add(v, mul(row[c], numerator[c]));
+                    // The row's value at (x(q), q), times D s (s > 0).
+                    int sign = (v > 0) - (v < 0);
+                    if (D < 0) sign = -sign;
+                    feasible = is_equality[r] ? sign == 0 : sign >= 0;
+                }
+                if (feasible)
+                    for (unsigned i = 0; i < n; ++i)
+                        for (unsigned j = 0; j < m; ++j) {
+                            __int128 d = D < 0 ? -D : D;
+                            __int128 den = d / gcd128(d, system[i][n + j] == 0 ? d : system[i][n + j]);
+                            if (system[i][n + j] == 0) den = 1;
+                            if (den > (1L << 20)) return std::nullopt;
+                            periods[j] = std::lcm(periods[j], static_cast<long>(den));
+                            if (periods[j] > (1L << 20)) return std::nullopt;
+                        }
+            }
+            // The next choice of rows.
+            std::size_t k = choose;
+            while (k > 0 && pick[k - 1] == inequalities.size() - choose + k - 1) --k;
+            if (k == 0) break;
+            ++pick[k - 1];
+            for (std::size_t j = k; j < choose; ++j) pick[j] = pick[j - 1] + 1;
         }
-        // The next choice of rows.
-        std::size_t k = choose;
-        while (k > 0 && pick[k - 1] == inequalities.size() - choose + k - 1) --k;
-        if (k == 0) break;
-        ++pick[k - 1];
-        for (std::size_t j = k; j < choose; ++j) pick[j] = pick[j - 1] + 1;
+    } catch (const Overflow&) {
+        return std::nullopt;
     }
     return periods;
 }
@@ -641,12 +676,13 @@ bool holds_values(const Polyhedron* p, const std::int64_t* values) {
 }
 
 PieceCount counted_chambers(const Polyhedron* piece, Polyhedron* context, std::uint64_t& budget,
-                            const ChamberWanted& wanted, CountRoute route) {
+                            const ChamberWanted& wanted, CountRoute route, const LoopNest* given_nest) {
     const unsigned m = context->Dimension;
     const unsigned variables = piece->Dimension - m;
     PieceCount result;
-    LoopNest nest;
-    switch (build_loop_nest(piece, m > 0 ? context : nullptr, nest)) {
+    LoopNest built;
+    const LoopNest& nest = given_nest ? *given_nest : built;
+    switch (given_nest ? NestOutcome::ready : build_loop_nest(piece, m > 0 ? context : nullptr, built)) {
     case NestOutcome::ready: break;
     case NestOutcome::unbounded: throw CountFailure{"the domain has infinitely many points"};
     case NestOutcome::wrapped: throw CountFailure{"64-bit overflow"};

@@ -72,8 +72,11 @@ using ChamberWanted = std::function<bool(const Polyhedron* chamber)>;
 // parameters) within `context`. `budget` is the number of levels of the
 // loop nest the counts may still enter. Throws CountFailure. Expects to run
 // in the analysis worker (no lock needed there).
+// `nest`, when given, is the piece's loop nest within the context (else it
+// is built here).
 PieceCount counted_chambers(const Polyhedron* piece, Polyhedron* context, std::uint64_t& budget,
-                            const ChamberWanted& wanted = {}, CountRoute route = CountRoute::polylib_enumeration);
+                            const ChamberWanted& wanted = {}, CountRoute route = CountRoute::polylib_enumeration,
+                            const LoopNest* nest = nullptr);
 
 // Whether the parameter values lie in the polyhedron (its rows evaluated exactly).
 bool holds_values(const Polyhedron* p, const std::int64_t* values);

@@ -260,14 +260,17 @@ public:
             }
             return found;
         }
+        // A small bounded region gives all its values (a box of few
+        // points holds few); a larger one a simplex if one fits, else all.
         bool bounded = g.rays.empty();
         std::optional<std::vector<IntegerVector>> all;
-        if (bounded) all = all_points(r, g, enumeration_limit);
+        if (bounded) all = all_points(r, g, 4 * small_region_values(r));
         if (all && all->size() <= small_region_values(r)) {
             for (const IntegerVector& p : *all) add(found.values, p);
             return found;
         }
         if (simplex(r, g, found)) return found;
+        if (bounded && !all) all = all_points(r, g, enumeration_limit);
         if (all && all->size() <= large_region_values) {
             for (const IntegerVector& p : *all) add(found.values, p);
             return found;

@@ -277,6 +277,78 @@ NestOutcome build_loop_nest(const Polyhedron* polyhedron, const Polyhedron* cont
     return NestOutcome::ready;
 }
 
+// ---- The nest as bytes ----------------------------------------------------------
+
+namespace {
+
+void write_rows(ProblemWriter& problem, const std::vector<NestRow>& rows) {
+    problem.number(static_cast<std::int64_t>(rows.size()));
+    for (const NestRow& r : rows)
+        for (std::int64_t v : r) problem.number(v);
+}
+
+bool read_rows(ProblemReader& problem, std::size_t width, std::vector<NestRow>& rows) {
+    std::int64_t count = 0;
+    if (!problem.count(count, width * sizeof(std::int64_t))) return false;
+    rows.assign(static_cast<std::size_t>(count), NestRow(width));
+    for (NestRow& r : rows)
+        for (std::int64_t& v : r)
+            if (!problem.number(v)) return false;
+    return true;
+}
+
+}  // namespace
+
+void write_nest(ProblemWriter& problem, const LoopNest& nest) {
+    problem.number(nest.variables);
+    problem.number(nest.parameters);
+    problem.number(nest.empty);
+    write_rows(problem, nest.guards);
+    for (const NestLevel& level : nest.levels) {
+        write_rows(problem, level.lower);
+        write_rows(problem, level.upper);
+        write_rows(problem, level.equality ? std::vector<NestRow>{*level.equality} : std::vector<NestRow>{});
+        problem.number(level.divisibility_checked);
+        problem.number(level.stride.has_value());
+        if (level.stride)
+            for (std::int64_t v : {static_cast<std::int64_t>(level.stride->equality_level), level.stride->step,
+                                   level.stride->common, level.stride->inverse})
+                problem.number(v);
+    }
+}
+
+bool read_nest(ProblemReader& problem, LoopNest& nest) {
+    std::int64_t variables = 0, parameters = 0, empty = 0;
+    if (!problem.number(variables) || !problem.number(parameters) || !problem.number(empty)) return false;
+    if (variables < 0 || parameters < 0 || variables > 1 << 16 || parameters > 1 << 16) return false;
+    nest = LoopNest{};
+    nest.variables = static_cast<unsigned>(variables);
+    nest.parameters = static_cast<unsigned>(parameters);
+    nest.empty = empty != 0;
+    const std::size_t width = nest.variables + nest.parameters + 1;
+    if (!read_rows(problem, width, nest.guards)) return false;
+    nest.levels.resize(nest.variables);
+    for (unsigned k = 0; k < nest.variables; ++k) {
+        NestLevel& level = nest.levels[k];
+        std::vector<NestRow> equality;
+        std::int64_t checked = 0, stride = 0;
+        if (!read_rows(problem, width, level.lower) || !read_rows(problem, width, level.upper) ||
+            !read_rows(problem, width, equality) || equality.size() > 1 || !problem.number(checked) ||
+            !problem.number(stride))
+            return false;
+        if (!equality.empty()) level.equality = equality.front();
+        level.divisibility_checked = checked != 0;
+        if (stride) {
+            std::int64_t at = 0, step = 0, common = 0, inverse = 0;
+            if (!problem.number(at) || !problem.number(step) || !problem.number(common) || !problem.number(inverse))
+                return false;
+            if (at < 0 || at >= variables || step < 2 || common < 1) return false;
+            level.stride = NestStride{static_cast<unsigned>(at), step, common, inverse};
+        }
+    }
+    return true;
+}
+
 // ---- Running the nest ----------------------------------------------------------
 
 namespace {

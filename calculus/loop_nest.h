@@ -10,6 +10,7 @@
 
 #include "base/polylib.h"
 #include "worker/contained_run.h"
+#include "worker/worker_problem.h"
 
 // The coefficients of every dimension (the variables, then the parameters)
 // and the constant: the row states row . (y, 1) >= 0, or = 0.
@@ -57,6 +58,11 @@ enum class NestOutcome {
 // exactly its integer points. Both polyhedra must be stored ones (their
 // descriptions checked). Expects domain_lock held.
 NestOutcome build_loop_nest(const Polyhedron* polyhedron, const Polyhedron* context, LoopNest& nest);
+
+// The nest as bytes of a worker's problem, and back (false when the bytes
+// run short or do not make a nest).
+void write_nest(ProblemWriter& problem, const LoopNest& nest);
+bool read_nest(ProblemReader& problem, LoopNest& nest);
 
 // The nest at fixed values of the parameters: bounds computed in 128 bits,
 // and a coordinate or a bound that leaves 64 bits stops the run with

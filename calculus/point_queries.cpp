@@ -466,7 +466,14 @@ std::string count_problem(const PreparedQuery& q, const std::vector<std::int64_t
     ProblemWriter problem;
     problem.number(static_cast<std::int64_t>(route));
     problem.number(static_cast<std::int64_t>(q.pieces.size()));
-    for (const Polyhedron* p : q.pieces) problem.polyhedron(p);
+    // The pieces' nests hold within the context's inequalities, which the
+    // worker counts in, when the context has no equality.
+    const bool nests = q.context->domain->NbEq == 0;
+    for (std::size_t k = 0; k < q.pieces.size(); ++k) {
+        problem.polyhedron(q.pieces[k]);
+        problem.number(nests);
+        if (nests) write_nest(problem, q.nests[k]);
+    }
     problem.number(q.parameters);
     problem.polyhedron(q.context->domain);
     problem.number(static_cast<std::int64_t>(points));
@@ -500,9 +507,12 @@ bool count_job(const std::string& bytes) {
     if (!reader.number(route) || route < 0 || route > 1) return false;
     if (!reader.count(pieces, 6 * sizeof(std::int64_t)) || pieces < 1) return false;
     std::vector<PolyhedronPtr> owned;
+    std::vector<std::optional<LoopNest>> nests(static_cast<std::size_t>(pieces));
     for (std::int64_t k = 0; k < pieces; ++k) {
         owned.push_back(reader.polyhedron());
-        if (!owned.back()) return false;
+        std::int64_t nest = 0;
+        if (!owned.back() || !reader.number(nest)) return false;
+        if (nest && !read_nest(reader, nests[static_cast<std::size_t>(k)].emplace())) return false;
     }
     if (!reader.number(parameters) || parameters < 1) return false;
     PolyhedronPtr context = reader.polyhedron();
@@ -531,10 +541,11 @@ bool count_job(const std::string& bytes) {
     // The pieces are disjoint: their counts add up.
     std::vector<std::optional<mpq_class>> totals(static_cast<std::size_t>(points), mpq_class(0));
     std::uint64_t budget = count_check_budget;
-    for (const PolyhedronPtr& piece : owned) {
+    for (std::size_t k = 0; k < owned.size(); ++k) {
         std::optional<PieceCount> counted;
         try {
-            counted = counted_chambers(piece.get(), relaxed, budget, wanted, static_cast<CountRoute>(route));
+            const LoopNest* nest = nests[k] ? &*nests[k] : nullptr;
+            counted = counted_chambers(owned[k].get(), relaxed, budget, wanted, static_cast<CountRoute>(route), nest);
         } catch (const CountFailure&) {
         }
         for (std::size_t k = 0; k < totals.size(); ++k) {
