@@ -3,13 +3,26 @@
 #include <algorithm>
 #include <cstdint>
 #include <numeric>
+#include <optional>
 #include <vector>
 
 namespace {
 
-// sum a_k b_k over `n` entries, or false past 128 bits.
+// sum a_k b_k over `n` entries, or false past 128 bits; in 64 bits while
+// they hold it.
 template <class A, class B>
 bool dot(const A* a, const B* b, unsigned n, __int128& sum) {
+    std::int64_t quick = 0;
+    bool fits = true;
+    for (unsigned k = 0; k < n && fits; ++k) {
+        std::int64_t product;
+        fits = !__builtin_mul_overflow(static_cast<std::int64_t>(a[k]), static_cast<std::int64_t>(b[k]), &product) &&
+               !__builtin_add_overflow(quick, product, &quick);
+    }
+    if (fits) {
+        sum = quick;
+        return true;
+    }
     sum = 0;
     for (unsigned k = 0; k < n; ++k) {
         __int128 product = static_cast<__int128>(a[k]) * static_cast<__int128>(b[k]);
@@ -19,7 +32,31 @@ bool dot(const A* a, const B* b, unsigned n, __int128& sum) {
 }
 
 // Whether the d x d matrix `a` (rows of d, overwritten) is invertible, by
-// Bareiss's fraction-free elimination; false also past 128 bits.
+// Bareiss's fraction-free elimination; nothing past 64 bits.
+std::optional<bool> invertible_64(std::int64_t* a, unsigned d) {
+    std::int64_t previous = 1;
+    for (unsigned k = 0; k < d; ++k) {
+        unsigned pivot = k;
+        while (pivot < d && a[pivot * d + k] == 0) ++pivot;
+        if (pivot == d) return false;
+        if (pivot != k) std::swap_ranges(a + pivot * d, a + pivot * d + d, a + k * d);
+        for (unsigned i = k + 1; i < d; ++i) {
+            for (unsigned j = k + 1; j < d; ++j) {
+                std::int64_t x, y;
+                if (__builtin_mul_overflow(a[i * d + j], a[k * d + k], &x) ||
+                    __builtin_mul_overflow(a[i * d + k], a[k * d + j], &y) || __builtin_sub_overflow(x, y, &x))
+                    return std::nullopt;
+                // Unit pivots, the rule in declared rows, spare the division.
+                a[i * d + j] = previous == 1 ? x : previous == -1 ? -x : x / previous;
+            }
+            a[i * d + k] = 0;
+        }
+        previous = a[k * d + k];
+    }
+    return true;
+}
+
+// The same in 128 bits; false also past them.
 bool invertible(__int128* a, unsigned d) {
     __int128 previous = 1;
     for (unsigned k = 0; k < d; ++k) {
@@ -80,6 +117,7 @@ bool simple_polytope_shown(const Polyhedron* p) {
     // Each vertex's tight set, a row of `words` words.
     std::vector<std::uint64_t> tight(vertices * words, 0), used(words, 0);
     std::vector<__int128> facets(static_cast<std::size_t>(d) * d);
+    std::vector<std::int64_t> small(static_cast<std::size_t>(d) * d);
     for (unsigned g = 0; g < vertices; ++g) {
         const Value* ray = p->Ray[g];
         if (value_zero_p(ray[0]) || value_of(ray[d + 1]) <= 0) return false;   // a line or a ray
@@ -94,7 +132,10 @@ bool simple_polytope_shown(const Polyhedron* p) {
             for (unsigned c = 0; c < d; ++c) facets[count * d + c] = value_of(rows[r][c]);
             ++count;
         }
-        if (count != d || !invertible(facets.data(), d)) return false;
+        if (count != d) return false;
+        for (std::size_t k = 0; k < small.size(); ++k) small[k] = static_cast<std::int64_t>(facets[k]);
+        std::optional<bool> quick = invertible_64(small.data(), d);
+        if (quick ? !*quick : !invertible(facets.data(), d)) return false;
         for (std::size_t w = 0; w < words; ++w) used[w] |= own[w];
     }
     for (std::size_t r = 0; r < rows.size(); ++r)
