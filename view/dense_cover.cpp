@@ -19,6 +19,7 @@ constexpr double crowded_step = 0.95;
 // Boxes across the border whose centres span at most this many pixels are
 // settled after the boxes inside.
 constexpr int deferred_area = 64;
+constexpr std::size_t deferred_capacity = std::size_t{1} << 16;
 
 // Whether some bits of word are set at columns first .. last of it (0 .. 63).
 std::uint64_t word_mask(int first, int last) {
@@ -158,9 +159,10 @@ bool DenseCover::cover(CanvasPoint p) {
     return true;
 }
 
-bool DenseCover::all_covered(int x0, int x1, int y0, int y1) const {
-    const int c0 = x0 - clip_x0_, c1 = x1 - clip_x0_;
+bool DenseCover::all_covered(const int* first, const int* last, int y0, int y1) const {
     for (int y = y0; y <= y1; ++y) {
+        if (first[y - y0] > last[y - y0]) continue;
+        const int c0 = first[y - y0] - clip_x0_, c1 = last[y - y0] - clip_x0_;
         const std::uint64_t* row = bits_.data() + static_cast<std::size_t>(y - clip_y0_) * words_;
         for (int w = c0 / 64; w <= c1 / 64; ++w) {
             const std::uint64_t mask = word_mask(w == c0 / 64 ? c0 % 64 : 0, w == c1 / 64 ? c1 % 64 : 63);
@@ -168,6 +170,70 @@ bool DenseCover::all_covered(int x0, int x1, int y0, int y1) const {
         }
     }
     return true;
+}
+
+// The zonogon of the box: its middle's exact position plus the sum of the
+// segments each coordinate's half extent spans, walked by angle.
+bool DenseCover::reachable_rows(const Box& box, int x0, int x1, int y0, int y1, int* first, int* last) const {
+    double cx = origin_x_, cy = origin_y_;
+    double gx[MAXDIM], gy[MAXDIM];
+    int n = 0;
+    for (int k = 0; k < dimension_; ++k) {
+        const double middle = (static_cast<double>(box.lo[k]) + static_cast<double>(box.hi[k])) / 2;
+        const double half = (static_cast<double>(box.hi[k]) - static_cast<double>(box.lo[k])) / 2;
+        cx += middle * step_x_[k];
+        cy += middle * step_y_[k];
+        double x = half * step_x_[k], y = half * step_y_[k];
+        if (x == 0 && y == 0) continue;
+        if (y < 0 || (y == 0 && x < 0)) x = -x, y = -y;
+        gx[n] = x, gy[n] = y;
+        ++n;
+    }
+    int order[MAXDIM];
+    for (int k = 0; k < n; ++k) order[k] = k;
+    // All in the upper half-plane: by angle is by the sign of the cross product.
+    std::sort(order, order + n, [&](int a, int b) { return gx[a] * gy[b] - gy[a] * gx[b] > 0; });
+    double vx[2 * MAXDIM + 1], vy[2 * MAXDIM + 1];
+    double px = cx, py = cy;
+    for (int k = 0; k < n; ++k) px -= gx[k], py -= gy[k];
+    int count = 0;
+    vx[count] = px, vy[count++] = py;
+    for (int k = 0; k < n; ++k) {
+        px += 2 * gx[order[k]], py += 2 * gy[order[k]];
+        vx[count] = px, vy[count++] = py;
+    }
+    for (int k = 0; k + 1 < n; ++k) {
+        px -= 2 * gx[order[k]], py -= 2 * gy[order[k]];
+        vx[count] = px, vy[count++] = py;
+    }
+    const double r = reach_;
+    bool any = false;
+    for (int y = y0; y <= y1; ++y) {
+        // The x extent of the zonogon within the band of positions that
+        // truncate to row y (toward zero), widened by the rounding's bound.
+        const double top = (y > 0 ? y : y - 1.0) - r, bottom = (y < 0 ? y : y + 1.0) + r;
+        double low = INFINITY, high = -INFINITY;
+        for (int k = 0; k < count; ++k) {
+            const int j = k + 1 < count ? k + 1 : 0;
+            const double ax = vx[k], ay = vy[k], bx = vx[j], by = vy[j];
+            if (ay >= top && ay <= bottom) low = std::min(low, ax), high = std::max(high, ax);
+            for (const double line : {top, bottom})
+                if ((ay < line) != (by < line)) {
+                    const double x = ax + (bx - ax) * (line - ay) / (by - ay);
+                    low = std::min(low, x), high = std::max(high, x);
+                }
+        }
+        int from = x1 + 1, to = x0 - 1;
+        if (low <= high) {
+            // Truncation is monotone: the columns are those of the ends.
+            from = std::max(x0, static_cast<int>(std::clamp(std::trunc(low - r), -2.0e9, 2.0e9)));
+            to = std::min(x1, static_cast<int>(std::clamp(std::trunc(high + r), -2.0e9, 2.0e9)));
+        }
+        first[y - y0] = from;
+        last[y - y0] = to;
+        any = any || from <= to;
+    }
+    return any;
 }
 
 bool DenseCover::fill_coordinates(const Box& box, unsigned& solved) const {
@@ -213,7 +279,8 @@ bool DenseCover::fill_coordinates(const Box& box, unsigned& solved) const {
 // The point of a pixel is the one nearest to the box's middle (distances
 // measured in half-extents of the box) among the real points that project
 // onto the pixel's middle, rounded: the others stay at their middle.
-void DenseCover::fill(const Box& box, bool inside, unsigned solved, int x0, int x1, int y0, int y1) {
+void DenseCover::fill(const Box& box, bool inside, unsigned solved, const int* first, const int* last, int y0,
+                      int y1) {
     const Viewer& viewer = *viewer_;
     std::int64_t q[MAXDIM] = {};
     for (int k = 0; k < dimension_; ++k)
@@ -247,9 +314,10 @@ void DenseCover::fill(const Box& box, bool inside, unsigned solved, int x0, int 
     }
     std::int64_t point[MAXDIM];
     std::copy(q, q + MAXDIM, point);
-    const int c0 = x0 - clip_x0_, c1 = x1 - clip_x0_;
     long tries = 0, hits = 0;
     for (int y = y0; y <= y1; ++y) {
+        if (first[y - y0] > last[y - y0]) continue;
+        const int c0 = first[y - y0] - clip_x0_, c1 = last[y - y0] - clip_x0_;
         const double dy = truncation_middle(y) - my;
         const std::uint64_t* row = bits_.data() + static_cast<std::size_t>(y - clip_y0_) * words_;
         for (int w = c0 / 64; w <= c1 / 64; ++w) {
@@ -381,22 +449,40 @@ void DenseCover::visit(const Box& box, bool inside) {
     const int row0 = centre_of(top).row, row1 = centre_of(bottom).row;
     const int x0 = std::max(column0, clip_x0_), x1 = std::min(column1, clip_x1_);
     const int y0 = std::max(row0, clip_y0_), y1 = std::min(row1, clip_y1_);
-    if (x0 > x1 || y0 > y1 || all_covered(x0, x1, y0, y1)) return;
+    if (x0 > x1 || y0 > y1) return;
+    // The rows of this box's reach, on the stack of the boxes being visited.
+    const std::size_t rows = static_cast<std::size_t>(y1 - y0 + 1);
+    const std::size_t at = rows_top_;
+    if (rows_pool_.size() < at + 2 * rows) rows_pool_.resize(std::max(rows_pool_.size() * 2, at + 2 * rows));
+    rows_top_ += 2 * rows;
+    split_or_fill(box, inside, x0, x1, y0, y1, at, column0 == column1 && row0 == row1);
+    rows_top_ = at;
+}
+
+void DenseCover::split_or_fill(const Box& box, bool inside, int x0, int x1, int y0, int y1, std::size_t at,
+                               bool one_centre) {
+    const std::size_t rows = static_cast<std::size_t>(y1 - y0 + 1);
+    // The pool may move while the halves are visited: offsets, not pointers.
+    auto first = [&] { return rows_pool_.data() + at; };
+    auto last = [&] { return rows_pool_.data() + at + rows; };
+    if (!reachable_rows(box, x0, x1, y0, y1, first(), last()) || all_covered(first(), last(), y0, y1)) return;
     // Where a box crosses the polyhedron's border, which of its pixels its
     // points reach is costly to settle; most are covered anyway once every
-    // box inside has been filled, so small ones wait for that.
-    if (!inside && deferring_ && (x1 - x0 + 1) * (y1 - y0 + 1) <= deferred_area) {
+    // box inside has been filled, so small ones wait for that (a bounded
+    // number of them, so that memory stays that of the canvas).
+    if (!inside && deferring_ && (x1 - x0 + 1) * (y1 - y0 + 1) <= deferred_area &&
+        deferred_.size() < deferred_capacity) {
         deferred_.push_back(box);
         return;
     }
-    if (inside && column0 == column1 && row0 == row1) {
-        cover({column0, row0});
+    if (inside && one_centre) {
+        cover({x0, y0});
         return;
     }
     unsigned solved = 0;
     if (fill_coordinates(box, solved)) {
-        fill(box, inside, solved, x0, x1, y0, y1);
-        if (all_covered(x0, x1, y0, y1)) return;
+        fill(box, inside, solved, first(), last(), y0, y1);
+        if (all_covered(first(), last(), y0, y1)) return;
     }
     const int k = split_coordinate(box, inside);
     Box low = box, high = box;
@@ -433,6 +519,24 @@ bool DenseCover::centres(const std::function<bool()>& stop) {
         step_x_[k] = k < viewer.state.DimNP ? viewer.projection.ProjectionAxes[k][0] * across : 0.0;
         step_y_[k] = k < viewer.state.DimNP ? -viewer.projection.ProjectionAxes[k][1] * down : 0.0;
     }
+    // Float sums, products and the canvas mapping each round by at most half
+    // a unit in the last place; the bound below is generous.
+    origin_x_ = 30.0 - double{viewer.state.view_bounds[0]} * across;
+    origin_y_ = (viewer.projection.canvas_height - 30.0) + double{viewer.state.view_bounds[2]} * down;
+    double size_x = std::fabs(double{viewer.state.view_bounds[0]}) + std::fabs(double{viewer.state.view_bounds[1]}),
+           size_y = std::fabs(double{viewer.state.view_bounds[2]}) + std::fabs(double{viewer.state.view_bounds[3]});
+    for (int k = 0; k < dimension_ && k < viewer.state.DimNP; ++k) {
+        const double extent = std::max(std::fabs(static_cast<double>(bounds_.lo[k])),
+                                       std::fabs(static_cast<double>(bounds_.hi[k])));
+        size_x += extent * std::fabs(double{viewer.projection.ProjectionAxes[k][0]});
+        size_y += extent * std::fabs(double{viewer.projection.ProjectionAxes[k][1]});
+    }
+    constexpr double unit = 1.0 / (1 << 23);   // twice float's unit roundoff
+    const double error = (dimension_ + 8) * unit *
+                         std::max(size_x * std::fabs(across) + viewer.projection.canvas_width + 60.0,
+                                  size_y * std::fabs(down) + viewer.projection.canvas_height + 60.0);
+    reach_ = error;
+    rows_top_ = 0;
     clip_x0_ = -3;
     clip_x1_ = viewer.projection.canvas_width + 2;
     clip_y0_ = -3;
@@ -449,6 +553,7 @@ bool DenseCover::centres(const std::function<bool()>& stop) {
     for (std::size_t k = 0; k < deferred_.size() && !stopped_; ++k) visit(deferred_[k], false);
     deferred_.clear();
     deferred_.shrink_to_fit();
+    std::vector<int>().swap(rows_pool_);
     stop_ = nullptr;
     return !stopped_;
 }
