@@ -193,38 +193,43 @@ bool DenseCover::reachable_rows(const Box& box, int x0, int x1, int y0, int y1, 
     for (int k = 0; k < n; ++k) order[k] = k;
     // All in the upper half-plane: by angle is by the sign of the cross product.
     std::sort(order, order + n, [&](int a, int b) { return gx[a] * gy[b] - gy[a] * gx[b] > 0; });
-    double vx[2 * MAXDIM + 1], vy[2 * MAXDIM + 1];
+    // Two chains from the lowest vertex to the highest, each of y
+    // nondecreasing: along the generators by angle, and back.
+    double ax[MAXDIM + 1], ay[MAXDIM + 1], bx[MAXDIM + 1], by[MAXDIM + 1];
     double px = cx, py = cy;
     for (int k = 0; k < n; ++k) px -= gx[k], py -= gy[k];
-    int count = 0;
-    vx[count] = px, vy[count++] = py;
+    ax[0] = bx[0] = px, ay[0] = by[0] = py;
     for (int k = 0; k < n; ++k) {
-        px += 2 * gx[order[k]], py += 2 * gy[order[k]];
-        vx[count] = px, vy[count++] = py;
+        ax[k + 1] = ax[k] + 2 * gx[order[k]], ay[k + 1] = ay[k] + 2 * gy[order[k]];
+        bx[k + 1] = bx[k] + 2 * gx[order[n - 1 - k]], by[k + 1] = by[k] + 2 * gy[order[n - 1 - k]];
     }
-    for (int k = 0; k + 1 < n; ++k) {
-        px -= 2 * gx[order[k]], py -= 2 * gy[order[k]];
-        vx[count] = px, vy[count++] = py;
-    }
+    const double bottom_y = ay[0], top_y = ay[n];
+    // x on a chain at height y (within the chain's heights), the segment
+    // found from where the last search left it: heights only grow.
+    auto x_at = [n](const double* xs, const double* ys, int& at, double y) {
+        while (at < n && ys[at + 1] < y) ++at;
+        if (at >= n) return xs[n];
+        const double dy = ys[at + 1] - ys[at];
+        return dy > 0 ? xs[at] + (xs[at + 1] - xs[at]) * (y - ys[at]) / dy : std::max(xs[at], xs[at + 1]);
+    };
+    int a_top = 0, a_bottom = 0, b_top = 0, b_bottom = 0, a_inner = 0, b_inner = 0;
     const double r = reach_;
     bool any = false;
     for (int y = y0; y <= y1; ++y) {
         // The x extent of the zonogon within the band of positions that
         // truncate to row y (toward zero), widened by the rounding's bound.
-        const double top = (y > 0 ? y : y - 1.0) - r, bottom = (y < 0 ? y : y + 1.0) + r;
-        double low = INFINITY, high = -INFINITY;
-        for (int k = 0; k < count; ++k) {
-            const int j = k + 1 < count ? k + 1 : 0;
-            const double ax = vx[k], ay = vy[k], bx = vx[j], by = vy[j];
-            if (ay >= top && ay <= bottom) low = std::min(low, ax), high = std::max(high, ax);
-            for (const double line : {top, bottom})
-                if ((ay < line) != (by < line)) {
-                    const double x = ax + (bx - ax) * (line - ay) / (by - ay);
-                    low = std::min(low, x), high = std::max(high, x);
-                }
-        }
+        const double top = std::max((y > 0 ? y : y - 1.0) - r, bottom_y),
+                     bottom = std::min((y < 0 ? y : y + 1.0) + r, top_y);
         int from = x1 + 1, to = x0 - 1;
-        if (low <= high) {
+        if (top <= bottom) {
+            const double xs[4] = {x_at(ax, ay, a_top, top), x_at(ax, ay, a_bottom, bottom), x_at(bx, by, b_top, top),
+                                  x_at(bx, by, b_bottom, bottom)};
+            double low = std::min({xs[0], xs[1], xs[2], xs[3]}), high = std::max({xs[0], xs[1], xs[2], xs[3]});
+            // Vertices within the band.
+            while (a_inner <= n && ay[a_inner] < top) ++a_inner;
+            while (b_inner <= n && by[b_inner] < top) ++b_inner;
+            for (int k = a_inner; k <= n && ay[k] <= bottom; ++k) low = std::min(low, ax[k]), high = std::max(high, ax[k]);
+            for (int k = b_inner; k <= n && by[k] <= bottom; ++k) low = std::min(low, bx[k]), high = std::max(high, bx[k]);
             // Truncation is monotone: the columns are those of the ends.
             from = std::max(x0, static_cast<int>(std::clamp(std::trunc(low - r), -2.0e9, 2.0e9)));
             to = std::min(x1, static_cast<int>(std::clamp(std::trunc(high + r), -2.0e9, 2.0e9)));
@@ -274,6 +279,49 @@ bool DenseCover::fill_coordinates(const Box& box, unsigned& solved) const {
             }
         }
     return solved != 0;
+}
+
+bool DenseCover::bounded_solution(double dx, double dy, int count, const int* coordinates, const double* middle,
+                                  const double* weight, const std::int64_t* q, std::int64_t* point) const {
+    bool held[MAXDIM] = {};
+    double value[MAXDIM] = {};
+    for (int round = 0; round < count; ++round) {
+        double m00 = 0, m01 = 0, m11 = 0;
+        int free = 0;
+        for (int c = 0; c < count; ++c) {
+            const int k = coordinates[c];
+            if (held[k]) continue;
+            ++free;
+            m00 += weight[k] * step_x_[k] * step_x_[k];
+            m01 += weight[k] * step_x_[k] * step_y_[k];
+            m11 += weight[k] * step_y_[k] * step_y_[k];
+        }
+        const double det = m00 * m11 - m01 * m01;
+        if (free < 2 || !(std::fabs(det) > 1e-300)) return false;
+        const double lx = (m11 * dx - m01 * dy) / det, ly = (m00 * dy - m01 * dx) / det;
+        bool within = true;
+        for (int c = 0; c < count; ++c) {
+            const int k = coordinates[c];
+            if (held[k]) continue;
+            const double v = middle[k] + weight[k] * (step_x_[k] * lx + step_y_[k] * ly);
+            value[k] = v;
+            const double bound = v < 0 ? 0 : (v > 2 * middle[k] ? 2 * middle[k] : v);
+            if (bound == v) continue;
+            held[k] = true;
+            value[k] = bound;
+            dx -= step_x_[k] * (bound - middle[k]);
+            dy -= step_y_[k] * (bound - middle[k]);
+            within = false;
+        }
+        if (!within) continue;
+        for (int c = 0; c < count; ++c) {
+            const int k = coordinates[c];
+            const auto nearest = static_cast<long long>(std::floor(value[k] + 0.5));
+            point[k] = q[k] + std::clamp(nearest, 0LL, static_cast<long long>(2 * middle[k]));
+        }
+        return true;
+    }
+    return false;
 }
 
 // The point of a pixel is the one nearest to the box's middle (distances
@@ -338,9 +386,12 @@ void DenseCover::fill(const Box& box, bool inside, unsigned solved, const int* f
                     const auto nearest = static_cast<long long>(v + 0.5);   // v > -1: truncation rounds
                     point[k] = q[k] + std::clamp(nearest, 0LL, static_cast<long long>(span));
                 }
+                // Near the corners of the box's picture the least-squares
+                // point leaves the box: coordinates are held at their bounds
+                // and the others solved again.
+                if (!near && !(near = bounded_solution(dx, dy, count, coordinates, middle, weight, q, point))) continue;
                 // Whatever pixel it lands on, it is a point of the box, and
                 // of the polyhedron once settled.
-                if (!near) continue;
                 if (inside) {
                     cover(centre_of(point));
                     continue;
@@ -465,6 +516,9 @@ void DenseCover::split_or_fill(const Box& box, bool inside, int x0, int x1, int 
     // The pool may move while the halves are visited: offsets, not pointers.
     auto first = [&] { return rows_pool_.data() + at; };
     auto last = [&] { return rows_pool_.data() + at + rows; };
+    // The rectangle first: inside the picture it is mostly covered already.
+    for (std::size_t y = 0; y < rows; ++y) first()[y] = x0, last()[y] = x1;
+    if (all_covered(first(), last(), y0, y1)) return;
     if (!reachable_rows(box, x0, x1, y0, y1, first(), last()) || all_covered(first(), last(), y0, y1)) return;
     // Where a box crosses the polyhedron's border, which of its pixels its
     // points reach is costly to settle; most are covered anyway once every
@@ -554,6 +608,7 @@ bool DenseCover::centres(const std::function<bool()>& stop) {
     deferred_.clear();
     deferred_.shrink_to_fit();
     std::vector<int>().swap(rows_pool_);
+    if (getenv("DC_DEBUG")) fprintf(stderr, "visits %ld\n", visits_);
     stop_ = nullptr;
     return !stopped_;
 }

@@ -94,6 +94,12 @@ private:
     // middle), then rounding.
     // In a box across the border, each point found is first settled.
     void fill(const Box& box, bool inside, unsigned solved, const int* first, const int* last, int y0, int y1);
+    // The point of the box (its coordinates listed held at q plus 0 .. twice
+    // their middle) whose picture lies at (dx, dy) from the middle's, some
+    // coordinates held at a bound where the least-squares one leaves the
+    // box, then rounded; false when none is found.
+    bool bounded_solution(double dx, double dy, int count, const int* coordinates, const double* middle,
+                          const double* weight, const std::int64_t* q, std::int64_t* point) const;
     // Moves one of the coordinates listed (the last first) to the value
     // nearest to it that puts the point in the polyhedron, the others held;
     // false when none can.
