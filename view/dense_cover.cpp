@@ -56,10 +56,12 @@ bool DenseCover::prepare(const Polyhedron* polyhedron) {
         bounds.lo[k] = coordinate_limit;
         bounds.hi[k] = -coordinate_limit;
     }
+    vertices_.clear();
     for (unsigned r = 0; r < polyhedron->NbRays; ++r) {
         const Value* ray = polyhedron->Ray[r];
         const Value den = ray[d + 1];
         if (ray[0] == 0 || den <= 0) return false;   // a line or a ray: not bounded
+        for (int k = 0; k < d; ++k) vertices_.push_back(static_cast<double>(ray[k + 1]) / static_cast<double>(den));
         for (int k = 0; k < d; ++k) {
             const Value v = ray[k + 1];
             if (v / den > coordinate_limit || v / den < -coordinate_limit) return false;
@@ -79,7 +81,147 @@ bool DenseCover::prepare(const Polyhedron* polyhedron) {
     }
     bounds_ = bounds;
     dimension_ = d;
+    find_deep_vertices(polyhedron);
     return true;
+}
+
+// A point y with a + 0.5 |a| <= a . y + b for every row lies at least half a
+// unit inside each constraint: every rounding of it is a point of the
+// polyhedron. Rows doubled to stay integral.
+void DenseCover::find_deep_vertices(const Polyhedron* polyhedron) {
+    deep_.clear();
+    const int d = dimension_;
+    const std::size_t width = static_cast<std::size_t>(d) + 1;
+    const std::size_t rows = rows_.size() / width;
+    Polyhedron* deep = nullptr;
+    const bool ok = polylib_guarded([&] {
+        Matrix* m = Matrix_Alloc(static_cast<unsigned>(rows), static_cast<unsigned>(d) + 2);
+        for (std::size_t r = 0; r < rows; ++r) {
+            const std::int64_t* row = rows_.data() + r * width;
+            __int128 slack = 0;
+            m->p[r][0] = 1;
+            for (int k = 0; k < d; ++k) {
+                m->p[r][k + 1] = 2 * row[k];
+                slack += row[k] < 0 ? -static_cast<__int128>(row[k]) : row[k];
+            }
+            m->p[r][d + 1] = static_cast<Value>(2 * static_cast<__int128>(row[d]) - slack);
+        }
+        deep = Constraints2Polyhedron(m, 100000);
+        Matrix_Free(m);
+    });
+    if (!ok || !deep) return;
+    const DomainPtr owned(deep);
+    (void)polyhedron;
+    for (unsigned r = 0; r < deep->NbRays; ++r) {
+        const Value* ray = deep->Ray[r];
+        if (ray[0] == 0 || ray[d + 1] <= 0) {
+            deep_.clear();
+            return;
+        }
+        for (int k = 0; k < d; ++k) deep_.push_back(static_cast<double>(ray[k + 1]) / static_cast<double>(ray[d + 1]));
+    }
+}
+
+// The convex hull of the exact pictures of the points (dimension_
+// coordinates each), as (row, column) pairs in order; fewer than 3 when flat.
+std::vector<std::pair<double, double>> DenseCover::picture_hull(const std::vector<double>& coordinates) const {
+    const int d = dimension_;
+    std::vector<std::pair<double, double>> points;
+    for (std::size_t v = 0; v < coordinates.size(); v += static_cast<std::size_t>(d)) {
+        double x = origin_x_, y = origin_y_;
+        for (int k = 0; k < d; ++k) x += coordinates[v + k] * step_x_[k], y += coordinates[v + k] * step_y_[k];
+        points.push_back({y, x});
+    }
+    // Andrew's monotone chain, by rows then columns.
+    std::sort(points.begin(), points.end());
+    points.erase(std::unique(points.begin(), points.end()), points.end());
+    if (points.size() < 3) return points;
+    auto turn = [](const std::pair<double, double>& o, const std::pair<double, double>& a,
+                   const std::pair<double, double>& b) {
+        return (a.first - o.first) * (b.second - o.second) - (a.second - o.second) * (b.first - o.first);
+    };
+    std::vector<std::pair<double, double>> hull(2 * points.size());
+    std::size_t h = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        while (h >= 2 && turn(hull[h - 2], hull[h - 1], points[i]) <= 0) --h;
+        hull[h++] = points[i];
+    }
+    for (std::size_t i = points.size() - 1, t = h + 1; i-- > 0;) {
+        while (h >= t && turn(hull[h - 2], hull[h - 1], points[i]) <= 0) --h;
+        hull[h++] = points[i];
+    }
+    hull.resize(h - 1);
+    return hull;
+}
+
+// The columns whose centres a point of the polyhedron can have, row by row:
+// those of the positions within the rounding's bound of its picture.
+void DenseCover::find_picture_rows() {
+    const int rows = clip_y1_ - clip_y0_ + 1;
+    picture_first_.assign(static_cast<std::size_t>(rows), clip_x0_);
+    picture_last_.assign(static_cast<std::size_t>(rows), clip_x1_);
+    std::vector<std::pair<double, double>> hull = picture_hull(vertices_);
+    if (hull.empty()) return;
+    const double r = reach_;
+    for (int y = clip_y0_; y <= clip_y1_; ++y) {
+        const double top = (y > 0 ? y : y - 1.0) - r, bottom = (y < 0 ? y : y + 1.0) + r;
+        double low = INFINITY, high = -INFINITY;
+        for (std::size_t k = 0; k < hull.size(); ++k) {
+            const auto& a = hull[k];
+            const auto& b = hull[k + 1 < hull.size() ? k + 1 : 0];
+            if (a.first >= top && a.first <= bottom) low = std::min(low, a.second), high = std::max(high, a.second);
+            for (const double line : {top, bottom})
+                if ((a.first < line) != (b.first < line)) {
+                    const double x = a.second + (b.second - a.second) * (line - a.first) / (b.first - a.first);
+                    low = std::min(low, x), high = std::max(high, x);
+                }
+        }
+        int from = clip_x1_ + 1, to = clip_x0_ - 1;
+        if (low <= high) {
+            from = std::max(clip_x0_, static_cast<int>(std::clamp(std::trunc(low - r), -2.0e9, 2.0e9)));
+            to = std::min(clip_x1_, static_cast<int>(std::clamp(std::trunc(high + r), -2.0e9, 2.0e9)));
+        }
+        picture_first_[static_cast<std::size_t>(y - clip_y0_)] = from;
+        picture_last_[static_cast<std::size_t>(y - clip_y0_)] = to;
+    }
+}
+
+// The pixels whose middle lies in the picture of the deep points: rounding
+// the deep point of such a middle moves its picture by at most half the sum
+// of the steps, less than half a pixel when every coordinate crowds, so that
+// its centre is that pixel. Only a convex hull of projected vertices, then
+// the rows' spans.
+void DenseCover::cover_deep_picture() {
+    const int d = dimension_;
+    double across = 0, down = 0;
+    for (int k = 0; k < d; ++k) across += std::fabs(step_x_[k]), down += std::fabs(step_y_[k]);
+    if (deep_.empty() || across >= crowded_step || down >= crowded_step) return;
+    const std::vector<std::pair<double, double>> hull = picture_hull(deep_);
+    if (hull.size() < 3) return;
+    const double top = hull.front().first, bottom = std::max_element(hull.begin(), hull.end())->first;
+    // The rounding's reach, and the float error, kept off the pixel's edge.
+    const double inset = reach_ * 2;
+    for (int y = std::max(clip_y0_, static_cast<int>(std::ceil(top)) - 1); y <= clip_y1_; ++y) {
+        const double middle = truncation_middle(y);
+        if (middle > bottom) break;
+        if (middle < top) continue;
+        double low = INFINITY, high = -INFINITY;
+        for (std::size_t k = 0; k < hull.size(); ++k) {
+            const auto& a = hull[k];
+            const auto& b = hull[k + 1 < hull.size() ? k + 1 : 0];
+            if ((a.first <= middle) == (b.first <= middle) && a.first != middle) continue;
+            const double x = a.first == b.first ? std::min(a.second, b.second)
+                                                : a.second + (b.second - a.second) * (middle - a.first) / (b.first - a.first);
+            const double x2 = a.first == b.first ? std::max(a.second, b.second) : x;
+            low = std::min(low, x), high = std::max(high, x2);
+        }
+        if (!(low <= high)) continue;
+        for (int x = std::max(clip_x0_, static_cast<int>(std::floor(low)) - 1);
+             x <= clip_x1_ && x <= static_cast<int>(std::ceil(high)) + 1; ++x) {
+            const double m = truncation_middle(x);
+            if (m >= low + inset && m <= high - inset) cover({x, y});
+        }
+    }
 }
 
 DenseCover::Place DenseCover::place(const Box& box) const {
@@ -233,6 +375,10 @@ bool DenseCover::reachable_rows(const Box& box, int x0, int x1, int y0, int y1, 
             // Truncation is monotone: the columns are those of the ends.
             from = std::max(x0, static_cast<int>(std::clamp(std::trunc(low - r), -2.0e9, 2.0e9)));
             to = std::min(x1, static_cast<int>(std::clamp(std::trunc(high + r), -2.0e9, 2.0e9)));
+        }
+        if (!picture_first_.empty()) {
+            from = std::max(from, picture_first_[static_cast<std::size_t>(y - clip_y0_)]);
+            to = std::min(to, picture_last_[static_cast<std::size_t>(y - clip_y0_)]);
         }
         first[y - y0] = from;
         last[y - y0] = to;
@@ -601,6 +747,8 @@ bool DenseCover::centres(const std::function<bool()>& stop) {
     stopped_ = false;
     visits_ = 0;
     deferred_.clear();
+    find_picture_rows();
+    cover_deep_picture();
     deferring_ = true;
     visit(bounds_, false);
     deferring_ = false;
@@ -608,7 +756,8 @@ bool DenseCover::centres(const std::function<bool()>& stop) {
     deferred_.clear();
     deferred_.shrink_to_fit();
     std::vector<int>().swap(rows_pool_);
-    if (getenv("DC_DEBUG")) fprintf(stderr, "visits %ld\n", visits_);
+    std::vector<int>().swap(picture_first_);
+    std::vector<int>().swap(picture_last_);
     stop_ = nullptr;
     return !stopped_;
 }

@@ -85,6 +85,12 @@ private:
     float distance_bound(const Box& box, const Nearest& n) const;
     void nearest(const Box& box, bool inside, Nearest& n);
     void visit(const Box& box, bool inside);
+    // The vertices of the points half a unit inside every constraint (empty
+    // when there are none), and the centres they vouch for.
+    void find_deep_vertices(const Polyhedron* polyhedron);
+    void cover_deep_picture();
+    std::vector<std::pair<double, double>> picture_hull(const std::vector<double>& coordinates) const;
+    void find_picture_rows();
     // The rest of a visit, the box's rectangle of centres within the clip
     // known (a single centre when one_centre), its row ranges at `at` in
     // rows_pool_.
@@ -130,6 +136,10 @@ private:
     const Viewer* viewer_;
     int dimension_ = 0;
     std::vector<std::int64_t> rows_;   // per row: coefficients, then the constant; a . x + c >= 0
+    std::vector<double> deep_;         // dimension_ coordinates a vertex
+    std::vector<double> vertices_;     // the polyhedron's, the same way
+    // Per row of the clip, the columns near the polyhedron's picture.
+    std::vector<int> picture_first_, picture_last_;
     Box bounds_{};
     // Per drawing: pixel steps of each coordinate, the clip, the cover.
     double step_x_[MAXDIM] = {}, step_y_[MAXDIM] = {};
