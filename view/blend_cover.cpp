@@ -216,8 +216,27 @@ bool BlendCover::search(const Piece& piece, CanvasPoint c, std::int64_t* x, int 
             const bool at_lo = holds(lo), at_hi = holds(hi);
             if (at_lo && at_hi) continue;
             if (!at_lo && !at_hi) return false;
-            if (at_lo) high = std::min(high, last_true(holds, lo, hi));
-            else low = std::max(low, last_true([&](std::int64_t v) { return !holds(v); }, lo, hi) + 1);
+            // Where it turns, estimated from the exact positions (the
+            // corner's at x[depth] = 0 and the step of x[depth]), then
+            // bracketed by checked values.
+            std::int64_t from = lo, to = hi;
+            const double step = component == 0 ? step_x_[depth] : step_y_[depth];
+            if (step != 0) {
+                corner(0, component, highest);
+                double base = component == 0 ? origin_x_ : origin_y_;
+                for (int k = 0; k < d; ++k)
+                    if (k != depth) base += static_cast<double>(y[k]) * (component == 0 ? step_x_[k] : step_y_[k]);
+                const double edge = highest ? (target > 0 ? target : target - 1.0) : (target < 0 ? target : target + 1.0);
+                const double turn = (edge - base) / step;
+                if (std::fabs(turn) < 4e18) {
+                    const auto near_low = static_cast<std::int64_t>(std::floor(turn)) - 2,
+                               near_high = static_cast<std::int64_t>(std::ceil(turn)) + 2;
+                    if (near_low > lo && near_low < hi && holds(near_low) == at_lo) from = near_low;
+                    if (near_high > lo && near_high < hi && holds(near_high) == at_hi) to = near_high;
+                }
+            }
+            if (at_lo) high = std::min(high, last_true(holds, from, to));
+            else low = std::max(low, last_true([&](std::int64_t v) { return !holds(v); }, from, to) + 1);
         }
     }
     if (depth == 0 && d == 2) {
@@ -305,7 +324,8 @@ bool BlendCover::first_range(const Piece& piece, CanvasPoint c, double& first, d
     return any;
 }
 
-bool BlendCover::last_point(std::size_t piece, CanvasPoint c, std::int64_t* point) const {
+bool BlendCover::last_point(std::size_t piece, CanvasPoint c, std::int64_t* point) {
+    measure();
     std::int64_t x[MAXDIM] = {};
     if (piece >= pieces_.size() || !search(pieces_[piece], c, x, 0)) return false;
     std::copy(x, x + dimension_, point);
@@ -328,8 +348,23 @@ const BlendCover::Last& BlendCover::last_at(int index) {
     return last_.emplace(index, best).first->second;
 }
 
+void BlendCover::measure() {
+    const Viewer& viewer = *viewer_;
+    const double across = static_cast<double>(viewer.projection.canvas_width - 60) /
+                          (double{viewer.state.view_bounds[1]} - viewer.state.view_bounds[0]);
+    const double down = static_cast<double>(viewer.projection.canvas_height - 60) /
+                        (double{viewer.state.view_bounds[3]} - viewer.state.view_bounds[2]);
+    for (int k = 0; k < MAXDIM; ++k) {
+        step_x_[k] = k < viewer.state.DimNP ? viewer.projection.ProjectionAxes[k][0] * across : 0.0;
+        step_y_[k] = k < viewer.state.DimNP ? -viewer.projection.ProjectionAxes[k][1] * down : 0.0;
+    }
+    origin_x_ = 30.0 - double{viewer.state.view_bounds[0]} * across;
+    origin_y_ = (viewer.projection.canvas_height - 30.0) + double{viewer.state.view_bounds[2]} * down;
+}
+
 bool BlendCover::paint(Painter& painter, const std::function<bool()>& stop) {
     const Viewer& viewer = *viewer_;
+    measure();
     clip_x0_ = -3;
     clip_y0_ = -3;
     clip_width_ = viewer.projection.canvas_width + 6;

@@ -46,7 +46,7 @@ public:
 
     // The last point of the piece whose marker centre is `c`, exactly as the
     // scan finds it; false when the piece has no point there. For tests.
-    bool last_point(std::size_t piece, CanvasPoint c, std::int64_t* point) const;
+    bool last_point(std::size_t piece, CanvasPoint c, std::int64_t* point);
     std::size_t pieces() const { return pieces_.size(); }
 
 private:
@@ -72,7 +72,11 @@ private:
     const Last& last_at(int index);
     bool greater(const Point& a, const Point& b) const;
 
+    // The exact canvas position: origin plus the steps of each coordinate.
+    void measure();
+
     const Viewer* viewer_;
+    double step_x_[MAXDIM] = {}, step_y_[MAXDIM] = {}, origin_x_ = 0, origin_y_ = 0;
     bool prepared_ = false;
     int dimension_ = 0;
     std::vector<Piece> pieces_;
