@@ -9,8 +9,8 @@
 
 #include "base/locks.h"
 #include "base/polylib.h"
-#include "store/analysis_worker.h"
-#include "store/domain_work.h"
+#include "worker/analysis_worker.h"
+#include "calculus/domain_work.h"
 #include "store/registry.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <string>
 
 #include "base/locks.h"
-#include "store/isl_notation.h"
-#include "store/polylib_file.h"
-#include "store/saved_store.h"
+#include "formats/isl_notation.h"
+#include "formats/polylib_file.h"
+#include "formats/saved_store.h"
 
 namespace {
 

@@ -19,10 +19,10 @@
 
 #include "base/locks.h"
 #include "base/polylib.h"
-#include "store/analyses.h"
-#include "store/analysis_worker.h"
-#include "store/contained_run.h"
-#include "store/operations.h"
+#include "calculus/analyses.h"
+#include "worker/analysis_worker.h"
+#include "worker/contained_run.h"
+#include "calculus/operations.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "base/locks.h"
-#include "store/domain_tests.h"
-#include "store/gist.h"
-#include "store/point_queries.h"
+#include "calculus/domain_tests.h"
+#include "calculus/gist.h"
+#include "calculus/point_queries.h"
 #include "store/registry.h"
 #include "view/point_scanner.h"
 

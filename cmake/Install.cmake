@@ -12,7 +12,8 @@ install(FILES context_icon.xpm properties_icon.xpm repere_icon.xpm DESTINATION $
 install(DIRECTORY examples/ DESTINATION ${QARNEST_DATA_DIR}/examples)
 # The notebook kernel, where Jupyter looks for kernels under the prefix; it
 # finds the program as <prefix>/bin/qarnest from there.
-install(FILES jupyter/kernel.json jupyter/qarnest_kernel.py DESTINATION share/jupyter/kernels/qarnest)
+install(FILES jupyter/kernel.json jupyter/qarnest_kernel.py jupyter/qarnest_explorer.py
+  DESTINATION share/jupyter/kernels/qarnest)
 # An nbconvert template whose HTML pages keep the notebooks' SVG pictures:
 # jupyter nbconvert --to html --template qarnest tour.ipynb
 install(FILES jupyter/nbconvert-template/conf.json jupyter/nbconvert-template/index.html.j2
@@ -41,5 +42,5 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION math)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The notebook kernel needs Debian's Jupyter kernel base; the calculator does not.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-ipykernel, jupyter-client")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-ipykernel, jupyter-client, jupyter-console, jupyter-nbconvert")
 include(CPack)

@@ -7,7 +7,7 @@
 #include <cctype>
 #include <memory>
 
-#include "gui/atomic_file.h"
+#include "base/atomic_file.h"
 #include "view/drawing_resources.h"
 #include "base/locks.h"
 #include "store/registry.h"

@@ -9,9 +9,9 @@
 #include "base/locks.h"
 #include "gui/visu_startup.h"
 #include "store/linked_list.h"
-#include "store/domain_work.h"
-#include "store/operations.h"
-#include "store/work_space.h"
+#include "calculus/domain_work.h"
+#include "calculus/operations.h"
+#include "worker/work_space.h"
 
 namespace {
 

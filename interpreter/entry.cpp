@@ -22,7 +22,7 @@
 #include "interpreter/session.h"
 #include "interpreter/standard_streams.h"
 #include "interpreter/statements.h"
-#include "store/analyses.h"
+#include "calculus/analyses.h"
 #include "view/viewer.h"
 
 namespace {

@@ -10,15 +10,15 @@
 
 #include "base/error_report.h"
 #include "base/locks.h"
-#include "gui/atomic_file.h"
+#include "base/atomic_file.h"
 #include "gui/visu_startup.h"
 #include "interpreter/completion.h"
 #include "interpreter/owned_name.h"
 #include "interpreter/session.h"
 #include "interpreter/statements.h"
-#include "store/operations.h"
-#include "store/polylib_file.h"
-#include "store/saved_store.h"
+#include "calculus/operations.h"
+#include "formats/polylib_file.h"
+#include "formats/saved_store.h"
 
 namespace {
 

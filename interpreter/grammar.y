@@ -8,8 +8,8 @@
 %code requires {
 #include <cstdint>
 #include "interpreter/declarations.h"
-#include "store/domain_tests.h"
-#include "store/point_queries.h"
+#include "calculus/domain_tests.h"
+#include "calculus/point_queries.h"
 class Session;
 }
 

@@ -9,8 +9,8 @@
 #include "interpreter/owned_name.h"
 #include "interpreter/session.h"
 #include "interpreter/statements.h"
-#include "store/constraint_rows.h"
-#include "store/isl_notation.h"
+#include "formats/constraint_rows.h"
+#include "formats/isl_notation.h"
 #include "store/registry.h"
 
 namespace {

@@ -14,6 +14,15 @@
 //                           for the word that ends TEXT (the line up to the cursor)
 //   0x1e figure W H PATH    the figure statement's own answer (W = H = -1: the canvas's size)
 //   0x1e sync TOKEN         {"sync":"TOKEN"}, to find the end of what came before
+//   0x1e explore            {"explore":{"context":NAME,"parameters":[{"name","value","low","high"}],
+//                           "domains":[{"name","colour"}]}}: the viewer's parameters, their values and
+//                           ranges in the context (null: unbounded), and the shown domains, oldest
+//                           first; {"explore":{"refused":TEXT}} when nothing parametric is shown
+//   0x1e values V1 .. Vn    {"values":"set"|"outside"|"refused"}: the parameters take these values,
+//                           as a parameters statement gives them, only when they lie in the context
+//   0x1e card NAME L1 H1 .. Ln Hn
+//                           card's own answer for the shown domain NAME at each value of the
+//                           viewer's context with Lk <= parameter k <= Hk
 // Each request line is followed by its answer and then the next line's frame.
 #pragma once
 

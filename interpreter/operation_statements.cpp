@@ -8,8 +8,8 @@
 #include "interpreter/owned_name.h"
 #include "interpreter/session.h"
 #include "interpreter/statements.h"
-#include "store/analyses.h"
-#include "store/operations.h"
+#include "calculus/analyses.h"
+#include "calculus/operations.h"
 
 namespace {
 

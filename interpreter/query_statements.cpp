@@ -7,7 +7,7 @@
 #include "interpreter/owned_name.h"
 #include "interpreter/session.h"
 #include "interpreter/statements.h"
-#include "store/gist.h"
+#include "calculus/gist.h"
 
 void point_query_statement(Session& session, PointQuery query, char* domain, char* context, std::int64_t bound) {
     PointQuestion question{query, take_name(domain), take_name(context), static_cast<std::uint64_t>(bound)};

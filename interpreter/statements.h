@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "store/domain_tests.h"
-#include "store/point_queries.h"
+#include "calculus/domain_tests.h"
+#include "calculus/point_queries.h"
 
 class Session;
 

@@ -10,8 +10,13 @@ figure request. Tab completion asks the calculator. An interrupt is the
 calculator's Ctrl-C: the statement running stops and the session goes on.
 
 Kernel lines, which the calculator never sees:
-    %picture            show the viewer's picture now
+    %picture            show the viewer's picture at the end of this cell,
+                        even if it did not change
     %picture 640x480    the same, at that size from now on
+    %explore            an explorer of the picture over the parameters'
+                        values: sliders, and the picture and counts of each
+                        value computed beforehand by the calculator
+    %explore N=0..20    the same, over the values named
 """
 
 import codecs
@@ -25,6 +30,10 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from qarnest_explorer import (ExploreError, choose_windows, counts_of, explorer_html,  # noqa: E402
+                              requested_windows, value_sets)
+
 from IPython.core.error import StdinNotImplementedError
 from ipykernel.kernelbase import Kernel
 
@@ -32,6 +41,7 @@ FRAME_MARK = b"\x1e"
 DEFAULT_PICTURE_SIZE = (480, 400)
 LARGEST_PICTURE_SIDE = 8192
 PICTURE_LINE = re.compile(r"^\s*%picture(?:\s+(\S+))?\s*$")
+EXPLORE_LINE = re.compile(r"^\s*%explore(?:\s+(.*?))?\s*$")
 SIZE = re.compile(r"^(\d+)x(\d+)$")
 XML_DECLARATION = re.compile(r"^\s*<\?xml[^>]*\?>\s*")
 
@@ -230,6 +240,8 @@ class QarnestKernel(Kernel):
         self.pictures = 0
         self.silent = False
         self.start_failure = ""
+        self.untold_end = ""        # a calculator that ended between cells, told in the next one
+        self.banner = "%s (kernel process %d)" % (QarnestKernel.banner, os.getpid())
         self.start_calculator()
 
     # ---- The calculator's life ----
@@ -257,9 +269,9 @@ class QarnestKernel(Kernel):
         if text and not self.silent:
             self.send_response(self.iopub_socket, "stream", {"name": name, "text": text})
 
-    def show_picture(self):
-        """Asks the calculator for the picture as SVG and shows it; False
-        when it could not be made (the reason is in the error stream)."""
+    def picture_svg(self):
+        """The picture as the calculator's SVG figure, or None with what the
+        calculator said instead in the error stream."""
         width, height = self.picture_size
         self.pictures += 1
         path = os.path.join(self.folder, "picture-%d.svg" % self.pictures)
@@ -274,6 +286,15 @@ class QarnestKernel(Kernel):
             os.remove(path)
         except OSError:
             self.stream("stderr", "".join(said))
+            return None
+        return svg
+
+    def show_picture(self):
+        """Asks the calculator for the picture as SVG and shows it; False
+        when it could not be made (the reason is in the error stream)."""
+        width, height = self.picture_size
+        svg = self.picture_svg()
+        if svg is None:
             return False
         if not self.silent:
             self.send_response(self.iopub_socket, "display_data", {
@@ -289,21 +310,30 @@ class QarnestKernel(Kernel):
         self.silent = silent
         self.failures = []
         self._allow_stdin = allow_stdin
-        previous_handler = signal.signal(signal.SIGINT, lambda number, frame: self.calculator.note_interrupt())
+        previous_handler = signal.signal(signal.SIGINT, lambda number, frame: self.note_interrupt())
         try:
             return self.run_cell(code, allow_stdin)
         finally:
             signal.signal(signal.SIGINT, previous_handler)
 
-    def run_cell(self, code, allow_stdin):
+    def note_interrupt(self):
+        if self.calculator is not None:
+            self.calculator.note_interrupt()
+
+    def take_ended_calculator(self):
+        """A calculator that ended between cells is put aside, its end kept
+        to be told in the next cell."""
         if self.calculator is not None and not self.calculator.alive():
-            ended = self.calculator.how_it_ended()
-            failure = self.start_failure
+            self.untold_end = self.start_failure + "The calculator %s since the last cell: a fresh one is started " \
+                "for this cell, with nothing stored.\n" % self.calculator.how_it_ended()
             self.calculator.stop()
             self.calculator = None
-            return self.error_reply(failure + "The calculator %s since the last cell: a fresh one is started for "
-                                    "this cell, with nothing stored.\n" % ended, run_after=code,
-                                    allow_stdin=allow_stdin)
+
+    def run_cell(self, code, allow_stdin):
+        self.take_ended_calculator()
+        if self.untold_end:
+            message, self.untold_end = self.untold_end, ""
+            return self.error_reply(message, run_after=code, allow_stdin=allow_stdin)
         self.ensure_calculator()
         try:
             return self.run_lines(code.replace("\r\n", "\n").split("\n"), allow_stdin)
@@ -327,19 +357,34 @@ class QarnestKernel(Kernel):
     def run_lines(self, lines, allow_stdin):
         while lines and not lines[-1].strip():
             lines.pop()
-        pictured = False
+        # The cell's picture is the one at its end: %picture asks for it
+        # even if unchanged, wherever the line stands in the cell.
+        picture_asked = False
         for index, line in enumerate(lines):
             picture = PICTURE_LINE.match(line)
+            explore = EXPLORE_LINE.match(line)
+            if (picture or explore) and self.ready.get("answer"):
+                # A kernel line is no answer to the overwrite question.
+                self.answer_question([], self.ready["refused"], allow_stdin)
             if picture:
-                if not self.picture_request(picture.group(1)):
+                if not self.picture_size_request(picture.group(1)):
                     return self.reply_with(self.failures)
-                pictured = True
+                picture_asked = True
+                continue
+            if explore:
+                if self.explore(explore.group(1) or "") == "interrupted":
+                    return self.reply_with(self.failures or ["Interrupted"])
                 continue
             if self.answer_line(line, index == len(lines) - 1, allow_stdin) == "interrupted":
                 return self.reply_with(self.failures or ["Interrupted"])
+        if self.ready.get("answer"):
+            self.answer_question([], self.ready["refused"], allow_stdin)
         if self.ready.get("pending"):
             self.drop_unfinished_statement()
-        if not pictured and self.ready.get("picture") and self.ready["picture"] != self.shown_picture:
+        if picture_asked:
+            if not self.show_picture():
+                self.failures.append("No picture")
+        elif self.ready.get("picture") and self.ready["picture"] != self.shown_picture:
             self.show_picture()
         elif not self.ready.get("picture"):
             # Nothing is shown: the same picture shown again is a change.
@@ -424,19 +469,88 @@ class QarnestKernel(Kernel):
         self.failures.append(message)
         self.stream("stderr", "".join(answer) + message)
 
-    def picture_request(self, size):
+    def picture_size_request(self, size):
         if size is not None:
             match = SIZE.match(size)
             if not match or not all(1 <= int(side) <= LARGEST_PICTURE_SIDE for side in match.groups()):
-                message = "%%picture %s: give WIDTHxHEIGHT, each 1 to %d pixels\n" % (size, LARGEST_PICTURE_SIDE)
-                self.failures.append(message)
-                self.stream("stderr", message)
+                self.fail("%%picture %s: give WIDTHxHEIGHT, each 1 to %d pixels\n" % (size, LARGEST_PICTURE_SIDE))
                 return False
             self.picture_size = (int(match.group(1)), int(match.group(2)))
-        if not self.show_picture():
-            self.failures.append("No picture")
-            return False
         return True
+
+    def fail(self, message):
+        self.failures.append(message)
+        self.stream("stderr", message)
+
+    # ---- The explorer ----
+
+    def explore(self, arguments):
+        """Shows the explorer of the picture over the parameters' values;
+        "interrupted" when the notebook's interrupt stopped it. Every
+        picture and count comes from the calculator: the viewer is given
+        each set of values in turn and its figure written, each shown
+        domain counted by card, and the values are given back at the end."""
+        reply, self.ready = self.calculator.request("explore", lambda text: None,
+                                                    lambda text: self.stream("stderr", text))
+        found = (reply or {}).get("explore", {})
+        if "parameters" not in found:
+            self.fail("%%explore: %s\n" % found.get("refused", "the calculator did not answer"))
+            return "ok"
+        parameters, domains = found["parameters"], found["domains"]
+        names = [p["name"] for p in parameters]
+        try:
+            windows = choose_windows(parameters, requested_windows(arguments, names))
+        except ExploreError as error:
+            self.fail(str(error) + "\n")
+            return "ok"
+        sets = value_sets(windows)
+        current = tuple(p["value"] for p in parameters)
+        counts = [self.explore_counts(domain["name"], windows) for domain in domains]
+        frames = []
+        try:
+            for values in sets:
+                if self.calculator.interrupt_pending:
+                    self.calculator.interrupt_pending = False
+                    self.fail("%explore was interrupted: no explorer shown\n")
+                    return "interrupted"
+                frames.append(self.explore_frame(values, counts))
+        finally:
+            self.explore_values(current)
+        if not self.silent:
+            self.send_response(self.iopub_socket, "display_data", {
+                "data": {"text/html": explorer_html(parameters, windows, domains, frames,
+                                                    sets.index(current) if current in sets else 0),
+                         "text/plain": "<Qarnest explorer: %s>" % ", ".join(
+                             "%s = %d..%d" % (name, low, high) for name, (low, high) in zip(names, windows))},
+                "metadata": {},
+            })
+        self.shown_picture = self.ready.get("picture")
+        return "ok"
+
+    def explore_counts(self, name, windows):
+        """{values: count} of one shown domain over the windows, by card."""
+        said = []
+        refused_before = self.ready["refused"]
+        bounds = " ".join("%d %d" % window for window in windows)
+        _, self.ready = self.calculator.request("card %s %s" % (name, bounds), said.append,
+                                                lambda text: self.stream("stderr", text))
+        if self.ready["refused"] > refused_before:
+            self.fail("".join(said))
+        return counts_of("".join(said))
+
+    def explore_values(self, values):
+        reply, self.ready = self.calculator.request("values " + " ".join(str(v) for v in values),
+                                                    lambda text: None, lambda text: self.stream("stderr", text))
+        return (reply or {}).get("values")
+
+    def explore_frame(self, values, counts):
+        """(svg, counts) at these values, or None outside the context."""
+        if self.explore_values(values) != "set":
+            return None
+        svg = self.picture_svg()
+        if svg is None:
+            return None
+        return svg, [domain_counts.get(values) for domain_counts in counts]
 
     def reply_with(self, failures):
         if not failures:
@@ -454,8 +568,10 @@ class QarnestKernel(Kernel):
         line = before[line_start:].replace("\x1e", " ")
         matches, start = [], cursor_pos
         try:
-            if not self.calculator.alive():
-                raise CalculatorEnded()
+            # A calculator that ended is told in the next cell; completion
+            # goes on with a fresh one.
+            self.take_ended_calculator()
+            self.ensure_calculator()
             reply, self.ready = self.calculator.request("complete " + line, lambda text: None,
                                                         lambda text: None)
             if reply and "completion" in reply:

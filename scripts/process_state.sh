@@ -31,8 +31,12 @@ reason_of() {
   return 1
 }
 
+# The floors as the build lists them, lowest first.
+floors=$(sed -n 's/^QARNEST_FLOORS:INTERNAL=//p' "$build_dir/CMakeCache.txt" 2>/dev/null | tr ';' ' ')
+[ -n "$floors" ] || { echo "no floors in $build_dir/CMakeCache.txt (configure first)" >&2; exit 2; }
+
 objects=$(
-  for floor in base store view gui interpreter; do
+  for floor in $floors; do
     library=$build_dir/$floor/libqarnest_$floor.a
     [ -f "$library" ] || { echo "missing $library (build first)" >&2; exit 2; }
     objdump -t -C "$library" | awk -v floor="$floor" '

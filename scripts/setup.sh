@@ -15,7 +15,8 @@ test_packages=(gcc xvfb xauth xdotool openbox wmctrl imagemagick x11-utils xfont
                clang libclang-rt-14-dev valgrind
                dpkg-dev file man-db poppler-utils librsvg2-common
                python3-ipykernel python3-jupyter-client jupyter-client jupyter-core python3-nbclient
-               python3-nbconvert python3-nbformat chromium chromium-driver python3-selenium)
+               python3-nbconvert python3-nbformat jupyter-nbconvert jupyter-console chromium chromium-driver
+               python3-selenium)
 
 calculator_only=false
 if [ "${1:-}" = "--calculator-only" ]; then

@@ -7,7 +7,7 @@
 
 #include "base/error_report.h"
 #include "base/polylib.h"
-#include "store/contained_run.h"
+#include "worker/contained_run.h"
 
 typedef struct _GdkColor GdkColor;
 struct DomainView;

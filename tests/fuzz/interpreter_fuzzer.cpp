@@ -19,7 +19,7 @@
 #include "interpreter/declarations.h"
 #include "interpreter/parser.h"
 #include "interpreter/session.h"
-#include "store/contained_run.h"
+#include "worker/contained_run.h"
 #include "store/registry.h"
 #include "view/context.h"
 #include "view/picking.h"

@@ -190,6 +190,7 @@ TEST(Package, HoldsTheProgramItsIconsItsExamplesAndItsManualPage) {
 TEST(Package, HoldsTheNotebookKernelWhereJupyterLooks) {
     const fs::path jupyter = root / "usr/share/jupyter";
     for (const char* file : {"kernels/qarnest/kernel.json", "kernels/qarnest/qarnest_kernel.py",
+                             "kernels/qarnest/qarnest_explorer.py",
                              "nbconvert/templates/qarnest/index.html.j2", "nbconvert/templates/qarnest/conf.json"})
         EXPECT_TRUE(fs::exists(jupyter / file)) << file;
     EXPECT_NE(read_file(jupyter / "kernels/qarnest/kernel.json").find("\"/usr/bin/python3\""), std::string::npos);

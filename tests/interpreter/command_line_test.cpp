@@ -302,6 +302,85 @@ TEST(KernelProtocol, FramesAndRequestsInsteadOfPrompts) {
     }
 }
 
+struct ProtocolStep {
+    std::string line;
+    std::string answer;   // what comes before the next frame
+};
+
+// Sends each line and checks what comes before the next frame; a request
+// leaves the picture's digest as it was, unless it gave new values.
+template <std::size_t n>
+void run_protocol_steps(PipeDriver& driver, const ProtocolStep (&steps)[n]) {
+    const std::string frame_start = "\x1e{\"ready\":true,\"refused\":";
+    std::string so_far = driver.read_until("}\n", 60s);
+    ASSERT_TRUE(contains(so_far, frame_start)) << so_far;
+    std::string last_picture = so_far.substr(so_far.find("\"picture\":"));
+    for (const ProtocolStep& step : steps) {
+        driver.send(step.line);
+        const std::string expected = so_far + step.answer + frame_start;
+        ASSERT_EQ(driver.read_until(expected, 30s).substr(0, expected.size()), expected)
+            << "after " << step.line << driver.received();
+        so_far = driver.read_until("}\n", 10s);
+        const std::string frame = so_far.substr(so_far.rfind(frame_start));
+        ASSERT_EQ(frame.back(), '\n') << frame;
+        const std::string picture = frame.substr(frame.find("\"picture\":"));
+        if (step.line.rfind("\x1e" "values", 0) == 0 && step.answer.find("set") != std::string::npos) {
+            EXPECT_NE(picture, last_picture) << "the picture follows the values given";
+        } else if (step.line[0] == '\x1e') {
+            EXPECT_EQ(picture, last_picture) << "after " << step.line;
+        }
+        last_picture = picture;
+    }
+}
+
+// The explorer's requests: the viewer's parameters and ranges, values given
+// only inside the context, and card's answer within a box of values, none of
+// them counted as lines.
+TEST(KernelProtocol, ExplorerRequestsAnswerFromTheViewer) {
+    const std::string explored =
+        "\x1e{\"explore\":{\"context\":\"K\",\"parameters\":[{\"name\":\"N\",\"value\":4,\"low\":0,\"high\":10},"
+        "{\"name\":\"M\",\"value\":2,\"low\":0,\"high\":15}],\"domains\":[{\"name\":\"T\",\"colour\":\"#000000\"},"
+        "{\"name\":\"S\",\"colour\":\"#000000\"}]}}\n";
+    const ProtocolStep steps[] = {
+        {"\x1e" "explore\n", "\x1e{\"explore\":{\"refused\":\"no domain is shown\"}}\n"},
+        {"\x1e" "values 1 2\n", "\x1e{\"values\":\"refused\"}\n"},
+        {"K := { N, M | 0 <= N <= 10, 0 <= M, 2M <= 3N + 1 } ;\n", "> K :=   { N, M | N <= 10, N >= 0, M >= 0, 3N >= 2M-1 }\n"},
+        {"T := { i, j, N, M | 0 <= j <= i <= N, j <= M } ;\n", "> T :=   { i, j, N, M | i <= N, i >= j, j >= 0, j <= M }\n"},
+        {"S := { i, j, N, M | 0 <= i <= M, 0 <= j <= 1 } ;\n", "> S :=   { i, j, N, M | i <= M, i >= 0, j <= 1, j >= 0 }\n"},
+        {"initvisu (2, K) ;\n", ""},
+        {"parameters (N = 4, M = 2) ;\n", ""},
+        {"\x1e" "explore\n", "\x1e{\"explore\":{\"refused\":\"no domain is shown\"}}\n"},
+        {"visu (S) ;\n", ""},
+        {"visu (T) ;\n", ""},
+        {"\x1e" "explore\n", explored},
+        {"\x1e" "values 1 9\n", "\x1e{\"values\":\"outside\"}\n"},
+        {"\x1e" "values 1\n", "\x1e{\"values\":\"refused\"}\n"},
+        {"\x1e" "values 1 x\n", "\x1e{\"values\":\"refused\"}\n"},
+        {"\x1e" "explore\n", explored},   // the values refused changed nothing
+        {"\x1e" "card T 0 2 0 1\n", "> N = 0, M = 0 : 1 point\n> N = 1, M = 0 : 2 points\n> N = 1, M = 1 : 3 points\n"
+                                      "> N = 2, M = 0 : 3 points\n> N = 2, M = 1 : 5 points\n"},
+        {"\x1e" "card S 3 3 0 2\n", "> N = 3, M = 0 : 2 points\n> N = 3, M = 1 : 4 points\n> N = 3, M = 2 : 6 points\n"},
+        {"\x1e" "card T 2 0 0 1\n", "> Error - line 8 : card: no values of the viewer's parameters to count at - command "
+                                      "ignored \n"},
+        {"\x1e" "values 3 1\n", "\x1e{\"values\":\"set\"}\n"},
+        {"print Q ;\n", "> Error - line 8 :  'Q' undeclared - print: command ignored \n"},
+        {"E := { | } ;\n", "> E := { | }\n"},
+        {"initvisu (2, E) ;\n", ""},
+        {"Q := { i, j | 0 <= i <= 1, 0 <= j <= 1 } ;\n", "> Q :=   { i, j | i <= 1, i >= 0, j <= 1, j >= 0 }\n"},
+        {"visu (Q) ;\n", ""},
+        {"\x1e" "explore\n", "\x1e{\"explore\":{\"refused\":\"the viewer's context has no parameters\"}}\n"},
+        {"\x1e" "values\n", "\x1e{\"values\":\"refused\"}\n"},
+    };
+    PipeDriver driver({"--kernel-protocol", "--virtual-display"});
+    run_protocol_steps(driver, steps);
+    if (HasFailure()) {
+        driver.signal_and_wait(SIGKILL);   // a session with a virtual display would wait for its windows
+        return;
+    }
+    driver.send("quit\n");
+    EXPECT_TRUE(contains(driver.read_until("End.\n", 10s), "End.\n"));
+}
+
 TEST(NoDisplay, StatementsWorkAndTheViewerAnswersWithOneLine) {
     ProgramResult r = run_qarnest(
         "P := { i, j | 0 <= i <= 2, 0 <= j <= i } ;\nK := { | } ;\ninitvisu (2, K) ;\nvisu (P) ;\n"

@@ -15,7 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "store/analysis_worker.h"
+#include "worker/analysis_worker.h"
 
 namespace {
 

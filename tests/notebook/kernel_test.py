@@ -6,7 +6,9 @@ completion, interrupt, restart, and a calculator that dies.
 Run with Debian's Python: QARNEST_PREFIX names the installed tree."""
 
 import os
+import pty
 import re
+import select
 import signal
 import subprocess
 import sys
@@ -162,6 +164,15 @@ class KernelTest(unittest.TestCase):
         self.assertEqual(unanswered.status, "error")
         self.assertIn("> Overwrite (o) , Choose another name (n) ?", unanswered.text("stdout"))
         self.assertIn("No answer: 'P' is left as it was", unanswered.text())
+        # A kernel line after the question is no answer to it.
+        for kernel_line in ("%picture", "%explore"):
+            with self.subTest(kernel_line=kernel_line):
+                followed = self.run_cell("P := { i | i <= 1 } ;\n%s\nprint P ;" % kernel_line, timeout=30)
+                self.assertEqual(followed.status, "error")
+                self.assertIn("No answer: 'P' is left as it was", followed.text())
+                self.assertIn("The overwrite question needs its answer on the line after the statement",
+                              followed.text("stderr"))
+                self.assertIn("> P :=   { i | i >= 0 }\n", followed.text("stdout"))
         asked = []
 
         def answer(message):
@@ -203,6 +214,36 @@ class KernelTest(unittest.TestCase):
         nothing = self.run_cell("%picture")
         self.assertEqual(nothing.status, "error")
         self.assertIn("no domain is shown", nothing.text("stderr"))
+
+    def test_each_cell_shows_the_picture_as_it_stands_at_its_end(self):
+        self.run_cell("K := { N | 0 <= N <= 10 } ;\nT := { i, j, N | 0 <= j <= i <= N } ;\ninitvisu (2, K) ;\n"
+                      "parameters (N = 4) ;\nvisu (T) ;")
+
+        def triangle(n):
+            return {(i, j) for i in range(n + 1) for j in range(i + 1)}
+
+        cases = [
+            # code, the triangle pictured (None: no picture), its width, status
+            ("%picture 300x300\nparameters (N = 2) ;", 2, "300", "ok"),
+            ("print K ;", None, None, "ok"),
+            ("parameters (N = 3) ;\n%picture", 3, "300", "ok"),
+            ("%picture\nparameters (N = 5) ;\nparameters (N = 1) ;", 1, "300", "ok"),
+            ("%picture 200x150", 1, "200", "ok"),
+            ("parameters (N = 6) ;\n%picture 240x200\nprint K ;", 6, "240", "ok"),
+            ("list ;", None, None, "ok"),
+            ("%picture\nvisu (T) ;", None, None, "error"),
+        ]
+        for code, n, width, status in cases:
+            with self.subTest(code=code):
+                cell = self.run_cell(code)
+                self.assertEqual(cell.status, status, cell.text())
+                if n is None:
+                    self.assertEqual(cell.pictures, [])
+                    continue
+                self.assertEqual(len(cell.pictures), 1, "one picture, the one at the cell's end")
+                self.assertEqual(ElementTree.fromstring(cell.pictures[0]).get("width"), width)
+                self.assertEqual(picture_of(marker_centres(cell.pictures[0])), triangle(n))
+        self.assertIn("no domain is shown", cell.text("stderr"))
 
     def test_completion_through_the_calculator(self):
         self.run_cell("Triangle := { i, j | 0 <= j <= i <= 3 } ;\nTri2 := { i | i >= 0 } ;")
@@ -258,16 +299,35 @@ class KernelTest(unittest.TestCase):
         reply = self.finish_cell(cell)
         self.assertEqual(reply["content"]["status"], "error")
         self.assertEqual(reply["content"]["evalue"], "The calculator ended")
+        # Completion goes on, with a fresh calculator.
+        completed = self.client.complete("pri", 3, reply=True, timeout=30)["content"]
+        self.assertEqual((completed["status"], completed["matches"]), ("ok", ["print"]))
         after = self.run_cell("list ;")
         self.assertEqual(after.status, "ok")
         self.assertEqual(after.text("stdout"), "> Domain List: \n\n> Matrix List : \n\t\n")
-        # Killed between cells, it is told in the next one, which runs on a fresh calculator.
-        os.kill(calculator_of(self.manager.provisioner.process.pid), signal.SIGKILL)
-        time.sleep(0.2)
-        told = self.run_cell("K := { | } ;")
-        self.assertEqual(told.status, "error")
-        self.assertIn("The calculator was killed (SIGKILL) since the last cell", told.text("stderr"))
-        self.assertIn("> K := { | }\n", told.text("stdout"))
+        # Killed between cells, it is told in the next one, which runs on a
+        # fresh calculator, whether completion came first or not.
+        for complete_first in (False, True):
+            with self.subTest(complete_first=complete_first):
+                self.run_cell("Tri := { i | i >= 0 } ;")
+                os.kill(calculator_of(self.manager.provisioner.process.pid), signal.SIGKILL)
+                time.sleep(0.2)
+                if complete_first:
+                    completed = self.client.complete("visu (Tr", 8, reply=True, timeout=30)["content"]
+                    self.assertEqual((completed["status"], completed["matches"]), ("ok", []),
+                                     "nothing stored in the fresh calculator")
+                    completed = self.client.complete("pri", 3, reply=True, timeout=30)["content"]
+                    self.assertEqual(completed["matches"], ["print"])
+                told = self.run_cell("K := { | } ;")
+                self.assertEqual(told.status, "error")
+                self.assertIn("The calculator was killed (SIGKILL) since the last cell", told.text("stderr"))
+                self.assertIn("> K := { | }\n", told.text("stdout"))
+                self.assertEqual(self.run_cell("print K ;").status, "ok")
+
+    def test_the_banner_names_the_kernel_process(self):
+        banner = self.client.kernel_info(reply=True, timeout=30)["content"]["banner"]
+        self.assertEqual(banner, "Qarnest: a calculator for polyhedral domains (kernel process %d)"
+                         % self.manager.provisioner.process.pid)
 
     def test_restart_starts_a_fresh_calculator(self):
         self.run_cell("P := { i | i >= 0 } ;")
@@ -280,6 +340,61 @@ class KernelTest(unittest.TestCase):
             time.sleep(0.05)
         self.assertFalse(os.path.exists("/proc/%d/stat" % before) and
                          " Z " not in open("/proc/%d/stat" % before).read(), "the old calculator is gone")
+
+
+# The terminal's control sequences in what the console writes.
+ESCAPES = re.compile(r"\x1b(?:\[[0-9;?]*[A-Za-z]|[()][A-Z0-9]|[=>])")
+
+
+class ConsoleTest(unittest.TestCase):
+    """Debian's `jupyter console` does not pass Ctrl-C on to the kernel: the
+    README says to send SIGINT to the kernel process its banner names."""
+
+    def test_the_kernel_process_named_in_the_banner_takes_the_interrupt(self):
+        place = tempfile.TemporaryDirectory(prefix="qarnest-console-test-")
+        self.addCleanup(place.cleanup)
+        environment = dict(os.environ, **jupyter_environment(os.environ["QARNEST_PREFIX"], place.name),
+                           TERM="xterm", COLUMNS="200", LINES="50")
+        console, terminal = pty.fork()
+        if console == 0:
+            os.chdir(place.name)
+            os.execvpe("jupyter", ["jupyter", "console", "--kernel", "qarnest"], environment)
+        seen = []
+
+        def read_until(pattern, timeout=60):
+            deadline = time.monotonic() + timeout
+            while not re.search(pattern, ESCAPES.sub("", "".join(seen))):
+                left = deadline - time.monotonic()
+                if left <= 0 or not select.select([terminal], [], [], left)[0]:
+                    self.fail("no %r in %r" % (pattern, "".join(seen)[-2000:]))
+                try:
+                    seen.append(os.read(terminal, 65536).decode("utf-8", "replace"))
+                except OSError:
+                    self.fail("the console ended: %r" % "".join(seen)[-2000:])
+            return re.search(pattern, ESCAPES.sub("", "".join(seen)))
+
+        def stop_console():
+            try:
+                os.kill(console, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            os.waitpid(console, 0)
+            os.close(terminal)
+
+        self.addCleanup(stop_console)
+        kernel = int(read_until(r"kernel process (\d+)").group(1))
+        self.addCleanup(lambda: os.path.exists("/proc/%d" % kernel) and os.kill(kernel, signal.SIGKILL))
+        read_until(r"In \[1\]")
+        os.write(terminal, (LONG_EHRHART.replace("\n", " ") + "\r").encode())
+        read_until(r"> C :=   \{ N, M \| N >= 0, M >= 0 \}")
+        read_until(r"In \[2\]")
+        os.write(terminal, b"ehrhart (T, C) ;\r")
+        time.sleep(1.5)
+        os.kill(kernel, signal.SIGINT)
+        read_until(r"the Ehrhart polynomial of 'T' was interrupted - command ignored", timeout=10)
+        read_until(r"In \[3\]")
+        os.write(terminal, b"list ;\r")
+        read_until(r">   C :=   \{ N, M \| N >= 0, M >= 0 \}")
 
 
 if __name__ == "__main__":

@@ -110,11 +110,19 @@ class TourTest(unittest.TestCase):
 
     def test_the_viewer_draws_the_parametric_triangle_at_both_values(self):
         pictures = [output.data["image/svg+xml"] for cell in self.code_cells(self.executed)
-                    for output in cell.outputs if output.output_type == "display_data"]
+                    for output in cell.outputs if output.output_type == "display_data"
+                    and "image/svg+xml" in output.data]
         self.assertEqual(len(pictures), 2)
         for picture, n in zip(pictures, (3, 6)):
             self.assertEqual(picture_of(marker_centres(picture)),
                              {(i, j) for i in range(n + 1) for j in range(i + 1)}, "N = %d" % n)
+
+    def test_the_explorer_shows_the_triangle_over_its_parameter(self):
+        pages = [output.data["text/html"] for cell in self.code_cells(self.executed)
+                 for output in cell.outputs if output.output_type == "display_data" and "text/html" in output.data]
+        self.assertEqual(len(pages), 1)
+        self.assertIn("13 pictures, at most 100 per explorer; shown: N from 0 to 12", pages[0])
+        self.assertIn('value="6"', pages[0], "the slider starts at the value the viewer had")
 
     def test_the_html_shows_the_pictures_in_a_real_browser(self):
         # Debian's nbconvert empties inline SVG pictures with lxml's HTML
@@ -134,8 +142,11 @@ class TourTest(unittest.TestCase):
         try:
             browser.set_page_load_timeout(60)
             browser.get("file://" + page)
-            figures = [svg for svg in browser.find_elements(By.TAG_NAME, "svg") if svg.get_attribute("width") == "480"]
+            figures = [svg for svg in browser.find_elements(By.CSS_SELECTOR, ".jp-RenderedSVG svg")
+                       if svg.get_attribute("width") == "480"]
             self.assertEqual(len(figures), 2)
+            explorer = browser.find_element(By.CSS_SELECTOR, ".qarnest-explorer")
+            self.assertEqual(explorer.find_element(By.CSS_SELECTOR, ".qarnest-counts").text, "■ T: 28 points")
             for figure in figures:
                 browser.execute_script("arguments[0].scrollIntoView();", figure)
                 self.assertEqual((figure.size["width"], figure.size["height"]), (480, 400))
