@@ -22,6 +22,7 @@
 #include <fstream>
 #include <gtk/gtk.h>
 #include <string>
+#include <utility>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,6 +47,8 @@ struct Domain {
 };
 
 struct Scene {
+    Scene(std::string name_, unsigned dimension_, std::vector<Domain> domains_, double angle_ = -1)
+        : name(std::move(name_)), dimension(dimension_), domains(std::move(domains_)), angle(angle_) {}
     std::string name;
     unsigned dimension;
     std::vector<Domain> domains;
