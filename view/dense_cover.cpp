@@ -19,6 +19,7 @@ constexpr double crowded_step = 0.95;
 // Boxes across the border whose centres span at most this many pixels are
 // settled after the boxes inside.
 constexpr int deferred_area = 64;
+constexpr std::size_t deferred_capacity = std::size_t{1} << 16;
 
 // Whether some bits of word are set at columns first .. last of it (0 .. 63).
 std::uint64_t word_mask(int first, int last) {
@@ -55,10 +56,12 @@ bool DenseCover::prepare(const Polyhedron* polyhedron) {
         bounds.lo[k] = coordinate_limit;
         bounds.hi[k] = -coordinate_limit;
     }
+    vertices_.clear();
     for (unsigned r = 0; r < polyhedron->NbRays; ++r) {
         const Value* ray = polyhedron->Ray[r];
         const Value den = ray[d + 1];
         if (ray[0] == 0 || den <= 0) return false;   // a line or a ray: not bounded
+        for (int k = 0; k < d; ++k) vertices_.push_back(static_cast<double>(ray[k + 1]) / static_cast<double>(den));
         for (int k = 0; k < d; ++k) {
             const Value v = ray[k + 1];
             if (v / den > coordinate_limit || v / den < -coordinate_limit) return false;
@@ -78,7 +81,147 @@ bool DenseCover::prepare(const Polyhedron* polyhedron) {
     }
     bounds_ = bounds;
     dimension_ = d;
+    find_deep_vertices(polyhedron);
     return true;
+}
+
+// A point y with a + 0.5 |a| <= a . y + b for every row lies at least half a
+// unit inside each constraint: every rounding of it is a point of the
+// polyhedron. Rows doubled to stay integral.
+void DenseCover::find_deep_vertices(const Polyhedron* polyhedron) {
+    deep_.clear();
+    const int d = dimension_;
+    const std::size_t width = static_cast<std::size_t>(d) + 1;
+    const std::size_t rows = rows_.size() / width;
+    Polyhedron* deep = nullptr;
+    const bool ok = polylib_guarded([&] {
+        Matrix* m = Matrix_Alloc(static_cast<unsigned>(rows), static_cast<unsigned>(d) + 2);
+        for (std::size_t r = 0; r < rows; ++r) {
+            const std::int64_t* row = rows_.data() + r * width;
+            __int128 slack = 0;
+            m->p[r][0] = 1;
+            for (int k = 0; k < d; ++k) {
+                m->p[r][k + 1] = 2 * row[k];
+                slack += row[k] < 0 ? -static_cast<__int128>(row[k]) : row[k];
+            }
+            m->p[r][d + 1] = static_cast<Value>(2 * static_cast<__int128>(row[d]) - slack);
+        }
+        deep = Constraints2Polyhedron(m, 100000);
+        Matrix_Free(m);
+    });
+    if (!ok || !deep) return;
+    const DomainPtr owned(deep);
+    (void)polyhedron;
+    for (unsigned r = 0; r < deep->NbRays; ++r) {
+        const Value* ray = deep->Ray[r];
+        if (ray[0] == 0 || ray[d + 1] <= 0) {
+            deep_.clear();
+            return;
+        }
+        for (int k = 0; k < d; ++k) deep_.push_back(static_cast<double>(ray[k + 1]) / static_cast<double>(ray[d + 1]));
+    }
+}
+
+// The convex hull of the exact pictures of the points (dimension_
+// coordinates each), as (row, column) pairs in order; fewer than 3 when flat.
+std::vector<std::pair<double, double>> DenseCover::picture_hull(const std::vector<double>& coordinates) const {
+    const int d = dimension_;
+    std::vector<std::pair<double, double>> points;
+    for (std::size_t v = 0; v < coordinates.size(); v += static_cast<std::size_t>(d)) {
+        double x = origin_x_, y = origin_y_;
+        for (int k = 0; k < d; ++k) x += coordinates[v + k] * step_x_[k], y += coordinates[v + k] * step_y_[k];
+        points.push_back({y, x});
+    }
+    // Andrew's monotone chain, by rows then columns.
+    std::sort(points.begin(), points.end());
+    points.erase(std::unique(points.begin(), points.end()), points.end());
+    if (points.size() < 3) return points;
+    auto turn = [](const std::pair<double, double>& o, const std::pair<double, double>& a,
+                   const std::pair<double, double>& b) {
+        return (a.first - o.first) * (b.second - o.second) - (a.second - o.second) * (b.first - o.first);
+    };
+    std::vector<std::pair<double, double>> hull(2 * points.size());
+    std::size_t h = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        while (h >= 2 && turn(hull[h - 2], hull[h - 1], points[i]) <= 0) --h;
+        hull[h++] = points[i];
+    }
+    for (std::size_t i = points.size() - 1, t = h + 1; i-- > 0;) {
+        while (h >= t && turn(hull[h - 2], hull[h - 1], points[i]) <= 0) --h;
+        hull[h++] = points[i];
+    }
+    hull.resize(h - 1);
+    return hull;
+}
+
+// The columns whose centres a point of the polyhedron can have, row by row:
+// those of the positions within the rounding's bound of its picture.
+void DenseCover::find_picture_rows() {
+    const int rows = clip_y1_ - clip_y0_ + 1;
+    picture_first_.assign(static_cast<std::size_t>(rows), clip_x0_);
+    picture_last_.assign(static_cast<std::size_t>(rows), clip_x1_);
+    std::vector<std::pair<double, double>> hull = picture_hull(vertices_);
+    if (hull.empty()) return;
+    const double r = reach_;
+    for (int y = clip_y0_; y <= clip_y1_; ++y) {
+        const double top = (y > 0 ? y : y - 1.0) - r, bottom = (y < 0 ? y : y + 1.0) + r;
+        double low = INFINITY, high = -INFINITY;
+        for (std::size_t k = 0; k < hull.size(); ++k) {
+            const auto& a = hull[k];
+            const auto& b = hull[k + 1 < hull.size() ? k + 1 : 0];
+            if (a.first >= top && a.first <= bottom) low = std::min(low, a.second), high = std::max(high, a.second);
+            for (const double line : {top, bottom})
+                if ((a.first < line) != (b.first < line)) {
+                    const double x = a.second + (b.second - a.second) * (line - a.first) / (b.first - a.first);
+                    low = std::min(low, x), high = std::max(high, x);
+                }
+        }
+        int from = clip_x1_ + 1, to = clip_x0_ - 1;
+        if (low <= high) {
+            from = std::max(clip_x0_, static_cast<int>(std::clamp(std::trunc(low - r), -2.0e9, 2.0e9)));
+            to = std::min(clip_x1_, static_cast<int>(std::clamp(std::trunc(high + r), -2.0e9, 2.0e9)));
+        }
+        picture_first_[static_cast<std::size_t>(y - clip_y0_)] = from;
+        picture_last_[static_cast<std::size_t>(y - clip_y0_)] = to;
+    }
+}
+
+// The pixels whose middle lies in the picture of the deep points: rounding
+// the deep point of such a middle moves its picture by at most half the sum
+// of the steps, less than half a pixel when every coordinate crowds, so that
+// its centre is that pixel. Only a convex hull of projected vertices, then
+// the rows' spans.
+void DenseCover::cover_deep_picture() {
+    const int d = dimension_;
+    double across = 0, down = 0;
+    for (int k = 0; k < d; ++k) across += std::fabs(step_x_[k]), down += std::fabs(step_y_[k]);
+    if (deep_.empty() || across >= crowded_step || down >= crowded_step) return;
+    const std::vector<std::pair<double, double>> hull = picture_hull(deep_);
+    if (hull.size() < 3) return;
+    const double top = hull.front().first, bottom = std::max_element(hull.begin(), hull.end())->first;
+    // The rounding's reach, and the float error, kept off the pixel's edge.
+    const double inset = reach_ * 2;
+    for (int y = std::max(clip_y0_, static_cast<int>(std::ceil(top)) - 1); y <= clip_y1_; ++y) {
+        const double middle = truncation_middle(y);
+        if (middle > bottom) break;
+        if (middle < top) continue;
+        double low = INFINITY, high = -INFINITY;
+        for (std::size_t k = 0; k < hull.size(); ++k) {
+            const auto& a = hull[k];
+            const auto& b = hull[k + 1 < hull.size() ? k + 1 : 0];
+            if ((a.first <= middle) == (b.first <= middle) && a.first != middle) continue;
+            const double x = a.first == b.first ? std::min(a.second, b.second)
+                                                : a.second + (b.second - a.second) * (middle - a.first) / (b.first - a.first);
+            const double x2 = a.first == b.first ? std::max(a.second, b.second) : x;
+            low = std::min(low, x), high = std::max(high, x2);
+        }
+        if (!(low <= high)) continue;
+        for (int x = std::max(clip_x0_, static_cast<int>(std::floor(low)) - 1);
+             x <= clip_x1_ && x <= static_cast<int>(std::ceil(high)) + 1; ++x) {
+            const double m = truncation_middle(x);
+            if (m >= low + inset && m <= high - inset) cover({x, y});
+        }
+    }
 }
 
 DenseCover::Place DenseCover::place(const Box& box) const {
@@ -158,9 +301,10 @@ bool DenseCover::cover(CanvasPoint p) {
     return true;
 }
 
-bool DenseCover::all_covered(int x0, int x1, int y0, int y1) const {
-    const int c0 = x0 - clip_x0_, c1 = x1 - clip_x0_;
+bool DenseCover::all_covered(const int* first, const int* last, int y0, int y1) const {
     for (int y = y0; y <= y1; ++y) {
+        if (first[y - y0] > last[y - y0]) continue;
+        const int c0 = first[y - y0] - clip_x0_, c1 = last[y - y0] - clip_x0_;
         const std::uint64_t* row = bits_.data() + static_cast<std::size_t>(y - clip_y0_) * words_;
         for (int w = c0 / 64; w <= c1 / 64; ++w) {
             const std::uint64_t mask = word_mask(w == c0 / 64 ? c0 % 64 : 0, w == c1 / 64 ? c1 % 64 : 63);
@@ -168,6 +312,79 @@ bool DenseCover::all_covered(int x0, int x1, int y0, int y1) const {
         }
     }
     return true;
+}
+
+// The zonogon of the box: its middle's exact position plus the sum of the
+// segments each coordinate's half extent spans, walked by angle.
+bool DenseCover::reachable_rows(const Box& box, int x0, int x1, int y0, int y1, int* first, int* last) const {
+    double cx = origin_x_, cy = origin_y_;
+    double gx[MAXDIM], gy[MAXDIM];
+    int n = 0;
+    for (int k = 0; k < dimension_; ++k) {
+        const double middle = (static_cast<double>(box.lo[k]) + static_cast<double>(box.hi[k])) / 2;
+        const double half = (static_cast<double>(box.hi[k]) - static_cast<double>(box.lo[k])) / 2;
+        cx += middle * step_x_[k];
+        cy += middle * step_y_[k];
+        double x = half * step_x_[k], y = half * step_y_[k];
+        if (x == 0 && y == 0) continue;
+        if (y < 0 || (y == 0 && x < 0)) x = -x, y = -y;
+        gx[n] = x, gy[n] = y;
+        ++n;
+    }
+    int order[MAXDIM];
+    for (int k = 0; k < n; ++k) order[k] = k;
+    // All in the upper half-plane: by angle is by the sign of the cross product.
+    std::sort(order, order + n, [&](int a, int b) { return gx[a] * gy[b] - gy[a] * gx[b] > 0; });
+    // Two chains from the lowest vertex to the highest, each of y
+    // nondecreasing: along the generators by angle, and back.
+    double ax[MAXDIM + 1], ay[MAXDIM + 1], bx[MAXDIM + 1], by[MAXDIM + 1];
+    double px = cx, py = cy;
+    for (int k = 0; k < n; ++k) px -= gx[k], py -= gy[k];
+    ax[0] = bx[0] = px, ay[0] = by[0] = py;
+    for (int k = 0; k < n; ++k) {
+        ax[k + 1] = ax[k] + 2 * gx[order[k]], ay[k + 1] = ay[k] + 2 * gy[order[k]];
+        bx[k + 1] = bx[k] + 2 * gx[order[n - 1 - k]], by[k + 1] = by[k] + 2 * gy[order[n - 1 - k]];
+    }
+    const double bottom_y = ay[0], top_y = ay[n];
+    // x on a chain at height y (within the chain's heights), the segment
+    // found from where the last search left it: heights only grow.
+    auto x_at = [n](const double* xs, const double* ys, int& at, double y) {
+        while (at < n && ys[at + 1] < y) ++at;
+        if (at >= n) return xs[n];
+        const double dy = ys[at + 1] - ys[at];
+        return dy > 0 ? xs[at] + (xs[at + 1] - xs[at]) * (y - ys[at]) / dy : std::max(xs[at], xs[at + 1]);
+    };
+    int a_top = 0, a_bottom = 0, b_top = 0, b_bottom = 0, a_inner = 0, b_inner = 0;
+    const double r = reach_;
+    bool any = false;
+    for (int y = y0; y <= y1; ++y) {
+        // The x extent of the zonogon within the band of positions that
+        // truncate to row y (toward zero), widened by the rounding's bound.
+        const double top = std::max((y > 0 ? y : y - 1.0) - r, bottom_y),
+                     bottom = std::min((y < 0 ? y : y + 1.0) + r, top_y);
+        int from = x1 + 1, to = x0 - 1;
+        if (top <= bottom) {
+            const double xs[4] = {x_at(ax, ay, a_top, top), x_at(ax, ay, a_bottom, bottom), x_at(bx, by, b_top, top),
+                                  x_at(bx, by, b_bottom, bottom)};
+            double low = std::min({xs[0], xs[1], xs[2], xs[3]}), high = std::max({xs[0], xs[1], xs[2], xs[3]});
+            // Vertices within the band.
+            while (a_inner <= n && ay[a_inner] < top) ++a_inner;
+            while (b_inner <= n && by[b_inner] < top) ++b_inner;
+            for (int k = a_inner; k <= n && ay[k] <= bottom; ++k) low = std::min(low, ax[k]), high = std::max(high, ax[k]);
+            for (int k = b_inner; k <= n && by[k] <= bottom; ++k) low = std::min(low, bx[k]), high = std::max(high, bx[k]);
+            // Truncation is monotone: the columns are those of the ends.
+            from = std::max(x0, static_cast<int>(std::clamp(std::trunc(low - r), -2.0e9, 2.0e9)));
+            to = std::min(x1, static_cast<int>(std::clamp(std::trunc(high + r), -2.0e9, 2.0e9)));
+        }
+        if (!picture_first_.empty()) {
+            from = std::max(from, picture_first_[static_cast<std::size_t>(y - clip_y0_)]);
+            to = std::min(to, picture_last_[static_cast<std::size_t>(y - clip_y0_)]);
+        }
+        first[y - y0] = from;
+        last[y - y0] = to;
+        any = any || from <= to;
+    }
+    return any;
 }
 
 bool DenseCover::fill_coordinates(const Box& box, unsigned& solved) const {
@@ -210,10 +427,54 @@ bool DenseCover::fill_coordinates(const Box& box, unsigned& solved) const {
     return solved != 0;
 }
 
+bool DenseCover::bounded_solution(double dx, double dy, int count, const int* coordinates, const double* middle,
+                                  const double* weight, const std::int64_t* q, std::int64_t* point) const {
+    bool held[MAXDIM] = {};
+    double value[MAXDIM] = {};
+    for (int round = 0; round < count; ++round) {
+        double m00 = 0, m01 = 0, m11 = 0;
+        int free = 0;
+        for (int c = 0; c < count; ++c) {
+            const int k = coordinates[c];
+            if (held[k]) continue;
+            ++free;
+            m00 += weight[k] * step_x_[k] * step_x_[k];
+            m01 += weight[k] * step_x_[k] * step_y_[k];
+            m11 += weight[k] * step_y_[k] * step_y_[k];
+        }
+        const double det = m00 * m11 - m01 * m01;
+        if (free < 2 || !(std::fabs(det) > 1e-300)) return false;
+        const double lx = (m11 * dx - m01 * dy) / det, ly = (m00 * dy - m01 * dx) / det;
+        bool within = true;
+        for (int c = 0; c < count; ++c) {
+            const int k = coordinates[c];
+            if (held[k]) continue;
+            const double v = middle[k] + weight[k] * (step_x_[k] * lx + step_y_[k] * ly);
+            value[k] = v;
+            const double bound = v < 0 ? 0 : (v > 2 * middle[k] ? 2 * middle[k] : v);
+            if (bound == v) continue;
+            held[k] = true;
+            value[k] = bound;
+            dx -= step_x_[k] * (bound - middle[k]);
+            dy -= step_y_[k] * (bound - middle[k]);
+            within = false;
+        }
+        if (!within) continue;
+        for (int c = 0; c < count; ++c) {
+            const int k = coordinates[c];
+            const auto nearest = static_cast<long long>(std::floor(value[k] + 0.5));
+            point[k] = q[k] + std::clamp(nearest, 0LL, static_cast<long long>(2 * middle[k]));
+        }
+        return true;
+    }
+    return false;
+}
+
 // The point of a pixel is the one nearest to the box's middle (distances
 // measured in half-extents of the box) among the real points that project
 // onto the pixel's middle, rounded: the others stay at their middle.
-void DenseCover::fill(const Box& box, bool inside, unsigned solved, int x0, int x1, int y0, int y1) {
+void DenseCover::fill(const Box& box, bool inside, unsigned solved, const int* first, const int* last, int y0,
+                      int y1) {
     const Viewer& viewer = *viewer_;
     std::int64_t q[MAXDIM] = {};
     for (int k = 0; k < dimension_; ++k)
@@ -247,9 +508,10 @@ void DenseCover::fill(const Box& box, bool inside, unsigned solved, int x0, int 
     }
     std::int64_t point[MAXDIM];
     std::copy(q, q + MAXDIM, point);
-    const int c0 = x0 - clip_x0_, c1 = x1 - clip_x0_;
     long tries = 0, hits = 0;
     for (int y = y0; y <= y1; ++y) {
+        if (first[y - y0] > last[y - y0]) continue;
+        const int c0 = first[y - y0] - clip_x0_, c1 = last[y - y0] - clip_x0_;
         const double dy = truncation_middle(y) - my;
         const std::uint64_t* row = bits_.data() + static_cast<std::size_t>(y - clip_y0_) * words_;
         for (int w = c0 / 64; w <= c1 / 64; ++w) {
@@ -270,9 +532,12 @@ void DenseCover::fill(const Box& box, bool inside, unsigned solved, int x0, int 
                     const auto nearest = static_cast<long long>(v + 0.5);   // v > -1: truncation rounds
                     point[k] = q[k] + std::clamp(nearest, 0LL, static_cast<long long>(span));
                 }
+                // Near the corners of the box's picture the least-squares
+                // point leaves the box: coordinates are held at their bounds
+                // and the others solved again.
+                if (!near && !(near = bounded_solution(dx, dy, count, coordinates, middle, weight, q, point))) continue;
                 // Whatever pixel it lands on, it is a point of the box, and
                 // of the polyhedron once settled.
-                if (!near) continue;
                 if (inside) {
                     cover(centre_of(point));
                     continue;
@@ -381,22 +646,43 @@ void DenseCover::visit(const Box& box, bool inside) {
     const int row0 = centre_of(top).row, row1 = centre_of(bottom).row;
     const int x0 = std::max(column0, clip_x0_), x1 = std::min(column1, clip_x1_);
     const int y0 = std::max(row0, clip_y0_), y1 = std::min(row1, clip_y1_);
-    if (x0 > x1 || y0 > y1 || all_covered(x0, x1, y0, y1)) return;
+    if (x0 > x1 || y0 > y1) return;
+    // The rows of this box's reach, on the stack of the boxes being visited.
+    const std::size_t rows = static_cast<std::size_t>(y1 - y0 + 1);
+    const std::size_t at = rows_top_;
+    if (rows_pool_.size() < at + 2 * rows) rows_pool_.resize(std::max(rows_pool_.size() * 2, at + 2 * rows));
+    rows_top_ += 2 * rows;
+    split_or_fill(box, inside, x0, x1, y0, y1, at, column0 == column1 && row0 == row1);
+    rows_top_ = at;
+}
+
+void DenseCover::split_or_fill(const Box& box, bool inside, int x0, int x1, int y0, int y1, std::size_t at,
+                               bool one_centre) {
+    const std::size_t rows = static_cast<std::size_t>(y1 - y0 + 1);
+    // The pool may move while the halves are visited: offsets, not pointers.
+    auto first = [&] { return rows_pool_.data() + at; };
+    auto last = [&] { return rows_pool_.data() + at + rows; };
+    // The rectangle first: inside the picture it is mostly covered already.
+    for (std::size_t y = 0; y < rows; ++y) first()[y] = x0, last()[y] = x1;
+    if (all_covered(first(), last(), y0, y1)) return;
+    if (!reachable_rows(box, x0, x1, y0, y1, first(), last()) || all_covered(first(), last(), y0, y1)) return;
     // Where a box crosses the polyhedron's border, which of its pixels its
     // points reach is costly to settle; most are covered anyway once every
-    // box inside has been filled, so small ones wait for that.
-    if (!inside && deferring_ && (x1 - x0 + 1) * (y1 - y0 + 1) <= deferred_area) {
+    // box inside has been filled, so small ones wait for that (a bounded
+    // number of them, so that memory stays that of the canvas).
+    if (!inside && deferring_ && (x1 - x0 + 1) * (y1 - y0 + 1) <= deferred_area &&
+        deferred_.size() < deferred_capacity) {
         deferred_.push_back(box);
         return;
     }
-    if (inside && column0 == column1 && row0 == row1) {
-        cover({column0, row0});
+    if (inside && one_centre) {
+        cover({x0, y0});
         return;
     }
     unsigned solved = 0;
     if (fill_coordinates(box, solved)) {
-        fill(box, inside, solved, x0, x1, y0, y1);
-        if (all_covered(x0, x1, y0, y1)) return;
+        fill(box, inside, solved, first(), last(), y0, y1);
+        if (all_covered(first(), last(), y0, y1)) return;
     }
     const int k = split_coordinate(box, inside);
     Box low = box, high = box;
@@ -433,6 +719,24 @@ bool DenseCover::centres(const std::function<bool()>& stop) {
         step_x_[k] = k < viewer.state.DimNP ? viewer.projection.ProjectionAxes[k][0] * across : 0.0;
         step_y_[k] = k < viewer.state.DimNP ? -viewer.projection.ProjectionAxes[k][1] * down : 0.0;
     }
+    // Float sums, products and the canvas mapping each round by at most half
+    // a unit in the last place; the bound below is generous.
+    origin_x_ = 30.0 - double{viewer.state.view_bounds[0]} * across;
+    origin_y_ = (viewer.projection.canvas_height - 30.0) + double{viewer.state.view_bounds[2]} * down;
+    double size_x = std::fabs(double{viewer.state.view_bounds[0]}) + std::fabs(double{viewer.state.view_bounds[1]}),
+           size_y = std::fabs(double{viewer.state.view_bounds[2]}) + std::fabs(double{viewer.state.view_bounds[3]});
+    for (int k = 0; k < dimension_ && k < viewer.state.DimNP; ++k) {
+        const double extent = std::max(std::fabs(static_cast<double>(bounds_.lo[k])),
+                                       std::fabs(static_cast<double>(bounds_.hi[k])));
+        size_x += extent * std::fabs(double{viewer.projection.ProjectionAxes[k][0]});
+        size_y += extent * std::fabs(double{viewer.projection.ProjectionAxes[k][1]});
+    }
+    constexpr double unit = 1.0 / (1 << 23);   // twice float's unit roundoff
+    const double error = (dimension_ + 8) * unit *
+                         std::max(size_x * std::fabs(across) + viewer.projection.canvas_width + 60.0,
+                                  size_y * std::fabs(down) + viewer.projection.canvas_height + 60.0);
+    reach_ = error;
+    rows_top_ = 0;
     clip_x0_ = -3;
     clip_x1_ = viewer.projection.canvas_width + 2;
     clip_y0_ = -3;
@@ -443,12 +747,17 @@ bool DenseCover::centres(const std::function<bool()>& stop) {
     stopped_ = false;
     visits_ = 0;
     deferred_.clear();
+    find_picture_rows();
+    cover_deep_picture();
     deferring_ = true;
     visit(bounds_, false);
     deferring_ = false;
     for (std::size_t k = 0; k < deferred_.size() && !stopped_; ++k) visit(deferred_[k], false);
     deferred_.clear();
     deferred_.shrink_to_fit();
+    std::vector<int>().swap(rows_pool_);
+    std::vector<int>().swap(picture_first_);
+    std::vector<int>().swap(picture_last_);
     stop_ = nullptr;
     return !stopped_;
 }

@@ -85,11 +85,27 @@ private:
     float distance_bound(const Box& box, const Nearest& n) const;
     void nearest(const Box& box, bool inside, Nearest& n);
     void visit(const Box& box, bool inside);
+    // The vertices of the points half a unit inside every constraint (empty
+    // when there are none), and the centres they vouch for.
+    void find_deep_vertices(const Polyhedron* polyhedron);
+    void cover_deep_picture();
+    std::vector<std::pair<double, double>> picture_hull(const std::vector<double>& coordinates) const;
+    void find_picture_rows();
+    // The rest of a visit, the box's rectangle of centres within the clip
+    // known (a single centre when one_centre), its row ranges at `at` in
+    // rows_pool_.
+    void split_or_fill(const Box& box, bool inside, int x0, int x1, int y0, int y1, std::size_t at, bool one_centre);
     // Finds the points of the pixels of the area not covered yet by solving
     // for them in the coordinates of the mask `solved` (the others at their
     // middle), then rounding.
     // In a box across the border, each point found is first settled.
-    void fill(const Box& box, bool inside, unsigned solved, int x0, int x1, int y0, int y1);
+    void fill(const Box& box, bool inside, unsigned solved, const int* first, const int* last, int y0, int y1);
+    // The point of the box (its coordinates listed held at q plus 0 .. twice
+    // their middle) whose picture lies at (dx, dy) from the middle's, some
+    // coordinates held at a bound where the least-squares one leaves the
+    // box, then rounded; false when none is found.
+    bool bounded_solution(double dx, double dy, int count, const int* coordinates, const double* middle,
+                          const double* weight, const std::int64_t* q, std::int64_t* point) const;
     // Moves one of the coordinates listed (the last first) to the value
     // nearest to it that puts the point in the polyhedron, the others held;
     // false when none can.
@@ -107,14 +123,32 @@ private:
     bool covered(int x, int y) const;
     // Whether the centre is new.
     bool cover(CanvasPoint c);
-    bool all_covered(int x0, int x1, int y0, int y1) const;
+    // Whether every centre of rows y0 .. y1 between first[y - y0] and
+    // last[y - y0] is covered.
+    bool all_covered(const int* first, const int* last, int y0, int y1) const;
+    // The columns a point of the box can have its centre at, row by row
+    // (first[y - y0] .. last[y - y0], within x0 .. x1; first > last where
+    // none): those near the box's picture, a zonogon (the exact projection,
+    // widened by the float rounding's bound and the truncation's reach).
+    // False when nothing of the rectangle is near it.
+    bool reachable_rows(const Box& box, int x0, int x1, int y0, int y1, int* first, int* last) const;
 
     const Viewer* viewer_;
     int dimension_ = 0;
     std::vector<std::int64_t> rows_;   // per row: coefficients, then the constant; a . x + c >= 0
+    std::vector<double> deep_;         // dimension_ coordinates a vertex
+    std::vector<double> vertices_;     // the polyhedron's, the same way
+    // Per row of the clip, the columns near the polyhedron's picture.
+    std::vector<int> picture_first_, picture_last_;
     Box bounds_{};
     // Per drawing: pixel steps of each coordinate, the clip, the cover.
     double step_x_[MAXDIM] = {}, step_y_[MAXDIM] = {};
+    // The canvas position of the origin, exactly (before rounding), and how
+    // far the float position of a point can lie from its exact one (pixels).
+    double origin_x_ = 0, origin_y_ = 0, reach_ = 0;
+    // Row ranges of the boxes being visited, a stack by depth.
+    std::vector<int> rows_pool_;
+    std::size_t rows_top_ = 0;
     int clip_x0_ = 0, clip_x1_ = -1, clip_y0_ = 0, clip_y1_ = -1;
     int words_ = 0;
     std::vector<std::uint64_t> bits_;

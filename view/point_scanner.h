@@ -68,6 +68,11 @@ public:
 
     template <class Callback>
     ScanResult run(std::int64_t* coordinates, Callback&& callback) const;
+    // The values x[depth] takes in the polyhedron's points whose earlier
+    // coordinates are x[0 .. depth - 1]; false when there are none.
+    bool bounds(int depth, const std::int64_t* x, std::int64_t& lower, std::int64_t& upper) const {
+        return depth < dimension_ && bounds_from_rows(depth, x, lower, upper) && lower <= upper;
+    }
     // Whether the bounds of the levels after `depth` do not involve x[depth]:
     // every value of x[depth] then has the same points below it.
     bool later_levels_ignore(int depth) const;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "view/blend_cover.h"
 #include "view/context.h"
 #include "view/dense_cover.h"
 #include "view/drawing_resources.h"
@@ -54,10 +55,20 @@ private:
 
 namespace {
 
+// The pieces of a crowded polyhedron that blends, for the sources (their
+// constraints and colours, and the own colour) they were cut by.
+struct Blend {
+    DomainPtr polyhedron;
+    std::vector<Value> key;
+    std::unique_ptr<BlendCover> cover;
+    bool suits = false;
+};
+
 struct PointPlans {
     std::vector<Value> domain, hull;
     std::vector<std::unique_ptr<ScanPlan>> plans;
     std::vector<DenseCover> covers;   // one per plan
+    std::vector<Blend> blends;        // one per plan
 };
 
 }  // namespace
@@ -159,6 +170,40 @@ bool paint_crowded_points(PointPass& pass, DenseCover& cover) {
     return done;
 }
 
+std::vector<Value> union_constraints(const Polyhedron* domain);
+
+// The points of a crowded polyhedron whose points blend with other shown
+// domains, pixel by pixel (`done` false when stopped); false when the
+// polyhedron does not suit. The pieces are cut again when the sources
+// changed.
+bool paint_blended_points(PointPass& pass, Blend& blend, bool& done) {
+    Viewer& viewer = pass.viewer;
+    std::vector<Value> key;
+    for (const GdkColor* c : {&pass.own}) key.insert(key.end(), {c->red, c->green, c->blue});
+    for (const BlendSource& source : pass.sources) {
+        const GdkColor& c = colour_of(source.colour);
+        key.insert(key.end(), {c.red, c.green, c.blue});
+        const std::vector<Value> rows = union_constraints(source.domain);
+        key.insert(key.end(), rows.begin(), rows.end());
+        key.push_back(-1);
+    }
+    if (!blend.cover || key != blend.key) {
+        blend.cover = std::make_unique<BlendCover>(viewer);
+        blend.suits = blend.cover->prepare(blend.polyhedron.get(), pass.own, pass.sources);
+        blend.key = std::move(key);
+    }
+    if (!blend.suits) return false;
+    pass.batch->flush();
+    done = blend.cover->paint(pass.painter, [&] { return viewer.redraw_stop && viewer.redraw_stop->requested(); });
+    return true;
+}
+
+// Whether a crowded polyhedron's blended points go the pixels' way.
+bool crowds_blended(const PointPass& pass, const DenseCover& cover, const Blend& blend) {
+    return pass.viewer.marker_run_skipping && pass.markers_fit && blend.polyhedron && cover.crowded() &&
+           !pass.sources.empty();
+}
+
 // Whether a polyhedron holds more points than a picture has pixels: below
 // that, visiting the points costs less than finding them from the pixels'
 // side. Counted once per kept plan: the count is the same under any axes.
@@ -251,14 +296,16 @@ int paint_integer_points(Viewer& viewer, Painter& painter, DomainEntry* entry) {
     PointPass pass{
         viewer, painter, colour_of(entry->color), blend_sources(viewer, entry), &batch, canvas_takes_markers(viewer)};
     std::int64_t coordinates[MAXDIM] = {};
-    auto paint = [&](const ScanPlan& plan, DenseCover& cover) {
+    auto paint = [&](const ScanPlan& plan, DenseCover& cover, Blend& blend) {
         if (crowds_in_one_colour(pass, cover)) return paint_crowded_points(pass, cover);
+        bool done = true;
+        if (crowds_blended(pass, cover, blend) && paint_blended_points(pass, blend, done)) return done;
         return paint_planned_points(pass, plan, coordinates);
     };
     if (PointPlans* kept = kept_point_plans(viewer, own, own_rows, hull_rows)) {
         int result = 1;
         for (std::size_t k = 0; k < kept->plans.size(); ++k)
-            if (redraw_stopped(viewer) || !paint(*kept->plans[k], kept->covers[k])) result = 0;
+            if (redraw_stopped(viewer) || !paint(*kept->plans[k], kept->covers[k], kept->blends[k])) result = 0;
         return result;
     }
     Polyhedron* visible = nullptr;
@@ -268,7 +315,7 @@ int paint_integer_points(Viewer& viewer, Painter& painter, DomainEntry* entry) {
         return 0;
     }
     const DomainPtr visible_owned(visible);
-    PointPlans built{std::move(own_rows), std::move(hull_rows), {}, {}};
+    PointPlans built{std::move(own_rows), std::move(hull_rows), {}, {}, {}};
     int result = 1;
     bool all_built = true;
     for (Polyhedron* p = visible; p && !redraw_stopped(viewer); p = p->next) {
@@ -280,9 +327,19 @@ int paint_integer_points(Viewer& viewer, Painter& painter, DomainEntry* entry) {
         }
         DenseCover cover(viewer);
         if (cover.prepare(p) && !holds_many_points(*plan)) cover = DenseCover(viewer);
-        if (!paint(*plan, cover)) result = 0;
+        Blend blend;
+        if (cover.prepared()) {
+            Polyhedron* alone = nullptr;
+            Polyhedron* next = p->next;
+            p->next = nullptr;
+            polylib_guarded([&] { alone = Polyhedron_Copy(p); });
+            p->next = next;
+            blend.polyhedron.reset(alone);
+        }
+        if (!paint(*plan, cover, blend)) result = 0;
         built.plans.push_back(std::move(plan));
         built.covers.push_back(std::move(cover));
+        built.blends.push_back(std::move(blend));
     }
     batch.flush();
     if (all_built && !redraw_stopped(viewer)) keep_point_plans(viewer, own, std::move(built));

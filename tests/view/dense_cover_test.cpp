@@ -140,6 +140,41 @@ TEST_F(DenseCoverTest, CentresAreThoseOfEveryPoint) {
     }
 }
 
+// Polytopes whose every coordinate steps the markers by little, so that the
+// points of most pixels are vouched for at once (a rounded point lies in the
+// polytope and on the pixel), in 3 and 4 dimensions, and a 6-D box whose
+// picture's border and corners are found box by box.
+TEST_F(DenseCoverTest, CentresOfPolytopesCrowdedInEveryCoordinate) {
+    const Shape cases[] = {
+        {"box, 4-D", 4, {{1, 1, 0, 0, 0, 0}, {1, -1, 0, 0, 0, 300}, {1, 0, 1, 0, 0, 0}, {1, 0, -1, 0, 0, 290},
+                          {1, 0, 0, 1, 0, 0}, {1, 0, 0, -1, 0, 4}, {1, 0, 0, 0, 1, 0}, {1, 0, 0, 0, -1, 3}}},
+        {"simplex, 3-D", 3, {{1, 1, 0, 0, 0}, {1, 0, 1, 0, 0}, {1, 0, 0, 1, 0}, {1, -1, -1, -1, 300}}},
+        {"slanted prism, 3-D", 3, {{1, 1, 0, 0, 0}, {1, -1, 0, 0, 280}, {1, -1, 1, 0, 0}, {1, 1, -1, 0, 250},
+                                    {1, 0, 1, -2, 10}, {1, 0, -1, 2, 40}}},
+        {"box, 6-D", 6, {{1, 1, 0, 0, 0, 0, 0, 0}, {1, -1, 0, 0, 0, 0, 0, 250}, {1, 0, 1, 0, 0, 0, 0, 0},
+                          {1, 0, -1, 0, 0, 0, 0, 200}, {1, 0, 0, 1, 0, 0, 0, 0}, {1, 0, 0, -1, 0, 0, 0, 3},
+                          {1, 0, 0, 0, 1, 0, 0, 0}, {1, 0, 0, 0, -1, 0, 0, 2}, {1, 0, 0, 0, 0, 1, 0, 0},
+                          {1, 0, 0, 0, 0, -1, 0, 3}, {1, 0, 0, 0, 0, 0, 1, 0}, {1, 0, 0, 0, 0, 0, -1, 2}}},
+    };
+    const std::pair<const char*, Axes> turns[] = {
+        {"small steps", {{1.0f, 0.02f}, {0.03f, 1.0f}, {0.1f, 0.1f}, {-0.05f, 0.1f}, {0.04f, -0.03f}, {0.02f, 0.05f}}},
+        {"turned", {{0.9f, 0.3f}, {-0.2f, 1.1f}, {0.07f, -0.05f}, {0.1f, 0.02f}, {-0.03f, 0.06f}, {0.05f, 0.04f}}},
+    };
+    for (const Shape& c : cases) {
+        SCOPED_TRACE(c.name);
+        Polyhedron* p = polyhedron_from_rows(c.dimension, c.rows);
+        for (const auto& [turn, axes] : turns) {
+            SCOPED_TRACE(turn);
+            set_axes(c.dimension, Axes(axes.begin(), axes.begin() + c.dimension));
+            fit_view(p);
+            DenseCover cover(viewer);
+            ASSERT_TRUE(cover.prepare(p));
+            expect_same(every_point(p), from_pixels(cover));
+        }
+        Polyhedron_Free(p);
+    }
+}
+
 // Random turns of the axes, as a user's drags leave them, over a dense box
 // and a slanted polygon.
 TEST_F(DenseCoverTest, CentresUnderRandomAxes) {

@@ -534,6 +534,13 @@ TEST_F(Rendering, SkippedRepeatsPaintTheSamePixelsAsEveryPoint) {
         {"one box dense in three directions, rotated axes", {{{box3(0, 220, 0, 130, 0, 170)}, blue, 3}}, true},
         {"dense boxes side by side in two colours, rotated axes",
          {{{band(0, 1500, 0, 2500)}, red}, {{band(1600, 3000, 200, 2800)}, blue}}, true},
+        // Blended and crowded: pieces of one colour from the pixels' side,
+        // the last point of each centre found where colours meet.
+        {"three dense squares blended, rotated axes",
+         {{{band(0, 1500, 0, 1500)}, red}, {{band(500, 2000, 300, 1800)}, green}, {{band(900, 2400, -200, 1300)}, blue}},
+         true},
+        {"a dense triangle blended with a union, rotated axes",
+         {{{triangle(0, 0, 2500)}, red}, {{band(300, 900, 200, 1000), band(1200, 1800, 100, 600)}, green}}, true},
         {"a dense triangle drawn after a sparse square, each alone",
          {{{square_rows(6)}, red, 2}, {{triangle(0, 0, 1500)}, green}}},
     };
